@@ -1,0 +1,36 @@
+# plexan_add_library(<folder> SOURCES ... [DEPENDS <plexan targets>] [LIBRARIES <other targets>])
+#
+# Makes the static library plexan_<folder> (alias Plexan::<folder>) from the
+# folder's sources. Headers are included with their folder, as in
+# "numerics/vector.h", from the source tree or from include/plexan once installed.
+function(plexan_add_library folder)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LIBRARIES;PRIVATE_LIBRARIES" ${ARGN})
+  set(target plexan_${folder})
+  string(REPLACE "/" "_" target ${target})
+  add_library(${target} STATIC ${ARG_SOURCES})
+  add_library(Plexan::${folder} ALIAS ${target})
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/plexan>)
+  target_link_libraries(${target} PUBLIC ${ARG_DEPENDS} ${ARG_LIBRARIES}
+                                  PRIVATE ${ARG_PRIVATE_LIBRARIES})
+  set_target_properties(${target} PROPERTIES EXPORT_NAME ${folder})
+  set_property(GLOBAL APPEND PROPERTY PLEXAN_LIBRARIES ${target})
+
+  if(PLEXAN_HEADER_CHECK)
+    # Every public header must compile on its own.
+    file(GLOB headers RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS
+         ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    set(checks)
+    foreach(header ${headers})
+      string(MAKE_C_IDENTIFIER ${header} id)
+      set(file ${CMAKE_CURRENT_BINARY_DIR}/headercheck/${id}.cpp)
+      file(CONFIGURE OUTPUT ${file} CONTENT "#include \"${header}\"\n")
+      list(APPEND checks ${file})
+    endforeach()
+    if(checks)
+      add_library(${target}_headercheck OBJECT ${checks})
+      target_link_libraries(${target}_headercheck PRIVATE ${target})
+    endif()
+  endif()
+endfunction()

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Plexan with its tests and benchmarks, and
+# runs every test. With CI=true the build uses AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+tools/install-packages.sh
+
+if [ "${CI:-}" = true ]; then
+  build=build/ci
+  config=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DPLEXAN_SANITIZE=ON)
+else
+  build=build/test
+  config=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+fi
+
+cmake -S . -B "$build" -G Ninja "${config[@]}" \
+  -DPLEXAN_BUILD_TESTS=ON -DPLEXAN_BUILD_BENCH=ON -DPLEXAN_HEADER_CHECK=ON
+cmake --build "$build"
+
+# Qt never touches the user's runtime directory or settings from the tests.
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+chmod 700 "$runtime"
+export XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+jobs=$(nproc)
+ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE display
+if [ -n "$(ctest --test-dir "$build" -N -L display | grep -E '^ *Test *#' || true)" ]; then
+  xvfb-run -a -s '-screen 0 1280x1024x24' \
+    ctest --test-dir "$build" --output-on-failure -j "$jobs" -L display
+fi
