@@ -1,0 +1,381 @@
+#include "image/imagereader.h"
+
+#include "image/colormap.h"
+#include "image/image.h"
+#include "image/imageheader.h"
+#include "image/imagesourcefile.h"
+#include "image/imagesourcefilemosaic.h"
+#include "image/imagesourcevoxelmatrixplane.h"
+#include "image/tifffile.h"
+#include "image/voxelmatrix.h"
+
+#include <tiffio.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+const char* const openWhere = "void ImageReader::readHeader(ImageHeader&,const string&)";
+const char* const formatWhere = "void ImageReader::readHeader(ImageHeader&,const string&) const";
+const char* const tiffHeaderWhere = "void ImageReader::readTiffHeader(ImageHeader&, TIFF*)";
+const char* const tiffColormapWhere = "void ImageReader::readTiffColormap(ImageHeader&, TIFF*)";
+const char* const tiffPixelsWhere = "void Image::readTiffPixels(Image&, TIFF*)";
+const char* const readWhere = "void ImageReader::read(...)";
+
+constexpr int imgSide = 512;
+constexpr std::streamsize imgHeaderBytes = 12;
+constexpr std::streamsize imgPixelBytes = std::streamsize(imgSide) * imgSide;
+
+enum class FileKind { Unknown, Img, Tiff };
+
+std::string suffix(const std::string& file)
+{
+    const auto dot = file.rfind('.');
+    return dot == std::string::npos ? std::string() : file.substr(dot + 1);
+}
+
+// Tells the format of a file from its first four bytes (and, for IMG, its name).
+FileKind detect(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw FileReadError(openWhere, "Cannot open file for reading", file);
+    unsigned char b[4] = {0, 0, 0, 0};
+    in.read(reinterpret_cast<char*>(b), 4);
+    const std::string ext = suffix(file);
+    if (std::memcmp(b, "0000", 4) == 0 && (ext == "img" || ext == "IMG"))
+        return FileKind::Img;
+    if ((b[0] == 'I' && b[1] == 'I' && b[2] == '*') || (b[0] == 'M' && b[1] == 'M' && b[3] == '*'))
+        return FileKind::Tiff;
+    return FileKind::Unknown;
+}
+
+void setImgHeader(ImageHeader& header)
+{
+    header.setImageFormat(ImageFormat::Img);
+    header.setWidth(imgSide);
+    header.setHeight(imgSide);
+    header.setDepth(8);
+}
+
+std::string tiffName(TIFF* tif)
+{
+    const char* name = TIFFFileName(tif);
+    return name ? name : "";
+}
+
+// The largest ratio between decoded and stored bytes that a codec can reach,
+// so that a header declaring more pixels than the file can hold is refused
+// before anything is allocated for them.
+std::uint64_t maxExpansion(int compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return 1;
+    case COMPRESSION_PACKBITS:
+        return 64; // 2 bytes repeat one byte 128 times
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+        return 1100; // deflate stays below 1032:1
+    case COMPRESSION_LZW:
+        return 2800; // a 12-bit code stands for at most ~4k bytes
+    default:
+        return 65536;
+    }
+}
+
+std::uint64_t fileSize(TIFF* tif)
+{
+    struct stat st;
+    const int fd = TIFFFileno(tif);
+    if (fd < 0 || fstat(fd, &st) != 0 || st.st_size <= 0)
+        return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+} // namespace
+
+void ImageReader::read(ImageHeader& header, const std::string& file)
+{
+    const FileKind kind = detect(file);
+    header.clear();
+    header.setImageFormat(ImageFormat::Unknown);
+    if (kind == FileKind::Img) {
+        setImgHeader(header);
+    } else if (kind == FileKind::Tiff) {
+        header.setImageFormat(ImageFormat::Tiff);
+        TiffFile tif(file, "r");
+        if (!tif.isOpen())
+            throw FileFormatError(openWhere, TiffFile::explain("Cannot read TIFF file"), file);
+        readTiffHeader(header, tif.get());
+    } else {
+        throw FileFormatError(formatWhere, "Unrecognized image file format", file);
+    }
+}
+
+void ImageReader::readTiffHeader(ImageHeader& header, TIFF* tif)
+{
+    std::uint16_t samples = 1, bits = 1, photometric = PHOTOMETRIC_MINISBLACK;
+    std::uint32_t length = 0, width = 0;
+    float xResolution = 0.0f, yResolution = 0.0f;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &length);
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xResolution);
+    TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yResolution);
+
+    if (bits != 8 && bits != 16)
+        throw FileFormatError(tiffHeaderWhere,
+                              "Cannot read TIFF with " + std::to_string(bits) + " bits per sample",
+                              tiffName(tif));
+    if (samples != 1 && samples != 3 && samples != 4)
+        throw FileFormatError(tiffHeaderWhere,
+                              "Cannot read TIFF with " + std::to_string(samples) +
+                                  " samples per pixel",
+                              tiffName(tif));
+
+    // Sizes a user's file may declare but no image of ours can hold.
+    if (width < 1 || length < 1 || width > INT_MAX || length > INT_MAX)
+        throw FileFormatError(tiffHeaderWhere, "Invalid TIFF image size", tiffName(tif));
+    const std::uint64_t pixels = std::uint64_t(width) * length;
+    const std::uint64_t bytes = pixels * (bits / 8u) * samples;
+    if (pixels > INT_MAX || bytes > INT_MAX)
+        throw FileFormatError(tiffHeaderWhere, "TIFF image is too large", tiffName(tif));
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    const std::uint64_t stored = fileSize(tif);
+    if (stored > 0 && bytes > stored * maxExpansion(compression))
+        throw FileFormatError(tiffHeaderWhere, "TIFF image size exceeds the file contents",
+                              tiffName(tif));
+
+    header.setHeight(static_cast<int>(length));
+    header.setWidth(static_cast<int>(width));
+    header.setDepth(bits * samples);
+
+    PixelCalibration& calibration = header.getPixelCalibration();
+    calibration.clear();
+    if (xResolution > FLT_EPSILON)
+        calibration.setPixelWidth(1.0f / xResolution);
+    if (yResolution > FLT_EPSILON)
+        calibration.setPixelHeight(1.0f / yResolution);
+    calibration.compute();
+
+    if (photometric == PHOTOMETRIC_PALETTE)
+        readTiffColormap(header, tif);
+}
+
+void ImageReader::readTiffColormap(ImageHeader& header, TIFF* tif)
+{
+    std::uint16_t bits = 1;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (bits > 16 || !TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue))
+        throw FileFormatError(tiffColormapWhere, "Cannot read TIFF colormap", tiffName(tif));
+    const int cells = 1 << bits;
+    Colormap colormap(cells);
+    for (int i = 0; i < cells; ++i)
+        colormap.setCell(i, static_cast<unsigned char>(red[i] >> 8),
+                         static_cast<unsigned char>(green[i] >> 8),
+                         static_cast<unsigned char>(blue[i] >> 8));
+    header.setColormap(colormap);
+}
+
+void ImageReader::readTiffPixels(Image& image, TIFF* tif)
+{
+    notifyStarted("");
+    const int depth = image.getDepth();
+    if (depth == 24 || depth == 32) {
+        std::uint16_t planar = PLANARCONFIG_CONTIG;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+        if (planar == PLANARCONFIG_SEPARATE)
+            throw FileFormatError(tiffPixelsWhere, "Cannot read TIFF with separate planes",
+                                  tiffName(tif));
+    }
+    if (depth != 8 && depth != 16 && depth != 24 && depth != 32) {
+        notifyFinished("finished");
+        return;
+    }
+
+    // The image must have been sized from this file's header: libtiff writes
+    // whole lines (or tiles) into it.
+    std::uint32_t width = 0, length = 0;
+    std::uint16_t samples = 1, bits = 1;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &length);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    const int height = image.getHeight();
+    const std::int64_t lineBytes = image.bytesPerLine();
+    if (std::int64_t(width) != image.getWidth() || std::int64_t(length) != height ||
+        bits * samples != depth)
+        throw SizeError(tiffPixelsWhere, "Image and TIFF file differ in size or depth");
+    unsigned char** rows = image.getPixels();
+
+    if (TIFFIsTiled(tif)) {
+        std::uint32_t tileWidth = 0, tileLength = 0;
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength);
+        const std::int64_t tileBytes = TIFFTileSize64(tif);
+        const std::int64_t tileLineBytes = std::int64_t(tileWidth) * (depth / 8);
+        if (tileWidth < 1 || tileLength < 1 || tileLineBytes * tileLength != tileBytes ||
+            tileBytes > std::max<std::int64_t>(4 * lineBytes * height, 1 << 24))
+            throw FileFormatError(tiffPixelsWhere, "Invalid TIFF tile size", tiffName(tif));
+        std::vector<unsigned char> tile(static_cast<std::size_t>(tileBytes));
+        for (int y0 = 0; y0 < height; y0 += static_cast<int>(tileLength)) {
+            if (isCanceled()) {
+                notifyCanceled("canceled");
+                return;
+            }
+            const int lines = static_cast<int>(std::min<std::int64_t>(tileLength, height - y0));
+            for (std::int64_t x0 = 0; x0 < width; x0 += tileWidth) {
+                TiffFile::clearError();
+                if (TIFFReadTile(tif, tile.data(), static_cast<std::uint32_t>(x0),
+                                 static_cast<std::uint32_t>(y0), 0, 0) < 0)
+                    throw FileReadError(tiffPixelsWhere,
+                                        TiffFile::explain("Cannot read TIFF image data"),
+                                        tiffName(tif));
+                const std::int64_t offset = x0 * (depth / 8);
+                const std::int64_t count = std::min(tileLineBytes, lineBytes - offset);
+                for (int l = 0; l < lines; ++l)
+                    std::memcpy(rows[y0 + l] + offset, tile.data() + l * tileLineBytes,
+                                static_cast<std::size_t>(count));
+            }
+            for (int l = 0; l < lines; ++l)
+                notifyProgressed(static_cast<unsigned>(y0 + l + 1), static_cast<unsigned>(height));
+        }
+    } else {
+        if (static_cast<std::int64_t>(TIFFScanlineSize64(tif)) != lineBytes)
+            throw FileFormatError(tiffPixelsWhere, "Cannot read TIFF with this sample layout",
+                                  tiffName(tif));
+        for (int y = 0; y < height; ++y) {
+            if (isCanceled()) {
+                notifyCanceled("canceled");
+                return;
+            }
+            TiffFile::clearError();
+            if (TIFFReadScanline(tif, rows[y], static_cast<std::uint32_t>(y), 0) < 0)
+                throw FileReadError(tiffPixelsWhere,
+                                    TiffFile::explain("Cannot read TIFF image data"),
+                                    tiffName(tif));
+            notifyProgressed(static_cast<unsigned>(y + 1), static_cast<unsigned>(height));
+        }
+    }
+    notifyFinished("finished");
+}
+
+bool ImageReader::readImgPixels(Image& image, const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    char header[imgHeaderBytes];
+    in.read(header, imgHeaderBytes);
+    if (in.gcount() != imgHeaderBytes)
+        return false;
+    in.read(reinterpret_cast<char*>(image.getData()), imgPixelBytes);
+    return in.gcount() == imgPixelBytes;
+}
+
+void ImageReader::read(Image& image, const std::string& file)
+{
+    try {
+        ImageHeader header;
+        const FileKind kind = detect(file);
+        if (kind == FileKind::Img) {
+            setImgHeader(header);
+            image.init(imgSide, imgSide, 8);
+            image.setHeader(header);
+            if (!readImgPixels(image, file))
+                throw FileFormatError(readWhere, "Incomplete IMG file (expected 12 + 262144 bytes)",
+                                      file);
+        } else if (kind == FileKind::Tiff) {
+            header.setImageFormat(ImageFormat::Tiff);
+            TiffFile tif(file, "r");
+            if (!tif.isOpen())
+                throw FileFormatError(openWhere, TiffFile::explain("Cannot read TIFF file"), file);
+            readTiffHeader(header, tif.get());
+            image.init(header.getWidth(), header.getHeight(), header.getDepth());
+            image.setHeader(header);
+            readTiffPixels(image, tif.get());
+        } else {
+            throw FileFormatError(formatWhere, "Unrecognized image file format", file);
+        }
+    } catch (Exception& e) {
+        e.addCall(readWhere);
+        throw Exception(e);
+    }
+}
+
+void ImageReader::read(Image& image, const ImageSource* source)
+{
+    if (source)
+        read(image, *source);
+}
+
+void ImageReader::read(Image& image, const ImageSource& source)
+{
+    if (auto file = dynamic_cast<const ImageSourceFile*>(&source))
+        read(image, *file);
+    else if (auto mosaic = dynamic_cast<const ImageSourceFileMosaic*>(&source))
+        read(image, *mosaic);
+    else if (auto plane = dynamic_cast<const ImageSourceVoxelMatrixPlane*>(&source))
+        read(image, *plane);
+    else
+        throw ProgramError("void ImageReader::read(Image&, const ImageSource&)",
+                           "Unknown image source type");
+}
+
+void ImageReader::read(Image& image, const ImageSourceFile& source)
+{
+    read(image, source.getFilename());
+}
+
+void ImageReader::read(Image& image, const ImageSourceFileMosaic& source)
+{
+    notifyStarted("");
+    image.init(source.getSize2(), source.getSize1(), source.getDepth());
+    if (const Colormap* colormap = source.getColormap())
+        image.setColormap(*colormap);
+    image.clear();
+    const Vector<int> heights = source.rowHeights();
+    const Vector<int> widths = source.colWidths();
+    Image tile;
+    int y = 0;
+    for (int r = 0; r < source.getRows(); ++r) {
+        int x = 0;
+        for (int c = 0; c < source.getCols(); ++c) {
+            const std::string& name = source.getFilename(r, c);
+            if (!name.empty()) {
+                if (isCanceled()) {
+                    notifyCanceled("canceled");
+                    return;
+                }
+                read(tile, name);
+                image.paste(tile, x, y);
+            }
+            x += widths[c];
+        }
+        y += heights[r];
+    }
+    notifyFinished("finished");
+}
+
+void ImageReader::read(Image& image, const ImageSourceVoxelMatrixPlane& source)
+{
+    VoxelMatrix<float> matrix;
+    matrix.load(source.getVoxelMatrixFilename());
+    const int plane = source.getPlane();
+    if (plane < 0 || plane >= matrix.getSize3())
+        throw RangeError("void ImageReader::read(Image&, const ImageSourceVoxelMatrixPlane&)",
+                         "Plane index out of range");
+    matrix[plane].convertToImage(image);
+    image.print("image read from voxel matrix:", false);
+}
