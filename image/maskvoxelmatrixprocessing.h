@@ -1,0 +1,31 @@
+#pragma once
+// MaskVoxelMatrixProcessing<T>: a voxel-matrix operation that can be
+// restricted to a region given by a mask of the image's size: elements whose
+// mask value is 0 lie outside the region. The filter only refers to the mask:
+// the caller keeps it alive while the filter is used.
+//
+// Instantiated for char, unsigned char, short, unsigned short, int,
+// unsigned int, float, double and long double.
+
+#include "image/voxelmatrixprocessing.h"
+
+template <typename T>
+class MaskVoxelMatrixProcessing : public VoxelMatrixProcessing<T> {
+public:
+    MaskVoxelMatrixProcessing() = default;
+    ~MaskVoxelMatrixProcessing() override;
+
+    void setMask(const VoxelMatrix<T>& mask) { m_mask = &mask; }
+    // Null when no mask is set.
+    const VoxelMatrix<T>* getMask() const { return m_mask; }
+    bool hasMask() const { return m_mask != nullptr; }
+    // Forgets the mask.
+    void unsetMask() { m_mask = nullptr; }
+
+private:
+    const VoxelMatrix<T>* m_mask = nullptr;
+};
+
+#define PLEXAN_EXTERN_MASKVOXELMATRIXPROCESSING(T) extern template class MaskVoxelMatrixProcessing<T>;
+PLEXAN_FOR_EACH_NUMERIC_TYPE(PLEXAN_EXTERN_MASKVOXELMATRIXPROCESSING)
+#undef PLEXAN_EXTERN_MASKVOXELMATRIXPROCESSING
