@@ -1,0 +1,110 @@
+#include "stack/modelitemproperties.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using Attributes = std::map<std::string, std::string>;
+
+Attributes attributes(const ModelItemProperties& p)
+{
+    Attributes a;
+    if (p.definesColor()) {
+        const Vector<int> c = p.getColor();
+        a["color"] = std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+    }
+    if (p.definesLineWidth())
+        a["line"] = std::to_string(p.getLineWidth());
+    if (p.definesPointSize())
+        a["point"] = std::to_string(p.getPointSize());
+    if (p.definesVertexSymbol())
+        a["symbol"] = ModelItemProperties::toString(p.getVertexSymbol());
+    if (p.definesFilled())
+        a["filled"] = std::to_string(p.isFilled());
+    if (p.definesVisible())
+        a["visible"] = std::to_string(p.isVisible());
+    return a;
+}
+
+ModelItemProperties randomProperties(std::mt19937& rng)
+{
+    std::uniform_int_distribution<int> pick(0, 2);
+    ModelItemProperties p;
+    auto draw = [&](auto set, auto v0, auto v1) {
+        const int k = pick(rng);
+        if (k > 0)
+            set(k == 1 ? v0 : v1);
+    };
+    draw([&](int r) { p.setColor(r, 0, 255 - r); }, 0, 255);
+    draw([&](float v) { p.setLineWidth(v); }, 1.0f, 2.5f);
+    draw([&](float v) { p.setPointSize(v); }, 1.0f, 3.0f);
+    draw([&](VertexSymbol s) { p.setVertexSymbol(s); }, VertexSymbol::Cube, VertexSymbol::Sphere);
+    draw([&](bool v) { p.setFilled(v); }, false, true);
+    draw([&](bool v) { p.setVisible(v); }, false, true);
+    return p;
+}
+
+} // namespace
+
+TEST(ModelItemProperties, VertexSymbolTexts)
+{
+    const char* names[] = {"Cube", "Dot", "Diamond", "Sphere", "Tetrahedron"};
+    for (int code = 0; code < 5; ++code) {
+        EXPECT_EQ(ModelItemProperties::toString(static_cast<VertexSymbol>(code)), names[code]);
+        EXPECT_EQ(static_cast<int>(ModelItemProperties::toVertexSymbol(names[code])), code);
+    }
+    EXPECT_EQ(ModelItemProperties::toVertexSymbol("sphere"), VertexSymbol::Unknown);
+    EXPECT_EQ(ModelItemProperties::toString(VertexSymbol::Unknown), "Unknown");
+}
+
+TEST(ModelItemProperties, SetOperationsAgreeWithAttributeMaps)
+{
+    std::mt19937 rng(5);
+    for (int k = 0; k < 500; ++k) {
+        const ModelItemProperties a = randomProperties(rng);
+        const ModelItemProperties b = randomProperties(rng);
+        const Attributes ma = attributes(a);
+        const Attributes mb = attributes(b);
+
+        Attributes expectedUnion = ma;
+        for (const auto& [name, value] : mb)
+            expectedUnion[name] = value;
+        EXPECT_EQ(attributes(a + b), expectedUnion);
+        ModelItemProperties updated(a);
+        updated.update(b);
+        EXPECT_EQ(updated, a + b);
+
+        Attributes expectedCommon, expectedDifference;
+        for (const auto& [name, value] : ma) {
+            const bool same = mb.count(name) && mb.at(name) == value;
+            (same ? expectedCommon : expectedDifference)[name] = value;
+        }
+        ModelItemProperties common(a);
+        common.intersection(b);
+        EXPECT_EQ(attributes(common), expectedCommon);
+        EXPECT_EQ(attributes(a - b), expectedDifference);
+        // What differs, laid over what is shared, rebuilds the left side.
+        EXPECT_EQ(common + (a - b), a);
+
+        EXPECT_EQ(a == b, ma == mb);
+        EXPECT_EQ(a.definesAny(), !ma.empty());
+    }
+}
+
+TEST(ModelItemProperties, StreamFormListsDefinedAttributes)
+{
+    ModelItemProperties p;
+    std::ostringstream empty;
+    empty << p;
+    EXPECT_EQ(empty.str(), "(none)");
+    p.setDefaults();
+    std::ostringstream full;
+    full << p;
+    EXPECT_EQ(full.str(),
+              "color=(255,0,0) lineWidth=1 pointSize=1 vertexSymbol=Sphere filled=true visible=true");
+}

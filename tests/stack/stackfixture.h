@@ -1,0 +1,78 @@
+#pragma once
+// Helpers shared by the stack tests: slices of a given image size without an
+// image file, and items built from coordinate lists.
+
+#include "image/imagesource.h"
+#include "stack/model.h"
+#include "stack/modelitem.h"
+#include "stack/stack.h"
+#include "stack/stackslice.h"
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace stacktest {
+
+// Names an image of a fixed size without any file behind it.
+class FixedSizeSource : public ImageSource {
+public:
+    FixedSizeSource(int rows, int columns) : m_rows(rows), m_columns(columns) {}
+    std::unique_ptr<ImageSource> clone() const override
+    {
+        return std::make_unique<FixedSizeSource>(*this);
+    }
+    int getType() const override { return FileType; }
+    bool isDefined() const override { return true; }
+    int getSize1() const override { return m_rows; }
+    int getSize2() const override { return m_columns; }
+    int getDepth() const override { return 8; }
+    const Colormap* getColormap() const override { return nullptr; }
+
+private:
+    int m_rows;
+    int m_columns;
+};
+
+inline StackSlice* newSlice(const std::string& name, int rows = 100, int columns = 100,
+                            float pixelWidth = 1.0f, float pixelHeight = 1.0f)
+{
+    auto* slice = new StackSlice(name);
+    slice->setImageSource(FixedSizeSource(rows, columns));
+    PixelCalibration c;
+    c.setPixelWidth(pixelWidth);
+    c.setPixelHeight(pixelHeight);
+    c.setAspectRatio(pixelHeight / pixelWidth);
+    slice->setPixelCalibration(c);
+    return slice;
+}
+
+using Points = std::vector<std::pair<int, int>>;
+
+inline Vertices<int> toVertices(const Points& points)
+{
+    Vertices<int> v(2, 0, 0, 0);
+    for (const auto& [x, y] : points)
+        v.append(Vector<int>{x, y});
+    return v;
+}
+
+// An item of model on slice, listed by both.
+inline ModelItem* newItem(Model* model, StackSlice* slice, const Points& points)
+{
+    auto* item = new ModelItem(model, slice);
+    item->setVertices(toVertices(points));
+    item->attach();
+    return item;
+}
+
+inline Points toPoints(const Vertices<int>& v)
+{
+    Points points;
+    for (int i = 0; i < v.getNumVertices(); ++i)
+        points.emplace_back(v[i][0], v[i][1]);
+    return points;
+}
+
+} // namespace stacktest

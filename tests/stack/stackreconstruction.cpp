@@ -1,0 +1,282 @@
+#include "stack/stackreconstruction.h"
+
+#include "stackfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using namespace stacktest;
+
+namespace {
+
+const double pi = 3.141592653589793;
+
+template <typename T>
+class StackReconstructionTyped : public ::testing::Test {};
+using RealTypes = ::testing::Types<float, double, long double>;
+TYPED_TEST_SUITE(StackReconstructionTyped, RealTypes);
+
+// The 3D point of pixel (x, y) of slice k.
+template <typename T>
+Vector<double> place(const StackReconstruction<T>& r, int k, double x, double y)
+{
+    const Vector<T>& m = r.getMaps()[k];
+    return Vector<double>{double(m[0]) * x + double(m[1]) * y + double(m[2]),
+                          double(m[3]) * x + double(m[4]) * y + double(m[5]), double(r.getZMap()[k])};
+}
+
+void expectNear(const Vector<double>& a, const Vector<double>& b, double tol)
+{
+    ASSERT_EQ(a.getSize(), b.getSize());
+    for (int i = 0; i < a.getSize(); ++i)
+        EXPECT_NEAR(a[i], b[i], tol) << "coordinate " << i;
+}
+
+// A 3 x 3 homogeneous transform of the plane.
+struct Affine {
+    double m[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    Affine operator*(const Affine& o) const
+    {
+        Affine r;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                r.m[i][j] = 0;
+                for (int k = 0; k < 3; ++k)
+                    r.m[i][j] += m[i][k] * o.m[k][j];
+            }
+        return r;
+    }
+    static Affine rotation(double radians)
+    {
+        Affine a;
+        a.m[0][0] = std::cos(radians), a.m[0][1] = -std::sin(radians);
+        a.m[1][0] = std::sin(radians), a.m[1][1] = std::cos(radians);
+        return a;
+    }
+    static Affine translation(double x, double y)
+    {
+        Affine a;
+        a.m[0][2] = x, a.m[1][2] = y;
+        return a;
+    }
+    static Affine scaling(double x, double y)
+    {
+        Affine a;
+        a.m[0][0] = x, a.m[1][1] = y;
+        return a;
+    }
+};
+
+// A stack of random sizes, calibrations, positions and registrations.
+void randomStack(Stack& stack, std::mt19937& rng, int n)
+{
+    std::uniform_int_distribution<int> size(20, 300), shift(-40, 40);
+    std::uniform_real_distribution<float> pixel(0.2f, 3.0f), angle(0.0f, 359.9f), spacing(0.5f, 4.0f);
+    stack.setDefaultRelativePosition(spacing(rng));
+    for (int k = 0; k < n; ++k) {
+        StackSlice* s = newSlice("s" + std::to_string(k), size(rng), size(rng), pixel(rng), pixel(rng));
+        s->setRegistration(Registration(shift(rng), shift(rng), angle(rng)));
+        if (k % 3 == 1)
+            s->setRelativePosition(spacing(rng));
+        stack.addSlice(s);
+    }
+}
+
+} // namespace
+
+TYPED_TEST(StackReconstructionTyped, CentredScaledAndFlipped)
+{
+    using T = TypeParam;
+    Stack stack;
+    stack.setDefaultRelativePosition(2.5f);
+    stack.addSlice(newSlice("a", 60, 80, 0.5f, 2.0f));
+    stack.addSlice(newSlice("b", 100, 40, 1.5f, 1.5f));
+    const StackReconstruction<T> r(stack);
+    for (int k = 0; k < 2; ++k) {
+        const StackSlice& s = *stack.getSlice(k);
+        const double w = s.getImageSource().getSize2() / 2.0, h = s.getImageSource().getSize1() / 2.0;
+        const double pw = s.getPixelCalibration().getPixelWidth();
+        const double ph = s.getPixelCalibration().getPixelHeight();
+        const double z = 2.5 * k;
+        expectNear(place(r, k, w, h), Vector<double>{0, 0, z}, 1e-5);
+        expectNear(place(r, k, w + 1, h), Vector<double>{pw, 0, z}, 1e-5);
+        // The image's y axis points down, the stack's up.
+        expectNear(place(r, k, w, h + 1), Vector<double>{0, -ph, z}, 1e-5);
+    }
+}
+
+TYPED_TEST(StackReconstructionTyped, RegistrationsAccumulate)
+{
+    using T = TypeParam;
+    Stack stack;
+    for (int k = 0; k < 3; ++k)
+        stack.addSlice(newSlice("s" + std::to_string(k), 50, 50));
+    stack.getSlice(0)->setRegistration(Registration(10, 0, 0));
+    stack.getSlice(1)->setRegistration(Registration(0, 0, 90));
+    StackReconstruction<T> r(stack);
+    // Slice 1 inherits slice 0's shift and turns by -90 degrees about its centre.
+    expectNear(place(r, 0, 25, 25), Vector<double>{10, 0, 0}, 1e-5);
+    expectNear(place(r, 1, 25, 25), Vector<double>{10, 0, 0}, 1e-5);
+    expectNear(place(r, 1, 26, 25), Vector<double>{10, -1, 0}, 1e-5);
+    // A later shift is turned by the angle accumulated before it: 5 pixels
+    // to the right of slice 1's frame point down the stack's y axis.
+    stack.getSlice(2)->setRegistration(Registration(5, 0, 0));
+    r.computeMaps();
+    expectNear(place(r, 2, 25, 25), Vector<double>{10, -5, 0}, 1e-5);
+
+    for (int k = 0; k < 3; ++k)
+        stack.getSlice(k)->setRegistration(Registration(0, 0, 10));
+    r.computeMaps();
+    for (int k = 0; k < 3; ++k) {
+        const Vector<T>& m = r.getMaps()[k];
+        EXPECT_NEAR(std::atan2(double(m[3]), double(m[0])) * 180 / pi, -10.0 * (k + 1), 1e-4);
+    }
+}
+
+TYPED_TEST(StackReconstructionTyped, AgreesWithComposedTransformsOnRandomStacks)
+{
+    using T = TypeParam;
+    std::mt19937 rng(41);
+    for (int run = 0; run < 20; ++run) {
+        Stack stack;
+        randomStack(stack, rng, 8);
+        const StackReconstruction<T> r(stack);
+        // Slice k's centred frame sits in slice k - 1's by its registration:
+        // a turn of minus its angle, then its shift in that slice's pixels.
+        Affine frame;
+        for (int k = 0; k < 8; ++k) {
+            const StackSlice& s = *stack.getSlice(k);
+            const Registration& g = s.getRegistration();
+            const double pw = s.getPixelCalibration().getPixelWidth();
+            const double ph = s.getPixelCalibration().getPixelHeight();
+            frame = frame * Affine::translation(g.getHorizontalShift() * pw, -g.getVerticalShift() * ph) *
+                    Affine::rotation(-g.getRotationAngle() * pi / 180);
+            const Affine pixelToWorld =
+                frame * Affine::scaling(pw, -ph) *
+                Affine::translation(-s.getImageSource().getSize2() / 2.0, -s.getImageSource().getSize1() / 2.0);
+            const double x = 7, y = 13;
+            const Vector<double> expected{
+                pixelToWorld.m[0][0] * x + pixelToWorld.m[0][1] * y + pixelToWorld.m[0][2],
+                pixelToWorld.m[1][0] * x + pixelToWorld.m[1][1] * y + pixelToWorld.m[1][2],
+                double(s.getAbsolutePosition())};
+            expectNear(place(r, k, x, y), expected, std::is_same_v<T, float> ? 2e-3 : 1e-8);
+        }
+    }
+}
+
+TYPED_TEST(StackReconstructionTyped, MappedItemsMapBackToTheirPixels)
+{
+    using T = TypeParam;
+    std::mt19937 rng(43);
+    std::uniform_int_distribution<int> coordinate(0, 299);
+    for (int run = 0; run < 10; ++run) {
+        Stack stack;
+        randomStack(stack, rng, 6);
+        auto* model = new Model;
+        stack.addModel(model);
+        for (int k = 0; k < 6; ++k) {
+            Points points(25);
+            for (auto& p : points)
+                p = {coordinate(rng), coordinate(rng)};
+            newItem(model, stack.getSlice(k), points);
+        }
+        const StackReconstruction<T> r(stack);
+        for (const ModelItem* item : model->getItems()) {
+            const std::unique_ptr<Vertices<T>> placed = r.apply(*item);
+            ASSERT_TRUE(placed);
+            const int k = stack.findSlice(item->getSlice());
+            const Vector<T>& m = r.getMaps()[k];
+            // The inverse of the slice's affine map.
+            const double a = m[0], b = m[1], tx = m[2], c = m[3], d = m[4], ty = m[5];
+            const double det = a * d - b * c;
+            ASSERT_EQ(placed->getNumVertices(), item->getSize());
+            EXPECT_EQ(placed->getSpace(), 3);
+            for (int i = 0; i < item->getSize(); ++i) {
+                const double X = double((*placed)[i][0]) - tx, Y = double((*placed)[i][1]) - ty;
+                const double x = (d * X - b * Y) / det, y = (-c * X + a * Y) / det;
+                const double tol = std::is_same_v<T, float> ? 2e-2 : 1e-6;
+                EXPECT_NEAR(x, item->getVertices()[i][0], tol);
+                EXPECT_NEAR(y, item->getVertices()[i][1], tol);
+                EXPECT_EQ((*placed)[i][2], r.getZMap()[k]);
+            }
+        }
+    }
+}
+
+TEST(StackReconstruction, ModelsBecomeStacksInSliceOrder)
+{
+    Stack stack;
+    stack.setDefaultRelativePosition(1.0f);
+    for (int k = 0; k < 4; ++k)
+        stack.addSlice(newSlice("s" + std::to_string(k)));
+    auto* outlines = new Model("outlines");
+    auto* points = new Model("points");
+    points->getProperties().setGeometry(MPrimitive::Polypoint);
+    auto* empty = new Model("empty");
+    empty->getProperties().setGeometry(MPrimitive::Polyline);
+    stack.addModel(outlines);
+    stack.addModel(points);
+    stack.addModel(empty);
+    // Model order 3, 1, 1: levels follow the slices, then each slice's items.
+    newItem(outlines, stack.getSlice(3), {{0, 0}, {1, 0}, {1, 1}});
+    newItem(points, stack.getSlice(1), {{4, 4}});
+    newItem(outlines, stack.getSlice(1), {{0, 0}, {2, 0}, {2, 2}, {0, 2}});
+    newItem(outlines, stack.getSlice(1), {{5, 5}, {6, 5}, {6, 6}});
+
+    const StackReconstruction<double> r(stack);
+    const std::unique_ptr<VertexStack<double>> curves = r.apply(*outlines);
+    auto* closed = dynamic_cast<CurveStack<double>*>(curves.get());
+    ASSERT_NE(closed, nullptr);
+    EXPECT_FALSE(closed->isOpen());
+    ASSERT_EQ(closed->getHeight(), 3);
+    EXPECT_EQ((*closed)[0].getNumVertices(), 4);
+    EXPECT_EQ((*closed)[1].getNumVertices(), 3);
+    EXPECT_EQ((*closed)[1][0][2], 1.0);
+    EXPECT_EQ((*closed)[0][0][2], 1.0);
+    EXPECT_EQ((*closed)[2][0][2], 3.0);
+    EXPECT_TRUE((*closed)[2].isClosed());
+
+    const std::unique_ptr<VertexStack<double>> dots = r.apply(*points);
+    ASSERT_TRUE(dots);
+    EXPECT_EQ(dynamic_cast<CurveStack<double>*>(dots.get()), nullptr);
+    EXPECT_EQ(dots->getHeight(), 1);
+    EXPECT_EQ(dots->getSpace(), 3);
+
+    const std::unique_ptr<VertexStack<double>> none = r.apply(*empty);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->getHeight(), 0);
+    EXPECT_TRUE(dynamic_cast<CurveStack<double>*>(none.get())->isOpen());
+
+    // Items: a curve closed or open by geometry, nothing for an unknown one.
+    const std::unique_ptr<Vertices<double>> one = r.apply(*outlines->getItem(0));
+    ASSERT_NE(dynamic_cast<Curve<double>*>(one.get()), nullptr);
+    outlines->getProperties().setGeometry(MPrimitive::Unknown);
+    EXPECT_EQ(r.apply(*outlines->getItem(0)), nullptr);
+    EXPECT_EQ(r.apply(*outlines), nullptr);
+}
+
+TEST(StackReconstruction, ItemsOutsideTheStackAreIgnored)
+{
+    Stack stack;
+    stack.addSlice(newSlice("in"));
+    Model model;
+    std::unique_ptr<StackSlice> outside(newSlice("out"));
+    ModelItem* item = newItem(&model, outside.get(), {{1, 2}});
+    const StackReconstruction<float> r(stack);
+    Vertices<float> out(3, 0, 0, 0);
+    out.append(Vector<float>{9, 9, 9});
+    ::testing::internal::CaptureStderr();
+    r.map(out, *item);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "invalid stack/item pair in StackReconstruction (ignored)\n");
+    ASSERT_EQ(out.getNumVertices(), 1);
+    EXPECT_EQ(out[0], (Vector<float>{9, 9, 9}));
+
+    // An empty stack has empty maps.
+    Stack none;
+    const StackReconstruction<float> nothing(none);
+    EXPECT_EQ(nothing.getMaps().getSize1(), 0);
+    EXPECT_EQ(nothing.getZMap().getSize(), 0);
+}

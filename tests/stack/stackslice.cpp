@@ -1,0 +1,137 @@
+#include "stack/stackslice.h"
+
+#include "stackfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+using namespace stacktest;
+
+namespace {
+
+// The absolute positions by their definition, slice by slice.
+std::vector<float> expectedPositions(const Stack& stack)
+{
+    std::vector<float> z;
+    for (int k = 0; k < stack.getNumSlices(); ++k) {
+        const StackSlice* s = stack.getSlice(k);
+        if (!s->useRelativePosition())
+            z.push_back(s->getAbsolutePosition());
+        else if (k == 0)
+            z.push_back(0.0f);
+        else
+            z.push_back(z.back() + (s->useDefaultRelativePosition() ? stack.getDefaultRelativePosition()
+                                                                      : s->getRelativePosition()));
+    }
+    return z;
+}
+
+std::vector<float> positions(const Stack& stack)
+{
+    std::vector<float> z;
+    for (int k = 0; k < stack.getNumSlices(); ++k)
+        z.push_back(stack.getSlice(k)->getAbsolutePosition());
+    return z;
+}
+
+} // namespace
+
+TEST(StackSlicePositions, RelativeDefaultAndAbsolute)
+{
+    Stack stack;
+    stack.setDefaultRelativePosition(2.0f);
+    for (int k = 0; k < 5; ++k)
+        stack.addSlice(newSlice("s" + std::to_string(k)));
+    EXPECT_EQ(positions(stack), (std::vector<float>{0, 2, 4, 6, 8}));
+
+    stack.getSlice(2)->setRelativePosition(5.0f);
+    stack.getSlice(3)->setAbsolutePosition(20.0f);
+    EXPECT_EQ(positions(stack), (std::vector<float>{0, 2, 7, 20, 22}));
+    // An absolutely placed slice reports its distance from the previous one.
+    EXPECT_FLOAT_EQ(stack.getSlice(3)->getRelativePosition(), 13.0f);
+    EXPECT_FLOAT_EQ(stack.getSlice(4)->getRelativePosition(), 2.0f);
+    // The first slice: 0 when relative, its own position when absolute.
+    stack.getSlice(0)->setAbsolutePosition(-3.0f);
+    EXPECT_FLOAT_EQ(stack.getSlice(0)->getRelativePosition(), 0.0f);
+    EXPECT_EQ(positions(stack), (std::vector<float>{-3, -1, 4, 20, 22}));
+    // The default spacing follows the stack; own spacings do not.
+    stack.setDefaultRelativePosition(1.0f);
+    EXPECT_EQ(positions(stack), (std::vector<float>{-3, -2, 3, 20, 21}));
+    stack.getSlice(2)->setDefaultRelativePosition();
+    EXPECT_EQ(positions(stack), (std::vector<float>{-3, -2, -1, 20, 21}));
+    EXPECT_EQ(stack.absolutePositions(), positions(stack));
+}
+
+TEST(StackSlicePositions, RemovingAMiddleSliceKeepsTheOthersInPlace)
+{
+    // The middle one of three relatively placed slices.
+    Stack three;
+    three.setDefaultRelativePosition(1.5f);
+    for (const char* name : {"a", "b", "c"})
+        three.addSlice(newSlice(name));
+    three.deleteSlice(1);
+    EXPECT_EQ(positions(three), (std::vector<float>{0.0f, 3.0f}));
+
+    std::mt19937 rng(29);
+    std::uniform_real_distribution<float> value(-5.0f, 5.0f);
+    std::uniform_int_distribution<int> kind(0, 2);
+    for (int run = 0; run < 200; ++run) {
+        Stack stack;
+        stack.setDefaultRelativePosition(value(rng));
+        const int n = 2 + run % 7;
+        for (int k = 0; k < n; ++k) {
+            StackSlice* s = newSlice("s" + std::to_string(k));
+            const int how = kind(rng);
+            if (how == 1)
+                s->setRelativePosition(value(rng));
+            else if (how == 2)
+                s->setAbsolutePosition(10.0f * k + value(rng));
+            stack.addSlice(s);
+        }
+        EXPECT_EQ(positions(stack), expectedPositions(stack));
+        std::vector<float> before = positions(stack);
+        const int i = std::uniform_int_distribution<int>(0, n - 1)(rng);
+        stack.deleteSlice(i);
+        before.erase(before.begin() + i);
+        const std::vector<float> after = positions(stack);
+        EXPECT_EQ(after, expectedPositions(stack));
+        // A middle slice hands its spacing on; removing an end adjusts nothing.
+        if (i > 0 && i < n - 1) {
+            for (int k = 0; k < n - 1; ++k)
+                EXPECT_NEAR(after[k], before[k], 1e-4f) << "run " << run << " removed " << i;
+        }
+    }
+}
+
+TEST(StackSliceNeighbours, EndsAndSlicesOutsideTheStack)
+{
+    Stack stack;
+    for (const char* name : {"a", "b", "c"})
+        stack.addSlice(newSlice(name));
+    StackSlice* a = stack.getSlice(0);
+    StackSlice* b = stack.getSlice(1);
+    StackSlice* c = stack.getSlice(2);
+    EXPECT_EQ(b->prevSlice(), a);
+    EXPECT_EQ(b->nextSlice(), c);
+    EXPECT_EQ(a->prevSlice(), a);
+    EXPECT_EQ(c->nextSlice(), c);
+    EXPECT_TRUE(a->isFirstSlice());
+    EXPECT_TRUE(c->isLastSlice());
+    EXPECT_FALSE(b->isFirstSlice() || b->isLastSlice());
+
+    std::unique_ptr<StackSlice> outside(newSlice("x"));
+    EXPECT_EQ(stack.getNextSlice(outside.get()), outside.get());
+    EXPECT_EQ(stack.getPreviousSlice(outside.get()), outside.get());
+    EXPECT_EQ(stack.findSlice(outside.get()), -1);
+    EXPECT_EQ(stack.findSlice("b"), 1);
+    EXPECT_EQ(stack.findSlice("B"), -1);
+
+    // Insertion before an index; removal hands the slice back.
+    stack.addSlice(outside.release(), 1);
+    EXPECT_EQ(stack.getSlice(1)->getName(), "x");
+    std::unique_ptr<StackSlice> removed(stack.removeSlice(1));
+    EXPECT_EQ(removed->getStack(), nullptr);
+    EXPECT_EQ(stack.getNumSlices(), 3);
+}
