@@ -50,7 +50,7 @@ public:
 
     // Uniform integer draws converted to T, row by row: in [0, 255], in
     // [0, max], or in [min, max] from the given generator.
-    void randomise() { randomise(255); }
+    void randomise();
     void randomise(int max);
     void randomise(int min, int max, RandomGenerator& generator);
 

@@ -55,9 +55,10 @@ public:
     Vector<int> getSize() const { return Vector<int>{m_size1, m_size2, m_size3}; }
     // Size n for n = 1, 2, 3; ValueError otherwise.
     int getSize(int n) const;
-    bool sameSizeAs(const VoxelMatrix& other) const
+    template <typename U>
+    bool sameSizeAs(const VoxelMatrix<U>& other) const
     {
-        return m_size1 == other.m_size1 && m_size2 == other.m_size2 && m_size3 == other.m_size3;
+        return m_size1 == other.getSize1() && m_size2 == other.getSize2() && m_size3 == other.getSize3();
     }
     bool contains(int i, int j, int k) const
     {
