@@ -1,5 +1,6 @@
 #include "numerics/matrix.h"
 
+#include "numerics/squarematrix.h"
 #include "numerics/tensa.h"
 
 #include <algorithm>
@@ -492,6 +493,427 @@ void Matrix<T>::print(const std::string& label, std::ostream& stream) const
     for (int i = 0; i < m_n; ++i)
         m_rows[i].print("", stream);
     Tensa::setIOTranspose(transpose);
+}
+
+// Linear algebra --------------------------------------------------------------
+//
+// Givens rotations and Householder reflections, Householder bidiagonalisation,
+// the Golub-Kahan singular value decomposition and the least-squares solve and
+// pseudo-inverse built on it. Real element types only: the integer and bool
+// instantiations refuse.
+
+namespace {
+
+[[noreturn]] void throwMath(const char* where, const char* what)
+{
+    MathError e;
+    e.setWhere(where);
+    e.setWhat(what);
+    throw e;
+}
+
+} // namespace
+
+template <typename T>
+void Matrix<T>::givens(T& c, T& s, T a, T b)
+{
+    if constexpr (!plexan::isReal<T>) {
+        plexan::refuseType<T>("void Matrix<T>::givens(T&,T&,const T,const T)");
+    } else {
+        if (b == T(0)) {
+            c = T(1);
+            s = T(0);
+        } else if (std::abs(a) > std::abs(b)) {
+            const T tau = -b / a;
+            c = T(1) / std::sqrt(T(1) + tau * tau);
+            s = tau * c;
+        } else {
+            const T tau = -a / b;
+            s = T(1) / std::sqrt(T(1) + tau * tau);
+            c = tau * s;
+        }
+    }
+}
+
+template <typename T>
+void Matrix<T>::leftGivensRotate(T c, T s, int i, int k)
+{
+    if constexpr (!plexan::isReal<T>) {
+        plexan::refuseType<T>("void Matrix<T>::leftGivensRotate(const T,const T,const int,const int)");
+    } else {
+        T* ri = m_rows[i].data();
+        T* rk = m_rows[k].data();
+        for (int j = 0; j < m_p; ++j) {
+            const T a = ri[j];
+            const T b = rk[j];
+            ri[j] = c * a - s * b;
+            rk[j] = s * a + c * b;
+        }
+    }
+}
+
+template <typename T>
+void Matrix<T>::rightGivensRotate(T c, T s, int i, int k)
+{
+    if constexpr (!plexan::isReal<T>) {
+        plexan::refuseType<T>("void Matrix<T>::rightGivensRotate(const T,const T,const int,const int)");
+    } else {
+        for (int r = 0; r < m_n; ++r) {
+            T* row = m_rows[r].data();
+            const T a = row[i];
+            const T b = row[k];
+            row[i] = c * a - s * b;
+            row[k] = s * a + c * b;
+        }
+    }
+}
+
+template <typename T>
+void Matrix<T>::leftHouseholderTransform(const Vector<T>& v, T beta)
+{
+    leftHouseholderTransform(v, beta, 0, m_n - 1, 0, m_p - 1);
+}
+
+template <typename T>
+void Matrix<T>::leftHouseholderTransform(const Vector<T>& v, T beta, int i1, int i2, int j1, int j2)
+{
+    if constexpr (!plexan::isReal<T>) {
+        plexan::refuseType<T>("Matrix<T> Matrix<T>::leftHouseholderTransform(...)");
+    } else {
+        if (v.getSize() != i2 - i1 + 1) {
+            SizeError e;
+            e.setWhere("Matrix<T> Matrix<T>::leftHouseholderTransform(...)");
+            throw e;
+        }
+        const int width = j2 - j1 + 1;
+        if (width <= 0 || beta == T(0))
+            return;
+        // w = beta * v^T A, accumulated row by row so that the inner loops run
+        // along contiguous rows; each column still sums over i in order.
+        std::vector<T> w(static_cast<std::size_t>(width), T(0));
+        for (int i = 0; i < v.getSize(); ++i) {
+            const T vi = v[i];
+            const T* row = m_rows[i1 + i].data() + j1;
+            for (int j = 0; j < width; ++j)
+                w[static_cast<std::size_t>(j)] += vi * row[j];
+        }
+        for (T& wj : w)
+            wj = beta * wj;
+        for (int i = 0; i < v.getSize(); ++i) {
+            const T vi = v[i];
+            T* row = m_rows[i1 + i].data() + j1;
+            for (int j = 0; j < width; ++j)
+                row[j] -= vi * w[static_cast<std::size_t>(j)];
+        }
+    }
+}
+
+template <typename T>
+void Matrix<T>::rightHouseholderTransform(const Vector<T>& v, T beta)
+{
+    rightHouseholderTransform(v, beta, 0, m_n - 1, 0, m_p - 1);
+}
+
+template <typename T>
+void Matrix<T>::rightHouseholderTransform(const Vector<T>& v, T beta, int i1, int i2, int j1, int j2)
+{
+    if constexpr (!plexan::isReal<T>) {
+        plexan::refuseType<T>("Matrix<T> Matrix<T>::rightHouseholderTransform(...)");
+    } else {
+        const int width = j2 - j1 + 1;
+        if (v.getSize() != width)
+            throwSize("Matrix<T> Matrix<T>::rightHouseholderTransform(...)",
+                      "Incompatible block and Householder vector dimensions");
+        if (width <= 0 || beta == T(0))
+            return;
+        const T* vv = v.data();
+        for (int i = i1; i <= i2; ++i) {
+            T* row = m_rows[i].data() + j1;
+            T s = T(0);
+            for (int j = 0; j < width; ++j)
+                s += vv[j] * row[j];
+            s = beta * s;
+            for (int j = 0; j < width; ++j)
+                row[j] -= vv[j] * s;
+        }
+    }
+}
+
+template <typename T>
+void Matrix<T>::householderBidiag(SquareMatrix<T>* left, SquareMatrix<T>* right)
+{
+    if constexpr (!plexan::isReal<T>) {
+        plexan::refuseType<T>("void Matrix<T>::householderBidiag(SquareMatrix<T>*,SquareMatrix<T>*)");
+    } else {
+        if (m_p > m_n)
+            throwSize("void Matrix<T>::householderBidiag(...)",
+                      "Cannot perform bidiagonalization of (n,p) matrix with p > n");
+        if (left)
+            left->setIdentity(m_n);
+        if (right)
+            right->setIdentity(m_p);
+        Vector<T> v;
+        T beta = T(0);
+        for (int k = 0; k < m_p; ++k) {
+            // Column k below the diagonal.
+            v.setSize(m_n - k);
+            for (int i = k; i < m_n; ++i)
+                v[i - k] = m_rows[i][k];
+            v.householderVector(beta);
+            leftHouseholderTransform(v, beta, k, m_n - 1, k, m_p - 1);
+            if (left)
+                left->leftHouseholderTransform(v, beta, k, m_n - 1, 0, m_n - 1);
+            for (int i = k + 1; i < m_n; ++i)
+                m_rows[i][k] = T(0);
+            if (k < m_p - 2) {
+                // Row k beyond the super-diagonal.
+                v.setSize(m_p - k - 1);
+                for (int j = k + 1; j < m_p; ++j)
+                    v[j - k - 1] = m_rows[k][j];
+                v.householderVector(beta);
+                rightHouseholderTransform(v, beta, k, m_n - 1, k + 1, m_p - 1);
+                if (right)
+                    right->rightHouseholderTransform(v, beta, 0, m_p - 1, k + 1, m_p - 1);
+                for (int j = k + 2; j < m_p; ++j)
+                    m_rows[k][j] = T(0);
+            }
+        }
+    }
+}
+
+template <typename T>
+Vector<T> Matrix<T>::svd(SquareMatrix<T>* left, SquareMatrix<T>* right) const
+{
+    static constexpr const char* where = "Vector<T> Matrix<T>::svd(...) const";
+    if constexpr (!plexan::isReal<T>) {
+        plexan::refuseType<T>(where);
+    } else {
+        if (m_p > m_n)
+            throwSize(where, "Cannot perform svd of (n,p) matrix with p > n");
+        const int p = m_p;
+        Matrix work(*this);
+        work.householderBidiag(left, right);
+
+        // The bidiagonal block lives in d (diagonal) and f (super-diagonal);
+        // every rotation below touches only the entries it can change, plus
+        // the bulge it chases along the band.
+        Vector<T> d(static_cast<unsigned int>(p));
+        Vector<T> f(static_cast<unsigned int>(p > 1 ? p - 1 : 0));
+        T sd = T(0);
+        T sf = T(0);
+        for (int i = 0; i < p; ++i) {
+            d[i] = work(i, i);
+            sd += d[i] * d[i];
+        }
+        for (int i = 0; i + 1 < p; ++i) {
+            f[i] = work(i, i + 1);
+            sf += f[i] * f[i];
+        }
+        const T norm = std::sqrt(sd + sf);
+        if (!std::isfinite(norm))
+            throwMath(where, "The matrix has elements that are not finite or too large");
+
+        // Right rotations act on columns of right: they are applied to the rows
+        // of its transpose, contiguous in memory, and transposed back at the end.
+        Matrix rt;
+        if (right)
+            rt = right->transpose();
+        const T eps = Vector<T>::epsilon();
+        const long maxSteps = 75L * p + 100;
+        long steps = 0;
+        T c = T(0);
+        T s = T(0);
+
+        while (p > 1) {
+            for (int i = 0; i + 1 < p; ++i)
+                if (std::abs(f[i]) < eps * (std::abs(d[i]) + std::abs(d[i + 1])))
+                    f[i] = T(0);
+            // Largest trailing diagonal part, then the unreduced block above it.
+            int end = p - 1;
+            while (end > 0 && f[end - 1] == T(0))
+                --end;
+            if (end == 0)
+                break;
+            int start = end - 1;
+            while (start > 0 && f[start - 1] != T(0))
+                --start;
+
+            int zero = -1;
+            for (int i = start; i <= end; ++i)
+                if (std::abs(d[i]) < eps * norm) {
+                    zero = i;
+                    break;
+                }
+            if (zero >= 0) {
+                d[zero] = T(0);
+                if (zero < end) {
+                    // Zero row `zero` by rotations with the rows below it; the
+                    // bulge travels right along that row.
+                    T x = f[zero];
+                    f[zero] = T(0);
+                    for (int j = zero + 1; j <= end; ++j) {
+                        givens(c, s, d[j], x);
+                        d[j] = c * d[j] - s * x;
+                        if (j < end) {
+                            x = s * f[j];
+                            f[j] = c * f[j];
+                        }
+                        if (left)
+                            left->leftGivensRotate(c, s, j, zero);
+                    }
+                } else {
+                    // Zero the last column of the block by rotations with the
+                    // columns to its left; the bulge travels up that column.
+                    T x = f[end - 1];
+                    f[end - 1] = T(0);
+                    for (int k = end - 1; k >= start; --k) {
+                        givens(c, s, d[k], x);
+                        d[k] = c * d[k] - s * x;
+                        if (k > start) {
+                            x = s * f[k - 1];
+                            f[k - 1] = c * f[k - 1];
+                        }
+                        if (right)
+                            rt.leftGivensRotate(c, s, k, end);
+                    }
+                }
+                continue;
+            }
+
+            if (++steps > maxSteps)
+                throwMath(where, "The singular value decomposition does not converge");
+
+            // Implicit-shift QR step on the block start..end. The shift is the
+            // eigenvalue of the trailing 2 x 2 block of B^T B closer to its
+            // last diagonal element.
+            const T dm = d[end - 1];
+            const T dn = d[end];
+            const T fm = f[end - 1];
+            const T fmm = end - 1 > start ? f[end - 2] : T(0);
+            const T t11 = dm * dm + fmm * fmm;
+            const T t12 = dm * fm;
+            const T t22 = dn * dn + fm * fm;
+            const T delta = (t11 - t22) / T(2);
+            const T root = std::sqrt(delta * delta + t12 * t12);
+            const T denominator = delta >= T(0) ? delta + root : delta - root;
+            const T mu = denominator != T(0) ? t22 - t12 * t12 / denominator : t22;
+
+            T y = d[start] * d[start] - mu;
+            T z = d[start] * f[start];
+            for (int k = start; k < end; ++k) {
+                // From the right on columns k, k + 1: clears the bulge above
+                // the band (z at (k - 1, k + 1)) and makes one below it.
+                givens(c, s, y, z);
+                if (k > start)
+                    f[k - 1] = c * f[k - 1] - s * z;
+                const T dk = d[k];
+                const T fk = f[k];
+                const T dk1 = d[k + 1];
+                d[k] = c * dk - s * fk;
+                f[k] = s * dk + c * fk;
+                const T below = -(s * dk1);
+                d[k + 1] = c * dk1;
+                if (right)
+                    rt.leftGivensRotate(c, s, k, k + 1);
+
+                // From the left on rows k, k + 1: clears the bulge below the
+                // band and makes one at (k, k + 2).
+                givens(c, s, d[k], below);
+                const T a = d[k];
+                const T b = f[k];
+                const T e = d[k + 1];
+                d[k] = c * a - s * below;
+                f[k] = c * b - s * e;
+                d[k + 1] = s * b + c * e;
+                if (k + 1 < end) {
+                    const T g = f[k + 1];
+                    z = -(s * g);
+                    f[k + 1] = c * g;
+                    y = f[k];
+                }
+                if (left)
+                    left->leftGivensRotate(c, s, k, k + 1);
+            }
+        }
+
+        for (int i = 0; i < p; ++i)
+            if (d[i] < T(0)) {
+                d[i] = -d[i];
+                if (left)
+                    (*left)[i] *= T(-1);
+            }
+        if (right)
+            *right = rt.transpose();
+        return d;
+    }
+}
+
+template <typename T>
+Vector<T> Matrix<T>::solve(const Vector<T>& b) const
+{
+    static constexpr const char* where = "Vector<T> Matrix<T>::solve(...) const";
+    if constexpr (!plexan::isReal<T>) {
+        plexan::refuseType<T>(where);
+    } else {
+        if (b.getSize() != m_n)
+            throwSize(where, "Incompatible vector and matrix dimensions");
+        try {
+            SquareMatrix<T> left;
+            SquareMatrix<T> right;
+            const Vector<T> s = svd(&left, &right);
+            Vector<T> y(static_cast<unsigned int>(m_p));
+            if (m_p == 0)
+                return y;
+            // Components along singular values below the threshold are
+            // dropped: the minimum-norm least-squares solution.
+            const T threshold = static_cast<T>(m_n) * s.max() * Vector<T>::epsilon();
+            for (int i = 0; i < m_p; ++i)
+                y[i] = s[i] > T(0) && s[i] >= threshold ? left[i].scalarProduct(b) / s[i] : T(0);
+            return right * y;
+        } catch (Exception& e) {
+            e.addCall(where);
+            throw e;
+        }
+    }
+}
+
+template <typename T>
+Matrix<T> Matrix<T>::pinverse() const
+{
+    static constexpr const char* where = "Matrix<T> Matrix<T>::pinverse() const";
+    if constexpr (!plexan::isReal<T>) {
+        plexan::refuseType<T>(where);
+    } else {
+        try {
+            SquareMatrix<T> left;
+            SquareMatrix<T> right;
+            const Vector<T> s = svd(&left, &right);
+            Matrix out(static_cast<unsigned int>(m_p), static_cast<unsigned int>(m_n));
+            out.setZeros();
+            if (m_p == 0)
+                return out;
+            const T threshold = static_cast<T>(m_n) * s.max() * Vector<T>::epsilon();
+            Vector<T> inv(static_cast<unsigned int>(m_p));
+            for (int k = 0; k < m_p; ++k)
+                inv[k] = s[k] > T(0) && s[k] >= threshold ? T(1) / s[k] : T(0);
+            // out = right * diag(inv) * (first p rows of left), row by row.
+            for (int i = 0; i < m_p; ++i) {
+                T* oi = out.m_rows[i].data();
+                for (int k = 0; k < m_p; ++k) {
+                    if (inv[k] == T(0))
+                        continue;
+                    const T a = right(i, k) * inv[k];
+                    const T* lk = left[k].data();
+                    for (int j = 0; j < m_n; ++j)
+                        oi[j] += a * lk[j];
+                }
+            }
+            return out;
+        } catch (Exception& e) {
+            e.addCall(where);
+            throw e;
+        }
+    }
 }
 
 #define PLEXAN_INSTANTIATE(T) template class Matrix<T>;

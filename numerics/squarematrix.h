@@ -28,6 +28,8 @@ public:
     int getSize() const { return this->m_n; }
 
     // Shapes --------------------------------------------------------------------
+    using Matrix<T>::setZeros;
+    using Matrix<T>::setOnes;
     void setIdentity();
     void setIdentity(int n);
     void setZeros(int n);
