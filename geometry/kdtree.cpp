@@ -1,0 +1,300 @@
+#include "geometry/kdtree.h"
+
+#include "geometry/vertexstack.h"
+
+#include <algorithm>
+#include <limits>
+
+template <typename T>
+KDTree<T>::KDTree(const Shape<T>& shape)
+{
+    setShape(shape);
+}
+
+template <typename T>
+void KDTree<T>::setShape(const Shape<T>& shape)
+{
+    m_shape = &shape;
+    build();
+}
+
+namespace {
+
+// The pool holding every vertex of the shape, and their server indices in
+// vertex order.
+template <typename T>
+const VertexServer<T>* collectVertices(const Shape<T>& shape, std::vector<int>& indexes)
+{
+    indexes.clear();
+    if (const auto* list = dynamic_cast<const Vertices<T>*>(&shape)) {
+        indexes = list->getIndexes();
+        return list->getServer();
+    }
+    if (const auto* stack = dynamic_cast<const VertexStack<T>*>(&shape)) {
+        const VertexServer<T>* pool = nullptr;
+        for (int k = 0; k < stack->getHeight(); ++k) {
+            const Vertices<T>& level = (*stack)[k];
+            if (level.getNumVertices() == 0)
+                continue;
+            if (pool && level.getServer() != pool)
+                throw ValueError("void KDTree<T>::setShape(const Shape<T>&)",
+                                 "The levels of this vertex stack do not share one vertex server");
+            pool = level.getServer();
+            indexes.insert(indexes.end(), level.getIndexes().begin(), level.getIndexes().end());
+        }
+        return pool;
+    }
+    for (ConstVertexIterator<T> it(shape); it.current(); ++it)
+        indexes.push_back(it.currentServerIndex());
+    return shape.getServer();
+}
+
+} // namespace
+
+template <typename T>
+void KDTree<T>::build()
+{
+    m_nodeVertex.clear();
+    m_nodeAxis.clear();
+    m_nodeCoordinates.clear();
+    m_vertices = Vertices<T>();
+    m_space = 0;
+    if (!m_shape)
+        return;
+
+    std::vector<int> indexes;
+    const VertexServer<T>* pool = collectVertices(*m_shape, indexes);
+    const int n = pool ? static_cast<int>(indexes.size()) : 0;
+    m_space = pool ? pool->getSpace() : 0;
+    if (pool) {
+        m_vertices.setServer(const_cast<VertexServer<T>*>(pool));
+        m_vertices.setSize(n, false);
+        for (int i = 0; i < n; ++i)
+            m_vertices.setIndex(i, indexes[static_cast<std::size_t>(i)]);
+    }
+
+    // 2^(1 + floor(log2(n + 1))) - 1 nodes.
+    int levels = 1;
+    while ((1LL << levels) <= static_cast<long long>(n) + 1)
+        ++levels;
+    const std::size_t size = (std::size_t(1) << levels) - 1;
+    m_nodeVertex.assign(size, -1);
+    m_nodeAxis.assign(size, m_space);
+    m_nodeCoordinates.assign(size * static_cast<std::size_t>(m_space), T(0));
+    if (n == 0)
+        return;
+
+    // The sort matrix: row r holds the server index and the coordinates of
+    // vertex r; rows are reordered through a permutation.
+    std::vector<T> points(static_cast<std::size_t>(n) * m_space);
+    for (int r = 0; r < n; ++r)
+        std::copy_n((*pool)[indexes[static_cast<std::size_t>(r)]].data(), m_space,
+                    points.data() + static_cast<std::size_t>(r) * m_space);
+    std::vector<int> rows(static_cast<std::size_t>(n));
+    for (int r = 0; r < n; ++r)
+        rows[static_cast<std::size_t>(r)] = r;
+    buildNode(0, 0, n - 1, rows, points, indexes);
+}
+
+template <typename T>
+void KDTree<T>::setNode(int node, int row, const std::vector<T>& points, const std::vector<int>& serverIndex,
+                        int axis)
+{
+    const std::size_t k = static_cast<std::size_t>(node);
+    m_nodeVertex[k] = serverIndex[static_cast<std::size_t>(row)];
+    m_nodeAxis[k] = axis;
+    std::copy_n(points.data() + static_cast<std::size_t>(row) * m_space, m_space,
+                m_nodeCoordinates.data() + k * m_space);
+}
+
+template <typename T>
+void KDTree<T>::buildNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
+                          const std::vector<int>& serverIndex)
+{
+    const int space = m_space;
+    // Split along the coordinate of largest extent, the first winning a tie.
+    int axis = 0;
+    Distance largest = -1;
+    for (int a = 0; a < space; ++a) {
+        T low = points[static_cast<std::size_t>(rows[static_cast<std::size_t>(lo)]) * space + a];
+        T high = low;
+        for (int i = lo + 1; i <= hi; ++i) {
+            const T x = points[static_cast<std::size_t>(rows[static_cast<std::size_t>(i)]) * space + a];
+            low = std::min(low, x);
+            high = std::max(high, x);
+        }
+        const Distance extent = static_cast<Distance>(high) - static_cast<Distance>(low);
+        if (extent > largest) {
+            largest = extent;
+            axis = a;
+        }
+    }
+    std::stable_sort(rows.begin() + lo, rows.begin() + hi + 1, [&](int r, int s) {
+        return points[static_cast<std::size_t>(r) * space + axis] < points[static_cast<std::size_t>(s) * space + axis];
+    });
+    const int median = lo + (hi - lo + 1) / 2;
+    setNode(node, rows[static_cast<std::size_t>(median)], points, serverIndex, axis);
+    if (median > lo) {
+        if (median - 1 == lo)
+            setNode(2 * node + 1, rows[static_cast<std::size_t>(lo)], points, serverIndex, space);
+        else
+            buildNode(2 * node + 1, lo, median - 1, rows, points, serverIndex);
+    }
+    if (median < hi) {
+        if (median + 1 == hi)
+            setNode(2 * node + 2, rows[static_cast<std::size_t>(hi)], points, serverIndex, space);
+        else
+            buildNode(2 * node + 2, median + 1, hi, rows, points, serverIndex);
+    }
+}
+
+template <typename T>
+typename KDTree<T>::Distance KDTree<T>::squaredDistanceTo(int node, const T* p) const
+{
+    const T* x = m_nodeCoordinates.data() + static_cast<std::size_t>(node) * m_space;
+    Distance s = 0;
+    for (int a = 0; a < m_space; ++a) {
+        const Distance d = static_cast<Distance>(p[a]) - static_cast<Distance>(x[a]);
+        s += d * d;
+    }
+    return s;
+}
+
+template <typename T>
+void KDTree<T>::searchNearest(int node, const T* p, int& best, Distance& bestDistance) const
+{
+    const int axis = m_nodeAxis[static_cast<std::size_t>(node)];
+    const int left = 2 * node + 1;
+    const int right = left + 1;
+    if (axis < m_space && exists(left)) {
+        const Distance d = static_cast<Distance>(p[axis]) -
+                           static_cast<Distance>(m_nodeCoordinates[static_cast<std::size_t>(node) * m_space + axis]);
+        if (d < 0) {
+            searchNearest(left, p, best, bestDistance);
+            if (exists(right) && bestDistance > d * d)
+                searchNearest(right, p, best, bestDistance);
+        } else {
+            if (exists(right))
+                searchNearest(right, p, best, bestDistance);
+            if (bestDistance > d * d)
+                searchNearest(left, p, best, bestDistance);
+        }
+    }
+    const Distance own = squaredDistanceTo(node, p);
+    if (own < bestDistance) {
+        bestDistance = own;
+        best = node;
+    }
+}
+
+template <typename T>
+void KDTree<T>::searchNearest(int node, const T* p, std::vector<Candidate>& best) const
+{
+    const int axis = m_nodeAxis[static_cast<std::size_t>(node)];
+    const int left = 2 * node + 1;
+    const int right = left + 1;
+    if (axis < m_space && exists(left)) {
+        const Distance d = static_cast<Distance>(p[axis]) -
+                           static_cast<Distance>(m_nodeCoordinates[static_cast<std::size_t>(node) * m_space + axis]);
+        if (d < 0) {
+            searchNearest(left, p, best);
+            if (exists(right) && best.back().distance > d * d)
+                searchNearest(right, p, best);
+        } else {
+            if (exists(right))
+                searchNearest(right, p, best);
+            if (best.back().distance > d * d)
+                searchNearest(left, p, best);
+        }
+    }
+    const Distance own = squaredDistanceTo(node, p);
+    if (own < best.back().distance) {
+        // Behind every candidate at the same distance: earlier ones stay ahead.
+        auto at = std::upper_bound(best.begin(), best.end() - 1, own,
+                                   [](Distance d, const Candidate& c) { return d < c.distance; });
+        std::move_backward(at, best.end() - 1, best.end());
+        *at = Candidate{own, node};
+    }
+}
+
+template <typename T>
+void KDTree<T>::checkQuery(const Vector<T>& p, const char* where) const
+{
+    if (p.getSize() != m_space && !m_nodeVertex.empty() && m_nodeVertex.front() >= 0)
+        throw SizeError(where, "Incompatible vector dimensions");
+}
+
+template <typename T>
+int KDTree<T>::nearestVertex(const Vector<T>& p) const
+{
+    T distance;
+    return nearestVertex(p, distance);
+}
+
+template <typename T>
+int KDTree<T>::nearestVertex(const Vector<T>& p, T& squaredDistance) const
+{
+    checkQuery(p, "int KDTree<T>::nearestVertex(const Vector<T>&) const");
+    if (!exists(0)) {
+        squaredDistance = T(0);
+        return -1;
+    }
+    int best = 0;
+    Distance bestDistance = squaredDistanceTo(0, p.data());
+    searchNearest(0, p.data(), best, bestDistance);
+    squaredDistance = static_cast<T>(bestDistance);
+    return m_nodeVertex[static_cast<std::size_t>(best)];
+}
+
+template <typename T>
+void KDTree<T>::nearestNeighbour(int& node, Distance& squaredDistance, int start, const Vector<T>& p) const
+{
+    checkQuery(p, "void KDTree<T>::nearestNeighbour(int&,T&,int,const Vector<T>&) const");
+    if (exists(start))
+        searchNearest(start, p.data(), node, squaredDistance);
+}
+
+template <typename T>
+void KDTree<T>::kNearestNeighbours(Vector<int>& nodes, Vector<T>& squaredDistances, int k, const Vector<T>& p,
+                                   int start) const
+{
+    checkQuery(p, "void KDTree<T>::kNearestNeighbours(Vector<int>&,Vector<T>&,int,const Vector<T>&,int) const");
+    k = std::max(k, 0);
+    nodes.setSize(k);
+    squaredDistances.setSize(k);
+    if (k == 0)
+        return;
+    std::vector<Candidate> best(static_cast<std::size_t>(k), Candidate{std::numeric_limits<Distance>::max(), -1});
+    if (exists(start))
+        searchNearest(start, p.data(), best);
+    for (int i = 0; i < k; ++i) {
+        const Candidate& c = best[static_cast<std::size_t>(i)];
+        nodes[i] = c.node;
+        if constexpr (std::is_integral_v<T>)
+            squaredDistances[i] = c.distance > static_cast<Distance>(std::numeric_limits<T>::max())
+                                      ? std::numeric_limits<T>::max()
+                                      : static_cast<T>(c.distance);
+        else
+            squaredDistances[i] = static_cast<T>(c.distance);
+    }
+}
+
+template <typename T>
+void KDTree<T>::nearestVertices(Vertices<T>& result, const Vector<T>& p, int k) const
+{
+    Vector<int> nodes;
+    Vector<T> distances;
+    kNearestNeighbours(nodes, distances, k, p);
+    Vertices<T> found(m_vertices);
+    int count = 0;
+    while (count < nodes.getSize() && nodes[count] >= 0)
+        ++count;
+    found.setSize(count, false);
+    for (int i = 0; i < count; ++i)
+        found.setIndex(i, m_nodeVertex[static_cast<std::size_t>(nodes[i])]);
+    result = found;
+}
+
+#define PLEXAN_INSTANTIATE(T) template class KDTree<T>;
+PLEXAN_FOR_EACH_COORDINATE_TYPE(PLEXAN_INSTANTIATE)
+#undef PLEXAN_INSTANTIATE

@@ -1,0 +1,152 @@
+#include "geometry/vertexserver.h"
+
+#include <algorithm>
+
+namespace {
+
+// Small servers still get blocks of a few slots, so that appending vertex by
+// vertex with a growth of 1 does not allocate for every vertex.
+constexpr int minimumBlockSlots = 16;
+
+} // namespace
+
+template <typename T>
+VertexServer<T>::VertexServer(int space, int size, int capacity, int growth)
+    : m_space(std::max(space, 0)), m_size(std::max(size, 0))
+{
+    if (capacity < 1)
+        capacity = m_size;
+    if (growth < 1)
+        growth = m_size;
+    m_growth = growth;
+    addSlots(std::max(capacity, m_size));
+}
+
+template <typename T>
+VertexServer<T>::VertexServer(const VertexServer& other)
+{
+    copyFrom(other);
+}
+
+template <typename T>
+VertexServer<T>& VertexServer<T>::operator=(const VertexServer& other)
+{
+    if (this != &other) {
+        clear();
+        copyFrom(other);
+    }
+    return *this;
+}
+
+template <typename T>
+VertexServer<T>::~VertexServer() = default;
+
+template <typename T>
+void VertexServer<T>::copyFrom(const VertexServer& other)
+{
+    m_space = other.m_space;
+    m_size = other.m_size;
+    m_growth = other.m_growth;
+    addSlots(other.getCapacity());
+    // One block holds every slot of the copy: copy block by block.
+    T* target = m_blocks.empty() ? nullptr : m_blocks.front().coordinates.get();
+    for (const Block& block : other.m_blocks) {
+        const std::size_t n = static_cast<std::size_t>(block.used) * static_cast<std::size_t>(m_space);
+        std::copy(block.coordinates.get(), block.coordinates.get() + n, target);
+        target += n;
+    }
+}
+
+template <typename T>
+void VertexServer<T>::addSlots(int n)
+{
+    while (n > 0) {
+        if (m_blocks.empty() || m_blocks.back().used == m_blocks.back().capacity) {
+            Block block;
+            block.capacity = std::max(n, minimumBlockSlots);
+            block.firstSlot = getCapacity();
+            const std::size_t count = static_cast<std::size_t>(block.capacity) * static_cast<std::size_t>(m_space);
+            block.coordinates.reset(new T[count]());
+            block.views.reset(new Vector<T>[static_cast<std::size_t>(block.capacity)]);
+            for (int k = 0; k < block.capacity; ++k)
+                block.views[k].setShallow(block.coordinates.get() + static_cast<std::size_t>(k) * m_space, m_space);
+            m_blocks.push_back(std::move(block));
+        }
+        Block& last = m_blocks.back();
+        const int take = std::min(n, last.capacity - last.used);
+        for (int k = 0; k < take; ++k)
+            m_slots.push_back(&last.views[last.used + k]);
+        last.used += take;
+        n -= take;
+    }
+}
+
+template <typename T>
+void VertexServer<T>::setCapacity(int n)
+{
+    n = std::max(n, 0);
+    const int capacity = getCapacity();
+    if (n == capacity)
+        return;
+    if (n > capacity) {
+        addSlots(n - capacity);
+        return;
+    }
+    m_slots.resize(static_cast<std::size_t>(n));
+    while (!m_blocks.empty() && m_blocks.back().firstSlot >= n && n < capacity)
+        m_blocks.pop_back();
+    if (!m_blocks.empty())
+        m_blocks.back().used = std::min(m_blocks.back().used, n - m_blocks.back().firstSlot);
+    if (n == 0)
+        m_blocks.clear();
+    m_size = std::min(m_size, n);
+}
+
+template <typename T>
+void VertexServer<T>::setSize(int n)
+{
+    n = std::max(n, 0);
+    const int capacity = getCapacity();
+    if (n > capacity) {
+        const long long step = m_growth > 0 ? m_growth : 1;
+        const long long steps = (static_cast<long long>(n) - capacity + step - 1) / step;
+        const long long target = std::min<long long>(capacity + steps * step, 0x7fffffff);
+        addSlots(static_cast<int>(target) - capacity);
+    }
+    m_size = n;
+}
+
+template <typename T>
+void VertexServer<T>::append(const VertexServer& other)
+{
+    const char* where = "void VertexServer<T>::append(const VertexServer&)";
+    if (&other == this)
+        throw ValueError(where, "Cannot append server to itself");
+    if (other.m_space != m_space)
+        throw ValueError(where, "Incompatible server space dimension");
+    const int start = m_size;
+    setSize(m_size + other.m_size);
+    for (int i = 0; i < other.m_size; ++i)
+        std::copy(other[i].begin(), other[i].end(), (*this)[start + i].begin());
+}
+
+template <typename T>
+void VertexServer<T>::clear()
+{
+    m_slots.clear();
+    m_blocks.clear();
+    m_size = 0;
+}
+
+template <typename T>
+void VertexServer<T>::deref()
+{
+    if (m_refs < 1)
+        return;
+    if (--m_refs == 0)
+        delete this;
+}
+
+#define PLEXAN_INSTANTIATE(T) template class VertexServer<T>;
+PLEXAN_FOR_EACH_COORDINATE_TYPE(PLEXAN_INSTANTIATE)
+#undef PLEXAN_INSTANTIATE
