@@ -1,0 +1,210 @@
+#include "imageprocessing/componentlabelling.h"
+
+#include "support/expect.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+// Foreground elements with probability p, holding assorted non-zero values.
+template <typename T>
+VoxelMatrix<T> randomBinary(int s1, int s2, int s3, double p, std::mt19937& rng)
+{
+    std::bernoulli_distribution inside(p);
+    std::uniform_int_distribution<int> value(1, 9);
+    VoxelMatrix<T> v(s1, s2, s3);
+    for (int k = 0; k < s3; ++k)
+        for (int i = 0; i < s1; ++i)
+            for (int j = 0; j < s2; ++j)
+                v(i, j, k) = inside(rng) ? static_cast<T>(value(rng)) : T(0);
+    return v;
+}
+
+// Flood fill from every unlabelled foreground element met in raster order
+// (plane, row, column), over the 6 face neighbours: the numbering the
+// labelling must reproduce. Returns the number of components.
+template <typename T>
+int floodFillLabels(const VoxelMatrix<T>& in, std::vector<int>& labels)
+{
+    const int s1 = in.getSize1(), s2 = in.getSize2(), s3 = in.getSize3();
+    auto at = [&](int i, int j, int k) { return (static_cast<size_t>(k) * s1 + i) * s2 + j; };
+    labels.assign(static_cast<size_t>(s1) * s2 * s3, 0);
+    int count = 0;
+    std::vector<std::array<int, 3>> stack;
+    const int steps[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (int k = 0; k < s3; ++k)
+        for (int i = 0; i < s1; ++i)
+            for (int j = 0; j < s2; ++j) {
+                if (in(i, j, k) == T(0) || labels[at(i, j, k)] != 0)
+                    continue;
+                ++count;
+                labels[at(i, j, k)] = count;
+                stack.push_back({i, j, k});
+                while (!stack.empty()) {
+                    const auto p = stack.back();
+                    stack.pop_back();
+                    for (const auto& d : steps) {
+                        const int a = p[0] + d[0], b = p[1] + d[1], c = p[2] + d[2];
+                        if (a < 0 || a >= s1 || b < 0 || b >= s2 || c < 0 || c >= s3)
+                            continue;
+                        if (in(a, b, c) == T(0) || labels[at(a, b, c)] != 0)
+                            continue;
+                        labels[at(a, b, c)] = count;
+                        stack.push_back({a, b, c});
+                    }
+                }
+            }
+    return count;
+}
+
+template <typename T>
+void expectLabels(const VoxelMatrix<T>& labelled, const std::vector<int>& expected)
+{
+    size_t n = 0;
+    int wrong = 0;
+    for (int k = 0; k < labelled.getSize3(); ++k)
+        for (int i = 0; i < labelled.getSize1(); ++i)
+            for (int j = 0; j < labelled.getSize2(); ++j, ++n)
+                if (labelled(i, j, k) != static_cast<T>(expected[n]) && ++wrong <= 5)
+                    ADD_FAILURE() << "element (" << i << ", " << j << ", " << k << "): " << +labelled(i, j, k)
+                                  << " instead of " << expected[n];
+    EXPECT_EQ(wrong, 0);
+}
+
+template <typename T>
+class ComponentLabellingTyped : public ::testing::Test {};
+using LabelTypes = ::testing::Types<short, unsigned short, int, unsigned int, float, double, long double>;
+TYPED_TEST_SUITE(ComponentLabellingTyped, LabelTypes);
+
+// In 2D only the row above counts (4-connectivity); the flood fill of a
+// single plane is the reference.
+TYPED_TEST(ComponentLabellingTyped, PlanesMatchFloodFill)
+{
+    using T = TypeParam;
+    std::mt19937 rng(11);
+    const int shapes[][2] = {{1, 1}, {1, 17}, {23, 1}, {2, 2}, {31, 40}, {64, 57}};
+    for (double p : {0.2, 0.5, 0.6, 0.8}) {
+        for (const auto& shape : shapes) {
+            VoxelMatrix<T> volume = randomBinary<T>(shape[0], shape[1], 1, p, rng);
+            std::vector<int> expected;
+            const int count = floodFillLabels(volume, expected);
+            ComponentLabelling<T> labelling;
+            PixelMatrix<T> plane = volume[0];
+            labelling.apply(plane);
+            volume[0] = plane;
+            SCOPED_TRACE(::testing::Message() << shape[0] << " x " << shape[1] << ", p = " << p);
+            EXPECT_EQ(labelling.getNumLabels(), count);
+            expectLabels(volume, expected);
+        }
+    }
+}
+
+TYPED_TEST(ComponentLabellingTyped, VolumesMatchFloodFill)
+{
+    using T = TypeParam;
+    std::mt19937 rng(5);
+    const int shapes[][3] = {{1, 1, 1}, {1, 1, 30}, {5, 1, 7}, {13, 17, 11}, {24, 9, 20}};
+    for (double p : {0.15, 0.35, 0.5, 0.75}) {
+        for (const auto& shape : shapes) {
+            VoxelMatrix<T> volume = randomBinary<T>(shape[0], shape[1], shape[2], p, rng);
+            std::vector<int> expected;
+            const int count = floodFillLabels(volume, expected);
+            ComponentLabelling<T> labelling;
+            labelling.apply(volume);
+            SCOPED_TRACE(::testing::Message() << shape[0] << " x " << shape[1] << " x " << shape[2]
+                                              << ", p = " << p);
+            EXPECT_EQ(labelling.getNumLabels(), count);
+            expectLabels(volume, expected);
+        }
+    }
+}
+
+TEST(ComponentLabelling, FourConnectivityAndMergedProvisionalLabels)
+{
+    // Diagonal neighbours are separate components.
+    PixelMatrix<int> diagonal(4, 4);
+    diagonal.setZeros();
+    diagonal(1, 1) = 1;
+    diagonal(2, 2) = 1;
+    ComponentLabelling<int> labelling;
+    labelling.apply(diagonal);
+    EXPECT_EQ(labelling.getNumLabels(), 2);
+    EXPECT_EQ(diagonal(1, 1), 1);
+    EXPECT_EQ(diagonal(2, 2), 2);
+
+    // A U (and a W, whose three prongs start as three labels) joined at the
+    // bottom is one component; the blob after it is numbered 2, not 4.
+    PixelMatrix<int> shape(Matrix<int>(5, 9));
+    const char* rows[] = {"1.1.1..11", "1.1.1..11", "1.1.1....", "11111....", "........."};
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 9; ++j)
+            shape(i, j) = rows[i][j] == '1' ? 7 : 0;
+    labelling.apply(shape);
+    EXPECT_EQ(labelling.getNumLabels(), 2);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 9; ++j)
+            EXPECT_EQ(shape(i, j), rows[i][j] != '1' ? 0 : j < 7 ? 1 : 2) << i << ", " << j;
+}
+
+TEST(ComponentLabelling, CheckerboardOutgrowsTheInitialTable)
+{
+    // Every foreground element of an odd checkerboard is its own component:
+    // more labels than half the elements, so the table has to grow.
+    for (int n : {1, 3, 9, 17}) {
+        PixelMatrix<unsigned int> board(n, n);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                board(i, j) = (i + j) % 2 == 0 ? 1u : 0u;
+        ComponentLabelling<unsigned int> labelling;
+        labelling.apply(board);
+        EXPECT_EQ(labelling.getNumLabels(), (n * n + 1) / 2);
+        unsigned int next = 1;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                EXPECT_EQ(board(i, j), (i + j) % 2 == 0 ? next++ : 0u);
+    }
+}
+
+TEST(ComponentLabelling, VolumeJoinsThroughPlanesOnly)
+{
+    // Two columns of voxels that meet only through the plane axis, and a
+    // voxel touching one of them along an edge (not a face).
+    VoxelMatrix<float> v(3, 3, 3);
+    v.setZeros();
+    v(0, 0, 0) = 1;
+    v(0, 0, 1) = 1;
+    v(0, 1, 1) = 1;
+    v(0, 1, 2) = 1;
+    v(1, 2, 2) = 1; // edge neighbour of (0, 1, 2)
+    ComponentLabelling<float> labelling;
+    labelling.apply(v);
+    EXPECT_EQ(labelling.getNumLabels(), 2);
+    EXPECT_EQ(v(0, 1, 2), 1.0f);
+    EXPECT_EQ(v(1, 2, 2), 2.0f);
+}
+
+TEST(ComponentLabelling, EmptyMatricesAndExplicitMerges)
+{
+    ComponentLabelling<double> labelling;
+    PixelMatrix<double> none;
+    labelling.apply(none);
+    EXPECT_EQ(labelling.getNumLabels(), 0);
+    VoxelMatrix<double> nothing;
+    labelling.apply(nothing);
+    EXPECT_EQ(labelling.getNumLabels(), 0);
+
+    // equivLabel merges three classes under the smallest root.
+    PixelMatrix<double> one(4, 4);
+    one.setZeros();
+    labelling.apply(one); // sizes the table
+    const int a = labelling.newLabel(), b = labelling.newLabel(), c = labelling.newLabel();
+    const int d = labelling.newLabel();
+    EXPECT_EQ(labelling.equivLabel(d, c, b), b);
+    EXPECT_EQ(labelling.equivLabel(c, d, a), a);
+    EXPECT_EQ(labelling.equivLabel(b, b, b), a);
+}
+
+} // namespace
