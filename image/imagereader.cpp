@@ -341,9 +341,15 @@ void ImageReader::read(Image& image, const ImageSourceFile& source)
 void ImageReader::read(Image& image, const ImageSourceFileMosaic& source)
 {
     notifyStarted("");
-    image.init(source.getSize2(), source.getSize1(), source.getDepth());
+    // A fresh header: nothing of the image's previous content (a colormap, a
+    // calibration) may stay.
+    ImageHeader header;
+    header.setWidth(source.getSize2());
+    header.setHeight(source.getSize1());
+    header.setDepth(source.getDepth());
     if (const Colormap* colormap = source.getColormap())
-        image.setColormap(*colormap);
+        header.setColormap(*colormap);
+    image.setHeader(header);
     image.clear();
     const Vector<int> heights = source.rowHeights();
     const Vector<int> widths = source.colWidths();
