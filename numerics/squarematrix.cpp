@@ -400,14 +400,39 @@ SquareMatrix<T> SquareMatrix<T>::inverse() const
         e.addCall("SquareMatrix<T> SquareMatrix<T>::inverse() const");
         throw e;
     }
+    // Solves for the n unit vectors at once: row i of `out` holds element i
+    // of every solution, so each substitution step is one contiguous row
+    // update, and each column sees exactly the operations of luSolve.
     const int n = this->m_n;
-    SquareMatrix out(static_cast<unsigned int>(n));
-    Vector<T> column(static_cast<unsigned int>(n));
-    for (int j = 0; j < n; ++j) {
-        column.setCanonical(j);
-        lu.luSolve(column, index);
-        for (int i = 0; i < n; ++i)
-            out(i, j) = column[i];
+    SquareMatrix out;
+    out.setIdentity(n);
+    for (int i = 0; i < n; ++i) {
+        out.swapRows(i, index[i]);
+        T* oi = out[i].data();
+        const T* li = lu[i].data();
+        for (int j = 0; j < i; ++j) {
+            const T lij = li[j];
+            if (lij == T(0))
+                continue;
+            const T* oj = out[j].data();
+            for (int k = 0; k < n; ++k)
+                oi[k] -= lij * oj[k];
+        }
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        T* oi = out[i].data();
+        const T* ui = lu[i].data();
+        for (int j = i + 1; j < n; ++j) {
+            const T uij = ui[j];
+            if (uij == T(0))
+                continue;
+            const T* oj = out[j].data();
+            for (int k = 0; k < n; ++k)
+                oi[k] -= uij * oj[k];
+        }
+        const T uii = ui[i];
+        for (int k = 0; k < n; ++k)
+            oi[k] = oi[k] / uii;
     }
     return out;
 }
