@@ -30,6 +30,11 @@ const char* const tiffColormapWhere = "void ImageReader::readTiffColormap(ImageH
 const char* const tiffPixelsWhere = "void Image::readTiffPixels(Image&, TIFF*)";
 const char* const readWhere = "void ImageReader::read(...)";
 
+// Plain reads rather than mapping the file ("m"), strips as stored rather
+// than cut into small pieces ("c"): uncompressed strips then go straight
+// from the file into the image rows, one read per strip.
+const char* const readMode = "rmc";
+
 constexpr int imgSide = 512;
 constexpr std::streamsize imgHeaderBytes = 12;
 constexpr std::streamsize imgPixelBytes = std::streamsize(imgSide) * imgSide;
@@ -112,7 +117,7 @@ void ImageReader::read(ImageHeader& header, const std::string& file)
         setImgHeader(header);
     } else if (kind == FileKind::Tiff) {
         header.setImageFormat(ImageFormat::Tiff);
-        TiffFile tif(file, "r");
+        TiffFile tif(file, readMode);
         if (!tif.isOpen())
             throw FileFormatError(openWhere, TiffFile::explain("Cannot read TIFF file"), file);
         readTiffHeader(header, tif.get());
@@ -257,17 +262,29 @@ void ImageReader::readTiffPixels(Image& image, TIFF* tif)
         if (static_cast<std::int64_t>(TIFFScanlineSize64(tif)) != lineBytes)
             throw FileFormatError(tiffPixelsWhere, "Cannot read TIFF with this sample layout",
                                   tiffName(tif));
-        for (int y = 0; y < height; ++y) {
+        // Strip by strip, straight into the image rows: libtiff then reads
+        // uncompressed data into them without a copy. Cancellation is polled
+        // before each strip, progress reported for each line.
+        std::uint32_t rowsPerStrip = 0;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        const int stripLines =
+            static_cast<int>(std::clamp<std::uint32_t>(rowsPerStrip, 1, static_cast<std::uint32_t>(height)));
+        unsigned char* data = image.getData();
+        for (int y0 = 0, strip = 0; y0 < height; y0 += stripLines, ++strip) {
             if (isCanceled()) {
                 notifyCanceled("canceled");
                 return;
             }
+            const int lines = std::min(stripLines, height - y0);
+            const tmsize_t bytes = static_cast<tmsize_t>(lines) * lineBytes;
             TiffFile::clearError();
-            if (TIFFReadScanline(tif, rows[y], static_cast<std::uint32_t>(y), 0) < 0)
+            if (TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(strip), data + y0 * lineBytes,
+                                     bytes) != bytes)
                 throw FileReadError(tiffPixelsWhere,
                                     TiffFile::explain("Cannot read TIFF image data"),
                                     tiffName(tif));
-            notifyProgressed(static_cast<unsigned>(y + 1), static_cast<unsigned>(height));
+            for (int l = 0; l < lines; ++l)
+                notifyProgressed(static_cast<unsigned>(y0 + l + 1), static_cast<unsigned>(height));
         }
     }
     notifyFinished("finished");
@@ -298,7 +315,7 @@ void ImageReader::read(Image& image, const std::string& file)
                                       file);
         } else if (kind == FileKind::Tiff) {
             header.setImageFormat(ImageFormat::Tiff);
-            TiffFile tif(file, "r");
+            TiffFile tif(file, readMode);
             if (!tif.isOpen())
                 throw FileFormatError(openWhere, TiffFile::explain("Cannot read TIFF file"), file);
             readTiffHeader(header, tif.get());

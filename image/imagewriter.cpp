@@ -16,6 +16,13 @@ namespace {
 
 const char* const writeWhere = "void ImageWriter::write(...)";
 
+// Strips of about 256 KB: few enough for readers to take whole, small enough
+// to read in pieces.
+std::uint32_t rowsPerStrip(int lineBytes)
+{
+    return static_cast<std::uint32_t>(std::max(1, (256 * 1024) / std::max(1, lineBytes)));
+}
+
 } // namespace
 
 void ImageWriter::write(const Image& image, const std::string& file, bool overwrite)
@@ -51,7 +58,8 @@ void ImageWriter::write(const Image& image, const std::string& file, bool overwr
               TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits) == 1 &&
               TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height)) == 1 &&
               TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width)) == 1 &&
-              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1;
+              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
+              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip(image.bytesPerLine())) == 1;
     if (ok && depth == 32) {
         // The fourth byte is no alpha: readers must not make the image transparent.
         const std::uint16_t extra[1] = {EXTRASAMPLE_UNSPECIFIED};
