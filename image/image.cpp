@@ -1,5 +1,7 @@
 #include "image/image.h"
 
+#include "image/imagereader.h"
+#include "image/imagewriter.h"
 #include "image/pixelmatrix.h"
 
 #include <algorithm>
@@ -404,6 +406,16 @@ void Image::setChannel(ImageChannel c, const PixelMatrix<unsigned char>& m)
         for (int x = 0; x < getWidth(); ++x, dst += step)
             *dst = src[x];
     }
+}
+
+void Image::readFile(const std::string& name, const std::string& dir)
+{
+    ImageReader().read(*this, dir + name);
+}
+
+void Image::writeFile(const std::string& name, const std::string& dir, bool overwrite) const
+{
+    ImageWriter().write(*this, dir.empty() ? name : dir + "/" + name, overwrite);
 }
 
 bool Image::operator==(const Image& other) const

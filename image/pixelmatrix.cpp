@@ -1,6 +1,7 @@
 #include "image/pixelmatrix.h"
 
 #include "image/image.h"
+#include "numerics/randomgenerator.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,6 +73,29 @@ void PixelMatrix<T>::fillBorder(int width, T value)
         const int edge = std::min(w, cols);
         std::fill(row, row + edge, value);
         std::fill(row + cols - edge, row + cols, value);
+    }
+}
+
+template <typename T>
+void PixelMatrix<T>::randomise()
+{
+    randomise(255);
+}
+
+template <typename T>
+void PixelMatrix<T>::randomise(int max)
+{
+    RandomGenerator generator;
+    randomise(0, max, generator);
+}
+
+template <typename T>
+void PixelMatrix<T>::randomise(int min, int max, RandomGenerator& generator)
+{
+    for (int i = 0; i < this->m_n; ++i) {
+        T* row = this->m_rows[i].data();
+        for (int j = 0; j < this->m_p; ++j)
+            row[j] = static_cast<T>(generator.uniformL(min, max));
     }
 }
 

@@ -3,8 +3,28 @@
 
 #include "image/voxelmatrix.h"
 
+#include "support/expect.h"
+
 #include <random>
 #include <type_traits>
+
+// Failure messages print pixel and voxel matrices by their elements.
+template <typename T>
+void PrintTo(const PixelMatrix<T>& m, std::ostream* os)
+{
+    PrintTo(static_cast<const Matrix<T>&>(m), os);
+}
+
+template <typename T>
+void PrintTo(const VoxelMatrix<T>& m, std::ostream* os)
+{
+    *os << m.getSize1() << " x " << m.getSize2() << " x " << m.getSize3() << " {";
+    for (int k = 0; k < (m.hasPlanes() ? m.getSize3() : 0); ++k) {
+        *os << (k ? ", " : "");
+        PrintTo(m[k], os);
+    }
+    *os << "}";
+}
 
 namespace imagetest {
 
