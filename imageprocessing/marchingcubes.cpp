@@ -1,0 +1,710 @@
+#include "imageprocessing/marchingcubes.h"
+
+#include "imageprocessing/marchingcubestables.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+
+using namespace plexan::mc;
+
+namespace {
+
+// The corners at the ends of the twelve cube edges.
+constexpr int edgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
+                                    {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+
+// Vertex codes hold the number of the vertex in its list above two bits
+// naming the list.
+constexpr long long maxVerticesPerList = 1LL << 29;
+
+} // namespace
+
+template <typename T>
+void MarchingCubes<T>::fillPlane(int k, Plane& plane) const
+{
+    const int n1 = m_ni1;
+    const int n2 = m_ni2;
+    const size_t count = static_cast<size_t>(n1) * n2;
+    plane.values.resize(count);
+    plane.inside.resize(count);
+    plane.xEdges.resize(count);
+    plane.yEdges.resize(count);
+    Real* values = plane.values.data();
+    const VoxelMatrix<T>& m = *m_matrix;
+    const int plane3 = k + m_origin;
+    const Real iso = m_iso;
+    if (m_closed) {
+        if (plane3 < 0 || plane3 >= m.getSize3()) {
+            std::fill(values, values + count, Real(-1));
+        } else {
+            std::fill(values, values + n2, Real(-1));
+            std::fill(values + static_cast<size_t>(n1 - 1) * n2, values + count, Real(-1));
+            const PixelMatrix<T>& source = m[plane3];
+            for (int i = 1; i < n1 - 1; ++i) {
+                Real* row = values + static_cast<size_t>(i) * n2;
+                const T* in = source[i - 1].data();
+                row[0] = Real(-1);
+                row[n2 - 1] = Real(-1);
+                for (int j = 0; j < n2 - 2; ++j)
+                    row[j + 1] = static_cast<Real>(in[j]) - iso;
+            }
+        }
+    } else {
+        const PixelMatrix<T>& source = m[plane3];
+        for (int i = 0; i < n1; ++i) {
+            Real* row = values + static_cast<size_t>(i) * n2;
+            const T* in = source[i].data();
+            for (int j = 0; j < n2; ++j)
+                row[j] = static_cast<Real>(in[j]) - iso;
+        }
+    }
+    std::uint8_t* inside = plane.inside.data();
+    for (size_t n = 0; n < count; ++n)
+        inside[n] = values[n] >= Real(0);
+}
+
+template <typename T>
+void MarchingCubes<T>::computeVertices(int k, Plane& plane)
+{
+    const int n1 = m_ni1;
+    const int n2 = m_ni2;
+    const int origin = m_origin;
+    const float z = static_cast<float>(k + origin);
+    const Real* values = plane.values.data();
+    const std::uint8_t* inside = plane.inside.data();
+    std::vector<float>& xs = m_vertices[xAxis];
+    std::vector<float>& ys = m_vertices[yAxis];
+
+    // Edges along the first axis, from grid point (i, j) to (i + 1, j).
+    for (int i = 0; i < n1 - 1; ++i) {
+        const std::uint8_t* a = inside + static_cast<size_t>(i) * n2;
+        const std::uint8_t* b = a + n2;
+        int* edges = plane.xEdges.data() + static_cast<size_t>(i) * n2;
+        if (std::memcmp(a, b, n2) == 0) {
+            std::fill(edges, edges + n2, -1);
+            continue;
+        }
+        const Real* va = values + static_cast<size_t>(i) * n2;
+        const Real* vb = va + n2;
+        const float x = static_cast<float>(i + origin);
+        for (int j = 0; j < n2; ++j) {
+            if (a[j] == b[j]) {
+                edges[j] = -1;
+                continue;
+            }
+            edges[j] = static_cast<int>(xs.size() / 3 * 4 + xAxis);
+            xs.push_back(i + origin < 0 ? 0.0f
+                                        : x + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
+            xs.push_back(static_cast<float>(j + origin));
+            xs.push_back(z);
+        }
+    }
+    // Edges along the second axis, from grid point (i, j) to (i, j + 1).
+    for (int i = 0; i < n1; ++i) {
+        const std::uint8_t* a = inside + static_cast<size_t>(i) * n2;
+        int* edges = plane.yEdges.data() + static_cast<size_t>(i) * n2;
+        if (std::memcmp(a, a + 1, n2 - 1) == 0) {
+            std::fill(edges, edges + n2, -1);
+            continue;
+        }
+        const Real* va = values + static_cast<size_t>(i) * n2;
+        const float x = static_cast<float>(i + origin);
+        for (int j = 0; j < n2 - 1; ++j) {
+            if (a[j] == a[j + 1]) {
+                edges[j] = -1;
+                continue;
+            }
+            edges[j] = static_cast<int>(ys.size() / 3 * 4 + yAxis);
+            ys.push_back(x);
+            ys.push_back(j + origin < 0 ? 0.0f
+                                        : static_cast<float>(j + origin)
+                                              + static_cast<float>(std::fabs(va[j] / (va[j + 1] - va[j]))));
+            ys.push_back(z);
+        }
+        edges[n2 - 1] = -1;
+    }
+    if (static_cast<long long>(xs.size() / 3) >= maxVerticesPerList
+        || static_cast<long long>(ys.size() / 3) >= maxVerticesPerList)
+        throw SizeError("TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>&,T,bool)",
+                        "Too many vertices");
+}
+
+template <typename T>
+void MarchingCubes<T>::computeZVertices(int k, const Plane& lower, const Plane& upper)
+{
+    const int n1 = m_ni1;
+    const int n2 = m_ni2;
+    const int origin = m_origin;
+    const float z = static_cast<float>(k + origin);
+    std::vector<float>& zs = m_vertices[zAxis];
+    int* edges = m_zTable.data();
+    for (int i = 0; i < n1; ++i) {
+        const size_t row = static_cast<size_t>(i) * n2;
+        const std::uint8_t* a = lower.inside.data() + row;
+        const std::uint8_t* b = upper.inside.data() + row;
+        if (std::memcmp(a, b, n2) == 0) {
+            std::fill(edges + row, edges + row + n2, -1);
+            continue;
+        }
+        const Real* va = lower.values.data() + row;
+        const Real* vb = upper.values.data() + row;
+        const float x = static_cast<float>(i + origin);
+        for (int j = 0; j < n2; ++j) {
+            if (a[j] == b[j]) {
+                edges[row + j] = -1;
+                continue;
+            }
+            edges[row + j] = static_cast<int>(zs.size() / 3 * 4 + zAxis);
+            zs.push_back(x);
+            zs.push_back(static_cast<float>(j + origin));
+            zs.push_back(k + origin < 0 ? 0.0f : z + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
+        }
+    }
+    if (static_cast<long long>(zs.size() / 3) >= maxVerticesPerList)
+        throw SizeError("TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>&,T,bool)",
+                        "Too many vertices");
+}
+
+template <typename T>
+void MarchingCubes<T>::fillCube(int i, int j, const Plane& lower, const Plane& upper)
+{
+    const size_t a = static_cast<size_t>(forIdx(i, j));
+    const size_t b = a + static_cast<size_t>(m_ni2); // (i + 1, j)
+    const Real* l = lower.values.data();
+    const Real* u = upper.values.data();
+    m_corners[0] = l[a];
+    m_corners[1] = l[b];
+    m_corners[2] = l[b + 1];
+    m_corners[3] = l[a + 1];
+    m_corners[4] = u[a];
+    m_corners[5] = u[b];
+    m_corners[6] = u[b + 1];
+    m_corners[7] = u[a + 1];
+    // A corner exactly at the iso level is inside; keep it strictly positive
+    // so that the face and interior tests see the same sign.
+    for (Real& c : m_corners)
+        if (c == Real(0))
+            c = static_cast<Real>(FLT_EPSILON);
+}
+
+template <typename T>
+bool MarchingCubes<T>::testFace(int face) const
+{
+    const Real* c = m_corners;
+    Real a, b, cc, d;
+    switch (face < 0 ? -face : face) {
+    case 1:
+        a = c[0], b = c[4], cc = c[5], d = c[1];
+        break;
+    case 2:
+        a = c[1], b = c[5], cc = c[6], d = c[2];
+        break;
+    case 3:
+        a = c[2], b = c[6], cc = c[7], d = c[3];
+        break;
+    case 4:
+        a = c[3], b = c[7], cc = c[4], d = c[0];
+        break;
+    case 5:
+        a = c[0], b = c[3], cc = c[2], d = c[1];
+        break;
+    case 6:
+        a = c[4], b = c[7], cc = c[6], d = c[5];
+        break;
+    default:
+        return face >= 0;
+    }
+    const Real saddle = a * cc - b * d;
+    if (std::fabs(saddle) < static_cast<Real>(FLT_EPSILON))
+        return face >= 0;
+    return static_cast<Real>(face) * a * saddle >= 0;
+}
+
+template <typename T>
+bool MarchingCubes<T>::testInterior(int s, int cubeCase, int config, int subconfig) const
+{
+    const Real* c = m_corners;
+    Real at = 0, bt = 0, ct = 0, dt = 0, t;
+    switch (cubeCase) {
+    case 4:
+    case 10: {
+        // The plane of the third axis on which the section's saddle is
+        // extreme.
+        const Real a = (c[4] - c[0]) * (c[6] - c[2]) - (c[7] - c[3]) * (c[5] - c[1]);
+        const Real b = c[2] * (c[4] - c[0]) + c[0] * (c[6] - c[2]) - c[1] * (c[7] - c[3]) - c[3] * (c[5] - c[1]);
+        t = -b / (2 * a);
+        if (t < 0 || t > 1)
+            return s > 0;
+        at = c[0] + (c[4] - c[0]) * t;
+        bt = c[3] + (c[7] - c[3]) * t;
+        ct = c[2] + (c[6] - c[2]) * t;
+        dt = c[1] + (c[5] - c[1]) * t;
+        break;
+    }
+    case 6:
+    case 7:
+    case 12:
+    case 13: {
+        // The section through the crossing on a reference edge, across the
+        // cube.
+        int edge = -1;
+        switch (cubeCase) {
+        case 6:
+            edge = test6[config][2];
+            break;
+        case 7:
+            edge = test7[config][4];
+            break;
+        case 12:
+            edge = test12[config][3];
+            break;
+        default:
+            edge = tiling13_5_1[config][subconfig][0];
+            break;
+        }
+        switch (edge) {
+        case 0:
+            t = c[0] / (c[0] - c[1]);
+            bt = c[3] + (c[2] - c[3]) * t;
+            ct = c[7] + (c[6] - c[7]) * t;
+            dt = c[4] + (c[5] - c[4]) * t;
+            break;
+        case 1:
+            t = c[1] / (c[1] - c[2]);
+            bt = c[0] + (c[3] - c[0]) * t;
+            ct = c[4] + (c[7] - c[4]) * t;
+            dt = c[5] + (c[6] - c[5]) * t;
+            break;
+        case 2:
+            t = c[2] / (c[2] - c[3]);
+            bt = c[1] + (c[0] - c[1]) * t;
+            ct = c[5] + (c[4] - c[5]) * t;
+            dt = c[6] + (c[7] - c[6]) * t;
+            break;
+        case 3:
+            t = c[3] / (c[3] - c[0]);
+            bt = c[2] + (c[1] - c[2]) * t;
+            ct = c[6] + (c[5] - c[6]) * t;
+            dt = c[7] + (c[4] - c[7]) * t;
+            break;
+        case 4:
+            t = c[4] / (c[4] - c[5]);
+            bt = c[7] + (c[6] - c[7]) * t;
+            ct = c[3] + (c[2] - c[3]) * t;
+            dt = c[0] + (c[1] - c[0]) * t;
+            break;
+        case 5:
+            t = c[5] / (c[5] - c[6]);
+            bt = c[4] + (c[7] - c[4]) * t;
+            ct = c[0] + (c[3] - c[0]) * t;
+            dt = c[1] + (c[2] - c[1]) * t;
+            break;
+        case 6:
+            t = c[6] / (c[6] - c[7]);
+            bt = c[5] + (c[4] - c[5]) * t;
+            ct = c[1] + (c[0] - c[1]) * t;
+            dt = c[2] + (c[3] - c[2]) * t;
+            break;
+        case 7:
+            t = c[7] / (c[7] - c[4]);
+            bt = c[6] + (c[5] - c[6]) * t;
+            ct = c[2] + (c[1] - c[2]) * t;
+            dt = c[3] + (c[0] - c[3]) * t;
+            break;
+        case 8:
+            t = c[0] / (c[0] - c[4]);
+            bt = c[3] + (c[7] - c[3]) * t;
+            ct = c[2] + (c[6] - c[2]) * t;
+            dt = c[1] + (c[5] - c[1]) * t;
+            break;
+        case 9:
+            t = c[1] / (c[1] - c[5]);
+            bt = c[0] + (c[4] - c[0]) * t;
+            ct = c[3] + (c[7] - c[3]) * t;
+            dt = c[2] + (c[6] - c[2]) * t;
+            break;
+        case 10:
+            t = c[2] / (c[2] - c[6]);
+            bt = c[1] + (c[5] - c[1]) * t;
+            ct = c[0] + (c[4] - c[0]) * t;
+            dt = c[3] + (c[7] - c[3]) * t;
+            break;
+        case 11:
+            t = c[3] / (c[3] - c[7]);
+            bt = c[2] + (c[6] - c[2]) * t;
+            ct = c[1] + (c[5] - c[1]) * t;
+            dt = c[0] + (c[4] - c[0]) * t;
+            break;
+        default:
+            break;
+        }
+        at = 0;
+        break;
+    }
+    default:
+        return s > 0;
+    }
+
+    int test = 0;
+    if (at >= 0)
+        test += 1;
+    if (bt >= 0)
+        test += 2;
+    if (ct >= 0)
+        test += 4;
+    if (dt >= 0)
+        test += 8;
+    const Real eps = static_cast<Real>(FLT_EPSILON);
+    switch (test) {
+    case 5:
+        if (at * ct - bt * dt < eps)
+            return s > 0;
+        break;
+    case 10:
+        if (at * ct - bt * dt >= eps)
+            return s > 0;
+        break;
+    case 7:
+    case 11:
+    case 13:
+    case 14:
+    case 15:
+        return s < 0;
+    default:
+        return s > 0;
+    }
+    return s < 0;
+}
+
+template <typename T>
+int MarchingCubes<T>::edgeVertex(int e) const
+{
+    const int a = forIdx(m_i, m_j);
+    const int b = a + m_ni2; // (i + 1, j)
+    switch (e) {
+    case 0:
+        return m_lower->xEdges[a];
+    case 1:
+        return m_lower->yEdges[b];
+    case 2:
+        return m_lower->xEdges[a + 1];
+    case 3:
+        return m_lower->yEdges[a];
+    case 4:
+        return m_upper->xEdges[a];
+    case 5:
+        return m_upper->yEdges[b];
+    case 6:
+        return m_upper->xEdges[a + 1];
+    case 7:
+        return m_upper->yEdges[a];
+    case 8:
+        return m_zEdges[a];
+    case 9:
+        return m_zEdges[b];
+    case 10:
+        return m_zEdges[b + 1];
+    case 11:
+        return m_zEdges[a + 1];
+    default:
+        return m_insideVertex;
+    }
+}
+
+template <typename T>
+const float* MarchingCubes<T>::vertexPosition(int code) const
+{
+    return m_vertices[code & 3].data() + static_cast<size_t>(code >> 2) * 3;
+}
+
+template <typename T>
+int MarchingCubes<T>::buildInsideVertex()
+{
+    float sum[3] = {0, 0, 0};
+    int n = 0;
+    for (int e = 0; e < 12; ++e) {
+        if ((m_corners[edgeCorners[e][0]] >= 0) == (m_corners[edgeCorners[e][1]] >= 0))
+            continue;
+        const float* p = vertexPosition(edgeVertex(e));
+        sum[0] += p[0];
+        sum[1] += p[1];
+        sum[2] += p[2];
+        ++n;
+    }
+    std::vector<float>& list = m_vertices[interior];
+    const int code = static_cast<int>(list.size() / 3 * 4 + interior);
+    for (float s : sum)
+        list.push_back(n > 0 ? s / static_cast<float>(n) : 0.0f);
+    return code;
+}
+
+template <typename T>
+void MarchingCubes<T>::emit(const signed char* tiling, int n)
+{
+    // The tilings turn their triangles' normals towards the inside; they are
+    // written in the reverse order so that the normals point out of it.
+    for (int t = 0; t < 3 * n; t += 3) {
+        for (int c : {0, 2, 1}) {
+            const int e = tiling[t + c];
+            if (e == 12 && m_insideVertex < 0)
+                m_insideVertex = buildInsideVertex();
+            m_triangles.push_back(static_cast<std::uint32_t>(edgeVertex(e)));
+        }
+    }
+}
+
+template <typename T>
+void MarchingCubes<T>::addTriangles(unsigned char pattern)
+{
+    const int cubeCase = cases[pattern][0];
+    const int config = cases[pattern][1];
+    int subconfig = 0;
+    m_insideVertex = -1;
+    switch (cubeCase) {
+    case 1:
+        emit(tiling1[config], 1);
+        break;
+    case 2:
+        emit(tiling2[config], 2);
+        break;
+    case 3:
+        if (testFace(test3[config]))
+            emit(tiling3_2[config], 4);
+        else
+            emit(tiling3_1[config], 2);
+        break;
+    case 4:
+        if (testInterior(test4[config], cubeCase, config, 0))
+            emit(tiling4_1[config], 2);
+        else
+            emit(tiling4_2[config], 6);
+        break;
+    case 5:
+        emit(tiling5[config], 3);
+        break;
+    case 6:
+        if (testFace(test6[config][0]))
+            emit(tiling6_2[config], 5);
+        else if (testInterior(test6[config][1], cubeCase, config, 0))
+            emit(tiling6_1_1[config], 3);
+        else
+            emit(tiling6_1_2[config], 9);
+        break;
+    case 7:
+        if (testFace(test7[config][0]))
+            subconfig += 1;
+        if (testFace(test7[config][1]))
+            subconfig += 2;
+        if (testFace(test7[config][2]))
+            subconfig += 4;
+        switch (subconfig) {
+        case 0:
+            emit(tiling7_1[config], 3);
+            break;
+        case 1:
+            emit(tiling7_2[config][0], 5);
+            break;
+        case 2:
+            emit(tiling7_2[config][1], 5);
+            break;
+        case 3:
+            emit(tiling7_3[config][0], 9);
+            break;
+        case 4:
+            emit(tiling7_2[config][2], 5);
+            break;
+        case 5:
+            emit(tiling7_3[config][1], 9);
+            break;
+        case 6:
+            emit(tiling7_3[config][2], 9);
+            break;
+        default:
+            if (testInterior(test7[config][3], cubeCase, config, 0))
+                emit(tiling7_4_2[config], 9);
+            else
+                emit(tiling7_4_1[config], 5);
+            break;
+        }
+        break;
+    case 8:
+        emit(tiling8[config], 2);
+        break;
+    case 9:
+        emit(tiling9[config], 4);
+        break;
+    case 10:
+        if (testFace(test10[config][0])) {
+            if (testFace(test10[config][1]))
+                emit(tiling10_1_1_[config], 4);
+            else
+                emit(tiling10_2[config], 8);
+        } else if (testFace(test10[config][1])) {
+            emit(tiling10_2_[config], 8);
+        } else if (testInterior(test10[config][2], cubeCase, config, 0)) {
+            emit(tiling10_1_1[config], 4);
+        } else {
+            emit(tiling10_1_2[config], 8);
+        }
+        break;
+    case 11:
+        emit(tiling11[config], 4);
+        break;
+    case 12:
+        if (testFace(test12[config][0])) {
+            if (testFace(test12[config][1]))
+                emit(tiling12_1_1_[config], 4);
+            else
+                emit(tiling12_2[config], 8);
+        } else if (testFace(test12[config][1])) {
+            emit(tiling12_2_[config], 8);
+        } else if (testInterior(test12[config][2], cubeCase, config, 0)) {
+            emit(tiling12_1_1[config], 4);
+        } else {
+            emit(tiling12_1_2[config], 8);
+        }
+        break;
+    case 13: {
+        for (int f = 0; f < 6; ++f)
+            if (testFace(test13[config][f]))
+                subconfig += 1 << f;
+        const int sub = subconfig13[subconfig];
+        if (sub == 0)
+            emit(tiling13_1[config], 4);
+        else if (sub <= 6)
+            emit(tiling13_2[config][sub - 1], 6);
+        else if (sub <= 18)
+            emit(tiling13_3[config][sub - 7], 10);
+        else if (sub <= 22)
+            emit(tiling13_4[config][sub - 19], 12);
+        else if (sub <= 26) {
+            if (testInterior(test13[config][6], cubeCase, config, sub - 23))
+                emit(tiling13_5_1[config][sub - 23], 6);
+            else
+                emit(tiling13_5_2[config][sub - 23], 10);
+        } else if (sub <= 38)
+            emit(tiling13_3_[config][sub - 27], 10);
+        else if (sub <= 44)
+            emit(tiling13_2_[config][sub - 39], 6);
+        else if (sub == 45)
+            emit(tiling13_1_[config], 4);
+        // A negative entry marks face patterns a trilinear cube cannot have.
+        break;
+    }
+    case 14:
+        emit(tiling14[config], 4);
+        break;
+    default:
+        break;
+    }
+}
+
+template <typename T>
+TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, bool closed)
+{
+    m_matrix = &m;
+    m_closed = closed;
+    m_iso = static_cast<Real>(iso);
+    for (std::vector<float>& list : m_vertices)
+        list.clear();
+    m_triangles.clear();
+
+    const int size1 = m.getSize1();
+    const int size2 = m.getSize2();
+    const int size3 = m.getSize3();
+    const bool empty = size1 < 1 || size2 < 1 || size3 < 1;
+    m_origin = closed ? -1 : 0;
+    m_ni1 = closed ? size1 + 2 : size1;
+    m_ni2 = closed ? size2 + 2 : size2;
+    m_ni3 = closed ? size3 + 2 : size3;
+    if (!empty && m_ni1 >= 2 && m_ni2 >= 2 && m_ni3 >= 2) {
+        Plane planes[2];
+        m_zTable.resize(static_cast<size_t>(m_ni1) * m_ni2);
+        std::vector<std::uint8_t> patterns(static_cast<size_t>(m_ni2));
+        Plane* lower = &planes[0];
+        Plane* upper = &planes[1];
+        fillPlane(0, *lower);
+        computeVertices(0, *lower);
+        for (int k = 0; k + 1 < m_ni3; ++k) {
+            fillPlane(k + 1, *upper);
+            computeVertices(k + 1, *upper);
+            computeZVertices(k, *lower, *upper);
+            m_lower = lower;
+            m_upper = upper;
+            m_zEdges = m_zTable.data();
+            m_k = k;
+            const int n2 = m_ni2;
+            for (int i = 0; i + 1 < m_ni1; ++i) {
+                const std::uint8_t* a0 = lower->inside.data() + static_cast<size_t>(i) * n2;
+                const std::uint8_t* b0 = a0 + n2;
+                const std::uint8_t* a1 = upper->inside.data() + static_cast<size_t>(i) * n2;
+                const std::uint8_t* b1 = a1 + n2;
+                std::uint8_t* pattern = patterns.data();
+                for (int j = 0; j < n2 - 1; ++j)
+                    pattern[j] = static_cast<std::uint8_t>(a0[j] | b0[j] << 1 | b0[j + 1] << 2 | a0[j + 1] << 3
+                                                           | a1[j] << 4 | b1[j] << 5 | b1[j + 1] << 6
+                                                           | a1[j + 1] << 7);
+                for (int j = 0; j < n2 - 1; ++j) {
+                    const std::uint8_t p = pattern[j];
+                    if (p == 0 || p == 255)
+                        continue;
+                    m_i = i;
+                    m_j = j;
+                    fillCube(i, j, *lower, *upper);
+                    addTriangles(p);
+                }
+            }
+            std::swap(lower, upper);
+        }
+    }
+    TriMesh<float> mesh = makeMesh();
+    m_matrix = nullptr;
+    m_lower = m_upper = nullptr;
+    m_zEdges = nullptr;
+    for (std::vector<float>& list : m_vertices)
+        std::vector<float>().swap(list);
+    std::vector<std::uint32_t>().swap(m_triangles);
+    std::vector<int>().swap(m_zTable);
+    return mesh;
+}
+
+template <typename T>
+TriMesh<float> MarchingCubes<T>::makeMesh() const
+{
+    size_t offsets[4];
+    size_t total = 0;
+    for (int list = 0; list < 4; ++list) {
+        offsets[list] = total;
+        total += m_vertices[list].size() / 3;
+    }
+    TriMesh<float> mesh(3, static_cast<int>(total), static_cast<int>(total), 0);
+    size_t n = 0;
+    for (int list = 0; list < 4; ++list) {
+        const float* p = m_vertices[list].data();
+        const size_t count = m_vertices[list].size() / 3;
+        for (size_t v = 0; v < count; ++v, ++n, p += 3) {
+            Vector<float>& vertex = mesh[static_cast<int>(n)];
+            vertex[0] = p[0];
+            vertex[1] = p[1];
+            vertex[2] = p[2];
+        }
+    }
+    const size_t triangles = m_triangles.size() / 3;
+    for (size_t t = 0; t < triangles; ++t) {
+        unsigned int index[3];
+        for (int c = 0; c < 3; ++c) {
+            const std::uint32_t code = m_triangles[3 * t + c];
+            index[c] = static_cast<unsigned int>(offsets[code & 3] + (code >> 2));
+        }
+        mesh.addTriangle(index[0], index[1], index[2]);
+    }
+    mesh.computeNormals();
+    return mesh;
+}
+
+template class MarchingCubes<int>;
+template class MarchingCubes<float>;
+template class MarchingCubes<double>;
+template class MarchingCubes<long double>;

@@ -1,0 +1,257 @@
+#include "imageprocessing/marchingcubes.h"
+
+#include "support/expect.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <random>
+#include <set>
+#include <utility>
+
+namespace {
+
+using Edge = std::pair<unsigned int, unsigned int>;
+
+// How often every directed edge (a, b) occurs in the triangles.
+std::map<Edge, int> directedEdges(const TriMesh<float>& mesh)
+{
+    std::map<Edge, int> edges;
+    for (int t = 0; t < mesh.getNumTriangles(); ++t) {
+        const auto& v = mesh.triangleIndexes(static_cast<unsigned int>(t));
+        for (int c = 0; c < 3; ++c)
+            ++edges[{v[c], v[(c + 1) % 3]}];
+    }
+    return edges;
+}
+
+// A closed, consistently oriented 2-manifold: every directed edge occurs
+// once and its reverse once, no triangle repeats a vertex, every vertex is
+// used.
+void expectClosedManifold(const TriMesh<float>& mesh)
+{
+    const std::map<Edge, int> edges = directedEdges(mesh);
+    int bad = 0;
+    for (const auto& [edge, count] : edges) {
+        const auto reverse = edges.find({edge.second, edge.first});
+        if ((count != 1 || reverse == edges.end() || reverse->second != 1 || edge.first == edge.second) && ++bad < 5)
+            ADD_FAILURE() << "edge " << edge.first << " -> " << edge.second << " occurs " << count
+                          << " times, its reverse " << (reverse == edges.end() ? 0 : reverse->second);
+    }
+    EXPECT_EQ(bad, 0);
+    std::vector<bool> used(static_cast<size_t>(mesh.getNumVertices()), false);
+    for (int t = 0; t < mesh.getNumTriangles(); ++t)
+        for (unsigned int v : mesh.triangleIndexes(static_cast<unsigned int>(t)))
+            used[v] = true;
+    EXPECT_EQ(std::count(used.begin(), used.end(), false), 0) << "unused vertices";
+}
+
+// Euler characteristic V - E + F of a mesh.
+int euler(const TriMesh<float>& mesh)
+{
+    return mesh.getNumVertices() - static_cast<int>(directedEdges(mesh).size()) / 2 + mesh.getNumTriangles();
+}
+
+template <typename T>
+VoxelMatrix<T> randomVolume(int s1, int s2, int s3, std::mt19937& rng, double lo, double hi)
+{
+    std::uniform_real_distribution<double> u(lo, hi);
+    VoxelMatrix<T> v(s1, s2, s3);
+    for (int k = 0; k < s3; ++k)
+        for (int i = 0; i < s1; ++i)
+            for (int j = 0; j < s2; ++j)
+                v(i, j, k) = static_cast<T>(u(rng));
+    return v;
+}
+
+template <typename T>
+class MarchingCubesTyped : public ::testing::Test {};
+using MarchingCubesTypes = ::testing::Types<int, float, double, long double>;
+TYPED_TEST_SUITE(MarchingCubesTyped, MarchingCubesTypes);
+
+// Random values around the iso level exercise every case and subcase; in
+// closed mode each surface must come out closed, oriented and enclosing a
+// positive volume whatever the ambiguous faces and interiors decided.
+TYPED_TEST(MarchingCubesTyped, RandomVolumesGiveClosedOrientedSurfaces)
+{
+    using T = TypeParam;
+    std::mt19937 rng(1234);
+    MarchingCubes<T> mc;
+    for (int trial = 0; trial < 30; ++trial) {
+        const int s1 = 1 + trial % 7, s2 = 2 + trial % 5, s3 = 1 + trial % 9;
+        const VoxelMatrix<T> v = randomVolume<T>(s1, s2, s3, rng, -100, 100);
+        const T iso = static_cast<T>(std::is_integral_v<T> ? 1 : 0.5); // no ties for the integers either
+        const TriMesh<float> mesh = mc.buildMesh(v, iso, true);
+        SCOPED_TRACE(::testing::Message() << "trial " << trial);
+        expectClosedManifold(mesh);
+        EXPECT_GT(mesh.volume(), 0.0f);
+        EXPECT_EQ(mesh.getNormals().getNumVertices(), mesh.getNumVertices());
+        // Every vertex lies on a grid edge, or inside a cube.
+        for (int n = 0; n < mesh.getNumVertices(); ++n) {
+            const Vector<float>& p = mesh[n];
+            const int size[3] = {s1, s2, s3};
+            for (int a = 0; a < 3; ++a) {
+                ASSERT_GE(p[a], 0.0f);
+                ASSERT_LT(p[a], static_cast<float>(size[a]));
+            }
+        }
+    }
+}
+
+TYPED_TEST(MarchingCubesTyped, OpenSurfacesEndOnTheBorder)
+{
+    using T = TypeParam;
+    std::mt19937 rng(99);
+    MarchingCubes<T> mc;
+    for (int trial = 0; trial < 20; ++trial) {
+        const int s1 = 2 + trial % 6, s2 = 2 + trial % 4, s3 = 2 + trial % 5;
+        const VoxelMatrix<T> v = randomVolume<T>(s1, s2, s3, rng, -100, 100);
+        const TriMesh<float> mesh = mc.buildMesh(v, T(1), false);
+        SCOPED_TRACE(::testing::Message() << "trial " << trial);
+        const std::map<Edge, int> edges = directedEdges(mesh);
+        const int size[3] = {s1, s2, s3};
+        for (const auto& [edge, count] : edges) {
+            ASSERT_EQ(count, 1);
+            if (edges.count({edge.second, edge.first}))
+                continue;
+            // An edge used once lies on a face of the volume: both ends share
+            // a coordinate 0 or size - 1.
+            const Vector<float>& a = mesh[static_cast<int>(edge.first)];
+            const Vector<float>& b = mesh[static_cast<int>(edge.second)];
+            bool onFace = false;
+            for (int d = 0; d < 3; ++d)
+                for (float face : {0.0f, static_cast<float>(size[d] - 1)})
+                    onFace = onFace || (a[d] == face && b[d] == face);
+            ASSERT_TRUE(onFace) << "open edge inside the volume";
+        }
+    }
+}
+
+TEST(MarchingCubes, SingleVoxelGivesAnOctahedron)
+{
+    VoxelMatrix<float> v(3, 3, 3);
+    v.setZeros();
+    v(1, 1, 1) = 1.0f;
+    MarchingCubes<float> mc;
+    for (bool closed : {true, false}) {
+        const TriMesh<float> mesh = mc.buildMesh(v, 0.5f, closed);
+        ASSERT_EQ(mesh.getNumTriangles(), 8);
+        ASSERT_EQ(mesh.getNumVertices(), 6);
+        expectClosedManifold(mesh);
+        for (int n = 0; n < 6; ++n) {
+            EXPECT_EQ(mesh.star(n).size(), 4u);
+            // Halfway along the six edges from the centre.
+            const Vector<float>& p = mesh[n];
+            EXPECT_FLOAT_EQ(std::fabs(p[0] - 1) + std::fabs(p[1] - 1) + std::fabs(p[2] - 1), 0.5f);
+        }
+        // The octahedron |x| + |y| + |z| <= 1/2: volume 4/3 x (1/2)^3.
+        EXPECT_NEAR(mesh.volume(), 1.0f / 6.0f, 1e-6);
+        EXPECT_EQ(euler(mesh), 2);
+    }
+}
+
+TEST(MarchingCubes, ConstantVolumes)
+{
+    MarchingCubes<double> mc;
+    VoxelMatrix<double> v(4, 3, 5);
+    v.fill(-2.0);
+    EXPECT_EQ(mc.buildMesh(v, 0.0, true).getNumTriangles(), 0);
+    EXPECT_EQ(mc.buildMesh(v, 0.0, true).getNumVertices(), 0);
+    v.fill(2.0);
+    EXPECT_EQ(mc.buildMesh(v, 0.0, false).getNumTriangles(), 0);
+    EXPECT_EQ(mc.buildMesh(v, 0.0, false).getNumVertices(), 0);
+
+    // Closed: a box around the whole volume, its vertices on the border
+    // planes at 0 or at size - 1 + f, f = a / (a + 1) = 2/3 for a = value -
+    // iso = 2; the far edges and corner are chamfered (the excesses e beyond
+    // size - 1 sum to at most f), the near ones are not (their vertices sit
+    // on the border itself).
+    const TriMesh<float> box = mc.buildMesh(v, 0.0, true);
+    expectClosedManifold(box);
+    EXPECT_EQ(euler(box), 2);
+    const int size[3] = {4, 3, 5};
+    for (int n = 0; n < box.getNumVertices(); ++n) {
+        const Vector<float>& p = box[n];
+        int onBorder = 0;
+        for (int a = 0; a < 3; ++a) {
+            ASSERT_GE(p[a], 0.0f);
+            ASSERT_LE(p[a], size[a] - 1 + 2.0f / 3.0f);
+            if (p[a] == 0.0f || std::fabs(p[a] - (size[a] - 1 + 2.0f / 3.0f)) < 1e-6f)
+                ++onBorder;
+        }
+        EXPECT_GE(onBorder, 1);
+    }
+    const double f = 2.0 / 3, a = 3, b = 2, c = 4;
+    const double expected = a * b * c + f * (a * b + b * c + a * c) + f * f / 2 * (a + b + c) + f * f * f / 6;
+    EXPECT_NEAR(box.volume(), expected, 1e-3);
+
+    // Empty and one-plane volumes.
+    EXPECT_EQ(mc.buildMesh(VoxelMatrix<double>(), 0.0, true).getNumTriangles(), 0);
+    VoxelMatrix<double> flat(3, 3, 1);
+    flat.fill(1.0);
+    EXPECT_EQ(mc.buildMesh(flat, 0.0, false).getNumTriangles(), 0);
+    expectClosedManifold(mc.buildMesh(flat, 0.0, true));
+}
+
+// Distance-like fields of spheres and ellipsoids sampled ever more finely:
+// the enclosed volume converges to the analytic one.
+TEST(MarchingCubes, VolumesOfSpheresAndEllipsoidsConverge)
+{
+    MarchingCubes<float> mc;
+    const double axes[][3] = {{1, 1, 1}, {1, 0.6, 0.35}};
+    for (const auto& axis : axes) {
+        const double exact = 4.0 / 3.0 * std::numbers::pi * axis[0] * axis[1] * axis[2];
+        double previous = 3;
+        for (int n : {12, 24, 48}) {
+            // Voxel size h; the body of semi-axes axis x (n / 2.5) voxels
+            // centred in the volume.
+            const int size = n + 3;
+            const double scale = n / 2.5, c = (size - 1) / 2.0 + 0.1;
+            VoxelMatrix<float> v(size, size, size);
+            for (int k = 0; k < size; ++k)
+                for (int i = 0; i < size; ++i)
+                    for (int j = 0; j < size; ++j) {
+                        const double x = (i - c) / (scale * axis[0]), y = (j - c) / (scale * axis[1]),
+                                     z = (k - c) / (scale * axis[2]);
+                        v(i, j, k) = static_cast<float>(1 - std::sqrt(x * x + y * y + z * z));
+                    }
+            const TriMesh<float> mesh = mc.buildMesh(v, 0.0f, true);
+            expectClosedManifold(mesh);
+            EXPECT_EQ(euler(mesh), 2);
+            const double volume = mesh.volume() / (scale * scale * scale);
+            const double error = std::fabs(volume - exact) / exact;
+            SCOPED_TRACE(::testing::Message() << "n = " << n << ", volume " << volume << " for " << exact);
+            // Second order: halving the voxel size quarters the error.
+            EXPECT_LT(error, 0.3 * previous);
+            EXPECT_LT(error, 0.15);
+            previous = error;
+        }
+        EXPECT_LT(previous, 0.01);
+    }
+}
+
+// A saddle configuration where two diagonal corners of a face are inside:
+// whether the two inside corners connect across the face depends on the
+// bilinear saddle value, and the two cubes sharing the face must agree.
+TEST(MarchingCubes, AmbiguousFacesAgreeBetweenNeighbours)
+{
+    MarchingCubes<double> mc;
+    for (double centre : {-0.5, 0.5}) {
+        // Plane k = 1 holds the ambiguous face pattern; the planes around it
+        // continue it so that both cubes see the same face.
+        VoxelMatrix<double> v(2, 2, 3);
+        for (int k = 0; k < 3; ++k) {
+            v(0, 0, k) = 1;
+            v(1, 1, k) = 1;
+            v(0, 1, k) = -1 + centre;
+            v(1, 0, k) = -1 - centre * 0.2;
+        }
+        const TriMesh<float> mesh = mc.buildMesh(v, 0.0, true);
+        expectClosedManifold(mesh);
+        EXPECT_GT(mesh.volume(), 0.0f);
+    }
+}
+
+} // namespace
