@@ -1,0 +1,546 @@
+// Shapes as a whole: the shape files (every type code written and read back,
+// malformed files refused with the stated errors), and the shape-wide
+// geometry checked against independent computations: principal axes and
+// rigid registration against known rotations, distances against exhaustive
+// search.
+
+#include "geometry/shape.h"
+
+#include "geometry/curvestack.h"
+#include "geometry/quadmesh.h"
+#include "geometry/shapeset.h"
+#include "geometry/trimesh.h"
+#include "support/expect.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+template <typename T>
+class ShapeFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_directory = fs::temp_directory_path() /
+                      ("plexan-shape-" + std::to_string(::getpid()) + "-" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_directory);
+    }
+    void TearDown() override { fs::remove_all(m_directory); }
+    std::string path(const std::string& name) const { return (m_directory / name).string(); }
+
+    fs::path m_directory;
+};
+using CoordinateTypes = ::testing::Types<int, float, double, long double>;
+TYPED_TEST_SUITE(ShapeFileTest, CoordinateTypes);
+
+// Coordinates that the default six-digit text form keeps exactly.
+template <typename T>
+T exactValue(std::mt19937& rng)
+{
+    std::uniform_int_distribution<int> k(-8000, 8000);
+    return std::is_integral_v<T> ? static_cast<T>(k(rng)) : static_cast<T>(k(rng) / 8.0);
+}
+
+template <typename T>
+void fill(Shape<T>& shape, std::mt19937& rng)
+{
+    for (VertexIterator<T> it(shape); it.current(); ++it)
+        for (T& x : *it.current())
+            x = exactValue<T>(rng);
+}
+
+// Every shape class, with random coordinates and its own structure.
+template <typename T>
+std::vector<std::unique_ptr<Shape<T>>> everyShapeType()
+{
+    std::mt19937 rng(17);
+    std::vector<std::unique_ptr<Shape<T>>> shapes;
+    shapes.push_back(std::make_unique<Curve<T>>(2, 7, 0, 0, false));
+    shapes.push_back(std::make_unique<Curve<T>>(3, 5, 0, 0, true));
+    shapes.push_back(std::make_unique<CurveStack<T>>(3, 4, 6, 0, 0, false));
+    auto open = std::make_unique<CurveStack<T>>(2, 0, 0, 0, 0, true);
+    for (int n : {3, 0, 5})
+        open->append(Curve<T>(2, n, 0, 0, true)); // levels of different sizes, one empty
+    shapes.push_back(std::move(open));
+    shapes.push_back(std::make_unique<QuadMesh<T>>(3, 3, 5, 0, 0, false));
+    shapes.push_back(std::make_unique<QuadMesh<T>>(3, 2, 4, 0, 0, true));
+    shapes.push_back(std::make_unique<Vertices<T>>(4, 9));
+    shapes.push_back(std::make_unique<VertexStack<T>>(3, 3, 2));
+    auto mesh = std::make_unique<TriMesh<T>>(3, 5);
+    mesh->addTriangle(0, 1, 2);
+    mesh->addTriangle(2, 3, 4);
+    mesh->addTriangle(4, 0, 1);
+    shapes.push_back(std::move(mesh));
+    for (auto& shape : shapes)
+        fill(*shape, rng);
+    return shapes;
+}
+
+template <typename T>
+void expectSameShape(const Shape<T>& read, const Shape<T>& written)
+{
+    ASSERT_EQ(read.getShapeType(), written.getShapeType());
+    EXPECT_EQ(read.getSpace(), written.getSpace());
+    EXPECT_EQ(read.toVector(), written.toVector());
+    if (const auto* stack = dynamic_cast<const VertexStack<T>*>(&written)) {
+        const auto& other = dynamic_cast<const VertexStack<T>&>(read);
+        ASSERT_EQ(other.getHeight(), stack->getHeight());
+        for (int k = 0; k < stack->getHeight(); ++k)
+            EXPECT_EQ(other[k].getNumVertices(), (*stack)[k].getNumVertices());
+    }
+    if (const auto* mesh = dynamic_cast<const TriMesh<T>*>(&written)) {
+        const auto& other = dynamic_cast<const TriMesh<T>&>(read);
+        ASSERT_EQ(other.getNumTriangles(), mesh->getNumTriangles());
+        for (int t = 0; t < mesh->getNumTriangles(); ++t)
+            EXPECT_EQ(other.getTriangleIndexes(t), mesh->getTriangleIndexes(t));
+    }
+}
+
+TYPED_TEST(ShapeFileTest, EveryShapeTypeReadsBackAsWritten)
+{
+    using T = TypeParam;
+    for (const auto& shape : everyShapeType<T>()) {
+        const int type = shape->getShapeType();
+        SCOPED_TRACE("shape type " + std::to_string(type));
+        const std::string base = this->path("shape" + std::to_string(type));
+        shape->save(base);
+        const std::string file = base + Shape<T>::extension(type);
+        ASSERT_TRUE(fs::exists(file));
+
+        std::unique_ptr<Shape<T>> loaded(Shape<T>::loadFile(file));
+        expectSameShape(*loaded, *shape);
+
+        // The same through load into a shape of the right class.
+        std::unique_ptr<Shape<T>> again(shape->clone());
+        again->load(file);
+        expectSameShape(*again, *shape);
+    }
+}
+
+TYPED_TEST(ShapeFileTest, TextFormIsTheDocumentedOne)
+{
+    using T = TypeParam;
+    Curve<T> c(2, 2, 0, 0, true);
+    c[0] = Vector<T>{1, -2};
+    c[1] = Vector<T>{30, 4};
+    std::ostringstream text;
+    c.write(text);
+    EXPECT_EQ(text.str(), "# 1\n# 2\n# 2\n1 -2\n30 4\n");
+
+    VertexStack<T> stack(2, 2, 1);
+    stack[0][0] = Vector<T>{5, 6};
+    stack[1][0] = Vector<T>{-7, 8};
+    stack.append(Vertices<T>());
+    text.str("");
+    stack.write(text);
+    EXPECT_EQ(text.str(), "# 7\n# 2\n# 3\n# 1\n5 6\n# 1\n-7 8\n# 0\n");
+}
+
+TYPED_TEST(ShapeFileTest, SaveAddsTheExtensionAndKeepsExistingFiles)
+{
+    using T = TypeParam;
+    Vertices<T> v(2, 1);
+    v[0] = Vector<T>{1, 2};
+    v.save(this->path("points.vx"));
+    EXPECT_TRUE(fs::exists(this->path("points.vx")));
+    EXPECT_FALSE(fs::exists(this->path("points.vx.vx")));
+
+    v[0][0] = 5;
+    EXPECT_PLEXAN_THROW(v.save(this->path("points")), FileWriteError,
+                        "void Shape::save(const string&,const bool) const", "File already exists");
+    EXPECT_EQ(Vertices<T>(this->path("points.vx"))[0][0], T(1));
+    v.save(this->path("points"), true);
+    EXPECT_EQ(Vertices<T>(this->path("points.vx"))[0][0], T(5));
+    EXPECT_EQ(std::distance(fs::directory_iterator(this->m_directory), fs::directory_iterator()), 1);
+}
+
+TYPED_TEST(ShapeFileTest, MalformedFilesRaiseFileErrors)
+{
+    using T = TypeParam;
+    auto write = [this](const std::string& name, const std::string& text) {
+        std::ofstream(this->path(name)) << text;
+        return this->path(name);
+    };
+    const char* loadFile = "Shape<T>* Shape<T>::loadFile(const string&)";
+    EXPECT_PLEXAN_THROW(Shape<T>::loadFile(write("a", "6\n# 2\n# 0\n")), FileFormatError, loadFile,
+                        "Invalid shape description format");
+    EXPECT_PLEXAN_THROW(Shape<T>::loadFile(write("b", "# 9\n# 2\n# 0\n")), FileFormatError, loadFile,
+                        "Unknown shape type");
+    EXPECT_PLEXAN_THROW(Shape<T>::loadFile(write("c", "# -1\n")), FileFormatError, loadFile, "Unknown shape type");
+    EXPECT_PLEXAN_THROW(Shape<T>::loadFile(this->path("missing")), FileReadError, loadFile,
+                        "Cannot open file for reading");
+    EXPECT_PLEXAN_THROW(Vertices<T>().load(this->path("missing")), FileReadError, "Shape<T>::load(const string&)",
+                        "Cannot open file for reading");
+
+    // Bodies that do not hold what the header announces; hostile counts are
+    // refused once the data runs out, without allocating for them.
+    const char* readVertices = "void Vertices<T>::read(istream&)";
+    const char* readStack = "void VertexStack<T>::read(istream&)";
+    const struct {
+        const char* text;
+        const char* where;
+        const char* what;
+    } cases[] = {
+        {"# 6\n# 2\n# 3\n1 2\n3 4\n5\n", readVertices, "Truncated or malformed vertex data"},
+        {"# 6\n# 2\n# 2\n1 2\nx 4\n", readVertices, "Truncated or malformed vertex data"},
+        {"# 6\n# 2\n# 2000000000\n1 2\n", readVertices, "Truncated or malformed vertex data"},
+        {"# 6\n# 2\n# -4\n", readVertices, "Invalid number of vertices"},
+        {"# 6\n# 0\n# 100000000\n", readVertices, "Invalid space dimension"},
+        {"# 6\n# 2000000000\n# 1\n1\n", readVertices, "Invalid space dimension"},
+        {"# 6\n# 2\n", readVertices, "Invalid shape description format"},
+        {"# 6\n# 2\n# 99999999999999\n", readVertices, "Invalid shape description format"},
+        {"# 6\n* 2\n# 1\n0 0\n", readVertices, "Invalid shape description format"},
+        {"# 7\n# 3\n# 2000000000\n# 1\n1 2 3\n", readStack, "Invalid shape description format"},
+        {"# 7\n# 3\n# 1\n# 2000000000\n1 2 3\n", readStack, "Truncated or malformed vertex data"},
+        {"# 7\n# 3\n# 1\n# -1\n", readStack, "Invalid number of vertices"},
+    };
+    int k = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string file = write("bad" + std::to_string(k++), c.text);
+        bool caught = false;
+        try {
+            std::unique_ptr<Shape<T>> shape(Shape<T>::loadFile(file));
+        } catch (const FileFormatError& e) {
+            caught = true;
+            EXPECT_EQ(e.getWhere(), c.where);
+            EXPECT_EQ(e.getWhat(), c.what);
+            EXPECT_EQ(e.getFile(), file);
+        }
+        EXPECT_TRUE(caught);
+    }
+    // A stack file is no vertex list.
+    EXPECT_THROW(Vertices<T>().load(write("stack", "# 7\n# 2\n# 0\n")), FileFormatError);
+}
+
+TYPED_TEST(ShapeFileTest, DamagedFilesNeverCrash)
+{
+    // Every prefix of valid files, and copies with one character changed:
+    // each either loads or raises a library exception.
+    using T = TypeParam;
+    std::mt19937 rng(23);
+    for (const auto& shape : everyShapeType<T>()) {
+        std::ostringstream text;
+        shape->write(text);
+        const std::string good = text.str();
+        std::vector<std::string> damaged;
+        for (std::size_t n = 0; n < good.size(); n += 3)
+            damaged.push_back(good.substr(0, n));
+        const std::string junk = "#-9 .e\n7";
+        for (int i = 0; i < 40; ++i) {
+            std::string s = good;
+            s[rng() % s.size()] = junk[rng() % junk.size()];
+            damaged.push_back(s);
+        }
+        for (const std::string& s : damaged) {
+            std::ofstream(this->path("damaged")) << s;
+            try {
+                std::unique_ptr<Shape<T>> loaded(Shape<T>::loadFile(this->path("damaged")));
+                EXPECT_GE(loaded->getNumVertices(), 0);
+            } catch (const Exception&) {
+            }
+        }
+    }
+}
+
+// Geometry ------------------------------------------------------------------
+
+template <typename T>
+class ShapeGeometryTest : public ::testing::Test {};
+using RealTypes = ::testing::Types<float, double, long double>;
+TYPED_TEST_SUITE(ShapeGeometryTest, RealTypes);
+
+template <typename T>
+T tolerance()
+{
+    return std::is_same_v<T, float> ? T(2e-3) : T(1e-9);
+}
+
+// A proper rotation from Euler angles.
+template <typename T>
+SquareMatrix<T> rotation(double a, double b, double c)
+{
+    auto axis = [](int i, double angle) {
+        SquareMatrix<double> m(3);
+        m.fill(0);
+        const int j = (i + 1) % 3, k = (i + 2) % 3;
+        m(i, i) = 1;
+        m(j, j) = m(k, k) = std::cos(angle);
+        m(j, k) = -std::sin(angle);
+        m(k, j) = std::sin(angle);
+        return m;
+    };
+    const Matrix<double> r = axis(2, a) * axis(0, b) * axis(2, c);
+    SquareMatrix<T> out(3);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            out(i, j) = static_cast<T>(r(i, j));
+    return out;
+}
+
+// An elongated random cloud with distinct principal moments.
+template <typename T>
+Vertices<T> ellipsoidCloud(int n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    Vertices<T> v(3, n);
+    for (int i = 0; i < n; ++i)
+        v[i] = Vector<T>{T(5 * normal(rng)), T(2 * normal(rng)), T(0.5 * normal(rng))};
+    return v;
+}
+
+TYPED_TEST(ShapeGeometryTest, CentreMovesAndLinearMaps)
+{
+    using T = TypeParam;
+    // A square with its first vertex listed again at the end: the centre of
+    // gravity is pulled towards that vertex.
+    Vertices<T> square(2, 4);
+    square[0] = Vector<T>{0, 0};
+    square[1] = Vector<T>{4, 0};
+    square[2] = Vector<T>{4, 4};
+    square[3] = Vector<T>{0, 4};
+    Vertices<T> repeated(square);
+    repeated.setSize(5, false);
+    EXPECT_EQ(square.cog(), (Vector<T>{2, 2}));
+    EXPECT_EQ(repeated.cog(), (Vector<T>{T(8) / T(5), T(8) / T(5)}));
+
+    // Listed twice, a vertex moves twice; the pool is shared with square.
+    repeated.translate(Vector<T>{1, 2});
+    EXPECT_EQ(square[0], (Vector<T>{2, 4}));
+    EXPECT_EQ(square[1], (Vector<T>{5, 2}));
+    square.center();
+    EXPECT_EQ(square.cog(), (Vector<T>{0, 0}));
+    square.scale(Vector<T>{2, -1});
+    square *= T(3);
+    square /= T(2);
+    Vertices<T> copy(square);
+    copy.detach();
+    SquareMatrix<T> quarter(2);
+    quarter(0, 0) = 0;
+    quarter(0, 1) = -1;
+    quarter(1, 0) = 1;
+    quarter(1, 1) = 0;
+    copy.multiply(quarter);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(copy[i][0], -square[i][1]);
+        EXPECT_EQ(copy[i][1], square[i][0]);
+    }
+    EXPECT_THROW(copy.multiply(SquareMatrix<T>(3)), SizeError);
+    EXPECT_THROW(copy.translate(Vector<T>{1, 2, 3}), SizeError);
+
+    // The flat vector form round-trips, and the box holds every vertex.
+    const Vector<T> flat = copy.toVector();
+    EXPECT_EQ(flat.getSize(), 8);
+    copy.scale(T(0));
+    copy.fromVector(flat);
+    EXPECT_EQ(copy.toVector(), flat);
+    const BoundingBox<T> box = copy.boundingBox();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(box.contains(copy[i]));
+    EXPECT_EQ(box.getVertex1()[0], std::min({copy[0][0], copy[1][0], copy[2][0], copy[3][0]}));
+}
+
+TYPED_TEST(ShapeGeometryTest, PrincipalAxesFollowARotation)
+{
+    using T = TypeParam;
+    const Vertices<T> cloud = ellipsoidCloud<T>(400, 1);
+    Vector<T> g;
+    const SquareMatrix<T> m = cloud.inertia(g);
+    // Second moments straight from their definition.
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b) {
+            long double s = 0;
+            for (int i = 0; i < 400; ++i)
+                s += (static_cast<long double>(cloud[i][a]) - g[a]) * (static_cast<long double>(cloud[i][b]) - g[b]);
+            EXPECT_NEAR(m(a, b), s, tolerance<T>() * 400 * 25);
+        }
+
+    Vector<T> values;
+    const SquareMatrix<T> axes = cloud.principalAxes(values);
+    EXPECT_GT(values[0], values[1]);
+    EXPECT_GT(values[1], values[2]);
+
+    // Rotated and shifted, the axes rotate with the shape (up to their sign)
+    // and the moments stay.
+    const SquareMatrix<T> r = rotation<T>(0.4, 1.1, -0.7);
+    Vertices<T> moved(cloud);
+    moved.detach();
+    moved.multiply(r);
+    moved.translate(Vector<T>{10, -3, 7});
+    Vector<T> movedValues;
+    const SquareMatrix<T> movedAxes = moved.principalAxes(movedValues);
+    const Matrix<T> expected = r * axes;
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(movedValues[k], values[k], tolerance<T>() * values[0]);
+        T dot = 0;
+        for (int a = 0; a < 3; ++a)
+            dot += movedAxes(a, k) * expected(a, k);
+        EXPECT_NEAR(std::fabs(dot), T(1), tolerance<T>());
+    }
+
+    // In its principal-axes frame the shape is centred and its inertia
+    // diagonal, moments by decreasing size.
+    moved.applyPAT();
+    const SquareMatrix<T> diagonal = moved.inertia();
+    for (int a = 0; a < 3; ++a) {
+        EXPECT_NEAR(moved.cog()[a], T(0), tolerance<T>() * 10);
+        EXPECT_NEAR(diagonal(a, a), values[a], tolerance<T>() * values[0]);
+        for (int b = 0; b < 3; ++b)
+            if (a != b)
+                EXPECT_NEAR(diagonal(a, b), T(0), tolerance<T>() * values[0]);
+    }
+}
+
+TYPED_TEST(ShapeGeometryTest, RegistrationRecoversARigidMotion)
+{
+    using T = TypeParam;
+    const Vertices<T> shape = ellipsoidCloud<T>(200, 2);
+    const SquareMatrix<T> r = rotation<T>(2.5, -0.8, 1.9);
+    const Vector<T> t{T(4), T(-12), T(0.5)};
+    Vertices<T> target(shape);
+    target.detach();
+    target.multiply(r);
+    target.translate(t);
+
+    Vector<T> translation;
+    SquareMatrix<T> found;
+    shape.computeLSRegistration(translation, found, target);
+    for (int a = 0; a < 3; ++a) {
+        EXPECT_NEAR(translation[a], t[a], tolerance<T>() * 20);
+        for (int b = 0; b < 3; ++b)
+            EXPECT_NEAR(found(a, b), r(a, b), tolerance<T>());
+    }
+    Vertices<T> registered(shape);
+    registered.detach();
+    registered.multiply(found);
+    registered.translate(translation);
+    EXPECT_NEAR(registered.rmsDistance(target), T(0), tolerance<T>() * 20);
+
+    // With correspondences: the target listed in another order.
+    Vertices<T> shuffled(target);
+    Vector<int> correspondence(200u);
+    for (int i = 0; i < 200; ++i) {
+        shuffled.setIndex(i, target.getIndex((i * 7) % 200));
+        correspondence[(i * 7) % 200] = i;
+    }
+    SquareMatrix<T> again;
+    shape.computeLSRegistration(translation, again, shuffled, correspondence);
+    for (int a = 0; a < 3; ++a)
+        for (int b = 0; b < 3; ++b)
+            EXPECT_NEAR(again(a, b), r(a, b), tolerance<T>());
+
+    // A mirrored target still gets a proper rotation.
+    Vertices<T> mirrored(shape);
+    mirrored.detach();
+    mirrored.scale(Vector<T>{1, 1, -1});
+    shape.computeLSRegistration(translation, found, mirrored);
+    EXPECT_NEAR(found.det(), T(1), tolerance<T>());
+
+    EXPECT_THROW(shape.computeLSRegistration(translation, found, ellipsoidCloud<T>(3, 1)), SizeError);
+}
+
+TYPED_TEST(ShapeGeometryTest, DistancesAgreeWithExhaustiveSearch)
+{
+    using T = TypeParam;
+    const Vertices<T> a = ellipsoidCloud<T>(300, 3);
+    const Vertices<T> b = ellipsoidCloud<T>(250, 4);
+    const Vector<T> nearest = a.squareNearestNeighborDistances(b);
+    const Vector<T> within = a.squareNearestNeighborDistances();
+    const Vertices<T> neighbours = a.nearestNeighbors(b);
+    ASSERT_EQ(neighbours.getNumVertices(), 300);
+    EXPECT_EQ(neighbours.getServer(), b.getServer());
+    for (int i = 0; i < 300; ++i) {
+        T best = std::numeric_limits<T>::max();
+        T bestWithin = std::numeric_limits<T>::max();
+        for (int j = 0; j < 250; ++j)
+            best = std::min(best, a[i].sdistance(b[j]));
+        for (int j = 0; j < 300; ++j)
+            if (j != i)
+                bestWithin = std::min(bestWithin, a[i].sdistance(a[j]));
+        EXPECT_NEAR(nearest[i], best, tolerance<T>() * best);
+        EXPECT_NEAR(within[i], bestWithin, tolerance<T>() * bestWithin);
+        EXPECT_NEAR(neighbours[i].sdistance(a[i]), best, tolerance<T>() * best);
+    }
+    const Vector<T> roots = a.nearestNeighborDistances(b);
+    EXPECT_NEAR(roots[7] * roots[7], nearest[7], tolerance<T>() * nearest[7]);
+
+    EXPECT_EQ(a.rmsDistance(a), T(0));
+    const Vector<T> d2 = a.squareDistances(a);
+    EXPECT_EQ(d2.max(), T(0));
+    EXPECT_THROW(a.squareDistances(b), SizeError);
+
+    T mean = 1, max = 1;
+    Vertices<T>().stats(mean, max);
+    EXPECT_EQ(mean, T(0));
+    EXPECT_EQ(max, T(0));
+    Vertices<T> pair(2, 2);
+    pair[0] = Vector<T>{3, 4};
+    pair[1] = Vector<T>{0, 1};
+    pair.stats(mean, max);
+    EXPECT_EQ(mean, T(3));
+    EXPECT_EQ(max, T(5));
+}
+
+TEST(Shape, IntegerShapesRoundAndRefuseRealOnlyOperations)
+{
+    Vertices<int> v(2, 3);
+    v[0] = Vector<int>{0, 0};
+    v[1] = Vector<int>{1, 0};
+    v[2] = Vector<int>{1, 0};
+    EXPECT_EQ(v.cog(), (Vector<int>{1, 0})); // 2/3 rounds to 1
+    EXPECT_THROW(v.inertia(), TypeError);
+    EXPECT_THROW(v.principalAxes(), TypeError);
+}
+
+TEST(ShapeSet, OwnsWhatItAdopts)
+{
+    ShapeSet<float> set("specimen");
+    auto* mesh = new Curve<float>(3, 4);
+    Curve<float> outline(3, 5);
+    set.addShape(mesh, true, true);
+    set.addShape(nullptr);
+    set.addShape(&outline, false, false);
+    EXPECT_EQ(set.numVertices(), 9);
+    EXPECT_FALSE(set.onlyReference());
+    EXPECT_TRUE(set.onlyShapeType(ClosedCurveShape));
+
+    const ShapeSet<float> references = set.referenceShapeSet();
+    EXPECT_EQ(references.getNumShapes(), 1);
+    EXPECT_EQ(references[0], mesh);
+    EXPECT_TRUE(references.onlyReference());
+
+    const VertexStack<float> all = set.asVertexStack();
+    EXPECT_EQ(all.getHeight(), 2);
+    EXPECT_EQ(all.getNumVertices(), 9);
+    EXPECT_EQ(all[0].getServer(), all[1].getServer());
+
+    set.removeShape(&outline); // referenced: left alone
+    EXPECT_EQ(outline.getNumVertices(), 5);
+    EXPECT_EQ(set.getNumShapes(), 2);
+    // The owned mesh is deleted with the set (a leak under the sanitizers
+    // otherwise).
+}
+
+TEST(Shape, ExtensionsStartEmpty)
+{
+    Curve<double> c(2, 3);
+    EXPECT_FALSE(c.hasExtensions());
+    auto* cap = new Curve<double>(2, 2);
+    c.getExtensions().addShape(cap, false, true);
+    EXPECT_TRUE(c.hasExtensions());
+    const Curve<double> copy(c);
+    EXPECT_FALSE(copy.hasExtensions());
+}
+
+} // namespace
