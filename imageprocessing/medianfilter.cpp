@@ -1,0 +1,283 @@
+#include "imageprocessing/medianfilter.h"
+
+#include "imageprocessing/progresssteps.h"
+
+#include "image/pixelmatrix.h"
+#include "image/voxelmatrix.h"
+
+#include <algorithm>
+#include <limits>
+
+template <typename T>
+void MedianFilter<T>::apply(PixelMatrix<T>& m)
+{
+    if (getNumIterations() == 1)
+        standardApply(m);
+    else
+        iteratedApply(m);
+}
+
+template <typename T>
+void MedianFilter<T>::apply(VoxelMatrix<T>& v)
+{
+    if (getNumIterations() == 1)
+        standardApply(v);
+    else
+        iteratedApply(v);
+}
+
+template <typename T>
+void MedianFilter<T>::iteratedApply(PixelMatrix<T>& m)
+{
+    MedianFilter<T> once(getHalfSize());
+    for (int n = 0; n < getNumIterations(); ++n)
+        once.standardApply(m);
+}
+
+template <typename T>
+void MedianFilter<T>::iteratedApply(VoxelMatrix<T>& v)
+{
+    MedianFilter<T> once(getHalfSize());
+    for (int n = 0; n < getNumIterations(); ++n)
+        once.standardApply(v);
+}
+
+template <typename T>
+void MedianFilter<T>::setupTable(int count)
+{
+    m_count = count;
+    m_values.assign(count + 2, std::numeric_limits<T>::max());
+    m_values[0] = std::numeric_limits<T>::lowest();
+    m_slots.resize(count + 2);
+    m_places.resize(count);
+    resetTable();
+}
+
+template <typename T>
+void MedianFilter<T>::resetTable()
+{
+    std::fill(m_values.begin() + 1, m_values.end(), std::numeric_limits<T>::max());
+    m_slots[0] = static_cast<unsigned int>(m_count);
+    m_slots[m_count + 1] = static_cast<unsigned int>(m_count);
+    for (int e = 1; e <= m_count; ++e) {
+        m_slots[e] = static_cast<unsigned int>(e - 1);
+        m_places[e - 1] = static_cast<unsigned int>(e);
+    }
+}
+
+template <typename T>
+void MedianFilter<T>::setup2DCase()
+{
+    const int side = 2 * getHalfSize() + 1;
+    setupTable(side * side);
+}
+
+template <typename T>
+void MedianFilter<T>::setup3DCase()
+{
+    const int side = 2 * getHalfSize() + 1;
+    setupTable(side * side * side);
+}
+
+// Insertion by exchange: the entry moves up while the next value is smaller,
+// or down while the previous one is larger. The sentinels stop it at both
+// ends; the explicit bounds also stop infinities, which are beyond them.
+template <typename T>
+void MedianFilter<T>::replaceItem(unsigned int slot, T value)
+{
+    unsigned int e = m_places[slot];
+    const unsigned int last = static_cast<unsigned int>(m_count);
+    T* values = m_values.data();
+    unsigned int* slots = m_slots.data();
+    unsigned int* places = m_places.data();
+    if (e < last && values[e + 1] < value) {
+        do {
+            values[e] = values[e + 1];
+            slots[e] = slots[e + 1];
+            places[slots[e]] = e;
+            ++e;
+        } while (e < last && values[e + 1] < value);
+    } else {
+        while (e > 1 && value < values[e - 1]) {
+            values[e] = values[e - 1];
+            slots[e] = slots[e - 1];
+            places[slots[e]] = e;
+            --e;
+        }
+    }
+    values[e] = value;
+    slots[e] = slot;
+    places[slot] = e;
+}
+
+template <typename T>
+void MedianFilter<T>::printSortTable(std::ostream& stream) const
+{
+    stream << "Sort table (" << m_count << " items)" << std::endl;
+    for (int e = 0; e < m_count + 2; ++e)
+        stream << e << ": " << +m_values[e] << " [" << m_slots[e] << "]" << std::endl;
+}
+
+namespace {
+
+template <typename T>
+inline void sort2(T& a, T& b)
+{
+    const T lo = b < a ? b : a;
+    const T hi = b < a ? a : b;
+    a = lo;
+    b = hi;
+}
+
+template <typename T>
+inline T min2(T a, T b) { return b < a ? b : a; }
+template <typename T>
+inline T max2(T a, T b) { return a < b ? b : a; }
+
+// The median of three: max(min(a, b), min(max(a, b), c)).
+template <typename T>
+inline T median3(T a, T b, T c)
+{
+    return max2(min2(a, b), min2(max2(a, b), c));
+}
+
+} // namespace
+
+// The median of a 3 x 3 window is the median of (the largest of the column
+// minima, the median of the column medians, the smallest of the column
+// maxima), each column sorted first. The sorted column triples of a row are
+// shared by the three windows that contain them.
+template <typename T>
+void MedianFilter<T>::median3x3(PixelMatrix<T>& m)
+{
+    const int rows = m.getSize1();
+    const int columns = m.getSize2();
+    if (rows < 3 || columns < 3)
+        return;
+    ProgressSteps progress(*this, rows - 2, "Median filter");
+    std::vector<T> buffer(3 * static_cast<std::size_t>(columns));
+    T* lo = buffer.data();
+    T* mid = lo + columns;
+    T* hi = mid + columns;
+    // The row above the current one, as it was before filtering.
+    std::vector<T> above(m[0].data(), m[0].data() + columns);
+    std::vector<T> current(columns);
+    for (int i = 1; i < rows - 1; ++i) {
+        const T* b = m[i].data();
+        const T* c = m[i + 1].data();
+        std::copy(b, b + columns, current.begin());
+        const T* a = above.data();
+        for (int j = 0; j < columns; ++j) {
+            T x = a[j], y = b[j], z = c[j];
+            sort2(x, y);
+            sort2(y, z);
+            sort2(x, y);
+            lo[j] = x;
+            mid[j] = y;
+            hi[j] = z;
+        }
+        T* out = m[i].data();
+        for (int j = 1; j < columns - 1; ++j) {
+            const T l = max2(max2(lo[j - 1], lo[j]), lo[j + 1]);
+            const T md = median3(mid[j - 1], mid[j], mid[j + 1]);
+            const T h = min2(min2(hi[j - 1], hi[j]), hi[j + 1]);
+            out[j] = median3(l, md, h);
+        }
+        above.swap(current);
+        progress.advance();
+    }
+    progress.finish();
+}
+
+template <typename T>
+void MedianFilter<T>::standardApply(PixelMatrix<T>& m)
+{
+    const int h = getHalfSize();
+    if (h < 1)
+        return;
+    if (h == 1) {
+        median3x3(m);
+        return;
+    }
+    setup2DCase();
+    const int rows = m.getSize1();
+    const int columns = m.getSize2();
+    const int side = 2 * h + 1;
+    if (rows < side || columns < side)
+        return;
+    ProgressSteps progress(*this, rows - 2 * h, "Median filter");
+    // The input rows of the window, kept as they were before filtering.
+    std::vector<std::vector<T>> saved(side, std::vector<T>(columns));
+    for (int r = 0; r < side - 1; ++r)
+        std::copy(m[r].data(), m[r].data() + columns, saved[r + 1].begin());
+    for (int i = h; i < rows - h; ++i) {
+        // Slide the saved rows up by one and bring in row i + h.
+        std::rotate(saved.begin(), saved.begin() + 1, saved.end());
+        std::copy(m[i + h].data(), m[i + h].data() + columns, saved[side - 1].begin());
+        resetTable();
+        for (int c = 0; c < side; ++c)
+            for (int r = 0; r < side; ++r)
+                replaceItem(static_cast<unsigned int>(c * side + r), saved[r][c]);
+        T* out = m[i].data();
+        out[h] = getMedian();
+        int leaving = 0; // the cyclic column of slots that the next step refills
+        for (int j = h + 1; j < columns - h; ++j) {
+            const unsigned int base = static_cast<unsigned int>(leaving * side);
+            for (int r = 0; r < side; ++r)
+                replaceItem(base + r, saved[r][j + h]);
+            out[j] = getMedian();
+            leaving = leaving + 1 == side ? 0 : leaving + 1;
+        }
+        progress.advance();
+    }
+    progress.finish();
+}
+
+template <typename T>
+void MedianFilter<T>::standardApply(VoxelMatrix<T>& v)
+{
+    const int h = getHalfSize();
+    if (h < 1)
+        return;
+    setup3DCase();
+    const int s1 = v.getSize1();
+    const int s2 = v.getSize2();
+    const int s3 = v.getSize3();
+    const int side = 2 * h + 1;
+    if (s1 < side || s2 < side || s3 < side)
+        return;
+    ProgressSteps progress(*this, static_cast<long long>(s3 - 2 * h) * (s1 - 2 * h), "Median filter");
+    const VoxelMatrix<T> src(v);
+    const unsigned int columnSlots = static_cast<unsigned int>(side * side);
+    for (int k = h; k < s3 - h; ++k)
+        for (int i = h; i < s1 - h; ++i) {
+            resetTable();
+            for (int c = 0; c < side; ++c)
+                for (int p = 0; p < side; ++p)
+                    for (int r = 0; r < side; ++r)
+                        replaceItem(static_cast<unsigned int>(c * side * side + p * side + r),
+                                    src[k - h + p][i - h + r][c]);
+            T* out = v[k][i].data();
+            out[h] = getMedian();
+            int leaving = 0;
+            for (int j = h + 1; j < s2 - h; ++j) {
+                const unsigned int base = static_cast<unsigned int>(leaving) * columnSlots;
+                for (int p = 0; p < side; ++p)
+                    for (int r = 0; r < side; ++r)
+                        replaceItem(base + static_cast<unsigned int>(p * side + r), src[k - h + p][i - h + r][j + h]);
+                out[j] = getMedian();
+                leaving = leaving + 1 == side ? 0 : leaving + 1;
+            }
+            progress.advance();
+        }
+    progress.finish();
+}
+
+template class MedianFilter<unsigned char>;
+template class MedianFilter<short>;
+template class MedianFilter<unsigned short>;
+template class MedianFilter<int>;
+template class MedianFilter<unsigned int>;
+template class MedianFilter<float>;
+template class MedianFilter<double>;
+template class MedianFilter<long double>;

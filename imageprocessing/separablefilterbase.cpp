@@ -1,0 +1,183 @@
+#include "imageprocessing/separablefilterbase.h"
+
+#include "imageprocessing/matrixpasses.h"
+
+#include <vector>
+
+using namespace plexan::lines;
+
+namespace {
+
+// The kernel reversed, for a correlation that performs the convolution.
+template <typename T>
+std::vector<T> reversed(const Vector<T>& k)
+{
+    return std::vector<T>(std::make_reverse_iterator(k.end()), std::make_reverse_iterator(k.begin()));
+}
+
+template <typename T>
+auto rowConvolution(const std::vector<T>& k)
+{
+    return [&k](const T* in, const T*, T* out, int n) {
+        correlateLine(in, out, n, k.data(), static_cast<int>(k.size()));
+    };
+}
+
+template <typename T>
+auto acrossConvolution(const std::vector<T>& k)
+{
+    return [&k](const T* const* in, const T* const*, T* const* out, int n, int w) {
+        correlateAcross(in, out, n, w, k.data(), static_cast<int>(k.size()));
+    };
+}
+
+// The masked convolution of every line of n elements, line l being the
+// elements at(l, 0 .. n - 1) of the image and mask(l, ...) of the mask.
+template <typename T, typename Element, typename MaskElement>
+void maskedLines(int lines, int n, const Vector<T>& kernel, Element&& at, MaskElement&& mask)
+{
+    Vector<T> line(static_cast<unsigned int>(n));
+    Vector<T> maskLine(static_cast<unsigned int>(n));
+    for (int l = 0; l < lines; ++l) {
+        for (int i = 0; i < n; ++i) {
+            line[i] = at(l, i);
+            maskLine[i] = mask(l, i);
+        }
+        const Vector<T> result = line.conv(kernel, maskLine);
+        for (int i = 0; i < n; ++i)
+            at(l, i) = result[i];
+    }
+}
+
+template <typename T>
+[[noreturn]] void throwMaskSize(const char* where)
+{
+    SizeError e;
+    e.setWhere(where);
+    e.setWhat("Incompatible mask size");
+    throw e;
+}
+
+} // namespace
+
+template <typename T>
+void SeparableFilterBase<T>::setKernels(const Vector<T>& k)
+{
+    m_hMask = k;
+    m_vMask = k;
+    m_kernel1 = k;
+    m_kernel2 = k;
+    m_kernel3 = k;
+}
+
+template <typename T>
+void SeparableFilterBase<T>::scale(PixelMatrix<T>& m, const PixelMatrix<T>* mask) const
+{
+    if (m_factor == T(1))
+        return;
+    for (int i = 0; i < m.getSize1(); ++i) {
+        T* x = m[i].data();
+        const T* inside = mask ? (*mask)[i].data() : nullptr;
+        const int n = m.getSize2();
+        if (m_divide) {
+            for (int j = 0; j < n; ++j)
+                if (!inside || inside[j] != T(0))
+                    x[j] = x[j] / m_factor;
+        } else {
+            for (int j = 0; j < n; ++j)
+                if (!inside || inside[j] != T(0))
+                    x[j] = x[j] * m_factor;
+        }
+    }
+}
+
+template <typename T>
+void SeparableFilterBase<T>::apply(PixelMatrix<T>& m)
+{
+    if (this->MaskPixelMatrixProcessing<T>::hasMask()) {
+        maskedApply(m, *this->MaskPixelMatrixProcessing<T>::getMask());
+        return;
+    }
+    ProgressSteps progress(*this, 2LL * m.getSize1(), "Separable filter");
+    Workspace<T> ws;
+    const std::vector<T> h = reversed(m_hMask);
+    const std::vector<T> v = reversed(m_vMask);
+    rowPass(m, nullptr, ws, &progress, rowConvolution(h));
+    columnPass(m, nullptr, ws, &progress, acrossConvolution(v));
+    scale(m, nullptr);
+    progress.finish();
+}
+
+template <typename T>
+void SeparableFilterBase<T>::apply(VoxelMatrix<T>& vm)
+{
+    if (this->MaskVoxelMatrixProcessing<T>::hasMask()) {
+        maskedApply(vm, *this->MaskVoxelMatrixProcessing<T>::getMask());
+        return;
+    }
+    ProgressSteps progress(*this, 3LL * vm.getSize1() * vm.getSize3(), "Separable filter");
+    Workspace<T> ws;
+    const std::vector<T> k1 = reversed(m_kernel1);
+    const std::vector<T> k2 = reversed(m_kernel2);
+    const std::vector<T> k3 = reversed(m_kernel3);
+    for (int k = 0; k < vm.getSize3(); ++k) {
+        rowPass(vm[k], nullptr, ws, &progress, rowConvolution(k1));
+        columnPass(vm[k], nullptr, ws, &progress, acrossConvolution(k2));
+    }
+    planePass(vm, nullptr, ws, nullptr, acrossConvolution(k3));
+    progress.advance(static_cast<long long>(vm.getSize1()) * vm.getSize3());
+    for (int k = 0; k < vm.getSize3(); ++k)
+        scale(vm[k], nullptr);
+    progress.finish();
+}
+
+template <typename T>
+void SeparableFilterBase<T>::maskedApply(PixelMatrix<T>& m, const PixelMatrix<T>& mask)
+{
+    if (mask.getSize1() != m.getSize1() || mask.getSize2() != m.getSize2())
+        throwMaskSize<T>("void SeparableFilterBase<T>::maskedApply(PixelMatrix<T>&, const PixelMatrix<T>&)");
+    ProgressSteps progress(*this, 2, "Separable filter");
+    const int rows = m.getSize1();
+    const int columns = m.getSize2();
+    maskedLines(rows, columns, m_hMask, [&](int i, int j) -> T& { return m(i, j); },
+                [&](int i, int j) { return mask(i, j); });
+    progress.advance();
+    maskedLines(columns, rows, m_vMask, [&](int j, int i) -> T& { return m(i, j); },
+                [&](int j, int i) { return mask(i, j); });
+    scale(m, &mask);
+    progress.advance();
+    progress.finish();
+}
+
+template <typename T>
+void SeparableFilterBase<T>::maskedApply(VoxelMatrix<T>& v, const VoxelMatrix<T>& mask)
+{
+    if (!mask.sameSizeAs(v))
+        throwMaskSize<T>("void SeparableFilterBase<T>::maskedApply(VoxelMatrix<T>&, const VoxelMatrix<T>&)");
+    const int s1 = v.getSize1();
+    const int s2 = v.getSize2();
+    const int s3 = v.getSize3();
+    ProgressSteps progress(*this, 3LL * s3, "Separable filter");
+    for (int k = 0; k < s3; ++k) {
+        maskedLines(s1, s2, m_kernel1, [&](int i, int j) -> T& { return v(i, j, k); },
+                    [&](int i, int j) { return mask(i, j, k); });
+        progress.advance();
+    }
+    for (int k = 0; k < s3; ++k) {
+        maskedLines(s2, s1, m_kernel2, [&](int j, int i) -> T& { return v(i, j, k); },
+                    [&](int j, int i) { return mask(i, j, k); });
+        progress.advance();
+    }
+    for (int i = 0; i < s1; ++i)
+        maskedLines(s2, s3, m_kernel3, [&](int j, int k) -> T& { return v(i, j, k); },
+                    [&](int j, int k) { return mask(i, j, k); });
+    for (int k = 0; k < s3; ++k) {
+        scale(v[k], &mask[k]);
+        progress.advance();
+    }
+    progress.finish();
+}
+
+template class SeparableFilterBase<float>;
+template class SeparableFilterBase<double>;
+template class SeparableFilterBase<long double>;

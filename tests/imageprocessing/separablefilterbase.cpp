@@ -1,0 +1,237 @@
+#include "imageprocessing/gaussianfilter.h"
+#include "imageprocessing/separablefilter.h"
+
+#include "randomimages.h"
+#include "support/expect.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using plexan::test::randomMask;
+using plexan::test::randomPixels;
+using plexan::test::randomVoxels;
+
+namespace {
+
+template <typename T>
+class SeparableFilterTest : public ::testing::Test {};
+using RealTypes = ::testing::Types<float, double, long double>;
+TYPED_TEST_SUITE(SeparableFilterTest, RealTypes);
+
+template <typename T>
+T tolerance()
+{
+    return std::is_same_v<T, float> ? T(2e-5) : T(1e-12);
+}
+
+// The image convolved, line after line, with Vector<T>::conv.
+template <typename T>
+PixelMatrix<T> convolveLines(PixelMatrix<T> m, const Vector<T>& h, const Vector<T>& v)
+{
+    for (int i = 0; i < m.getSize1(); ++i)
+        m[i] = m[i].conv(h);
+    for (int j = 0; j < m.getSize2(); ++j)
+        m.setColumn(j, m.getColumn(j).conv(v));
+    return m;
+}
+
+TYPED_TEST(SeparableFilterTest, LinesAreConvolvedAsVectorsAre)
+{
+    using T = TypeParam;
+    std::mt19937 rng(12);
+    const Vector<T> h{T(0.5), T(-1.25), T(2), T(0.75)}; // even and asymmetric
+    const Vector<T> v{T(1.5), T(0.25), T(-0.5)};
+    for (auto [rows, columns] : {std::pair{1, 1}, std::pair{2, 7}, std::pair{31, 45}, std::pair{130, 9}}) {
+        const PixelMatrix<T> in = randomPixels<T>(rows, columns, rng, -50, 50);
+        SeparableFilter<T> filter;
+        filter.setHMask(h);
+        filter.setVMask(v);
+        PixelMatrix<T> out(in);
+        filter.apply(out);
+        EXPECT_EQ(out, convolveLines(in, h, v)) << rows << "x" << columns;
+
+        filter.setDivideBy(T(4));
+        out = in;
+        filter.apply(out);
+        PixelMatrix<T> expected = convolveLines(in, h, v);
+        expected /= T(4);
+        EXPECT_EQ(out, expected);
+
+        filter.setMultiplyBy(T(3));
+        out = in;
+        filter.apply(out);
+        expected = convolveLines(in, h, v);
+        expected *= T(3);
+        EXPECT_EQ(out, expected);
+    }
+}
+
+// Direct convolution with the full kernel, taps outside the image skipped.
+template <typename T>
+T directConvolution(const VoxelMatrix<T>& in, int i, int j, int k, const Vector<T>& k1, const Vector<T>& k2,
+                    const Vector<T>& k3)
+{
+    long double s = 0;
+    // Vector<T>::conv centres the reversed kernel: tap t meets the sample at
+    // offset (m - 1 - m / 2) - t.
+    auto centre = [](const Vector<T>& k) { return k.getSize() - 1 - k.getSize() / 2; };
+    const int c1 = centre(k1), c2 = centre(k2), c3 = centre(k3);
+    for (int c = 0; c < k3.getSize(); ++c)
+        for (int a = 0; a < k2.getSize(); ++a)
+            for (int b = 0; b < k1.getSize(); ++b) {
+                const int ii = i + c2 - a, jj = j + c1 - b, kk = k + c3 - c;
+                if (in.contains(ii, jj, kk))
+                    s += static_cast<long double>(in(ii, jj, kk)) * k2[a] * k1[b] * k3[c];
+            }
+    return static_cast<T>(s);
+}
+
+TYPED_TEST(SeparableFilterTest, GaussianEqualsDirectConvolutionWithTheOuterProduct)
+{
+    using T = TypeParam;
+    std::mt19937 rng(13);
+    for (T sigma : {T(0.4), T(1), T(1.7)}) {
+        GaussianFilter<T> gauss(sigma);
+        const Vector<T> k = gauss.getKernel();
+        const Matrix<T> k2d = gauss.kernel2D();
+        const PixelMatrix<T> in = randomPixels<T>(23, 17, rng, 0, 100);
+        PixelMatrix<T> out(in);
+        gauss.apply(out);
+        const int r = gauss.getRadius();
+        for (int i = 0; i < 23; ++i)
+            for (int j = 0; j < 17; ++j) {
+                long double s = 0;
+                for (int a = -r; a <= r; ++a)
+                    for (int b = -r; b <= r; ++b)
+                        if (in.contains(i + a, j + b))
+                            s += static_cast<long double>(in(i + a, j + b)) * k2d(r - a, r - b);
+                ASSERT_NEAR(out(i, j), s, 100 * tolerance<T>()) << "sigma " << sigma;
+            }
+
+        const VoxelMatrix<T> volume = randomVoxels<T>(9, 12, 8, rng, 0, 100);
+        VoxelMatrix<T> smoothed(volume);
+        gauss.apply(smoothed);
+        for (int kk = 0; kk < 8; ++kk)
+            for (int i = 0; i < 9; ++i)
+                for (int j = 0; j < 12; ++j)
+                    ASSERT_NEAR(smoothed(i, j, kk), directConvolution(volume, i, j, kk, k, k, k),
+                                100 * tolerance<T>());
+    }
+}
+
+TYPED_TEST(SeparableFilterTest, VolumeAxesTakeTheirOwnKernels)
+{
+    using T = TypeParam;
+    std::mt19937 rng(14);
+    const Vector<T> k1{T(1), T(2)}, k2{T(3), T(-1), T(1)}, k3{T(1), T(1), T(-2), T(1), T(1)};
+    SeparableFilter<T> filter;
+    filter.setKernel1(k1);
+    filter.setKernel2(k2);
+    filter.setKernel3(k3);
+    for (auto [s1, s2, s3] : {std::tuple{5, 6, 7}, std::tuple{3, 70, 2}}) {
+        const VoxelMatrix<T> in = randomVoxels<T>(s1, s2, s3, rng, -9, 9);
+        VoxelMatrix<T> out(in);
+        filter.apply(out);
+        for (int k = 0; k < s3; ++k)
+            for (int i = 0; i < s1; ++i)
+                for (int j = 0; j < s2; ++j)
+                    ASSERT_EQ(out(i, j, k), directConvolution(in, i, j, k, k1, k2, k3)); // integers: exact
+    }
+}
+
+TEST(GaussianFilter, Kernel)
+{
+    EXPECT_EQ(GaussianFilter<double>(0.4).getRadius(), 1);
+    const GaussianFilter<double> gauss(1.0);
+    const Vector<double> k = gauss.getKernel();
+    ASSERT_EQ(k.getSize(), 5);
+    EXPECT_NEAR(k.sum(), 1.0, 1e-15);
+    EXPECT_NEAR(k[1] / k[2], std::exp(-0.5), 1e-15);
+    EXPECT_NEAR(k[0] / k[2], std::exp(-2.0), 1e-15);
+    EXPECT_EQ(k[0], k[4]);
+    EXPECT_EQ(GaussianFilter<float>(2.0f).getKernel().getSize(), 9);
+    EXPECT_EQ(GaussianFilter<float>(0.0f).getKernel(), Vector<float>{1.0f});
+    const Matrix<double> k2d = gauss.kernel2D();
+    EXPECT_NEAR(k2d(1, 3), k[1] * k[3], 1e-18);
+}
+
+// The masked convolution of one line by its rule: elements outside the mask
+// keep their value; inside, each pair of taps at offset d borrows the mirror
+// sample when its own is masked or missing, and is skipped when both are.
+template <typename T>
+std::vector<T> maskedLine(const std::vector<T>& x, const std::vector<T>& mask, const Vector<T>& kernel)
+{
+    const int n = static_cast<int>(x.size());
+    const int m = kernel.getSize();
+    std::vector<T> k(kernel.begin(), kernel.end());
+    std::reverse(k.begin(), k.end());
+    const int c = m / 2;
+    std::vector<T> out(x);
+    for (int i = 0; i < n; ++i) {
+        if (mask[i] == T(0))
+            continue;
+        T s = x[i] * k[c];
+        for (int d = 1; d < m; ++d) {
+            const T wl = c - d >= 0 ? k[c - d] : T(0);
+            const T wr = c + d < m ? k[c + d] : T(0);
+            const bool left = i - d >= 0 && mask[i - d] != T(0);
+            const bool right = i + d < n && mask[i + d] != T(0);
+            if (left && right)
+                s += wl * x[i - d] + wr * x[i + d];
+            else if (left)
+                s += (wl + wr) * x[i - d];
+            else if (right)
+                s += (wl + wr) * x[i + d];
+        }
+        out[i] = s;
+    }
+    return out;
+}
+
+TYPED_TEST(SeparableFilterTest, MaskedLinesFollowTheMaskedRule)
+{
+    using T = TypeParam;
+    std::mt19937 rng(15);
+    const Vector<T> h{T(1), T(2), T(3)}, v{T(1), T(-1), T(4), T(2)};
+    const PixelMatrix<T> in = randomPixels<T>(14, 19, rng, -20, 20);
+    const PixelMatrix<T> mask = randomMask<T>(14, 19, rng);
+    SeparableFilter<T> filter;
+    filter.setHMask(h);
+    filter.setVMask(v);
+    filter.setDivideBy(T(2));
+    filter.setMask(mask);
+    PixelMatrix<T> out(in);
+    filter.apply(out);
+
+    PixelMatrix<T> expected(in);
+    for (int i = 0; i < 14; ++i) {
+        const auto r = maskedLine(std::vector<T>(expected[i].begin(), expected[i].end()),
+                                  std::vector<T>(mask[i].begin(), mask[i].end()), h);
+        std::copy(r.begin(), r.end(), expected[i].begin());
+    }
+    for (int j = 0; j < 19; ++j) {
+        std::vector<T> line(14), m(14);
+        for (int i = 0; i < 14; ++i) {
+            line[i] = expected(i, j);
+            m[i] = mask(i, j);
+        }
+        line = maskedLine(line, m, v);
+        for (int i = 0; i < 14; ++i)
+            expected(i, j) = mask(i, j) != T(0) ? line[i] / T(2) : line[i];
+    }
+    EXPECT_EQ(out, expected);
+
+    // The same through a voxel matrix of one plane, the k kernel a no-op.
+    VoxelMatrix<T> volume(14, 19, 1), volumeMask(14, 19, 1);
+    volume[0] = in;
+    volumeMask[0] = mask;
+    filter.setKernel1(h);
+    filter.setKernel2(v);
+    filter.setKernel3(Vector<T>{T(1)});
+    filter.setMask(volumeMask);
+    filter.apply(volume);
+    EXPECT_EQ(volume[0], expected);
+}
+
+} // namespace
