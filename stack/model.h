@@ -37,7 +37,7 @@ public:
     const ModelItemProperties& getItemProperties() const { return m_itemProperties; }
     ModelItemProperties& getItemProperties() { return m_itemProperties; }
 
-    // Copies the configuration in (the SnakeConfig part of it).
+    // Copies the configuration in (its SnakeConfig part).
     void setSnakeConfig(const SnakeConfig& config);
     bool hasSnakeConfig() const { return m_snakeConfig != nullptr; }
     // Null until a configuration is set.
@@ -56,5 +56,7 @@ private:
     std::string m_name = "<model>";
     ModelProperties m_properties;
     ModelItemProperties m_itemProperties;
-    std::unique_ptr<SnakeConfig> m_snakeConfig;
+    // Held alone; shared_ptr only so that the model needs no complete
+    // SnakeConfig outside setSnakeConfig.
+    std::shared_ptr<SnakeConfig> m_snakeConfig;
 };

@@ -33,14 +33,48 @@ BoundingBox<int> merged(const BoundingBox<int>& a, const BoundingBox<int>& b)
 
 ModelItem::ModelItem() : m_vertices(newOutline()) {}
 
-ModelItem::ModelItem(Model* model, StackSlice* slice)
-    : m_model(model), m_slice(slice), m_vertices(newOutline())
+ModelItem::ModelItem(Model* model, StackSlice* slice) : m_vertices(newOutline())
 {
+    setModel(model);
+    setSlice(slice);
 }
 
 ModelItem::~ModelItem()
 {
-    detach();
+    if (m_model)
+        m_model->forgetItem(this);
+    if (m_slice)
+        m_slice->forgetItem(this);
+}
+
+void ModelItem::setModel(Model* model)
+{
+    if (model == m_model)
+        return;
+    if (m_model)
+        m_model->forgetItem(this);
+    m_model = model;
+    if (m_model)
+        m_model->noteNamedBy(this);
+}
+
+void ModelItem::setSlice(StackSlice* slice)
+{
+    if (slice == m_slice)
+        return;
+    if (m_slice)
+        m_slice->forgetItem(this);
+    m_slice = slice;
+    if (m_slice)
+        m_slice->noteNamedBy(this);
+}
+
+void ModelItem::ownerDestroyed(const ModelItemOwner* owner)
+{
+    if (static_cast<const ModelItemOwner*>(m_model) == owner)
+        m_model = nullptr;
+    if (static_cast<const ModelItemOwner*>(m_slice) == owner)
+        m_slice = nullptr;
 }
 
 void ModelItem::attach()

@@ -2,7 +2,9 @@
 // ModelItem: one outline (or point set) of one model on one slice, in integer
 // pixel coordinates of the slice image. The item knows its model and its
 // slice, and both list it (ModelItemOwner): the item is deleted with the
-// first of the two lists to go, and deleting it unlinks it from both.
+// first of the two lists to go, and deleting it unlinks it from both. An
+// item unlisted from an owner keeps naming it until that owner is destroyed,
+// which clears the back-pointer.
 //
 // The editing operations keep the vertex selection as long as the vertex list
 // and record an update box, the image region changed by the last edit, that
@@ -18,6 +20,7 @@
 #include <cstdint>
 
 class Model;
+class ModelItemOwner;
 class StackSlice;
 
 class ModelItem {
@@ -31,9 +34,11 @@ public:
     // Unlinks the item from its model and its slice.
     ~ModelItem();
 
-    void setModel(Model* model) { m_model = model; }
+    // A new model (slice) also stops the former one from listing the item;
+    // attach() lists it in the new one.
+    void setModel(Model* model);
     Model* getModel() const { return m_model; }
-    void setSlice(StackSlice* slice) { m_slice = slice; }
+    void setSlice(StackSlice* slice);
     StackSlice* getSlice() const { return m_slice; }
 
     // Listing in the model's and the slice's item lists (no effect on a null
@@ -128,6 +133,10 @@ public:
     BoundingBox<int> rectifyBox(const BoundingBox<int>& box) const;
 
 private:
+    friend class ModelItemOwner;
+    // Called by an owner the item names, as it is destroyed.
+    void ownerDestroyed(const ModelItemOwner* owner);
+
     // The box of the listed vertex positions (rectified).
     BoundingBox<int> boxOf(const int* positions, int count) const;
     BoundingBox<int> boxOfAll() const;

@@ -1,10 +1,29 @@
 #include "stack/modelitemowner.h"
 
+#include "stack/model.h"
 #include "stack/modelitem.h"
 #include "stack/stackslice.h"
 
 #include <algorithm>
 #include <utility>
+
+namespace {
+
+bool erase(std::vector<ModelItem*>& list, const ModelItem* item)
+{
+    const auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end())
+        return false;
+    list.erase(it);
+    return true;
+}
+
+bool contains(const std::vector<ModelItem*>& list, const ModelItem* item)
+{
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+} // namespace
 
 ModelItemOwner::~ModelItemOwner()
 {
@@ -19,19 +38,44 @@ void ModelItemOwner::deleteItems()
     items.swap(m_items);
     for (ModelItem* item : items)
         delete item;
+    std::vector<ModelItem*> unlisted;
+    unlisted.swap(m_unlisted);
+    for (ModelItem* item : unlisted)
+        item->ownerDestroyed(this);
+}
+
+bool ModelItemOwner::isNamedBy(const ModelItem* item) const
+{
+    const ModelItemOwner* model = item->getModel();
+    const ModelItemOwner* slice = item->getSlice();
+    return model == this || slice == this;
 }
 
 void ModelItemOwner::addItem(ModelItem* item)
 {
-    if (item && !hasItem(item))
+    if (!item)
+        return;
+    erase(m_unlisted, item);
+    if (!hasItem(item))
         m_items.push_back(item);
 }
 
-void ModelItemOwner::removeItem(const ModelItem* item)
+void ModelItemOwner::removeItem(ModelItem* item)
 {
-    const auto it = std::find(m_items.begin(), m_items.end(), item);
-    if (it != m_items.end())
-        m_items.erase(it);
+    if (erase(m_items, item) && isNamedBy(item) && !contains(m_unlisted, item))
+        m_unlisted.push_back(item);
+}
+
+void ModelItemOwner::noteNamedBy(ModelItem* item)
+{
+    if (!hasItem(item) && !contains(m_unlisted, item))
+        m_unlisted.push_back(item);
+}
+
+void ModelItemOwner::forgetItem(const ModelItem* item)
+{
+    erase(m_items, item);
+    erase(m_unlisted, item);
 }
 
 int ModelItemOwner::findItem(const ModelItem* item) const

@@ -3,6 +3,11 @@
 // item is listed by two owners, its model and its slice, which own it
 // jointly: whichever of the two is destroyed first deletes the items it still
 // lists, and a deleted item removes itself from both lists (see ModelItem).
+//
+// An owner also remembers the items that name it without being listed (an
+// item detached from its slice while its model is out of the stack, say):
+// when the owner goes, their back-pointer to it is cleared rather than left
+// dangling.
 
 #include <vector>
 
@@ -19,7 +24,7 @@ public:
     // Appends the item unless it is already listed.
     void addItem(ModelItem* item);
     // Unlinks the item (nothing if not listed); the item is not deleted.
-    void removeItem(const ModelItem* item);
+    void removeItem(ModelItem* item);
     int getNumItems() const { return static_cast<int>(m_items.size()); }
     ModelItem* getItem(int i) const { return m_items[i]; }
     const std::vector<ModelItem*>& getItems() const { return m_items; }
@@ -44,12 +49,21 @@ public:
     void sort();
 
 protected:
-    // Deletes the listed items. Derived owners call it from their own
+    // Deletes the listed items and clears the back-pointers of the unlisted
+    // ones that name this owner. Derived owners call it from their own
     // destructor so that the items can still reach them while detaching.
     void deleteItems();
 
 private:
+    friend class ModelItem;
+    // Whether item's model or slice is this owner.
+    bool isNamedBy(const ModelItem* item) const;
+    // For the item: it names this owner now (listed or not), or no more.
+    void noteNamedBy(ModelItem* item);
+    void forgetItem(const ModelItem* item);
+
     std::vector<float> sortKeys() const;
 
     std::vector<ModelItem*> m_items;
+    std::vector<ModelItem*> m_unlisted;
 };
