@@ -347,6 +347,9 @@ template <typename T>
 void VertexStack<T>::write(std::ostream& stream) const
 {
     const char* where = "void VertexStack<T>::write(ostream&) const";
+    for (const Vertices<T>* level : m_levels)
+        if (level->getNumVertices() > 0 && level->getSpace() != getSpace())
+            throw FileWriteError(where, "Levels of different space dimensions");
     const auto mask = stream.exceptions();
     try {
         stream.exceptions(std::ios::failbit | std::ios::badbit);
