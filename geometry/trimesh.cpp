@@ -3,8 +3,11 @@
 #include "geometry/triangle.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <istream>
 #include <numbers>
 #include <ostream>
@@ -146,6 +149,105 @@ void closestOnTriangle(const R* p, const R* A, const R* B, const R* C, R* out)
     return set(A, ab, vb / denominator, ac, vc / denominator);
 }
 
+// Writes |v| with six significant digits exactly as printf's "%.6g" does (the
+// default stream format), for values between 1e-30 and 1e30; returns null,
+// writing nothing, for other values and for the rare ones whose seventh digit
+// leaves the rounding in doubt, which the caller then hands to the library.
+//
+// The value is scaled to six digits before the point by one multiplication
+// with an exactly stored power of ten (relative error below 2^-51), so the
+// rounding is safe whenever the scaled value is not within 1e-6 of a half.
+char* formatSixDigits(double v, char* out)
+{
+    static constexpr double powers[] = {1e-35, 1e-34, 1e-33, 1e-32, 1e-31, 1e-30, 1e-29, 1e-28, 1e-27,
+                                        1e-26, 1e-25, 1e-24, 1e-23, 1e-22, 1e-21, 1e-20, 1e-19, 1e-18,
+                                        1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9,
+                                        1e-8,  1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,
+                                        1e1,   1e2,   1e3,   1e4,   1e5,   1e6,   1e7,   1e8,   1e9,
+                                        1e10,  1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,
+                                        1e19,  1e20,  1e21,  1e22,  1e23,  1e24,  1e25,  1e26,  1e27,
+                                        1e28,  1e29,  1e30,  1e31,  1e32,  1e33,  1e34,  1e35};
+    constexpr int zero = 35; // powers[zero] = 1
+    const double a = std::abs(v);
+    if (a == 0) {
+        if (std::signbit(v))
+            *out++ = '-';
+        *out++ = '0';
+        return out;
+    }
+    if (!(a >= 1e-30 && a <= 1e30))
+        return nullptr;
+    // e estimates floor(log10 a) from the binary exponent b (a in
+    // [2^b, 2^(b+1))), floor(b log10 2) by a fixed-point product.
+    const int b = static_cast<int>((std::bit_cast<std::uint64_t>(a) >> 52) & 0x7ff) - 1023;
+    int e = (b * 78913) >> 18;
+    double y = a * powers[zero + 5 - e];
+    // e becomes floor(log10 a): y in [1e5, 1e6). Near either end a misjudged
+    // exponent still rounds to the same six digits.
+    if (y >= 1e6) {
+        ++e;
+        y = a * powers[zero + 5 - e];
+    } else if (y < 1e5) {
+        --e;
+        y = a * powers[zero + 5 - e];
+    }
+    const long whole = static_cast<long>(y);
+    const double fraction = y - static_cast<double>(whole);
+    if (std::abs(fraction - 0.5) < 1e-6)
+        return nullptr;
+    long m = whole + (fraction > 0.5 ? 1 : 0);
+    if (m >= 1000000) { // rounding carried into a seventh digit
+        m /= 10;
+        ++e;
+    }
+    if (m < 100000 || m > 999999)
+        return nullptr;
+    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                    "8081828384858687888990919293949596979899";
+    char digits[6];
+    const long high = m / 10000, middle = (m / 100) % 100, low = m % 100;
+    std::memcpy(digits, pairs + 2 * high, 2);
+    std::memcpy(digits + 2, pairs + 2 * middle, 2);
+    std::memcpy(digits + 4, pairs + 2 * low, 2);
+    int used = 6; // significant digits left once trailing zeros go
+    while (used > 1 && digits[used - 1] == '0')
+        --used;
+    if (v < 0)
+        *out++ = '-';
+    if (e < -4 || e >= 6) {
+        *out++ = digits[0];
+        if (used > 1) {
+            *out++ = '.';
+            for (int i = 1; i < used; ++i)
+                *out++ = digits[i];
+        }
+        *out++ = 'e';
+        *out++ = e < 0 ? '-' : '+';
+        const int x = e < 0 ? -e : e;
+        *out++ = static_cast<char>('0' + x / 10);
+        *out++ = static_cast<char>('0' + x % 10);
+        return out;
+    }
+    if (e >= 0) {
+        for (int i = 0; i <= e; ++i)
+            *out++ = digits[i];
+        if (used > e + 1) {
+            *out++ = '.';
+            for (int i = e + 1; i < used; ++i)
+                *out++ = digits[i];
+        }
+        return out;
+    }
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = 0; i < -e - 1; ++i)
+        *out++ = '0';
+    for (int i = 0; i < used; ++i)
+        *out++ = digits[i];
+    return out;
+}
+
 // Text output through a local buffer handed to the stream in large blocks.
 // Numbers come out as the stream's own operator<< would write them with its
 // precision and float field (general, fixed or scientific).
@@ -160,6 +262,9 @@ public:
                                                    : std::chars_format::general;
         if (field == (std::ios::fixed | std::ios::scientific))
             m_format = std::chars_format::hex;
+        m_sixDigits = m_format == std::chars_format::general && m_precision == 6;
+        // Signs, points and capitals on demand are left to the stream.
+        m_plain = !(stream.flags() & (std::ios::showpos | std::ios::showpoint | std::ios::uppercase));
         m_buffer.resize(capacity + reserve);
     }
     // Whatever is still buffered must be flushed by the caller: a stream that
@@ -193,12 +298,24 @@ public:
         char* first = m_buffer.data() + m_used;
         char* last = m_buffer.data() + m_buffer.size();
         std::to_chars_result r;
-        if constexpr (std::is_integral_v<V>)
+        if (!m_plain) {
+            r = {first, std::errc::not_supported};
+        } else if constexpr (std::is_integral_v<V>) {
             r = std::to_chars(first, last, x);
-        else if (m_format == std::chars_format::hex)
-            r = std::to_chars(first, last, x, m_format);
-        else
-            r = std::to_chars(first, last, x, m_format, m_precision);
+        } else {
+            if constexpr (!std::is_same_v<V, long double>) {
+                if (m_sixDigits) {
+                    if (char* end = formatSixDigits(static_cast<double>(x), first)) {
+                        advance(static_cast<std::size_t>(end - first));
+                        return;
+                    }
+                }
+            }
+            if (m_format == std::chars_format::hex)
+                r = {first, std::errc::not_supported}; // the stream's own form, with its prefix
+            else
+                r = std::to_chars(first, last, x, m_format, m_precision);
+        }
         if (r.ec != std::errc()) { // longer than the room kept: let the stream write it
             flush();
             m_stream << x;
@@ -232,6 +349,8 @@ private:
     std::size_t m_used = 0;
     int m_precision = 6;
     std::chars_format m_format = std::chars_format::general;
+    bool m_sixDigits = true; // the default format, written by formatSixDigits
+    bool m_plain = true;
 };
 
 // A number a file says is a count or an index, range-checked.

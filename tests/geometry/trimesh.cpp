@@ -429,6 +429,51 @@ TEST(TriMeshFiles, StlTextHasTheExactLayout)
     EXPECT_EQ(out.str(), expected.str());
 }
 
+// Every number of the mesh texts is written as the stream itself writes it,
+// across magnitudes and at the rounding boundaries of the sixth digit.
+template <typename T>
+void checkNumberForms(std::mt19937& rng)
+{
+    std::vector<T> values = {T(0), -T(0), T(1), T(-1), T(0.5), T(1234565), T(999999.5), T(9999995),
+                             T(99999.95), T(1e-5), T(1e-4), T(0.0001234565), T(123456), T(1e6), T(999999),
+                             T(1e30), T(1e-30), T(3e33), T(2e-38), T(100000), T(0.1), T(0.3)};
+    std::uniform_real_distribution<double> mantissa(1, 10);
+    std::uniform_int_distribution<int> exponent(-36, 36);
+    std::uniform_int_distribution<long> digits(100000, 9999999);
+    for (int i = 0; i < 20000; ++i) {
+        const double sign = i % 2 ? -1 : 1;
+        values.push_back(static_cast<T>(sign * mantissa(rng) * std::pow(10.0, exponent(rng))));
+        // Seven-digit decimals, halfway cases among them.
+        values.push_back(static_cast<T>(sign * digits(rng) * std::pow(10.0, exponent(rng) / 4)));
+    }
+    while (values.size() % 3)
+        values.push_back(T(7));
+    TriMesh<T> mesh(3, static_cast<int>(values.size() / 3));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        mesh.vertex(static_cast<int>(i / 3))[static_cast<int>(i % 3)] = values[i];
+    std::ostringstream out;
+    mesh.write(out);
+    std::istringstream in(out.str());
+    std::string line;
+    for (int k = 0; k < 3; ++k)
+        std::getline(in, line);
+    std::string token;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        ASSERT_TRUE(in >> token);
+        std::ostringstream expected;
+        expected << values[i];
+        ASSERT_EQ(token, expected.str()) << "value " << i;
+    }
+}
+
+TEST(TriMeshFiles, NumbersAsTheStreamWritesThem)
+{
+    std::mt19937 rng(31);
+    checkNumberForms<float>(rng);
+    checkNumberForms<double>(rng);
+    checkNumberForms<long double>(rng);
+}
+
 TYPED_TEST(TriMeshMeasures, FileRoundTrip)
 {
     using T = TypeParam;
