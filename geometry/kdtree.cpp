@@ -93,7 +93,9 @@ void KDTree<T>::build()
     std::vector<int> rows(static_cast<std::size_t>(n));
     for (int r = 0; r < n; ++r)
         rows[static_cast<std::size_t>(r)] = r;
+    m_sortKeys.reserve(static_cast<std::size_t>(n));
     buildNode(0, 0, n - 1, rows, points, indexes);
+    m_sortKeys = {};
 }
 
 template <typename T>
@@ -105,6 +107,35 @@ void KDTree<T>::setNode(int node, int row, const std::vector<T>& points, const s
     m_nodeAxis[k] = axis;
     std::copy_n(points.data() + static_cast<std::size_t>(row) * m_space, m_space,
                 m_nodeCoordinates.data() + k * m_space);
+}
+
+// Stably sorts rows lo .. hi by coordinate axis: insertion sort for short
+// ranges, otherwise a stable sort of contiguous (key, row) pairs.
+template <typename T>
+void KDTree<T>::sortRows(std::vector<int>& rows, int lo, int hi, const std::vector<T>& points, int axis)
+{
+    const int space = m_space;
+    auto key = [&](int row) { return points[static_cast<std::size_t>(row) * space + axis]; };
+    if (hi - lo < 32) {
+        for (int i = lo + 1; i <= hi; ++i) {
+            const int row = rows[static_cast<std::size_t>(i)];
+            const T x = key(row);
+            int j = i - 1;
+            while (j >= lo && x < key(rows[static_cast<std::size_t>(j)])) {
+                rows[static_cast<std::size_t>(j) + 1] = rows[static_cast<std::size_t>(j)];
+                --j;
+            }
+            rows[static_cast<std::size_t>(j) + 1] = row;
+        }
+        return;
+    }
+    m_sortKeys.clear();
+    for (int i = lo; i <= hi; ++i)
+        m_sortKeys.emplace_back(key(rows[static_cast<std::size_t>(i)]), rows[static_cast<std::size_t>(i)]);
+    std::stable_sort(m_sortKeys.begin(), m_sortKeys.end(),
+                     [](const std::pair<T, int>& a, const std::pair<T, int>& b) { return a.first < b.first; });
+    for (int i = lo; i <= hi; ++i)
+        rows[static_cast<std::size_t>(i)] = m_sortKeys[static_cast<std::size_t>(i - lo)].second;
 }
 
 template <typename T>
@@ -129,9 +160,7 @@ void KDTree<T>::buildNode(int node, int lo, int hi, std::vector<int>& rows, cons
             axis = a;
         }
     }
-    std::stable_sort(rows.begin() + lo, rows.begin() + hi + 1, [&](int r, int s) {
-        return points[static_cast<std::size_t>(r) * space + axis] < points[static_cast<std::size_t>(s) * space + axis];
-    });
+    sortRows(rows, lo, hi, points, axis);
     const int median = lo + (hi - lo + 1) / 2;
     setNode(node, rows[static_cast<std::size_t>(median)], points, serverIndex, axis);
     if (median > lo) {

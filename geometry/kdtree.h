@@ -19,6 +19,7 @@
 
 #include "geometry/vertices.h"
 
+#include <utility>
 #include <vector>
 
 template <typename T>
@@ -68,6 +69,7 @@ private:
 
     void buildNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
                    const std::vector<int>& serverIndex);
+    void sortRows(std::vector<int>& rows, int lo, int hi, const std::vector<T>& points, int axis);
     void setNode(int node, int row, const std::vector<T>& points, const std::vector<int>& serverIndex, int axis);
     bool exists(int node) const
     {
@@ -86,6 +88,8 @@ private:
     // The coordinates of every node's vertex, node after node, so that a
     // search reads one contiguous array.
     std::vector<T> m_nodeCoordinates;
+    // Scratch space of the build.
+    std::vector<std::pair<T, int>> m_sortKeys;
 };
 
 #define PLEXAN_EXTERN_KDTREE(T) extern template class KDTree<T>;
