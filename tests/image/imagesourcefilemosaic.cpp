@@ -60,16 +60,11 @@ TEST(ImageSourceFileMosaic, EmptyGrid)
 {
     ImageSourceFileMosaic mosaic(2, 3);
     EXPECT_FALSE(mosaic.isDefined());
-    EXPECT_EQ(mosaic.getType(), ImageSource::FileMosaicType);
-    EXPECT_EQ(mosaic.getRows(), 2);
-    EXPECT_EQ(mosaic.getCols(), 3);
-    EXPECT_EQ(values(mosaic.rowHeights()), (std::vector<int>{0, 0}));
     EXPECT_EQ(values(mosaic.colWidths()), (std::vector<int>{0, 0, 0}));
-    EXPECT_EQ(mosaic.getSize1(), 0);
-    EXPECT_EQ(mosaic.getDepth(), 0);
-    EXPECT_EQ(mosaic.getColormap(), nullptr);
-    EXPECT_EQ(mosaic.getFilename(0, 0), "");
     EXPECT_EQ(mosaic.getFilename(-1, 7), "");
+    // Nothing to read: no depth to make an image of.
+    Image image;
+    EXPECT_THROW(ImageReader().read(image, mosaic), DepthError);
 
     EXPECT_PLEXAN_THROW(ImageSourceFileMosaic(-1, 2), SizeError,
                         "ImageSourceFileMosaic::ImageSourceFileMosaic(int, int)",
