@@ -122,6 +122,9 @@ TEST(Interpolation, EmptyMatricesAndNonFinitePositions)
     const NearestInterpolation<double> nearest;
     EXPECT_THROW(nearest.eval(0.0f, 0.0f, PixelMatrix<double>()), SizeError);
     EXPECT_THROW(nearest.eval(0.0f, 0.0f, 0.0f, VoxelMatrix<double>(2, 0, 2)), SizeError);
+    EXPECT_PLEXAN_THROW(nearest.eval(Vector<float>{1.0f, 1.0f}, VoxelMatrix<double>(2, 2, 2)), SizeError,
+                        "T Interpolation<T>::eval(const Vector<float>&,const VoxelMatrix<T>&) const",
+                        "Position vector has too few coordinates");
     PixelMatrix<double> m(2, 2);
     m(0, 0) = 1;
     m(0, 1) = 2;
