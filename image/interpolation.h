@@ -16,21 +16,8 @@ public:
 
     // The position's first two (resp. three) components as x1, x2 (, x3);
     // SizeError when it has fewer.
-    T eval(const Vector<float>& position, const PixelMatrix<T>& m) const
-    {
-        if (position.getSize() < 2)
-            throwShortPosition("T Interpolation<T>::eval(const Vector<float>&,const PixelMatrix<T>&) const");
-        return eval(position[0], position[1], m);
-    }
-    T eval(const Vector<float>& position, const VoxelMatrix<T>& m) const
-    {
-        if (position.getSize() < 3)
-            throwShortPosition("T Interpolation<T>::eval(const Vector<float>&,const VoxelMatrix<T>&) const");
-        return eval(position[0], position[1], position[2], m);
-    }
-
-private:
-    [[noreturn]] static void throwShortPosition(const char* where);
+    T eval(const Vector<float>& position, const PixelMatrix<T>& m) const;
+    T eval(const Vector<float>& position, const VoxelMatrix<T>& m) const;
 };
 
 #define PLEXAN_EXTERN_INTERPOLATION(T) extern template class Interpolation<T>;
