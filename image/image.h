@@ -44,7 +44,8 @@ public:
     void clear();
 
     // The header: init() keeps its sizes; setHeader() initialises the image to
-    // the header's sizes and depth, then copies all of it.
+    // the header's sizes and depth (so a header without a valid depth raises
+    // DepthError), then copies all of it.
     const ImageHeader& getHeader() const { return m_header; }
     void setHeader(const ImageHeader& header);
 

@@ -70,6 +70,15 @@ TEST(Image, InitKeepsOrReplacesTheBuffer)
     image.init(2, 2, 16);
     image.clear();
     EXPECT_EQ(sample16(image, 1, 1), 0);
+    ImageHeader header;
+    header.setWidth(5);
+    header.setHeight(1);
+    header.setDepth(32);
+    header.setImageFormat(ImageFormat::Tiff);
+    image.setHeader(header);
+    EXPECT_EQ(image.dataLength(), 20u);
+    EXPECT_EQ(image.getImageFormat(), ImageFormat::Tiff);
+    EXPECT_PLEXAN_THROW(image.setHeader(ImageHeader()), DepthError, "void Image::init(...)", "Invalid depth value");
 }
 
 TEST(Image, PasteChecksDepthThenColormapThenPlace)
