@@ -1,5 +1,6 @@
 #include "stack/model.h"
 
+#include "imageprocessing/snakeconfig.h"
 #include "stack/modelitem.h"
 #include "stack/stackslice.h"
 
@@ -33,13 +34,10 @@ void Model::setNewModelDefaults()
     m_itemProperties.setPointSize(3.0f);
 }
 
-#if __has_include("imageprocessing/snakeconfig.h")
-#include "imageprocessing/snakeconfig.h"
 void Model::setSnakeConfig(const SnakeConfig& config)
 {
-    m_snakeConfig = std::make_shared<SnakeConfig>(config);
+    m_snakeConfig = std::make_unique<SnakeConfig>(config);
 }
-#endif
 
 void Model::removeSnakeConfig()
 {

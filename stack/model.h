@@ -56,7 +56,5 @@ private:
     std::string m_name = "<model>";
     ModelProperties m_properties;
     ModelItemProperties m_itemProperties;
-    // Held alone; shared_ptr only so that the model needs no complete
-    // SnakeConfig outside setSnakeConfig.
-    std::shared_ptr<SnakeConfig> m_snakeConfig;
+    std::unique_ptr<SnakeConfig> m_snakeConfig;
 };

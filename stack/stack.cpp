@@ -91,6 +91,9 @@ void Stack::addSlice(StackSlice* slice)
 
 void Stack::addSlice(StackSlice* slice, int i)
 {
+    // Listing a slice twice would delete it twice.
+    if (!slice || findSlice(slice) >= 0)
+        return;
     m_slices.insert(m_slices.begin() + i, slice);
     slice->setStack(this);
 }
@@ -162,6 +165,8 @@ int Stack::findModel(const Model* model) const
 
 void Stack::addModel(Model* model)
 {
+    if (!model || findModel(model) >= 0)
+        return;
     m_models.push_back(model);
     for (ModelItem* item : model->getItems())
         item->attachToSlice();
@@ -206,6 +211,9 @@ bool Stack::hasGeometryModelItems(MPrimitive g) const
 
 void Stack::addStandardImage(StandardImage* image)
 {
+    if (!image || std::find(m_standardImages.begin(), m_standardImages.end(), image) !=
+                      m_standardImages.end())
+        return;
     m_standardImages.push_back(image);
     image->setStack(this);
 }

@@ -82,7 +82,8 @@ public:
     // Index, or -1 (exact name match for the first form).
     int findSlice(const std::string& name) const;
     int findSlice(const StackSlice* slice) const;
-    // Appends (or inserts before index i) and takes ownership.
+    // Appends (or inserts before index i) and takes ownership; a slice
+    // already in the stack stays where it is.
     void addSlice(StackSlice* slice);
     void addSlice(StackSlice* slice, int i);
     // Unlinks slice i without deleting it. A middle slice hands its spacing
@@ -102,7 +103,8 @@ public:
     Model* getModel(int i) const { return m_models[i]; }
     int findModel(const std::string& name) const;
     int findModel(const Model* model) const;
-    // Appends, takes ownership, and lists each of the model's items on its slice.
+    // Appends, takes ownership, and lists each of the model's items on its
+    // slice (nothing for a model already in the stack).
     void addModel(Model* model);
     // Unlists each of the model's items from its slice, then unlinks the
     // model without deleting it.

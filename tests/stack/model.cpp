@@ -1,6 +1,10 @@
 #include "stack/model.h"
 
+#include "imageprocessing/snakeconfig.h"
+
 #include <gtest/gtest.h>
+
+#include <typeinfo>
 
 TEST(Model, NewModelDefaultsDifferFromSetDefaults)
 {
@@ -27,4 +31,25 @@ TEST(Model, NewModelDefaultsDifferFromSetDefaults)
     }());
     EXPECT_FALSE(model.hasSnakeConfig());
     EXPECT_EQ(model.getSnakeConfig(), nullptr);
+}
+
+TEST(Model, KeepsItsOwnCopyOfTheSnakeConfiguration)
+{
+    // The editing tool's configuration extends the stored one.
+    struct ToolConfig : SnakeConfig {
+        bool runOverStack = true;
+    };
+    Model model;
+    {
+        ToolConfig config;
+        config.setAlpha(2.5f);
+        config.setDistance(40);
+        model.setSnakeConfig(config);
+    }
+    ASSERT_TRUE(model.hasSnakeConfig());
+    EXPECT_FLOAT_EQ(model.getSnakeConfig()->getAlpha(), 2.5f);
+    EXPECT_EQ(model.getSnakeConfig()->getDistance(), 40);
+    EXPECT_EQ(typeid(*model.getSnakeConfig()), typeid(SnakeConfig));
+    model.removeSnakeConfig();
+    EXPECT_FALSE(model.hasSnakeConfig());
 }

@@ -4,7 +4,6 @@
 
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -94,17 +93,4 @@ TEST(ModelItemProperties, SetOperationsAgreeWithAttributeMaps)
         EXPECT_EQ(a == b, ma == mb);
         EXPECT_EQ(a.definesAny(), !ma.empty());
     }
-}
-
-TEST(ModelItemProperties, StreamFormListsDefinedAttributes)
-{
-    ModelItemProperties p;
-    std::ostringstream empty;
-    empty << p;
-    EXPECT_EQ(empty.str(), "(none)");
-    p.setDefaults();
-    std::ostringstream full;
-    full << p;
-    EXPECT_EQ(full.str(),
-              "color=(255,0,0) lineWidth=1 pointSize=1 vertexSymbol=Sphere filled=true visible=true");
 }

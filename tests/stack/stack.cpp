@@ -46,6 +46,11 @@ TEST(Stack, ModelsByNameAndGeometry)
     lines->getProperties().setGeometry(MPrimitive::Polyline);
     stack.addModel(lines);
     stack.addModel(new Model("outlines"));
+    // Listed once, or the stack would delete it twice.
+    stack.addModel(lines);
+    stack.addSlice(stack.getSlice(0));
+    EXPECT_EQ(stack.getNumModels(), 2);
+    EXPECT_EQ(stack.getNumSlices(), 1);
     EXPECT_EQ(stack.findModel("outlines"), 1);
     EXPECT_EQ(stack.findModel("Outlines"), -1);
     EXPECT_EQ(stack.findModel(lines), 0);

@@ -1,0 +1,864 @@
+#include "stack/stackreader.h"
+
+#include "image/imagesourcefile.h"
+#include "image/imagesourcefilemosaic.h"
+#include "image/imagesourcevoxelmatrixplane.h"
+#include "numerics/exception.h"
+#include "stack/calibrationcurve.h"
+#include "stack/model.h"
+#include "stack/modelitem.h"
+#include "stack/pose.h"
+#include "stack/stack.h"
+#include "stack/stackslice.h"
+#include "stack/standardimage.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <locale.h>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// Statements of files that are not regular files (whose size bounds nothing)
+// stop growing here.
+constexpr std::uint64_t unsizedStatementLimit = std::uint64_t(64) << 20;
+constexpr std::size_t chunkSize = std::size_t(1) << 20;
+
+// The thread's locale is the classic "C" one while an object lives; the
+// locale found is restored afterwards. Only the calling thread is affected.
+class ClassicLocaleScope {
+public:
+    ClassicLocaleScope()
+    {
+        m_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        if (m_locale)
+            m_previous = uselocale(m_locale);
+    }
+    ~ClassicLocaleScope()
+    {
+        if (m_locale) {
+            uselocale(m_previous);
+            freelocale(m_locale);
+        }
+    }
+    ClassicLocaleScope(const ClassicLocaleScope&) = delete;
+    ClassicLocaleScope& operator=(const ClassicLocaleScope&) = delete;
+
+private:
+    locale_t m_locale = static_cast<locale_t>(nullptr);
+    locale_t m_previous = static_cast<locale_t>(nullptr);
+};
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The statements of a file: lines are joined (without their line breaks,
+// comments from "#" on dropped) until one holds a ";". The file is read in
+// large chunks; a statement never grows beyond the limit.
+class StatementSource {
+public:
+    StatementSource(std::FILE* file, std::uint64_t limit) : m_file(file), m_limit(limit), m_buffer(chunkSize) {}
+
+    // The raw text of the next statement; false at the end of the file,
+    // where a statement without ";" is dropped.
+    bool next(std::string& statement)
+    {
+        statement.clear();
+        bool inComment = false;
+        bool complete = false;
+        for (;;) {
+            if (m_position == m_end && !fill())
+                return complete;
+            const char* begin = m_buffer.data() + m_position;
+            const std::size_t available = m_end - m_position;
+            const char* newline = static_cast<const char*>(std::memchr(begin, '\n', available));
+            const std::size_t length = newline ? static_cast<std::size_t>(newline - begin) : available;
+            if (!inComment) {
+                const char* hash = static_cast<const char*>(std::memchr(begin, '#', length));
+                const std::size_t kept = hash ? static_cast<std::size_t>(hash - begin) : length;
+                if (statement.size() + kept > m_limit)
+                    return false;
+                statement.append(begin, kept);
+                if (!complete && std::memchr(begin, ';', kept))
+                    complete = true;
+                inComment = hash != nullptr;
+            }
+            if (newline) {
+                m_position += length + 1;
+                m_consumed += length + 1;
+                if (complete)
+                    return true;
+                inComment = false;
+            } else {
+                m_position = m_end;
+                m_consumed += length;
+            }
+        }
+    }
+
+    std::uint64_t getConsumed() const { return m_consumed; }
+
+private:
+    bool fill()
+    {
+        if (m_eof)
+            return false;
+        m_position = 0;
+        m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
+        if (m_end == 0)
+            m_eof = true;
+        return m_end > 0;
+    }
+
+    std::FILE* m_file;
+    std::uint64_t m_limit;
+    std::vector<char> m_buffer;
+    std::size_t m_position = 0;
+    std::size_t m_end = 0;
+    std::uint64_t m_consumed = 0;
+    bool m_eof = false;
+};
+
+// Collapses every run of white space into one blank, trims both ends and
+// drops the last character (the terminating ";").
+void simplify(std::string& statement)
+{
+    std::size_t out = 0;
+    bool pendingBlank = false;
+    for (const char c : statement) {
+        if (isBlank(c)) {
+            pendingBlank = out > 0;
+        } else {
+            if (pendingBlank)
+                statement[out++] = ' ';
+            statement[out++] = c;
+            pendingBlank = false;
+        }
+    }
+    statement.resize(out > 0 ? out - 1 : 0);
+}
+
+// The keyword and the arguments of a simplified statement. Words are
+// separated by single blanks, so a quoted argument (from a word beginning
+// with a double quote to the first word ending with one, or to the end) is a
+// piece of the statement itself. Views into the statement.
+void split(std::string_view statement, std::string_view& keyword, std::vector<std::string_view>& arguments)
+{
+    arguments.clear();
+    std::size_t blank = statement.find(' ');
+    keyword = statement.substr(0, blank);
+    std::size_t position = blank == std::string_view::npos ? statement.size() : blank + 1;
+    while (position < statement.size()) {
+        blank = statement.find(' ', position);
+        std::size_t end = blank == std::string_view::npos ? statement.size() : blank;
+        if (statement[position] == '"') {
+            // A quoted argument closes on the first word ending with a quote,
+            // possibly its own first word.
+            while (statement[end - 1] != '"' && end < statement.size()) {
+                blank = statement.find(' ', end + 1);
+                end = blank == std::string_view::npos ? statement.size() : blank;
+            }
+        }
+        std::string_view argument = statement.substr(position, end - position);
+        if (argument.front() == '"' && argument.back() == '"')
+            argument = argument.size() >= 2 ? argument.substr(1, argument.size() - 2) : std::string_view();
+        arguments.push_back(argument);
+        position = end + 1;
+    }
+}
+
+// The failures of a statement that the log reports with their own lines.
+struct StatementError {
+    enum Kind { Count, Value, Context };
+    Kind kind;
+};
+
+[[noreturn]] void countError()
+{
+    throw StatementError{StatementError::Count};
+}
+[[noreturn]] void valueError()
+{
+    throw StatementError{StatementError::Value};
+}
+[[noreturn]] void contextError()
+{
+    throw StatementError{StatementError::Context};
+}
+
+std::string directoryOf(const std::string& fileName)
+{
+    const std::size_t slash = fileName.rfind('/');
+    return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+// A "/" between directory and name; an empty directory is the current one.
+std::string join(const std::string& directory, std::string_view name)
+{
+    if (directory.empty())
+        return std::string(name);
+    std::string path = directory;
+    if (path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
+}
+
+class StatementReader {
+public:
+    StatementReader(StackIO& io, Stack& stack, const std::string& fileName) : m_io(io), m_stack(stack)
+    {
+        m_stackFileName = fileName;
+        if (fileName.find('/') != std::string::npos)
+            stack.setImagesPath(directoryOf(fileName));
+        m_imagesDirectory = stack.getImagesPath();
+        for (int i = 0; i < stack.getNumSlices(); ++i)
+            m_slicesByName.emplace(stack.getSlice(i)->getName(), stack.getSlice(i));
+        for (int i = 0; i < stack.getNumModels(); ++i)
+            m_modelsByName.emplace(stack.getModel(i)->getName(), stack.getModel(i));
+    }
+
+    // Carries out one statement; failures are logged.
+    void execute(std::string_view keyword, const std::vector<std::string_view>& arguments)
+    {
+        const std::string word(keyword);
+        try {
+            dispatch(m_io.getKeyword(keyword), arguments, word);
+        } catch (const StatementError& e) {
+            switch (e.kind) {
+            case StatementError::Count:
+                log("Error on " + word + ": invalid number of arguments.");
+                break;
+            case StatementError::Value:
+                log("Error on " + word + ": invalid argument.");
+                break;
+            case StatementError::Context:
+                log("Error: " + word + " is invalid in this context.");
+                break;
+            }
+        } catch (const Exception& e) {
+            log("Error on " + word + ": " + e.getWhat() + ".");
+        } catch (const std::exception& e) {
+            log("Error on " + word + ": " + e.what() + ".");
+        }
+    }
+
+    // Hands the mosaic being assembled to its slice.
+    void finish() { flushMosaic(); }
+
+    std::vector<std::string>& getLog() { return m_log; }
+    int getNumFatalErrors() const { return m_fatalErrors; }
+
+private:
+    using Arguments = std::vector<std::string_view>;
+
+    void log(std::string line) { m_log.push_back(std::move(line)); }
+
+    void fatal(std::string line)
+    {
+        log(std::move(line));
+        ++m_fatalErrors;
+    }
+
+    static void expect(const Arguments& arguments, std::size_t n)
+    {
+        if (arguments.size() != n)
+            countError();
+    }
+
+    // The current slice, else null (mosaic edits are kept aside until the
+    // slice stops being current).
+    void setSlice(StackSlice* slice)
+    {
+        if (slice != m_slice)
+            flushMosaic();
+        m_slice = slice;
+    }
+
+    void flushMosaic()
+    {
+        if (m_mosaic && m_mosaicSlice && m_mosaicChanged)
+            m_mosaicSlice->setImageSource(*m_mosaic);
+        m_mosaic.reset();
+        m_mosaicSlice = nullptr;
+        m_mosaicChanged = false;
+    }
+
+    // Where an image name of the file points to, by version.
+    std::string imageFile(std::string_view name) const
+    {
+        if (m_io.ensureFileFormatVersion(1.01))
+            return join(m_imagesDirectory, name);
+        if (!name.empty() && name.front() == '/')
+            return std::string(name);
+        return join(m_stack.getImagesPath(), name);
+    }
+
+    ModelItemProperties* itemProperties()
+    {
+        if (m_model)
+            return &m_model->getItemProperties();
+        if (m_item)
+            return &m_item->getProperties();
+        contextError();
+    }
+
+    PixelCalibration& calibration()
+    {
+        return m_slice ? m_slice->getPixelCalibration() : m_stack.getDefaultPixelCalibration();
+    }
+
+    Model& model()
+    {
+        if (!m_model)
+            contextError();
+        return *m_model;
+    }
+
+    StackSlice& slice()
+    {
+        if (!m_slice)
+            contextError();
+        return *m_slice;
+    }
+
+    Pose& pose()
+    {
+        if (!m_pose)
+            contextError();
+        return *m_pose;
+    }
+
+    // A new slice with the stack's defaults, appended and made current.
+    StackSlice* newSlice(std::string_view name)
+    {
+        auto* slice = new StackSlice(std::string(name));
+        slice->setPixelCalibration(m_stack.getDefaultPixelCalibration());
+        slice->setRelativePosition(m_stack.getDefaultRelativePosition());
+        m_stack.addSlice(slice);
+        m_slicesByName.emplace(slice->getName(), slice);
+        setSlice(slice);
+        m_model = nullptr;
+        m_item = nullptr;
+        m_sample = nullptr;
+        return slice;
+    }
+
+    void dispatch(int code, const Arguments& a, const std::string& word)
+    {
+        switch (code) {
+        case StackIO::KeyAnnotation: {
+            expect(a, 1);
+            const std::string text = StackIO::importString(std::string(a[0]));
+            if (m_slice)
+                m_slice->setAnnotation(text);
+            else
+                m_stack.setAnnotation(text);
+            break;
+        }
+        case StackIO::KeyBeginCap:
+            expect(a, 1);
+            model().getProperties().setBeginCapFlag(StackIO::toBool(a[0]));
+            break;
+        case StackIO::KeyEndCap:
+            expect(a, 1);
+            model().getProperties().setEndCapFlag(StackIO::toBool(a[0]));
+            break;
+        case StackIO::KeyBrilliancy:
+            expect(a, 1);
+            model().getProperties().setShininess(static_cast<float>(StackIO::toInteger(a[0])));
+            break;
+        case StackIO::KeyTransparency:
+            expect(a, 1);
+            model().getProperties().setOpacity(static_cast<float>(StackIO::toInteger(a[0])));
+            break;
+        case StackIO::KeyEcoRendering:
+            expect(a, 1);
+            model().getProperties().setEconomicRendering(StackIO::toBool(a[0]));
+            break;
+        case StackIO::KeyCalibrationCurve:
+            expect(a, 1);
+            if (m_standardImage) {
+                m_standardImage->setCalibrationCurve(CalibrationCurve(std::string(a[0])));
+                m_curve = m_standardImage->getCalibrationCurve();
+                m_standardImage = nullptr;
+                setSlice(nullptr);
+            } else if (!m_slice) {
+                contextError();
+            }
+            break;
+        case StackIO::KeyColor: {
+            expect(a, 3);
+            ModelItemProperties* p = itemProperties();
+            p->setColor(StackIO::toInteger(a[0]) & 0xff, StackIO::toInteger(a[1]) & 0xff,
+                        StackIO::toInteger(a[2]) & 0xff);
+            break;
+        }
+        case StackIO::KeyFilledIn:
+            expect(a, 1);
+            itemProperties()->setFilled(StackIO::toBool(a[0]));
+            break;
+        case StackIO::KeyHidden3D:
+            expect(a, 1);
+            itemProperties()->setVisible(!StackIO::toBool(a[0]));
+            break;
+        case StackIO::KeyPointSize:
+            expect(a, 1);
+            itemProperties()->setPointSize(static_cast<float>(StackIO::toInteger(a[0])));
+            break;
+        case StackIO::KeyThickness:
+            expect(a, 1);
+            itemProperties()->setLineWidth(static_cast<float>(StackIO::toInteger(a[0])));
+            break;
+        case StackIO::KeyVertexSymbol: {
+            expect(a, 1);
+            ModelItemProperties* p = itemProperties();
+            const VertexSymbol symbol = ModelItemProperties::toVertexSymbol(std::string(a[0]));
+            if (symbol == VertexSymbol::Unknown)
+                valueError();
+            p->setVertexSymbol(symbol);
+            break;
+        }
+        case StackIO::KeyFileFormatVersion:
+            expect(a, 1);
+            m_io.setFileFormatVersion(StackIO::toDouble(a[0]));
+            break;
+        case StackIO::KeyFit: {
+            expect(a, 1);
+            if (!m_curve)
+                contextError();
+            CalibrationCurve::FitType type;
+            if (!CalibrationCurve::toFitType(std::string(a[0]), type))
+                throw ValueError();
+            m_curve->setFitType(type);
+            break;
+        }
+        case StackIO::KeyImage:
+            expect(a, 3);
+            image(a, word);
+            break;
+        case StackIO::KeyImagesPath:
+            expect(a, 1);
+            imagesPath(a[0]);
+            break;
+        case StackIO::KeyAbsoluteImagesPathPolicy:
+            expect(a, 1);
+            m_stack.setAbsoluteImagesPathPolicy(StackIO::toBool(a[0]));
+            break;
+        case StackIO::KeyLastSegmentedSlice:
+            expect(a, 1);
+            m_stack.setLastSegmentedSlice(std::string(a[0]));
+            break;
+        case StackIO::KeyLastRegisteredSlice:
+            expect(a, 1);
+            m_stack.setLastRegisteredSlice(std::string(a[0]));
+            break;
+        case StackIO::KeyLengthUnitScale: {
+            expect(a, 1);
+            LengthUnit unit = m_stack.getLengthUnit();
+            unit.setScale(StackIO::toInteger(a[0]));
+            m_stack.setLengthUnit(unit);
+            break;
+        }
+        case StackIO::KeyModel: {
+            expect(a, 1);
+            auto* model = new Model(std::string(a[0]));
+            m_stack.addModel(model);
+            m_modelsByName.emplace(model->getName(), model);
+            m_model = model;
+            setSlice(nullptr);
+            m_item = nullptr;
+            break;
+        }
+        case StackIO::KeyModelItem:
+            m_item = nullptr;
+            expect(a, 2);
+            modelItem(a);
+            break;
+        case StackIO::KeyModelItemData:
+            if (a.empty())
+                countError();
+            if (!m_item)
+                contextError();
+            modelItemData(a);
+            break;
+        case StackIO::KeyPixAspect:
+            expect(a, 1);
+            calibration().setAspectRatio(StackIO::toFloat(a[0]));
+            break;
+        case StackIO::KeyPixHeight:
+            expect(a, 1);
+            calibration().setPixelHeight(StackIO::toFloat(a[0]));
+            break;
+        case StackIO::KeyPixWidth:
+            expect(a, 1);
+            calibration().setPixelWidth(StackIO::toFloat(a[0]));
+            break;
+        case StackIO::KeyPose: {
+            expect(a, 1);
+            auto* pose = new Pose();
+            pose->setName(std::string(a[0]));
+            pose->setStack(&m_stack);
+            m_stack.addPose(pose);
+            m_pose = pose;
+            break;
+        }
+        case StackIO::KeyPoseRotation:
+            expect(a, 3);
+            pose().setRotation(StackIO::toInteger(a[0]), StackIO::toInteger(a[1]), StackIO::toInteger(a[2]));
+            break;
+        case StackIO::KeyPoseShift:
+            expect(a, 2);
+            pose().setTranslation(StackIO::toInteger(a[0]), StackIO::toInteger(a[1]));
+            break;
+        case StackIO::KeyPoseZoom:
+            expect(a, 1);
+            pose().setZoom(StackIO::toInteger(a[0]));
+            break;
+        case StackIO::KeyAmbientLight:
+            expect(a, 1);
+            pose().setAmbientLight(StackIO::toInteger(a[0]));
+            break;
+        case StackIO::KeyDiffuseLight:
+            expect(a, 1);
+            pose().setDiffuseLight(StackIO::toInteger(a[0]));
+            break;
+        case StackIO::KeySpecularLight:
+            expect(a, 1);
+            pose().setSpecularLight(StackIO::toInteger(a[0]));
+            break;
+        case StackIO::KeyPosition:
+            expect(a, 1);
+            slice().setAbsolutePosition(StackIO::toFloat(a[0]));
+            break;
+        case StackIO::KeyRelPosition:
+            expect(a, 1);
+            if (m_slice)
+                m_slice->setRelativePosition(StackIO::toFloat(a[0]));
+            else
+                m_stack.setDefaultRelativePosition(StackIO::toFloat(a[0]));
+            break;
+        case StackIO::KeyPrimitive: {
+            expect(a, 1);
+            Model& m = model();
+            const MPrimitive g = ModelProperties::toPrimitive(std::string(a[0]));
+            if (g == MPrimitive::Unknown)
+                valueError();
+            m.getProperties().setGeometry(g);
+            break;
+        }
+        case StackIO::KeyRenderingMode: {
+            expect(a, 1);
+            Model& m = model();
+            const RenderingMode mode = ModelProperties::toRenderingMode(std::string(a[0]));
+            if (mode == RenderingMode::Unknown)
+                valueError();
+            m.getProperties().setRenderingMode(mode);
+            break;
+        }
+        case StackIO::KeyResampling: {
+            expect(a, 2);
+            Model& m = model();
+            const int width = StackIO::toInteger(a[0]);
+            const int height = StackIO::toInteger(a[1]);
+            if (width < 0 || height < 0)
+                valueError();
+            m.getProperties().setQuadMeshWidth(static_cast<unsigned int>(width));
+            m.getProperties().setQuadMeshHeight(static_cast<unsigned int>(height));
+            break;
+        }
+        case StackIO::KeyRotate: {
+            expect(a, 1);
+            StackSlice& s = slice();
+            Registration r = s.getRegistration();
+            r.setRotationAngle(StackIO::toFloat(a[0]));
+            s.setRegistration(r);
+            break;
+        }
+        case StackIO::KeyShift: {
+            expect(a, 2);
+            StackSlice& s = slice();
+            Registration r = s.getRegistration();
+            r.setHorizontalShift(StackIO::toInteger(a[0]));
+            r.setVerticalShift(StackIO::toInteger(a[1]));
+            s.setRegistration(r);
+            break;
+        }
+        case StackIO::KeySample: {
+            expect(a, 1);
+            if (!m_curve)
+                contextError();
+            m_sample = &m_curve->addSample(StandardSample(std::string(a[0])));
+            setSlice(nullptr);
+            m_model = nullptr;
+            m_item = nullptr;
+            m_standardImage = nullptr;
+            break;
+        }
+        case StackIO::KeySampleCoords: {
+            expect(a, 4);
+            if (!m_sample)
+                contextError();
+            m_sample->setRegion(BoundingBox<int>(Vector<int>{StackIO::toInteger(a[0]), StackIO::toInteger(a[1])},
+                                                 Vector<int>{StackIO::toInteger(a[2]), StackIO::toInteger(a[3])}));
+            break;
+        }
+        case StackIO::KeySampleValue:
+            expect(a, 1);
+            if (!m_sample)
+                contextError();
+            m_sample->setKnownValue(StackIO::toDouble(a[0]));
+            break;
+        case StackIO::KeySlice:
+            if (a.size() == 2)
+                fileSlice(a);
+            else if (a.size() == 3)
+                mosaicSlice(a);
+            else
+                countError();
+            break;
+        case StackIO::KeySliceSize1:
+        case StackIO::KeySliceSize2:
+            expect(a, 1);
+            slice();
+            break;
+        case StackIO::KeyStack:
+            expect(a, 1);
+            m_stack.setName(std::string(a[0]));
+            break;
+        case StackIO::KeyStackSlice:
+            expect(a, 3);
+            planeSlice(a);
+            break;
+        case StackIO::KeyStandardImage: {
+            expect(a, 2);
+            auto* image = new StandardImage(std::string(a[0]));
+            image->setStack(&m_stack);
+            m_stack.addStandardImage(image);
+            m_standardImage = image;
+            setSlice(nullptr);
+            m_model = nullptr;
+            m_item = nullptr;
+            m_curve = nullptr;
+            break;
+        }
+        default:
+            log("Error on " + word + ": unknown keyword (ignored).");
+            break;
+        }
+    }
+
+    void imagesPath(std::string_view path)
+    {
+        const bool absolute = !path.empty() && path.front() == '/';
+        if (m_io.ensureFileFormatVersion(1.01)) {
+            m_imagesDirectory = absolute ? std::string(path) : directoryOf(m_stackFileName) + std::string(path);
+        } else {
+            m_stack.setAbsoluteImagesPathPolicy(absolute);
+            m_stack.setImagesPath(absolute ? std::string(path) : m_stack.getImagesPath() + std::string(path));
+        }
+    }
+
+    void fileSlice(const Arguments& a)
+    {
+        StackSlice* slice = newSlice(a[0]);
+        const std::string file = imageFile(a[1]);
+        try {
+            slice->setImageSource(ImageSourceFile(file));
+        } catch (const Exception& e) {
+            fatal("Error: " + file + ": " + e.getWhat() + ".");
+        }
+    }
+
+    void mosaicSlice(const Arguments& a)
+    {
+        StackSlice* slice = newSlice(a[0]);
+        slice->setImageSource(ImageSourceFileMosaic(StackIO::toInteger(a[1]), StackIO::toInteger(a[2])));
+    }
+
+    // A slice showing one plane of a voxel-matrix file.
+    void planeSlice(const Arguments& a)
+    {
+        StackSlice* slice = newSlice(a[0]);
+        const std::string file = imageFile(a[1]);
+        ImageSourceVoxelMatrixPlane source;
+        source.setPlane(StackIO::toInteger(a[2]));
+        try {
+            source.setVoxelMatrixFilename(file);
+            slice->setImageSource(source);
+        } catch (const Exception& e) {
+            fatal("Error: " + file + ": " + e.getWhat() + ".");
+        }
+    }
+
+    void image(const Arguments& a, const std::string& word)
+    {
+        if (!m_slice || !m_slice->hasImageSource() ||
+            m_slice->getImageSource().getType() != ImageSource::FileMosaicType)
+            contextError();
+        const ImageSourceFileMosaic* current = dynamic_cast<const ImageSourceFileMosaic*>(&m_slice->getImageSource());
+        if (!current)
+            contextError();
+        // The tiles go into a copy kept until the slice stops being current,
+        // so that a large mosaic is not copied once per tile.
+        if (m_mosaicSlice != m_slice) {
+            flushMosaic();
+            m_mosaic = std::make_unique<ImageSourceFileMosaic>(*current);
+            m_mosaicSlice = m_slice;
+        }
+        // 1-based in the file; a number too small to lower stays out of range.
+        auto index = [](std::string_view text) {
+            const int n = StackIO::toInteger(text);
+            return n == INT_MIN ? -1 : n - 1;
+        };
+        try {
+            m_mosaic->setFilename(index(a[0]), index(a[1]), imageFile(a[2]));
+            m_mosaicChanged = true;
+        } catch (const Exception& e) {
+            fatal("Error on " + word + ": " + e.getWhat() + ".");
+        }
+    }
+
+    void modelItem(const Arguments& a)
+    {
+        const auto model = m_modelsByName.find(a[0]);
+        const auto slice = m_slicesByName.find(a[1]);
+        if (model == m_modelsByName.end() || slice == m_slicesByName.end())
+            valueError();
+        auto* item = new ModelItem(model->second, slice->second);
+        item->attach();
+        m_item = item;
+        m_model = nullptr;
+        setSlice(nullptr);
+    }
+
+    void modelItemData(const Arguments& a)
+    {
+        const int n = static_cast<int>(a.size());
+        // Checked before anything changes: a bad pair leaves the item alone.
+        for (const std::string_view pair : a)
+            if (pair.find(',') == std::string_view::npos)
+                valueError();
+        Vertices<int> vertices(2, n);
+        for (int i = 0; i < n; ++i) {
+            const std::string_view pair = a[static_cast<std::size_t>(i)];
+            const std::size_t comma = pair.find(',');
+            int* p = vertices.vertex(i).data();
+            p[0] = StackIO::toInteger(pair.substr(0, comma));
+            p[1] = StackIO::toInteger(pair.substr(comma + 1));
+        }
+        m_item->setVertices(vertices);
+        m_item->setClockwise(false);
+    }
+
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    template <typename P>
+    using NameMap = std::unordered_map<std::string, P*, NameHash, std::equal_to<>>;
+
+    StackIO& m_io;
+    Stack& m_stack;
+    std::vector<std::string> m_log;
+    int m_fatalErrors = 0;
+    StackSlice* m_slice = nullptr;
+    Model* m_model = nullptr;
+    ModelItem* m_item = nullptr;
+    Pose* m_pose = nullptr;
+    StandardImage* m_standardImage = nullptr;
+    CalibrationCurve* m_curve = nullptr;
+    StandardSample* m_sample = nullptr;
+    std::string m_imagesDirectory;
+    std::string m_stackFileName;
+    // The first slice and model of every name, as findSlice and findModel
+    // would find them.
+    NameMap<StackSlice> m_slicesByName;
+    NameMap<Model> m_modelsByName;
+    // The mosaic of the current slice while its tiles are being set.
+    std::unique_ptr<ImageSourceFileMosaic> m_mosaic;
+    StackSlice* m_mosaicSlice = nullptr;
+    bool m_mosaicChanged = false;
+};
+
+// The file name with ".sdf" appended unless its last component's suffix is
+// "sdf".
+std::string withSuffix(const std::string& fileName)
+{
+    const std::size_t slash = fileName.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = fileName.rfind('.');
+    if (dot != std::string::npos && dot >= start && fileName.compare(dot + 1, std::string::npos, "sdf") == 0)
+        return fileName;
+    return fileName + ".sdf";
+}
+
+} // namespace
+
+bool StackReader::read(Stack& stack, const std::string& fileName)
+{
+    const ClassicLocaleScope classic;
+    const std::string name = withSuffix(fileName);
+
+    clearLog();
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name.c_str(), "rb"));
+    if (!file)
+        return false;
+    struct stat status {};
+    std::uint64_t size = 1;
+    std::uint64_t limit = unsizedStatementLimit;
+    if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode)) {
+        size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 1;
+        limit = static_cast<std::uint64_t>(status.st_size);
+    }
+
+    notifyProgressed("Reading " + name + "...");
+    notifyProgressed(0, 100);
+
+    setFileFormatVersion(1.0);
+    StatementReader reader(*this, stack, name);
+    StatementSource source(file.get(), limit);
+    std::string statement;
+    std::string_view keyword;
+    std::vector<std::string_view> arguments;
+    unsigned int percent = 0;
+    while (source.next(statement)) {
+        simplify(statement);
+        if (statement.empty())
+            break;
+        split(statement, keyword, arguments);
+        reader.execute(keyword, arguments);
+        const auto done = static_cast<unsigned int>(std::min<std::uint64_t>(source.getConsumed() * 100 / size, 100));
+        if (done != percent) {
+            percent = done;
+            notifyProgressed(percent, 100);
+        }
+    }
+    reader.finish();
+    for (std::string& line : reader.getLog())
+        addLog(std::move(line));
+    for (int i = 0; i < reader.getNumFatalErrors(); ++i)
+        addFatalError();
+
+    stack.getDefaultPixelCalibration().compute();
+    for (int i = 0; i < stack.getNumSlices(); ++i)
+        stack.getSlice(i)->getPixelCalibration().compute();
+
+    notifyProgressed(100, 100);
+    notifyProgressed("");
+    return true;
+}
