@@ -216,8 +216,10 @@ bool MarchingCubes<T>::testFace(int face) const
     default:
         return face >= 0;
     }
+    // The sign of the saddle value decides; a face exactly at the saddle
+    // counts as joined on the side the face number's sign names.
     const Real saddle = a * cc - b * d;
-    if (std::fabs(saddle) < static_cast<Real>(FLT_EPSILON))
+    if (saddle == 0)
         return face >= 0;
     return static_cast<Real>(face) * a * saddle >= 0;
 }
@@ -226,6 +228,17 @@ template <typename T>
 bool MarchingCubes<T>::testInterior(int s, int cubeCase, int config, int subconfig) const
 {
     const Real* c = m_corners;
+    Real flipped[8];
+    if (cubeCase == 4 && s < 0) {
+        // Case 4 asks whether the two diagonal corners of the minority sign
+        // are joined through the cube. With the two outside, ask it of the
+        // mirrored values, whose two inside corners are those: the section
+        // rules below are written for inside corners.
+        for (int n = 0; n < 8; ++n)
+            flipped[n] = -m_corners[n];
+        c = flipped;
+        s = -s;
+    }
     Real at = 0, bt = 0, ct = 0, dt = 0, t;
     switch (cubeCase) {
     case 4:
@@ -356,14 +369,13 @@ bool MarchingCubes<T>::testInterior(int s, int cubeCase, int config, int subconf
         test += 4;
     if (dt >= 0)
         test += 8;
-    const Real eps = static_cast<Real>(FLT_EPSILON);
     switch (test) {
     case 5:
-        if (at * ct - bt * dt < eps)
+        if (at * ct - bt * dt < 0)
             return s > 0;
         break;
     case 10:
-        if (at * ct - bt * dt >= eps)
+        if (at * ct - bt * dt >= 0)
             return s > 0;
         break;
     case 7:

@@ -254,4 +254,84 @@ TEST(MarchingCubes, AmbiguousFacesAgreeBetweenNeighbours)
     }
 }
 
+// The 26-connected components of the sampled region {f >= 0} (or f < 0) of
+// the trilinear interpolant of a cube's corners, on an n^3 grid.
+int sampledComponents(const VoxelMatrix<float>& cube, bool positive, int n)
+{
+    std::vector<int> label(static_cast<size_t>(n) * n * n, -1);
+    auto value = [&](int a, int b, int c) {
+        const double x = a / (n - 1.0), y = b / (n - 1.0), z = c / (n - 1.0);
+        double f = 0;
+        for (int i = 0; i < 2; ++i)
+            for (int j = 0; j < 2; ++j)
+                for (int k = 0; k < 2; ++k)
+                    f += cube(i, j, k) * (i ? x : 1 - x) * (j ? y : 1 - y) * (k ? z : 1 - z);
+        return f;
+    };
+    for (size_t m = 0; m < label.size(); ++m) {
+        const int a = static_cast<int>(m / (n * n)), b = static_cast<int>(m / n % n), c = static_cast<int>(m % n);
+        label[m] = (value(a, b, c) >= 0) == positive ? 0 : -1;
+    }
+    int components = 0;
+    std::vector<int> stack;
+    for (size_t m = 0; m < label.size(); ++m) {
+        if (label[m] != 0)
+            continue;
+        ++components;
+        label[m] = components;
+        stack.push_back(static_cast<int>(m));
+        while (!stack.empty()) {
+            const int q = stack.back();
+            stack.pop_back();
+            const int a = q / (n * n), b = q / n % n, c = q % n;
+            for (int da = -1; da <= 1; ++da)
+                for (int db = -1; db <= 1; ++db)
+                    for (int dc = -1; dc <= 1; ++dc) {
+                        const int x = a + da, y = b + db, z = c + dc;
+                        if (x < 0 || y < 0 || z < 0 || x >= n || y >= n || z >= n)
+                            continue;
+                        const int r = (x * n + y) * n + z;
+                        if (label[static_cast<size_t>(r)] == 0) {
+                            label[static_cast<size_t>(r)] = components;
+                            stack.push_back(r);
+                        }
+                    }
+        }
+    }
+    return components;
+}
+
+// Two diagonal corners of one sign and six of the other: the two are joined
+// by a tunnel (six triangles) exactly when the trilinear interpolant joins
+// them inside the cube, whichever sign they have.
+TEST(MarchingCubes, DiagonalCornersAreJoinedAsTheTrilinearInterpolantJoinsThem)
+{
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<float> magnitude(0.05f, 1.0f);
+    const int diagonal[4][2][3] = {{{0, 0, 0}, {1, 1, 1}}, {{1, 0, 0}, {0, 1, 1}},
+                                   {{1, 1, 0}, {0, 0, 1}}, {{0, 1, 0}, {1, 0, 1}}};
+    MarchingCubes<float> mc;
+    int tunnels = 0, separate = 0;
+    for (int trial = 0; trial < 120; ++trial) {
+        const bool minorityInside = trial % 2 == 0;
+        const auto& d = diagonal[trial % 4];
+        VoxelMatrix<float> cube(2, 2, 2);
+        for (int i = 0; i < 2; ++i)
+            for (int j = 0; j < 2; ++j)
+                for (int k = 0; k < 2; ++k) {
+                    const bool onDiagonal = (i == d[0][0] && j == d[0][1] && k == d[0][2])
+                        || (i == d[1][0] && j == d[1][1] && k == d[1][2]);
+                    // Strong diagonal corners make tunnels likely.
+                    const float m = onDiagonal ? 3 * magnitude(rng) : magnitude(rng);
+                    cube(i, j, k) = onDiagonal == minorityInside ? m : -m;
+                }
+        const TriMesh<float> mesh = mc.buildMesh(cube, 0.0f, false);
+        const bool joined = sampledComponents(cube, minorityInside, 33) == 1;
+        EXPECT_EQ(mesh.getNumTriangles(), joined ? 6 : 2) << "trial " << trial;
+        (joined ? tunnels : separate)++;
+    }
+    EXPECT_GT(tunnels, 20);
+    EXPECT_GT(separate, 20);
+}
+
 } // namespace
