@@ -690,6 +690,9 @@ T Shape<T>::rmsDistance(const Shape& other) const
 template <typename T>
 Vector<T> Shape<T>::squareNearestNeighborDistances(const Shape& other) const
 {
+    if (other.getNumVertices() == 0 && getNumVertices() > 0)
+        throw SizeError("Vector<T> Shape<T>::squareNearestNeighborDistances(const Shape&) const",
+                        "The other shape has no vertex");
     const KDTree<T> tree(other);
     Vector<T> out(static_cast<unsigned int>(getNumVertices()));
     int i = 0;
@@ -732,6 +735,8 @@ Vector<T> Shape<T>::squareNearestNeighborDistances() const
 template <typename T>
 Vertices<T> Shape<T>::nearestNeighbors(const Shape& other) const
 {
+    if (other.getNumVertices() == 0 && getNumVertices() > 0)
+        throw SizeError("Vertices<T> Shape<T>::nearestNeighbors(const Shape&) const", "The other shape has no vertex");
     const KDTree<T> tree(other);
     Vertices<T> out(tree.getVertices());
     out.setSize(getNumVertices(), false);

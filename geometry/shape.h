@@ -146,7 +146,8 @@ public:
     T rmsDistance(const Shape& other) const;
     // For every vertex, the (squared) distance to the nearest vertex of
     // other, or of this shape without the vertex itself (at least two
-    // vertices needed). other must keep its vertices in one pool.
+    // vertices needed). other must keep its vertices in one pool and have
+    // at least one (SizeError otherwise).
     Vector<T> squareNearestNeighborDistances(const Shape& other) const;
     Vector<T> nearestNeighborDistances(const Shape& other) const;
     Vector<T> squareNearestNeighborDistances() const;

@@ -396,9 +396,10 @@ TYPED_TEST(ShapeGeometryTest, PrincipalAxesFollowARotation)
     for (int a = 0; a < 3; ++a) {
         EXPECT_NEAR(moved.cog()[a], T(0), tolerance<T>() * 10);
         EXPECT_NEAR(diagonal(a, a), values[a], tolerance<T>() * values[0]);
-        for (int b = 0; b < 3; ++b)
+        for (int b = 0; b < 3; ++b) {
             if (a != b)
                 EXPECT_NEAR(diagonal(a, b), T(0), tolerance<T>() * values[0]);
+        }
     }
 }
 
@@ -479,6 +480,9 @@ TYPED_TEST(ShapeGeometryTest, DistancesAgreeWithExhaustiveSearch)
     const Vector<T> d2 = a.squareDistances(a);
     EXPECT_EQ(d2.max(), T(0));
     EXPECT_THROW(a.squareDistances(b), SizeError);
+    EXPECT_THROW(a.nearestNeighbors(Vertices<T>()), SizeError);
+    EXPECT_THROW(a.squareNearestNeighborDistances(Vertices<T>()), SizeError);
+    EXPECT_THROW(Vertices<T>(3, 1).squareNearestNeighborDistances(), SizeError);
 
     T mean = 1, max = 1;
     Vertices<T>().stats(mean, max);
