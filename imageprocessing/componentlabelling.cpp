@@ -3,13 +3,17 @@
 #include "imageprocessing/progresssteps.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 template <typename T>
-void ComponentLabelling<T>::reset(long long elements)
+void ComponentLabelling<T>::reset(long long elements, long long maxRuns)
 {
-    // Every run but the first of a row starts after a background element, so
-    // half the elements (plus one per row) bound the labels; the table starts
-    // at half the elements and grows by as much when that is not enough.
+    // Every run starts a label at most, and every run but the first of a row
+    // follows a background element: half the elements (plus one per row)
+    // bound the labels. The table starts at half the elements and grows by as
+    // much when that is not enough. Its pages, and those of the run labels,
+    // are only touched as far as they are used.
     long long capacity = elements / 2;
     if (capacity < 2)
         capacity = 2;
@@ -21,7 +25,8 @@ void ComponentLabelling<T>::reset(long long elements)
     m_equivalence[0] = 0;
     m_count = 0;
     m_numLabels = 0;
-    m_runs.clear();
+    m_runLabels.clear();
+    m_runLabels.reserve(static_cast<size_t>(maxRuns));
 }
 
 template <typename T>
@@ -66,51 +71,88 @@ int ComponentLabelling<T>::unite(int rootA, int rootB)
 template <typename T>
 int ComponentLabelling<T>::equivLabel(int a, int b, int c)
 {
-    int root = unite(findRoot(a), findRoot(b));
+    const int root = unite(findRoot(a), findRoot(b));
     return unite(root, findRoot(c));
 }
 
 template <typename T>
-void ComponentLabelling<T>::reserveRow(int columns)
+int ComponentLabelling<T>::findRuns(const T* row, int n, Run* out)
 {
-    // A row of n elements has at most (n + 1) / 2 runs.
-    const size_t needed = m_runs.size() + static_cast<size_t>(columns) / 2 + 1;
-    if (m_runs.capacity() < needed)
-        m_runs.reserve(std::max(2 * m_runs.capacity(), needed));
+    // The foreground flags of 64 elements at a time as bits; the bits where
+    // the flag changes are the run ends, found without a branch per element.
+    int found = 0; // run ends found: starts at even counts, ends at odd ones
+    std::uint64_t carry = 0; // the flag of the element before the word
+    for (int base = 0; base < n; base += 64) {
+        const int length = std::min(64, n - base);
+        const T* x = row + base;
+        std::uint64_t word = 0;
+        for (int b = 0; b < length; ++b)
+            word |= static_cast<std::uint64_t>(x[b] != T(0)) << b;
+        std::uint64_t changes = word ^ ((word << 1) | carry);
+        carry = word >> 63;
+        while (changes) {
+            const int position = base + std::countr_zero(changes);
+            changes &= changes - 1;
+            if (found & 1)
+                out[found >> 1].end = position;
+            else
+                out[found >> 1].begin = position;
+            ++found;
+        }
+    }
+    if (found & 1) // a run up to the end of a row of whole words
+        out[found++ >> 1].end = n;
+    return found >> 1;
 }
 
 template <typename T>
-void ComponentLabelling<T>::labelRow(const T* row, int n, const Run* above, const Run* aboveEnd,
-                                     const Run* before, const Run* beforeEnd)
+void ComponentLabelling<T>::labelRow(const T* row, int n, int i, PlaneRuns& current, const PlaneRuns* previous)
 {
-    int j = 0;
-    while (true) {
-        while (j < n && row[j] == T(0))
-            ++j;
-        if (j == n)
-            return;
-        const int begin = j;
-        while (j < n && row[j] != T(0))
-            ++j;
-        const int end = j;
+    Run* runs = current.runs.data() + current.rowStart[i];
+    const int count = findRuns(row, n, runs);
+    current.rowStart[i + 1] = current.rowStart[i] + count;
 
-        // Runs of the neighbouring rows sharing a column with [begin, end).
+    // Runs of the neighbouring rows sharing a column with a run, swept along
+    // with the runs of this row.
+    const Run* above = i > 0 ? current.runs.data() + current.rowStart[i - 1] : nullptr;
+    const Run* aboveEnd = i > 0 ? runs : nullptr;
+    const Run* before = previous ? previous->runs.data() + previous->rowStart[i] : nullptr;
+    const Run* beforeEnd = previous ? previous->runs.data() + previous->rowStart[i + 1] : nullptr;
+    for (int r = 0; r < count; ++r) {
+        const int begin = runs[r].begin;
+        const int end = runs[r].end;
         int label = 0;
         while (above < aboveEnd && above->end <= begin)
             ++above;
-        for (const Run* r = above; r < aboveEnd && r->begin < end; ++r) {
-            const int root = findRoot(r->label);
+        for (const Run* a = above; a < aboveEnd && a->begin < end; ++a) {
+            const int root = findRoot(a->label);
             label = label == 0 ? root : unite(label, root);
         }
         while (before < beforeEnd && before->end <= begin)
             ++before;
-        for (const Run* r = before; r < beforeEnd && r->begin < end; ++r) {
-            const int root = findRoot(r->label);
+        for (const Run* b = before; b < beforeEnd && b->begin < end; ++b) {
+            const int root = findRoot(b->label);
             label = label == 0 ? root : unite(label, root);
         }
         if (label == 0)
             label = newLabel();
-        m_runs.push_back(Run{begin, end, label});
+        runs[r].label = label;
+        m_runLabels.push_back(label);
+    }
+}
+
+template <typename T>
+void ComponentLabelling<T>::labelPlane(const PixelMatrix<T>& plane, PlaneRuns& current, const PlaneRuns* previous,
+                                       ProgressSteps& progress)
+{
+    const int rows = plane.getSize1();
+    const int columns = plane.getSize2();
+    current.runs.resize(static_cast<size_t>(rows) * static_cast<size_t>(columns / 2 + 1));
+    current.rowStart.resize(static_cast<size_t>(rows) + 1);
+    current.rowStart[0] = 0;
+    for (int i = 0; i < rows; ++i) {
+        labelRow(plane[i].data(), columns, i, current, previous);
+        progress.advance();
     }
 }
 
@@ -127,16 +169,24 @@ void ComponentLabelling<T>::resolve()
 }
 
 template <typename T>
-void ComponentLabelling<T>::writeRow(T* row, int n, const Run* first, const Run* last) const
+void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, size_t& next, ProgressSteps& progress)
 {
+    const int columns = plane.getSize2();
     const int* table = m_equivalence.data();
-    int j = 0;
-    for (const Run* r = first; r < last; ++r) {
-        std::fill(row + j, row + r->begin, T(0));
-        std::fill(row + r->begin, row + r->end, static_cast<T>(table[r->label]));
-        j = r->end;
+    m_rowRuns.resize(static_cast<size_t>(columns / 2 + 1));
+    for (int i = 0; i < plane.getSize1(); ++i) {
+        T* row = plane[i].data();
+        const int count = findRuns(row, columns, m_rowRuns.data());
+        int j = 0;
+        for (int r = 0; r < count; ++r) {
+            const Run& run = m_rowRuns[static_cast<size_t>(r)];
+            std::fill(row + j, row + run.begin, T(0));
+            std::fill(row + run.begin, row + run.end, static_cast<T>(table[m_runLabels[next++]]));
+            j = run.end;
+        }
+        std::fill(row + j, row + columns, T(0));
+        progress.advance();
     }
-    std::fill(row + j, row + n, T(0));
 }
 
 template <typename T>
@@ -145,26 +195,14 @@ void ComponentLabelling<T>::apply(PixelMatrix<T>& m)
     const int rows = m.getSize1();
     const int columns = m.getSize2();
     ProgressSteps progress(*this, 2LL * rows, "");
-    reset(static_cast<long long>(rows) * columns);
-    m_rowStart.assign(static_cast<size_t>(rows) + 1, 0);
-
-    for (int i = 0; i < rows; ++i) {
-        m_rowStart[i] = static_cast<long long>(m_runs.size());
-        const long long aboveBegin = i > 0 ? m_rowStart[i - 1] : 0;
-        const long long aboveEnd = i > 0 ? m_rowStart[i] : 0;
-        reserveRow(columns);
-        const Run* runs = m_runs.data();
-        labelRow(m[i].data(), columns, runs + aboveBegin, runs + aboveEnd, nullptr, nullptr);
-        progress.advance();
-    }
-    m_rowStart[rows] = static_cast<long long>(m_runs.size());
-
+    reset(static_cast<long long>(rows) * columns, static_cast<long long>(rows) * (columns / 2 + 1));
+    labelPlane(m, m_planes[0], nullptr, progress);
     resolve();
-    for (int i = 0; i < rows; ++i) {
-        writeRow(m[i].data(), columns, m_runs.data() + m_rowStart[i], m_runs.data() + m_rowStart[i + 1]);
-        progress.advance();
-    }
-    std::vector<Run>().swap(m_runs);
+    size_t next = 0;
+    writePlane(m, next, progress);
+    for (PlaneRuns& p : m_planes)
+        p = PlaneRuns();
+    std::vector<int>().swap(m_runLabels);
     progress.finish();
 }
 
@@ -176,38 +214,16 @@ void ComponentLabelling<T>::apply(VoxelMatrix<T>& m)
     const int planes = m.getSize3() > 0 ? m.getSize3() : 0;
     const long long lines = static_cast<long long>(rows) * planes;
     ProgressSteps progress(*this, 2 * lines, "");
-    reset(lines * columns);
-    m_rowStart.assign(static_cast<size_t>(lines) + 1, 0);
-
-    long long line = 0;
-    for (int k = 0; k < planes; ++k) {
-        const PixelMatrix<T>& plane = m[k];
-        for (int i = 0; i < rows; ++i, ++line) {
-            m_rowStart[line] = static_cast<long long>(m_runs.size());
-            const long long aboveBegin = i > 0 ? m_rowStart[line - 1] : 0;
-            const long long aboveEnd = i > 0 ? m_rowStart[line] : 0;
-            const long long beforeBegin = k > 0 ? m_rowStart[line - rows] : 0;
-            const long long beforeEnd = k > 0 ? m_rowStart[line - rows + 1] : 0;
-            reserveRow(columns);
-            const Run* runs = m_runs.data();
-            labelRow(plane[i].data(), columns, runs + aboveBegin, runs + aboveEnd, runs + beforeBegin,
-                     runs + beforeEnd);
-            progress.advance();
-        }
-    }
-    m_rowStart[lines] = static_cast<long long>(m_runs.size());
-
+    reset(lines * columns, lines * (columns / 2 + 1));
+    for (int k = 0; k < planes; ++k)
+        labelPlane(m[k], m_planes[k % 2], k > 0 ? &m_planes[(k + 1) % 2] : nullptr, progress);
     resolve();
-    line = 0;
-    for (int k = 0; k < planes; ++k) {
-        PixelMatrix<T>& plane = m[k];
-        for (int i = 0; i < rows; ++i, ++line) {
-            writeRow(plane[i].data(), columns, m_runs.data() + m_rowStart[line],
-                     m_runs.data() + m_rowStart[line + 1]);
-            progress.advance();
-        }
-    }
-    std::vector<Run>().swap(m_runs);
+    size_t next = 0;
+    for (int k = 0; k < planes; ++k)
+        writePlane(m[k], next, progress);
+    for (PlaneRuns& p : m_planes)
+        p = PlaneRuns();
+    std::vector<int>().swap(m_runLabels);
     progress.finish();
 }
 

@@ -23,6 +23,8 @@
 
 #include <vector>
 
+class ProgressSteps;
+
 template <typename T>
 class ComponentLabelling : public PixelMatrixProcessing<T>, public VoxelMatrixProcessing<T> {
 public:
@@ -42,36 +44,47 @@ public:
     int equivLabel(int a, int b, int c);
 
 protected:
-    // A run of foreground elements [begin, end) of one row and its label.
+    // A run of foreground elements [begin, end) of one row and its
+    // provisional label.
     struct Run {
         int begin;
         int end;
         int label;
     };
+    // The runs of the rows of one plane, row after row.
+    struct PlaneRuns {
+        std::vector<Run> runs;
+        std::vector<int> rowStart; // first run of every row, plus the end
+    };
 
-    void reset(long long elements);
+    void reset(long long elements, long long maxRuns);
     int findRoot(int label);
     // Merges the classes of two roots; returns the new root (the smaller).
     int unite(int rootA, int rootB);
-    // Makes room for the runs of one more row, so that appending them does
-    // not move the runs of the rows they are compared with.
-    void reserveRow(int columns);
-    // Appends the runs of row, labelled against the runs [above, aboveEnd)
-    // and [before, beforeEnd) of the neighbouring rows already labelled.
-    void labelRow(const T* row, int n, const Run* above, const Run* aboveEnd, const Run* before,
-                  const Run* beforeEnd);
+    // The runs of a row of n elements, written to out (room for (n + 1) / 2).
+    static int findRuns(const T* row, int n, Run* out);
+    // Labels the runs of row i of the current plane against the runs of row
+    // i - 1 and of row i of the previous plane (null when there is none).
+    void labelRow(const T* row, int n, int i, PlaneRuns& current, const PlaneRuns* previous);
+    // Labels one plane, rows first to last.
+    void labelPlane(const PixelMatrix<T>& plane, PlaneRuns& current, const PlaneRuns* previous,
+                    ProgressSteps& progress);
     // Replaces every label of the table by the consecutive number of its root.
     void resolve();
-    // Writes the final numbers of the runs [first, last) into row.
-    void writeRow(T* row, int n, const Run* first, const Run* last) const;
+    // Writes the final numbers into the rows of a plane, whose runs are found
+    // again, taking their labels from the run labels from position next on.
+    void writePlane(PixelMatrix<T>& plane, size_t& next, ProgressSteps& progress);
 
     Vector<int> m_equivalence; // entry l: parent of label l; entry 0 = 0
     int m_capacity = 0;
     int m_count = 0; // provisional labels used so far
     int m_growth = 0;
     int m_numLabels = 0;
-    std::vector<Run> m_runs;
-    std::vector<long long> m_rowStart; // first run of every row, plus the end
+    // The provisional label of every run, in raster order; the first pass
+    // keeps the runs themselves only for the current and previous planes.
+    std::vector<int> m_runLabels;
+    PlaneRuns m_planes[2];
+    std::vector<Run> m_rowRuns;
 };
 
 #define PLEXAN_EXTERN_LABELLING(T) extern template class ComponentLabelling<T>;

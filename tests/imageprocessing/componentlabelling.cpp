@@ -85,7 +85,7 @@ TYPED_TEST(ComponentLabellingTyped, PlanesMatchFloodFill)
 {
     using T = TypeParam;
     std::mt19937 rng(11);
-    const int shapes[][2] = {{1, 1}, {1, 17}, {23, 1}, {2, 2}, {31, 40}, {64, 57}};
+    const int shapes[][2] = {{1, 1}, {1, 17}, {23, 1}, {2, 2}, {31, 40}, {64, 57}, {5, 64}, {4, 128}, {3, 129}};
     for (double p : {0.2, 0.5, 0.6, 0.8}) {
         for (const auto& shape : shapes) {
             VoxelMatrix<T> volume = randomBinary<T>(shape[0], shape[1], 1, p, rng);
@@ -106,7 +106,7 @@ TYPED_TEST(ComponentLabellingTyped, VolumesMatchFloodFill)
 {
     using T = TypeParam;
     std::mt19937 rng(5);
-    const int shapes[][3] = {{1, 1, 1}, {1, 1, 30}, {5, 1, 7}, {13, 17, 11}, {24, 9, 20}};
+    const int shapes[][3] = {{1, 1, 1}, {1, 1, 30}, {5, 1, 7}, {13, 17, 11}, {24, 9, 20}, {6, 64, 5}};
     for (double p : {0.15, 0.35, 0.5, 0.75}) {
         for (const auto& shape : shapes) {
             VoxelMatrix<T> volume = randomBinary<T>(shape[0], shape[1], shape[2], p, rng);
