@@ -91,8 +91,8 @@ long long twiceArea(const std::vector<std::pair<int, int>>& p)
 
 class ProgressRecorder : public ProgressMonitor {
 public:
-    void subjectProgressed(ProgressSubject&, unsigned int i, unsigned int n) override { steps.emplace_back(i, n); }
-    void subjectProgressed(ProgressSubject&, const std::string& text) override { messages.push_back(text); }
+    void subjectProgressed(unsigned int i, unsigned int n) override { steps.emplace_back(i, n); }
+    void subjectProgressed(const std::string& text) override { messages.push_back(text); }
     std::vector<std::pair<unsigned int, unsigned int>> steps;
     std::vector<std::string> messages;
 };
@@ -148,7 +148,7 @@ TEST_F(StackReading, FileWithoutVersionJoinsImagesToTheStacksOwnPath)
     // non-negative signed area in image coordinates).
     const auto square = pointsOf(*model.getItem(0));
     EXPECT_GE(twiceArea(square), 0);
-    EXPECT_EQ(square, (std::vector<std::pair<int, int>>{{1, 5}, {5, 5}, {5, 1}, {1, 1}}));
+    EXPECT_EQ(square, (std::vector<std::pair<int, int>>{{5, 1}, {5, 5}, {1, 5}, {1, 1}}));
     EXPECT_EQ(model.getItem(0)->getSlice(), m_stack.getSlice(0));
     EXPECT_EQ(model.getItem(1)->getSlice(), m_stack.getSlice(1));
     EXPECT_EQ(model.getItem(1)->getProperties().getColor(), (Vector<int>{1, 2, 3}));
@@ -376,7 +376,7 @@ TEST_F(StackReading, QuotedArgumentsJoinWordsUntilAClosingQuote)
 TEST_F(StackReading, ModelItemsNeedTheirModelAndSlice)
 {
     writeTiff(m_directory.path("stack/a.tif"), 8, 6);
-    EXPECT_FALSE(readText("SLICE \"s\" \"a.tif\";\nMODEL \"m\";\nMODELITEM \"m\" \"t\";\nMODELITEMDATA 1,2;\n"
+    EXPECT_FALSE(readText("SLICE \"s\" \"a.tif\";\nMODEL \"m\";\nPRIMITIVE Polyline;\nMODELITEM \"m\" \"t\";\nMODELITEMDATA 1,2;\n"
                           "MODELITEM \"n\" \"s\";\nMODELITEM \"m\" \"s\";\nMODELITEMDATA 1,2 3,x4 -5,6,7;\n"
                           "MODELITEM \"m\" \"s\" \"x\";\nMODELITEMDATA 9,9;\n"));
     const std::vector<std::string> expected = {
@@ -508,8 +508,9 @@ TEST_F(StackReading, NumbersIgnoreTheUsersLocaleWhichIsRestored)
     }
     std::locale::global(previous);
     EXPECT_TRUE(read);
-    if (mine)
+    if (mine) {
         EXPECT_EQ(after, mine);
+    }
     EXPECT_FLOAT_EQ(m_stack.getDefaultPixelCalibration().getPixelWidth(), 0.25f);
     EXPECT_FLOAT_EQ(m_stack.getDefaultRelativePosition(), 15.0f);
 }

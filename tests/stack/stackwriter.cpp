@@ -217,7 +217,7 @@ TEST_F(WritingStack, ImagesBesideTheStackFileNeedNoImagesPath)
     for (int i = m_stack.getNumSlices() - 1; i > 0; --i)
         m_stack.deleteSlice(i);
     const std::string text = write();
-    EXPECT_EQ(text.find("ImagesPath"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\nImagesPath"), std::string::npos) << text;
     // A model whose cap flags were never defined writes neither.
     m_stack.getModel(0)->setProperties(Model("fresh").getProperties());
     const std::string again = write();
@@ -321,7 +321,7 @@ TYPED_TEST(SavingVolume, PlanesBecomeByteImagesAndSlices)
     if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
         TemporaryDirectory other;
         ASSERT_TRUE(saveVolumeAsStack(volume, "vol", other.root(), other.root(), calibration, 1.0f));
-        EXPECT_EQ(readFile(other.root() + "vol.sdf").find("ImagesPath"), std::string::npos);
+        EXPECT_EQ(readFile(other.root() + "vol.sdf").find("\nImagesPath"), std::string::npos);
         EXPECT_TRUE(std::filesystem::exists(other.root() + "vol_002.tif"));
     }
 }
