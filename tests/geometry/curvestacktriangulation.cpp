@@ -1,0 +1,519 @@
+#include "geometry/curvestacktriangulation.h"
+
+#include "support/expect.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <numbers>
+#include <random>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Point = std::array<double, 3>;
+using Level = std::vector<Point>;
+constexpr double pi = std::numbers::pi;
+
+// A stack built level by level, each level on a pool of its own.
+template <typename T>
+CurveStack<T> makeStack(const std::vector<Level>& levels, bool open = false)
+{
+    CurveStack<T> stack(3, 0, 0, 0, 0, open);
+    for (const Level& level : levels) {
+        Curve<T> curve(3, 0, 0, 0, open);
+        for (const Point& p : level)
+            curve.append(Vector<T>{static_cast<T>(p[0]), static_cast<T>(p[1]), static_cast<T>(p[2])});
+        stack.append(curve);
+    }
+    return stack;
+}
+
+// A regular polygon around (cx, cy) at height z, counter-clockwise, its first
+// vertex at angle phase.
+Level polygon(int n, double radius, double z, double phase = 0, double cx = 0, double cy = 0)
+{
+    Level level;
+    for (int t = 0; t < n; ++t) {
+        const double a = phase + 2 * pi * t / n;
+        level.push_back({cx + radius * std::cos(a), cy + radius * std::sin(a), z});
+    }
+    return level;
+}
+
+// Star-shaped counter-clockwise contours of random sizes (3 to maxSize
+// vertices) and radii, on levels of random spacing, drifting sideways.
+std::vector<Level> randomLevels(std::mt19937& rng, int height, int maxSize)
+{
+    std::uniform_int_distribution<int> size(3, maxSize);
+    std::uniform_real_distribution<double> u(0, 1);
+    std::vector<Level> levels;
+    double z = 0;
+    double cx = 0, cy = 0;
+    for (int k = 0; k < height; ++k) {
+        const int n = size(rng);
+        std::vector<double> angles(static_cast<std::size_t>(n));
+        for (double& a : angles)
+            a = 2 * pi * u(rng);
+        std::sort(angles.begin(), angles.end());
+        // Rotate the list so that the contour starts anywhere.
+        std::rotate(angles.begin(), angles.begin() + static_cast<long>(u(rng) * n), angles.end());
+        Level level;
+        for (double a : angles) {
+            const double r = 5 * (1 + 0.4 * u(rng));
+            level.push_back({cx + r * std::cos(a), cy + r * std::sin(a), z});
+        }
+        levels.push_back(level);
+        z += 0.5 + 2 * u(rng);
+        cx += u(rng) - 0.5;
+        cy += u(rng) - 0.5;
+    }
+    return levels;
+}
+
+int totalVertices(const std::vector<Level>& levels)
+{
+    int n = 0;
+    for (const Level& l : levels)
+        n += static_cast<int>(l.size());
+    return n;
+}
+
+// The level of every global vertex number and its position on that level.
+struct Numbering {
+    std::vector<int> level;
+    std::vector<int> position;
+    std::vector<int> size; // per level
+    explicit Numbering(const std::vector<Level>& levels)
+    {
+        for (std::size_t k = 0; k < levels.size(); ++k) {
+            size.push_back(static_cast<int>(levels[k].size()));
+            for (std::size_t p = 0; p < levels[k].size(); ++p) {
+                level.push_back(static_cast<int>(k));
+                position.push_back(static_cast<int>(p));
+            }
+        }
+    }
+};
+
+// Checks the structure of every band: each triangle has two vertices
+// adjacent on one contour of its band and one vertex on the other; each
+// contour edge is used by exactly one triangle of each band it borders, in
+// one direction on the lower contour and the other on the upper one
+// (lowerForward tells which); and the edges between the two contours are
+// used as often in each direction, except the two end edges of an open
+// band. Returns the triangle count of every band.
+template <typename T>
+std::vector<int> checkBands(const TriMesh<T>& mesh, const std::vector<Level>& levels, bool open, bool lowerForward)
+{
+    const Numbering numbering(levels);
+    const int bands = static_cast<int>(levels.size()) - 1;
+    std::vector<int> counts(static_cast<std::size_t>(std::max(bands, 0)), 0);
+    // Directed edges per band: (from, to) -> uses.
+    std::vector<std::map<std::pair<unsigned, unsigned>, int>> edges(counts.size());
+    for (int t = 0; t < mesh.getNumTriangles(); ++t) {
+        const auto& tri = mesh.triangleIndexes(static_cast<unsigned>(t));
+        int lo = numbering.level[tri[0]], hi = lo;
+        for (unsigned v : tri) {
+            lo = std::min(lo, numbering.level[v]);
+            hi = std::max(hi, numbering.level[v]);
+        }
+        EXPECT_EQ(hi, lo + 1) << "triangle " << t << " does not span one band";
+        if (hi != lo + 1)
+            continue;
+        ++counts[static_cast<std::size_t>(lo)];
+        int onLower = 0;
+        for (unsigned v : tri)
+            onLower += numbering.level[v] == lo;
+        EXPECT_TRUE(onLower == 1 || onLower == 2) << "triangle " << t;
+        for (int e = 0; e < 3; ++e)
+            ++edges[static_cast<std::size_t>(lo)][{tri[e], tri[(e + 1) % 3]}];
+    }
+    for (int b = 0; b < bands; ++b) {
+        auto& used = edges[static_cast<std::size_t>(b)];
+        for (int side = 0; side < 2; ++side) {
+            const int k = b + side;
+            const int n = numbering.size[static_cast<std::size_t>(k)];
+            int offset = 0;
+            for (int l = 0; l < k; ++l)
+                offset += numbering.size[static_cast<std::size_t>(l)];
+            const bool forward = (side == 0) == lowerForward;
+            for (int p = 0; p < (open ? n - 1 : n); ++p) {
+                const unsigned a = static_cast<unsigned>(offset + p);
+                const unsigned c = static_cast<unsigned>(offset + (p + 1) % n);
+                const std::pair<unsigned, unsigned> expected = forward ? std::make_pair(a, c) : std::make_pair(c, a);
+                const std::pair<unsigned, unsigned> reverse{expected.second, expected.first};
+                EXPECT_EQ(used.count(expected) ? used[expected] : 0, 1)
+                    << "band " << b << " level " << k << " edge " << p;
+                EXPECT_EQ(used.count(reverse) ? used[reverse] : 0, 0)
+                    << "band " << b << " level " << k << " edge " << p << " reversed";
+                used.erase(expected);
+            }
+        }
+        // What is left are the edges between the contours, each used as
+        // often in one direction as in the other (a tiling that sweeps one
+        // whole contour first passes the starting pair twice), but for the
+        // two ends of an open band.
+        int unpaired = 0;
+        for (const auto& [edge, count] : used) {
+            EXPECT_NE(numbering.level[edge.first], numbering.level[edge.second])
+                << "band " << b << ": contour edge " << edge.first << "-" << edge.second << " not on the outline";
+            const auto it = used.find({edge.second, edge.first});
+            unpaired += count != (it == used.end() ? 0 : it->second);
+        }
+        EXPECT_EQ(unpaired, open ? 2 : 0) << "band " << b;
+    }
+    return counts;
+}
+
+template <typename T>
+double triangleArea(const TriMesh<T>& mesh, int t)
+{
+    const auto& tri = mesh.triangleIndexes(static_cast<unsigned>(t));
+    double u[3], v[3];
+    for (int c = 0; c < 3; ++c) {
+        u[c] = double(mesh.vertex(int(tri[1]))[c]) - double(mesh.vertex(int(tri[0]))[c]);
+        v[c] = double(mesh.vertex(int(tri[2]))[c]) - double(mesh.vertex(int(tri[0]))[c]);
+    }
+    const double w[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    return std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]) / 2;
+}
+
+template <typename T>
+class TriangulationTyped : public ::testing::Test {};
+using TriangulationTypes = ::testing::Types<float, double, long double>;
+TYPED_TEST_SUITE(TriangulationTyped, TriangulationTypes);
+
+// Counts, band structure and winding of every method on random stacks; the
+// mesh's vertices are the stack's, in stack order. One triangulation object
+// serves all stacks in turn.
+TYPED_TEST(TriangulationTyped, EveryBandIsTiledExactlyOnce)
+{
+    using T = TypeParam;
+    std::mt19937 rng(11);
+    CurveStackTriangulation<T> triangulation;
+    for (int trial = 0; trial < 12; ++trial) {
+        const int height = 2 + trial % 5;
+        const std::vector<Level> levels = randomLevels(rng, height, trial < 6 ? 9 : 40);
+        const int total = totalVertices(levels);
+        const int ends = static_cast<int>(levels.front().size() + levels.back().size());
+        for (bool open : {false, true}) {
+            const CurveStack<T> stack = makeStack<T>(levels, open);
+            for (int method = 1; method <= 4; ++method) {
+                SCOPED_TRACE(::testing::Message() << "trial " << trial << " method " << method
+                                                  << (open ? " open" : " closed"));
+                triangulation.setMethod(method);
+                triangulation.apply(stack);
+                const TriMesh<T>& mesh = triangulation.getTriMesh();
+                ASSERT_EQ(mesh.getNumVertices(), total);
+                int v = 0;
+                for (const Level& level : levels)
+                    for (const Point& p : level) {
+                        for (int c = 0; c < 3; ++c)
+                            ASSERT_EQ(mesh.vertex(v)[c], static_cast<T>(p[c]));
+                        ++v;
+                    }
+                const int expected = 2 * total - ends - (open ? 2 * (height - 1) : 0);
+                ASSERT_EQ(mesh.getNumTriangles(), expected);
+                // Methods 1 to 3 and the open rule run the lower contour
+                // forwards; the minimal-area tiling winds the other way.
+                const std::vector<int> counts = checkBands(mesh, levels, open, open || method != 4);
+                for (int b = 0; b + 1 < height; ++b)
+                    EXPECT_EQ(counts[static_cast<std::size_t>(b)],
+                              static_cast<int>(levels[b].size() + levels[b + 1].size()) - (open ? 2 : 0));
+            }
+        }
+    }
+}
+
+// All tilings made by the marches are monotone tilings from the closest pair,
+// among which the minimal-area one is the least: on small contours it equals
+// the least area found by enumerating every such tiling, and on any stack no
+// march beats it.
+std::pair<int, int> closestPair(const Level& a, const Level& b)
+{
+    std::pair<int, int> best{0, 0};
+    double d = INFINITY;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (std::size_t j = 0; j < b.size(); ++j) {
+            const double e = std::pow(a[i][0] - b[j][0], 2) + std::pow(a[i][1] - b[j][1], 2) +
+                             std::pow(a[i][2] - b[j][2], 2);
+            if (e < d) {
+                d = e;
+                best = {static_cast<int>(i), static_cast<int>(j)};
+            }
+        }
+    return best;
+}
+
+double area(const Point& p, const Point& q, const Point& r)
+{
+    const double u[3] = {q[0] - p[0], q[1] - p[1], q[2] - p[2]};
+    const double v[3] = {r[0] - p[0], r[1] - p[1], r[2] - p[2]};
+    return std::hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]) / 2;
+}
+
+// Every path of n steps along B and m along A, by recursion.
+double leastTiling(const Level& a, const Level& b, int a0, int b0)
+{
+    const int m = static_cast<int>(a.size());
+    const int n = static_cast<int>(b.size());
+    auto A = [&](int t) { return a[static_cast<std::size_t>((t + a0) % m)]; };
+    auto B = [&](int t) { return b[static_cast<std::size_t>((t + b0) % n)]; };
+    double best = INFINITY;
+    std::function<void(int, int, double)> walk = [&](int i, int j, double sum) {
+        if (i == m && j == n) {
+            best = std::min(best, sum);
+            return;
+        }
+        if (i < m)
+            walk(i + 1, j, sum + area(A(i), A(i + 1), B(j)));
+        if (j < n)
+            walk(i, j + 1, sum + area(B(j), B(j + 1), A(i)));
+    };
+    walk(0, 0, 0);
+    return best;
+}
+
+TEST(CurveStackTriangulation, MinimalAreaIsTheLeastOverAllTilings)
+{
+    std::mt19937 rng(3);
+    for (int trial = 0; trial < 40; ++trial) {
+        const std::vector<Level> levels = randomLevels(rng, 2, 7);
+        const auto [a0, b0] = closestPair(levels[0], levels[1]);
+        const double least = leastTiling(levels[0], levels[1], a0, b0);
+        const CurveStackTriangulation<double> optimal(makeStack<double>(levels), 4);
+        EXPECT_NEAR(optimal.getTriMesh().area(), least, 1e-9 * least) << "trial " << trial;
+    }
+}
+
+TYPED_TEST(TriangulationTyped, NoMarchHasLessAreaThanTheMinimalTiling)
+{
+    using T = TypeParam;
+    std::mt19937 rng(17);
+    const double tolerance = std::is_same_v<T, float> ? 1e-5 : 1e-12;
+    for (int trial = 0; trial < 10; ++trial) {
+        const CurveStack<T> stack = makeStack<T>(randomLevels(rng, 4, 60));
+        const double least = double(CurveStackTriangulation<T>(stack, 4).getTriMesh().area());
+        for (int method = 1; method <= 3; ++method)
+            EXPECT_GE(double(CurveStackTriangulation<T>(stack, method).getTriMesh().area()), least * (1 - tolerance))
+                << "trial " << trial << " method " << method;
+    }
+}
+
+// The minimal tiling reads the vertices of a stack kept on one pool in stack
+// order (as a stack read from its file is) exactly as those of a stack built
+// level by level.
+TEST(CurveStackTriangulation, MinimalTilingOfAStackOnOnePool)
+{
+    std::mt19937 rng(5);
+    const CurveStack<double> built = makeStack<double>(randomLevels(rng, 5, 20));
+    std::stringstream text;
+    built.write(text);
+    CurveStack<double> read;
+    read.read(text);
+    ASSERT_EQ(read.getHeight(), 5);
+    const CurveStackTriangulation<double> fromBuilt(built, 4);
+    const CurveStackTriangulation<double> fromRead(read, 4);
+    const TriMesh<double>& a = fromBuilt.getTriMesh();
+    const TriMesh<double>& b = fromRead.getTriMesh();
+    ASSERT_EQ(a.getNumTriangles(), b.getNumTriangles());
+    for (int t = 0; t < a.getNumTriangles(); ++t)
+        EXPECT_EQ(a.triangleIndexes(unsigned(t)), b.triangleIndexes(unsigned(t)));
+}
+
+// Two identical squares one above the other.
+TEST(CurveStackTriangulation, StackedSquares)
+{
+    const std::vector<Level> levels = {polygon(4, 1, 0, pi / 4), polygon(4, 1, 3, pi / 4)};
+    for (int method = 1; method <= 4; ++method) {
+        const CurveStackTriangulation<double> triangulation(makeStack<double>(levels), method);
+        const TriMesh<double>& mesh = triangulation.getTriMesh();
+        ASSERT_EQ(mesh.getNumTriangles(), 8) << "method " << method;
+        // The lateral faces of a box of side sqrt 2 and height 3.
+        EXPECT_NEAR(mesh.area(), 4 * std::sqrt(2.0) * 3, 1e-12) << "method " << method;
+    }
+    // The shortest-diagonal march alternates between the contours: the
+    // upper first (a tie), then the lower, and so on.
+    const CurveStackTriangulation<double> shortest(makeStack<double>(levels), 1);
+    for (int t = 0; t < 6; ++t) {
+        const auto& tri = shortest.getTriMesh().triangleIndexes(unsigned(t));
+        int onUpper = 0;
+        for (unsigned v : tri)
+            onUpper += v >= 4;
+        EXPECT_EQ(onUpper, t % 2 == 0 ? 2 : 1) << "triangle " << t;
+    }
+    // The minimal tiling is listed from the end of the band: its first
+    // triangle joins the two vertices of the closest pair (positions 0).
+    const CurveStackTriangulation<double> optimal(makeStack<double>(levels), 4);
+    const auto& first = optimal.getTriMesh().triangleIndexes(0);
+    EXPECT_EQ(first[0], 4u);
+    EXPECT_EQ(first[1], 0u);
+    // By symmetry the two ways into the last cell cost the same: the tie
+    // goes to the upper contour, whose last vertex closes the first
+    // triangle.
+    EXPECT_EQ(first[2], 7u);
+}
+
+// One step where the rules part: at the closest pair A0-B0, advancing the
+// lower contour gives the acute triangle A0 B0 A1 (squared sides 1.25,
+// 1.25, 1) and the short new edge B0-A1, advancing the upper one the
+// obtuse A0 B0 B1 (1.25, 6.25, 10). The shortest diagonal takes A1; the
+// acute-triangle rule, with one acute candidate, scores the other one just
+// below it and takes B1.
+TEST(CurveStackTriangulation, FirstStepOfShortestDiagonalAndAcuteRules)
+{
+    const std::vector<Level> levels = {{{0, 0, 0}, {1, 0, 0}, {0.5, -1, 0}}, {{0.5, 0, 1}, {3, 0, 1}, {1, -2, 1}}};
+    const CurveStackTriangulation<double> shortest(makeStack<double>(levels), 1);
+    const CurveStackTriangulation<double> acute(makeStack<double>(levels), 3);
+    EXPECT_EQ(shortest.getTriMesh().triangleIndexes(0), (std::array<unsigned, 3>{3, 0, 1}));
+    EXPECT_EQ(acute.getTriMesh().triangleIndexes(0), (std::array<unsigned, 3>{3, 0, 4}));
+}
+
+TEST(CurveStackTriangulation, TriangleUnderAnOctagon)
+{
+    const std::vector<Level> levels = {polygon(3, 2, 0, 0.3), polygon(8, 3, 1, 1.0)};
+    const std::vector<Level> swapped = {polygon(8, 3, 0, 1.0), polygon(3, 2, 1, 0.3)};
+    for (int method = 1; method <= 4; ++method) {
+        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(levels), method).getTriMesh().getNumTriangles(), 11);
+        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(swapped), method).getTriMesh().getNumTriangles(), 11);
+    }
+}
+
+TEST(CurveStackTriangulation, ThreeLevelsClosedAndOpen)
+{
+    const std::vector<Level> levels = {polygon(10, 4, 0), polygon(12, 5, 1, 0.2), polygon(10, 4, 2.5, 0.1)};
+    for (int method = 1; method <= 4; ++method) {
+        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(levels), method).getTriMesh().getNumTriangles(), 44);
+        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(levels, true), method).getTriMesh().getNumTriangles(),
+                  40);
+    }
+}
+
+// Two identical polylines: each step of the open march is a tie between the
+// two diagonals until it is not, so the upper one leads and they alternate.
+TEST(CurveStackTriangulation, OpenMarchOverIdenticalPolylines)
+{
+    const Level line = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}};
+    Level above = line;
+    for (Point& p : above)
+        p[2] = 2;
+    const CurveStackTriangulation<double> open(makeStack<double>({line, above}, true), 1);
+    const TriMesh<double>& mesh = open.getTriMesh();
+    ASSERT_EQ(mesh.getNumTriangles(), 6);
+    EXPECT_DOUBLE_EQ(mesh.area(), 3 * 2);
+    for (int t = 0; t < 6; ++t) {
+        const unsigned j = unsigned(t / 2), i = unsigned((t + 1) / 2);
+        const std::array<unsigned, 3> expected =
+            t % 2 == 0 ? std::array<unsigned, 3>{4 + j, i, 5 + j} : std::array<unsigned, 3>{4 + j + 1, i - 1, i};
+        EXPECT_EQ(mesh.triangleIndexes(unsigned(t)), expected) << "triangle " << t;
+    }
+}
+
+TEST(CurveStackTriangulation, FewerThanTwoLevelsGiveAnEmptyMesh)
+{
+    for (int method = 1; method <= 4; ++method) {
+        const CurveStack<double> one = makeStack<double>({polygon(5, 1, 0)});
+        EXPECT_FALSE(CurveStackTriangulation<double>::check(one));
+        const CurveStackTriangulation<double> triangulation(one, method);
+        EXPECT_EQ(triangulation.getTriMesh().getNumVertices(), 0);
+        EXPECT_EQ(triangulation.getTriMesh().getNumTriangles(), 0);
+        EXPECT_EQ(CurveStackTriangulation<double>(CurveStack<double>(), method).getTriMesh().getNumVertices(), 0);
+    }
+}
+
+TEST(CurveStackTriangulation, UnknownMethodKeepsTheVerticesOnly)
+{
+    const CurveStack<double> stack = makeStack<double>({polygon(5, 1, 0), polygon(6, 1, 1)});
+    ::testing::internal::CaptureStderr();
+    const CurveStackTriangulation<double> triangulation(stack, 7);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "no such method\n");
+    EXPECT_EQ(triangulation.getTriMesh().getNumVertices(), 11);
+    EXPECT_EQ(triangulation.getTriMesh().getNumTriangles(), 0);
+
+    // Open stacks have one rule whatever the number.
+    ::testing::internal::CaptureStderr();
+    const CurveStackTriangulation<double> open(makeStack<double>({polygon(5, 1, 0), polygon(6, 1, 1)}, true), 7);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(open.getTriMesh().getNumTriangles(), 9);
+}
+
+// Arc-length sweeping of two concentric circles of equal vertex count, one
+// twice the other: their normalised positions stay equal, so the march
+// advances the lower and the upper contour in turn.
+TEST(CurveStackTriangulation, ArcLengthSweepAlternatesOnConcentricCircles)
+{
+    const Level inner = polygon(24, 1, 0, 0.1);
+    Level outer;
+    for (const Point& p : inner)
+        outer.push_back({2 * p[0], 2 * p[1], 1});
+    const CurveStackTriangulation<double> sweep(makeStack<double>({inner, outer}), 2);
+    const TriMesh<double>& mesh = sweep.getTriMesh();
+    ASSERT_EQ(mesh.getNumTriangles(), 48);
+    for (int t = 0; t < 46; ++t) {
+        int onUpper = 0;
+        for (unsigned v : mesh.triangleIndexes(unsigned(t)))
+            onUpper += v >= 24;
+        EXPECT_EQ(onUpper, t % 2 == 0 ? 1 : 2) << "triangle " << t;
+    }
+}
+
+// A circle of 24 vertices under one of 12 at every other angle: swept in
+// step, the lower contour advances once, then the march repeats upper,
+// lower, lower, so that both reach their last vertex together.
+TEST(CurveStackTriangulation, ArcLengthSweepKeepsLongAndShortContoursInStep)
+{
+    const CurveStackTriangulation<double> sweep(makeStack<double>({polygon(24, 1, 0), polygon(12, 2, 1)}), 2);
+    const TriMesh<double>& mesh = sweep.getTriMesh();
+    ASSERT_EQ(mesh.getNumTriangles(), 36);
+    for (int t = 0; t < 34; ++t) {
+        int onUpper = 0;
+        for (unsigned v : mesh.triangleIndexes(unsigned(t)))
+            onUpper += v >= 24;
+        EXPECT_EQ(onUpper, t > 0 && t % 3 == 1 ? 2 : 1) << "triangle " << t;
+    }
+}
+
+// On a prism of regular polygons every triangle is half of a lateral
+// rectangle, so any tiling has the prism's lateral area; the vertex normals
+// are unit vectors in the horizontal plane, pointing outwards for the
+// marches and inwards for the minimal tiling, within the angle between two
+// faces.
+TYPED_TEST(TriangulationTyped, PrismAreaAndNormals)
+{
+    using T = TypeParam;
+    const int n = 16;
+    const double radius = 3, step = 2;
+    std::vector<Level> levels;
+    for (int k = 0; k < 4; ++k)
+        levels.push_back(polygon(n, radius, k * step, 0.25));
+    const double lateral = 3 * step * n * 2 * radius * std::sin(pi / n);
+    const double tolerance = std::is_same_v<T, float> ? 1e-4 : 1e-10;
+    for (int method = 1; method <= 4; ++method) {
+        const CurveStackTriangulation<T> triangulation(makeStack<T>(levels), method);
+        const TriMesh<T>& mesh = triangulation.getTriMesh();
+        EXPECT_NEAR(double(mesh.area()), lateral, tolerance * lateral) << "method " << method;
+        double heron = 0;
+        for (int t = 0; t < mesh.getNumTriangles(); ++t)
+            heron += triangleArea(mesh, t);
+        EXPECT_NEAR(heron, lateral, tolerance * lateral);
+        ASSERT_TRUE(mesh.hasNormals());
+        const double sign = method == 4 ? -1 : 1;
+        for (int v = 0; v < mesh.getNumVertices(); ++v) {
+            const Vector<T>& normal = mesh.getNormal(v);
+            const double x = double(mesh.vertex(v)[0]) / radius, y = double(mesh.vertex(v)[1]) / radius;
+            EXPECT_NEAR(std::hypot(double(normal[0]), double(normal[1]), double(normal[2])), 1, 1e-5);
+            EXPECT_NEAR(double(normal[2]), 0, 1e-5);
+            EXPECT_GT(sign * (double(normal[0]) * x + double(normal[1]) * y), std::cos(pi / n) - 1e-5)
+                << "method " << method << " vertex " << v;
+        }
+    }
+}
+
+} // namespace
