@@ -61,53 +61,92 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// What the statement reader looks for in a byte.
+enum ByteClass : unsigned char { Plain = 0, Blank, Newline, Hash, Semicolon };
 
-// The statements of a file: lines are joined (without their line breaks,
-// comments from "#" on dropped) until one holds a ";". The file is read in
-// large chunks; a statement never grows beyond the limit.
+struct ByteClasses {
+    ByteClasses()
+    {
+        for (const char c : {' ', '\t', '\v', '\f', '\r'})
+            table[static_cast<unsigned char>(c)] = Blank;
+        table[static_cast<unsigned char>('\n')] = Newline;
+        table[static_cast<unsigned char>('#')] = Hash;
+        table[static_cast<unsigned char>(';')] = Semicolon;
+    }
+    unsigned char table[256] = {};
+};
+
+const ByteClasses byteClasses;
+
+// The statements of a file. Lines are joined without their line breaks,
+// each losing its comment (from "#" on), until one holds a ";"; runs of
+// white space become one blank, the ends are trimmed and the last character
+// (the terminating ";") is dropped, all in one pass over the bytes as they
+// come from the file in large chunks. A statement never grows beyond the
+// limit.
 class StatementSource {
 public:
     StatementSource(std::FILE* file, std::uint64_t limit) : m_file(file), m_limit(limit), m_buffer(chunkSize) {}
 
-    // The raw text of the next statement; false at the end of the file,
-    // where a statement without ";" is dropped.
-    bool next(std::string& statement)
+    // The next statement, simplified (valid until the next call); false at
+    // the end of the file, where a statement without ";" is dropped.
+    bool next(std::string_view& statement)
     {
-        statement.clear();
+        std::size_t used = 0;
+        bool pendingBlank = false;
         bool inComment = false;
         bool complete = false;
+        std::uint64_t length = 0;
         for (;;) {
-            if (m_position == m_end && !fill())
-                return complete;
-            const char* begin = m_buffer.data() + m_position;
-            const std::size_t available = m_end - m_position;
-            const char* newline = static_cast<const char*>(std::memchr(begin, '\n', available));
-            const std::size_t length = newline ? static_cast<std::size_t>(newline - begin) : available;
-            if (!inComment) {
-                const char* hash = static_cast<const char*>(std::memchr(begin, '#', length));
-                const std::size_t kept = hash ? static_cast<std::size_t>(hash - begin) : length;
-                if (statement.size() + kept > m_limit)
+            if (m_position == m_end && !fill()) {
+                if (!complete)
                     return false;
-                statement.append(begin, kept);
-                if (!complete && std::memchr(begin, ';', kept))
-                    complete = true;
-                inComment = hash != nullptr;
+                break;
             }
-            if (newline) {
-                m_position += length + 1;
-                m_consumed += length + 1;
+            const unsigned char* const start = reinterpret_cast<const unsigned char*>(m_buffer.data()) + m_position;
+            const unsigned char* const end = reinterpret_cast<const unsigned char*>(m_buffer.data()) + m_end;
+            // Room for every byte of the chunk and one blank.
+            if (m_text.size() < used + static_cast<std::size_t>(end - start) + 1)
+                m_text.resize(used + static_cast<std::size_t>(end - start) + 1);
+            char* const out = m_text.data();
+            const unsigned char* p = start;
+            bool lineDone = false;
+            while (p < end) {
+                const unsigned char c = *p++;
+                const unsigned char kind = byteClasses.table[c];
+                if (kind == Newline) {
+                    lineDone = true;
+                    break;
+                }
+                if (inComment)
+                    continue;
+                if (kind == Plain || kind == Semicolon) {
+                    if (pendingBlank) {
+                        out[used++] = ' ';
+                        pendingBlank = false;
+                    }
+                    out[used++] = static_cast<char>(c);
+                    complete = complete || kind == Semicolon;
+                } else if (kind == Blank) {
+                    pendingBlank = used > 0;
+                } else {
+                    inComment = true;
+                }
+            }
+            const auto consumed = static_cast<std::size_t>(p - start);
+            m_position += consumed;
+            m_consumed += consumed;
+            length += consumed;
+            if (length > m_limit)
+                return false;
+            if (lineDone) {
                 if (complete)
-                    return true;
+                    break;
                 inComment = false;
-            } else {
-                m_position = m_end;
-                m_consumed += length;
             }
         }
+        statement = std::string_view(m_text.data(), used > 0 ? used - 1 : 0);
+        return true;
     }
 
     std::uint64_t getConsumed() const { return m_consumed; }
@@ -127,30 +166,13 @@ private:
     std::FILE* m_file;
     std::uint64_t m_limit;
     std::vector<char> m_buffer;
+    // The statement being assembled.
+    std::vector<char> m_text;
     std::size_t m_position = 0;
     std::size_t m_end = 0;
     std::uint64_t m_consumed = 0;
     bool m_eof = false;
 };
-
-// Collapses every run of white space into one blank, trims both ends and
-// drops the last character (the terminating ";").
-void simplify(std::string& statement)
-{
-    std::size_t out = 0;
-    bool pendingBlank = false;
-    for (const char c : statement) {
-        if (isBlank(c)) {
-            pendingBlank = out > 0;
-        } else {
-            if (pendingBlank)
-                statement[out++] = ' ';
-            statement[out++] = c;
-            pendingBlank = false;
-        }
-    }
-    statement.resize(out > 0 ? out - 1 : 0);
-}
 
 // The keyword and the arguments of a simplified statement. Words are
 // separated by single blanks, so a quoted argument (from a word beginning
@@ -159,26 +181,51 @@ void simplify(std::string& statement)
 void split(std::string_view statement, std::string_view& keyword, std::vector<std::string_view>& arguments)
 {
     arguments.clear();
-    std::size_t blank = statement.find(' ');
-    keyword = statement.substr(0, blank);
-    std::size_t position = blank == std::string_view::npos ? statement.size() : blank + 1;
-    while (position < statement.size()) {
-        blank = statement.find(' ', position);
-        std::size_t end = blank == std::string_view::npos ? statement.size() : blank;
-        if (statement[position] == '"') {
+    const char* const begin = statement.data();
+    const char* const end = begin + statement.size();
+    const char* p = begin;
+    while (p < end && *p != ' ')
+        ++p;
+    keyword = std::string_view(begin, static_cast<std::size_t>(p - begin));
+    while (p < end) {
+        const char* word = ++p;
+        // The blank left before a dropped ";" ends no word.
+        if (word == end)
+            break;
+        while (p < end && *p != ' ')
+            ++p;
+        if (*word == '"') {
             // A quoted argument closes on the first word ending with a quote,
             // possibly its own first word.
-            while (statement[end - 1] != '"' && end < statement.size()) {
-                blank = statement.find(' ', end + 1);
-                end = blank == std::string_view::npos ? statement.size() : blank;
+            while (p[-1] != '"' && p < end) {
+                ++p;
+                while (p < end && *p != ' ')
+                    ++p;
             }
         }
-        std::string_view argument = statement.substr(position, end - position);
+        std::string_view argument(word, static_cast<std::size_t>(p - word));
         if (argument.front() == '"' && argument.back() == '"')
             argument = argument.size() >= 2 ? argument.substr(1, argument.size() - 2) : std::string_view();
         arguments.push_back(argument);
-        position = end + 1;
     }
+}
+
+// The integer at the start of [begin, end) as StackIO::toInteger reads it,
+// with a quick path for the usual short decimal numbers; stop is set past
+// their digits (left alone on the general path).
+inline int shortInteger(const char* begin, const char* end, const char*& stop)
+{
+    const char* p = begin;
+    const bool negative = p < end && *p == '-';
+    p += negative;
+    const char* const digits = p;
+    int value = 0;
+    while (p < end && p - digits < 9 && static_cast<unsigned char>(*p - '0') < 10)
+        value = value * 10 + (*p++ - '0');
+    if (p == digits || (p < end && static_cast<unsigned char>(*p - '0') < 10))
+        return StackIO::toInteger(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+    stop = p;
+    return negative ? -value : value;
 }
 
 // The failures of a statement that the log reports with their own lines.
@@ -748,18 +795,34 @@ private:
 
     void modelItemData(const Arguments& a)
     {
-        const int n = static_cast<int>(a.size());
-        // Checked before anything changes: a bad pair leaves the item alone.
-        for (const std::string_view pair : a)
-            if (pair.find(',') == std::string_view::npos)
+        // Each pair splits at its first comma; a pair without one leaves the
+        // item as it was.
+        m_coordinates.resize(2 * a.size());
+        int* xy = m_coordinates.data();
+        for (const std::string_view pair : a) {
+            const char* const begin = pair.data();
+            const char* const end = begin + pair.size();
+            const char* comma = begin;
+            *xy++ = shortInteger(begin, end, comma);
+            while (comma < end && *comma != ',')
+                ++comma;
+            if (comma == end)
                 valueError();
+            const char* rest = comma + 1;
+            *xy++ = shortInteger(rest, end, rest);
+        }
+        const int n = static_cast<int>(a.size());
         Vertices<int> vertices(2, n);
-        for (int i = 0; i < n; ++i) {
-            const std::string_view pair = a[static_cast<std::size_t>(i)];
-            const std::size_t comma = pair.find(',');
-            int* p = vertices.vertex(i).data();
-            p[0] = StackIO::toInteger(pair.substr(0, comma));
-            p[1] = StackIO::toInteger(pair.substr(comma + 1));
+        // A new pool holds its slots side by side: one copy fills them.
+        int* const first = vertices.vertex(0).data();
+        if (vertices.vertex(n - 1).data() == first + 2 * static_cast<std::size_t>(n - 1)) {
+            std::memcpy(first, m_coordinates.data(), m_coordinates.size() * sizeof(int));
+        } else {
+            for (int i = 0; i < n; ++i) {
+                int* p = vertices.vertex(i).data();
+                p[0] = m_coordinates[2 * static_cast<std::size_t>(i)];
+                p[1] = m_coordinates[2 * static_cast<std::size_t>(i) + 1];
+            }
         }
         m_item->setVertices(vertices);
         m_item->setClockwise(false);
@@ -785,6 +848,7 @@ private:
     StandardSample* m_sample = nullptr;
     std::string m_imagesDirectory;
     std::string m_stackFileName;
+    std::vector<int> m_coordinates;
     // The first slice and model of every name, as findSlice and findModel
     // would find them.
     NameMap<StackSlice> m_slicesByName;
@@ -832,12 +896,11 @@ bool StackReader::read(Stack& stack, const std::string& fileName)
     setFileFormatVersion(1.0);
     StatementReader reader(*this, stack, name);
     StatementSource source(file.get(), limit);
-    std::string statement;
+    std::string_view statement;
     std::string_view keyword;
     std::vector<std::string_view> arguments;
     unsigned int percent = 0;
     while (source.next(statement)) {
-        simplify(statement);
         if (statement.empty())
             break;
         split(statement, keyword, arguments);
