@@ -288,20 +288,40 @@ void extremeAcross(const T* const* in, const T* const* mask, T* const* out, int 
 // v[i + t - c] k[t], accumulated from 0 in increasing t; taps whose sample
 // falls outside the line are skipped (no renormalisation).
 
+// Outputs are computed in chunks of kChunk neighbours whose sums stay in
+// registers while the taps go by.
+inline constexpr int kChunk = 16;
+
 template <typename T>
 void correlateLine(const T* v, T* out, int n, const T* k, int m)
 {
     const int c = m / 2;
-    std::fill(out, out + n, T(0));
-    for (int t = 0; t < m; ++t) {
-        const int lo = std::max(0, c - t);
-        const int hi = std::min(n, n + c - t);
-        const T kt = k[t];
-        const T* x = v + (lo + t - c);
-        T* y = out + lo;
-        for (int j = 0; j < hi - lo; ++j)
-            y[j] = static_cast<T>(y[j] + x[j] * kt);
+    // Positions whose every tap falls inside the line: [c, n - (m - 1 - c)).
+    const int lo = std::min(c, n);
+    const int hi = std::min(n, std::max(lo, n - (m - 1 - c)));
+    auto edge = [&](int j) {
+        const int t0 = std::max(0, c - j);
+        const int t1 = std::min(m, n - j + c);
+        T s = T(0);
+        for (int t = t0; t < t1; ++t)
+            s = static_cast<T>(s + v[j + t - c] * k[t]);
+        out[j] = s;
+    };
+    for (int j = 0; j < lo; ++j)
+        edge(j);
+    int j = lo;
+    for (; j + kChunk <= hi; j += kChunk) {
+        T acc[kChunk] = {};
+        for (int t = 0; t < m; ++t) {
+            const T* x = v + (j + t - c);
+            const T kt = k[t];
+            for (int q = 0; q < kChunk; ++q)
+                acc[q] = static_cast<T>(acc[q] + x[q] * kt);
+        }
+        std::copy(acc, acc + kChunk, out + j);
     }
+    for (; j < n; ++j)
+        edge(j);
 }
 
 template <typename T>
@@ -310,14 +330,24 @@ void correlateAcross(const T* const* in, T* const* out, int n, int w, const T* k
     const int c = m / 2;
     for (int i = 0; i < n; ++i) {
         T* y = out[i];
-        std::fill(y, y + w, T(0));
         const int t0 = std::max(0, c - i);
         const int t1 = std::min(m, n - i + c);
-        for (int t = t0; t < t1; ++t) {
-            const T* x = in[i + t - c];
-            const T kt = k[t];
-            for (int j = 0; j < w; ++j)
-                y[j] = static_cast<T>(y[j] + x[j] * kt);
+        int j = 0;
+        for (; j + kChunk <= w; j += kChunk) {
+            T acc[kChunk] = {};
+            for (int t = t0; t < t1; ++t) {
+                const T* x = in[i + t - c] + j;
+                const T kt = k[t];
+                for (int q = 0; q < kChunk; ++q)
+                    acc[q] = static_cast<T>(acc[q] + x[q] * kt);
+            }
+            std::copy(acc, acc + kChunk, y + j);
+        }
+        for (; j < w; ++j) {
+            T s = T(0);
+            for (int t = t0; t < t1; ++t)
+                s = static_cast<T>(s + in[i + t - c][j] * k[t]);
+            y[j] = s;
         }
     }
 }

@@ -64,6 +64,13 @@ TYPED_TEST(SeparableFilterTest, LinesAreConvolvedAsVectorsAre)
         expected = convolveLines(in, h, v);
         expected *= T(3);
         EXPECT_EQ(out, expected);
+
+        // An empty kernel, like Vector<T>::conv, gives zeros.
+        SeparableFilter<T> empty;
+        empty.setVMask(v);
+        out = in;
+        empty.apply(out);
+        EXPECT_EQ(out, convolveLines(in, Vector<T>(), v));
     }
 }
 
