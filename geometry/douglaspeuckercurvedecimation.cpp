@@ -39,10 +39,11 @@ void DouglasPeuckerCurveDecimation<T>::loadCoordinates(const Curve<T>& curve)
     m_x.resize(static_cast<std::size_t>(n));
     m_y.resize(static_cast<std::size_t>(n));
     m_distances.assign(static_cast<std::size_t>(n), 0.0f);
+    const bool planar = curve.getSpace() > 1;
     for (int i = 0; i < n; ++i) {
         const T* v = curve.vertex(i).data();
         m_x[i] = static_cast<float>(v[0]);
-        m_y[i] = static_cast<float>(v[1]);
+        m_y[i] = planar ? static_cast<float>(v[1]) : 0.0f;
     }
 }
 
@@ -143,6 +144,7 @@ void DouglasPeuckerCurveDecimation<T>::apply(Curve<T>& curve)
     int count = 0;
     for (int i = 0; i < n; ++i)
         count += keep[i];
+    const bool planar = curve.getSpace() > 1;
     Curve<T> result(2, count, 0, 0, false);
     for (int i = 0, k = 0; i < n; ++i) {
         if (!keep[i])
@@ -150,7 +152,7 @@ void DouglasPeuckerCurveDecimation<T>::apply(Curve<T>& curve)
         const T* v = curve.vertex(i).data();
         T* w = result.vertex(k++).data();
         w[0] = v[0];
-        w[1] = v[1];
+        w[1] = planar ? v[1] : T(0);
     }
     curve = result;
 }

@@ -10,6 +10,10 @@
 // containment assume a closed surface with outward-facing triangles
 // (counter-clockwise seen from outside). Sums are accumulated in double (long
 // double for long double meshes). T = int, float, double, long double.
+//
+// The stars are a cache that const queries (star, neighbours) fill in: like
+// every geometric object, a mesh is used from one thread at a time (the
+// measures and containment, which never touch the stars, may be shared).
 
 #include "geometry/vertices.h"
 
@@ -72,6 +76,7 @@ public:
     // Resizes the vertex list (new entries number consecutive slots, see
     // Vertices::setSize) and the stars.
     void setSize(int n);
+    using Vertices<T>::setSize;
     void append(const Vertices<T>& other) override;
     using Vertices<T>::append;
 
