@@ -885,7 +885,11 @@ bool StackReader::read(Stack& stack, const std::string& fileName)
     struct stat status {};
     std::uint64_t size = 1;
     std::uint64_t limit = unsizedStatementLimit;
-    if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode)) {
+    const bool known = fstat(fileno(file.get()), &status) == 0;
+    // A directory opens but holds no text.
+    if (known && S_ISDIR(status.st_mode))
+        return false;
+    if (known && S_ISREG(status.st_mode)) {
         size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 1;
         limit = static_cast<std::uint64_t>(status.st_size);
     }

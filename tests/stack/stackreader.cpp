@@ -446,6 +446,8 @@ TEST_F(StackReading, OnlyAnUnopenableFileFailsAndTheSuffixIsAdded)
 {
     EXPECT_FALSE(m_reader.read(m_stack, m_directory.root() + "missing.sdf"));
     EXPECT_TRUE(m_reader.getLog().empty());
+    std::filesystem::create_directories(m_directory.root() + "folder.sdf");
+    EXPECT_FALSE(m_reader.read(m_stack, m_directory.root() + "folder.sdf"));
 
     writeFile(m_directory.path("named.sdf"), "STACK \"found\";\n");
     ASSERT_TRUE(m_reader.read(m_stack, m_directory.root() + "named"));
