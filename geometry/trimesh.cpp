@@ -54,7 +54,8 @@ inline void load(const VertexServer<T>& server, unsigned int i, R* x)
 // ray through a shared edge is seen crossing exactly one of them or touching
 // both, never missing both or crossing both.
 template <typename R>
-int segmentMeetsTriangle(const R* p, const R* q, const R* d, const R* A, const R* B, const R* C)
+[[gnu::always_inline]] inline int segmentMeetsTriangle(const R* p, const R* q, const R* d, const R* A, const R* B,
+                                                      const R* C)
 {
     const R a[3] = {A[0] - p[0], A[1] - p[1], A[2] - p[2]};
     const R b[3] = {B[0] - p[0], B[1] - p[1], B[2] - p[2]};
