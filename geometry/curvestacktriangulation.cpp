@@ -59,6 +59,7 @@ void CurveStackTriangulation<T>::apply(const CurveStack<T>& stack)
 
     // The working copies are only needed while triangulating.
     m_coordinates = std::vector<T>();
+    m_distances = std::vector<T>();
     m_lower = Contour();
     m_upper = Contour();
 }
@@ -137,29 +138,55 @@ bool CurveStackTriangulation<T>::prepareClosedBand(int k)
         return false;
 
     // The closest pair, the first met (lower contour outside, upper inside)
-    // winning a tie. The distances to one lower vertex are computed for the
-    // whole upper contour at once, coordinate after coordinate, in the order
-    // a pointwise sum over the coordinates would add them.
-    std::vector<T> distances(static_cast<std::size_t>(n));
+    // winning a tie. For each lower vertex, the least distance to the upper
+    // contour below the best so far is found first (in independent lanes
+    // that vectorise); only a row that improves is scanned again for the
+    // first place of its least distance, which is what a scan keeping
+    // strictly smaller values finds. Squared distances add the coordinates
+    // in order, as a pointwise sum does.
+    std::vector<T>& distances = m_distances;
+    distances.resize(static_cast<std::size_t>(n));
     T best = squaredDistance(m_lower, 0, m_upper, 0);
     int a0 = 0;
     int b0 = 0;
     for (int p = 0; p < m; ++p) {
-        std::fill(distances.begin(), distances.end(), T(0));
-        for (int c = 0; c < m_space; ++c) {
-            const T a = m_lower.coordinate(c)[p];
-            const T* b = m_upper.coordinate(c);
+        if (m_space == 3) {
+            const T ax = m_lower.coordinate(0)[p], ay = m_lower.coordinate(1)[p], az = m_lower.coordinate(2)[p];
+            const T* bx = m_upper.coordinate(0);
+            const T* by = m_upper.coordinate(1);
+            const T* bz = m_upper.coordinate(2);
             T* d = distances.data();
             for (int q = 0; q < n; ++q) {
-                const T delta = a - b[q];
-                d[q] += delta * delta;
+                const T dx = ax - bx[q];
+                const T dy = ay - by[q];
+                const T dz = az - bz[q];
+                d[q] = dx * dx + dy * dy + dz * dz;
+            }
+        } else {
+            std::fill(distances.begin(), distances.end(), T(0));
+            for (int c = 0; c < m_space; ++c) {
+                const T a = m_lower.coordinate(c)[p];
+                const T* b = m_upper.coordinate(c);
+                T* d = distances.data();
+                for (int q = 0; q < n; ++q) {
+                    const T delta = a - b[q];
+                    d[q] += delta * delta;
+                }
             }
         }
-        // The row's least distance below the best so far, then the first
-        // place it occurs: what a scan keeping strictly smaller values finds.
+        constexpr int lanes = 8;
+        T least[lanes];
+        std::fill_n(least, lanes, best);
+        const T* d = distances.data();
+        int q = 0;
+        for (; q + lanes <= n; q += lanes)
+            for (int l = 0; l < lanes; ++l)
+                least[l] = d[q + l] < least[l] ? d[q + l] : least[l];
         T rowBest = best;
-        for (const T d : distances)
-            rowBest = d < rowBest ? d : rowBest;
+        for (int l = 0; l < lanes; ++l)
+            rowBest = least[l] < rowBest ? least[l] : rowBest;
+        for (; q < n; ++q)
+            rowBest = d[q] < rowBest ? d[q] : rowBest;
         if (!(rowBest < best))
             continue;
         best = rowBest;

@@ -100,6 +100,7 @@ private:
     std::vector<unsigned int> m_offsets; // o(k) for k = 0 .. height
     Contour m_lower;                  // A: level k - 1
     Contour m_upper;                  // B: level k
+    std::vector<T> m_distances;       // from one vertex of A to all of B
 };
 
 #define PLEXAN_EXTERN_CURVE_STACK_TRIANGULATION(T) extern template class CurveStackTriangulation<T>;
