@@ -103,29 +103,33 @@ void ModelMorphometry::run()
     if (!simpleCurveStack(contours))
         return;
     m_area = CurveStackTriangulation<double>(contours, 2).getTriMesh().area();
-    m_volume = slabVolume(reconstruction, model);
+    m_volume = geometry == MPrimitive::Polygon ? slabVolume(*stack, model, contours) : 0.0;
 }
 
 double ModelMorphometry::slabVolume(const StackReconstruction<double>& reconstruction, const Model& model)
 {
-    const Stack* stack = reconstruction.getStack();
-    if (!stack || model.getGeometry() != MPrimitive::Polygon)
+    if (!reconstruction.getStack() || model.getGeometry() != MPrimitive::Polygon)
         return 0.0;
-    const std::vector<float> positions = stack->absolutePositions();
-    const int slices = std::min(stack->getNumSlices(), reconstruction.getZMap().getSize());
-    Curve<double> outline(3, 0, 0, 0, false);
+    const std::unique_ptr<VertexStack<double>> contours = reconstruction.apply(model);
+    return slabVolume(*reconstruction.getStack(), model, static_cast<const CurveStack<double>&>(*contours));
+}
+
+// The contour stack of the model lists its items slice by slice in stack
+// order, and on each slice in the slice's own order.
+double ModelMorphometry::slabVolume(const Stack& stack, const Model& model, const CurveStack<double>& contours)
+{
+    const std::vector<float> positions = stack.absolutePositions();
+    int level = 0;
     double previousZ = 0.0;
     double previousSection = 0.0;
     double lastSpacing = 0.0;
     double volume = 0.0;
-    for (int k = 0; k < slices; ++k) {
-        const StackSlice* slice = stack->getSlice(k);
+    for (int k = 0; k < stack.getNumSlices() && level < contours.getHeight(); ++k) {
+        const StackSlice* slice = stack.getSlice(k);
         double section = 0.0;
         for (const ModelItem* item : slice->getItems())
-            if (item->getModel() == &model) {
-                reconstruction.map(outline, *item);
-                section += outline.twiceArea(0, 1) / 2.0;
-            }
+            if (item->getModel() == &model && level < contours.getHeight())
+                section += contours.level(level++).twiceArea(0, 1) / 2.0;
         if (section == 0.0)
             continue;
         const double z = positions[static_cast<std::size_t>(k)];

@@ -25,6 +25,7 @@
 #include "numerics/vector.h"
 
 class Model;
+class Stack;
 template <typename T> class StackReconstruction;
 
 class ModelMorphometry {
@@ -73,6 +74,10 @@ public:
     static double slabVolume(const StackReconstruction<double>& reconstruction, const Model& model);
 
 private:
+    // The slab volume from the model's contour stack as the reconstruction
+    // lists it.
+    static double slabVolume(const Stack& stack, const Model& model, const CurveStack<double>& contours);
+
     const Model* m_model = nullptr;
     int m_numVertices = 0;
     int m_numContours = 0;
