@@ -229,72 +229,6 @@ void histogramMedian(PixelMatrix<unsigned char>& m, const std::vector<std::vecto
     }
 }
 
-// The window medians of an interior row from a sorted table of the window
-// values that slides along the row: each step takes out the sorted values of
-// the leaving column and merges in those of the entering one, in one pass.
-template <typename T>
-void mergeMedian(PixelMatrix<T>& m, const std::vector<std::vector<T>>& saved, int i, int h,
-                 std::vector<T>& sortedColumns, std::vector<T>& table, std::vector<T>& next)
-{
-    const int side = 2 * h + 1;
-    const int columns = m.getSize2();
-    const int count = side * side;
-    // Column c of the window rows, sorted, at sortedColumns[c * side ...].
-    sortedColumns.resize(static_cast<std::size_t>(columns) * side);
-    for (int c = 0; c < columns; ++c) {
-        T* column = sortedColumns.data() + static_cast<std::size_t>(c) * side;
-        for (int r = 0; r < side; ++r) {
-            // Insertion sort: side is small.
-            const T v = saved[r][c];
-            int e = r;
-            while (e > 0 && v < column[e - 1]) {
-                column[e] = column[e - 1];
-                --e;
-            }
-            column[e] = v;
-        }
-    }
-    table.assign(sortedColumns.begin(), sortedColumns.begin() + count);
-    std::sort(table.begin(), table.end());
-    next.resize(count);
-    T* out = m[i].data();
-    out[h] = table[count / 2];
-    // Both passes below are written without data-dependent branches: a
-    // window's values come in no predictable order.
-    const int kept = count - side;
-    std::vector<T> rest(kept + 1);
-    std::vector<T> incoming(side + 1);
-    for (int j = h + 1; j < columns - h; ++j) {
-        const T* leaving = sortedColumns.data() + static_cast<std::size_t>(j - h - 1) * side;
-        const T* entering = sortedColumns.data() + static_cast<std::size_t>(j + h) * side;
-        // Take out the leaving values: each matches, in order, the first
-        // equal value not yet matched.
-        int l = 0, r = 0;
-        for (int a = 0; a < count; ++a) {
-            const T v = table[a];
-            const bool match = (l < side) & (v == leaving[l < side ? l : 0]);
-            rest[r < kept ? r : kept] = v;
-            r += !match;
-            l += match;
-        }
-        // Merge in the entering values.
-        std::copy(entering, entering + side, incoming.begin());
-        rest[kept] = rest[kept - 1 >= 0 ? kept - 1 : 0];
-        incoming[side] = incoming[side - 1];
-        int a = 0, e = 0;
-        for (int n = 0; n < count; ++n) {
-            const T x = rest[a];
-            const T y = incoming[e];
-            const bool fromRest = (a < kept) & ((e >= side) | !(y < x));
-            next[n] = fromRest ? x : y;
-            a += fromRest;
-            e += !fromRest;
-        }
-        table.swap(next);
-        out[j] = table[count / 2];
-    }
-}
-
 } // namespace
 
 template <typename T>
@@ -307,6 +241,7 @@ void MedianFilter<T>::standardApply(PixelMatrix<T>& m)
         median3x3(m);
         return;
     }
+    setup2DCase();
     const int rows = m.getSize1();
     const int columns = m.getSize2();
     const int side = 2 * h + 1;
@@ -315,17 +250,30 @@ void MedianFilter<T>::standardApply(PixelMatrix<T>& m)
     ProgressSteps progress(*this, rows - 2 * h, "Median filter");
     // The input rows of the window, kept as they were before filtering.
     std::vector<std::vector<T>> saved(side, std::vector<T>(columns));
-    std::vector<T> sortedColumns, table, next;
     for (int r = 0; r < side - 1; ++r)
         std::copy(m[r].data(), m[r].data() + columns, saved[r + 1].begin());
     for (int i = h; i < rows - h; ++i) {
         // Slide the saved rows up by one and bring in row i + h.
         std::rotate(saved.begin(), saved.begin() + 1, saved.end());
         std::copy(m[i + h].data(), m[i + h].data() + columns, saved[side - 1].begin());
-        if constexpr (std::is_same_v<T, unsigned char>)
+        if constexpr (std::is_same_v<T, unsigned char>) {
             histogramMedian(m, saved, i, h);
-        else
-            mergeMedian(m, saved, i, h, sortedColumns, table, next);
+        } else {
+            resetTable();
+            for (int c = 0; c < side; ++c)
+                for (int r = 0; r < side; ++r)
+                    replaceItem(static_cast<unsigned int>(c * side + r), saved[r][c]);
+            T* out = m[i].data();
+            out[h] = getMedian();
+            int leaving = 0; // the cyclic column of slots that the next step refills
+            for (int j = h + 1; j < columns - h; ++j) {
+                const unsigned int base = static_cast<unsigned int>(leaving * side);
+                for (int r = 0; r < side; ++r)
+                    replaceItem(base + r, saved[r][j + h]);
+                out[j] = getMedian();
+                leaving = leaving + 1 == side ? 0 : leaving + 1;
+            }
+        }
         progress.advance();
     }
     progress.finish();

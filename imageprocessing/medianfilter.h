@@ -4,14 +4,12 @@
 // Only interior elements (at least h from every border) are recomputed; the
 // border elements keep their values. Along each row the median is read from a
 // sorted table of the n = (2h + 1)^2 (or ^3) window values that slides one
-// column at a time instead of sorting every window: the values of the leaving
-// column are taken out of the table and those of the entering column put in.
-// In 3D each of the (2h + 1)^2 values of the column is replaced in its slot
-// with replaceItem (the slots taken in a cyclic column order); in 2D the
-// sorted column is merged into the table in one pass, and byte images slide a
-// histogram of the window instead. The 3 x 3 case, the most used, takes the
-// median of nine from the sorted column triples, for a whole row at a time.
-// Every route gives the same medians.
+// column at a time instead of sorting every window: the (2h + 1) (or
+// (2h + 1)^2) values of the leaving column are replaced, in a cyclic slot
+// order, by those of the entering one, each with replaceItem. Byte images
+// slide a histogram of the window instead, and the 3 x 3 case, the most used,
+// takes the median of nine from the sorted column triples, for a whole row
+// at a time. Every route gives the same medians.
 //
 // With more than one iteration (IteratedFilter) the filter is applied that
 // many times in a row.
