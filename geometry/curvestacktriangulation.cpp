@@ -1,5 +1,7 @@
 #include "geometry/curvestacktriangulation.h"
 
+#include "numerics/exception.h"
+
 #include <algorithm>
 #include <cmath>
 #include <iostream>
@@ -389,6 +391,11 @@ void CurveStackTriangulation<T>::optimal()
         const int m = A.size;
         const int n = B.size;
         const std::size_t columns = static_cast<std::size_t>(m) + 1;
+        // One choice per cell: refuse a table beyond a gigabyte rather than
+        // exhaust the memory.
+        if (columns * (static_cast<std::size_t>(n) + 1) > (std::size_t(1) << 30))
+            throw SizeError("void CurveStackTriangulation<T>::optimal()",
+                            "Contours too large for the minimal-area triangulation");
 
         std::vector<unsigned char> fromB(columns * (static_cast<std::size_t>(n) + 1));
         std::vector<R> previousD(columns), currentD(columns);

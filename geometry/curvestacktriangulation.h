@@ -47,7 +47,9 @@ public:
     // Rebuilds the mesh from stack: empty when check(stack) fails; otherwise
     // the stack's vertices, the triangles of every band and the vertex
     // normals. An unknown method writes "no such method" to the error
-    // output and leaves the mesh without triangles.
+    // output and leaves the mesh without triangles. The minimal-area tiling
+    // keeps a table of (m + 1)(n + 1) bytes per band: SizeError "Contours
+    // too large for the minimal-area triangulation" beyond 2^30.
     void apply(const CurveStack<T>& stack);
 
     const TriMesh<T>& getTriMesh() const { return m_mesh; }

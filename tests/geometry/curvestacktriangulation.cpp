@@ -416,6 +416,28 @@ TEST(CurveStackTriangulation, OpenMarchOverIdenticalPolylines)
     }
 }
 
+// Outside what the methods are meant for, every band still ends with its
+// count of triangles: contours of one or two vertices, a contour running
+// the other way round; a band with an empty contour gets none.
+TEST(CurveStackTriangulation, DegenerateBandsStillEnd)
+{
+    Level reversed = polygon(7, 3, 3, 0.5);
+    std::reverse(reversed.begin(), reversed.end());
+    const std::vector<Level> levels = {{{0, 0, 0}}, {{0, 0, 1}, {1, 0, 1}}, polygon(5, 2, 2), reversed, {{0, 1, 4}}};
+    for (int method = 1; method <= 4; ++method) {
+        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(levels), method).getTriMesh().getNumTriangles(),
+                  3 + 7 + 12 + 8)
+            << "method " << method;
+        EXPECT_EQ(
+            CurveStackTriangulation<double>(makeStack<double>(levels, true), method).getTriMesh().getNumTriangles(),
+            1 + 5 + 10 + 6)
+            << "method " << method;
+        const std::vector<Level> gap = {polygon(5, 2, 0), {}, polygon(6, 2, 2), polygon(4, 2, 3)};
+        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(gap), method).getTriMesh().getNumTriangles(), 10)
+            << "method " << method;
+    }
+}
+
 TEST(CurveStackTriangulation, FewerThanTwoLevelsGiveAnEmptyMesh)
 {
     for (int method = 1; method <= 4; ++method) {
