@@ -12,6 +12,7 @@
 #include <numbers>
 #include <random>
 #include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -328,6 +329,20 @@ TEST(CurveStackTriangulation, MinimalTilingOfAStackOnOnePool)
         EXPECT_EQ(a.triangleIndexes(unsigned(t)), b.triangleIndexes(unsigned(t)));
 }
 
+// Which contour each triangle of a two-level mesh advanced: 'B' when two of
+// its vertices are on the upper contour (of `lower` vertices below it).
+std::string steps(const TriMesh<double>& mesh, unsigned lower)
+{
+    std::string s;
+    for (int t = 0; t < mesh.getNumTriangles(); ++t) {
+        int onUpper = 0;
+        for (unsigned v : mesh.triangleIndexes(unsigned(t)))
+            onUpper += v >= lower;
+        s += onUpper == 2 ? 'B' : 'A';
+    }
+    return s;
+}
+
 // Two identical squares one above the other.
 TEST(CurveStackTriangulation, StackedSquares)
 {
@@ -341,14 +356,8 @@ TEST(CurveStackTriangulation, StackedSquares)
     }
     // The shortest-diagonal march alternates between the contours: the
     // upper first (a tie), then the lower, and so on.
-    const CurveStackTriangulation<double> shortest(makeStack<double>(levels), 1);
-    for (int t = 0; t < 6; ++t) {
-        const auto& tri = shortest.getTriMesh().triangleIndexes(unsigned(t));
-        int onUpper = 0;
-        for (unsigned v : tri)
-            onUpper += v >= 4;
-        EXPECT_EQ(onUpper, t % 2 == 0 ? 2 : 1) << "triangle " << t;
-    }
+    EXPECT_EQ(steps(CurveStackTriangulation<double>(makeStack<double>(levels), 1).getTriMesh(), 4).substr(0, 6),
+              "BABABA");
     // The minimal tiling is listed from the end of the band: its first
     // triangle joins the two vertices of the closest pair (positions 0).
     const CurveStackTriangulation<double> optimal(makeStack<double>(levels), 4);
@@ -376,26 +385,6 @@ TEST(CurveStackTriangulation, FirstStepOfShortestDiagonalAndAcuteRules)
     EXPECT_EQ(acute.getTriMesh().triangleIndexes(0), (std::array<unsigned, 3>{3, 0, 4}));
 }
 
-TEST(CurveStackTriangulation, TriangleUnderAnOctagon)
-{
-    const std::vector<Level> levels = {polygon(3, 2, 0, 0.3), polygon(8, 3, 1, 1.0)};
-    const std::vector<Level> swapped = {polygon(8, 3, 0, 1.0), polygon(3, 2, 1, 0.3)};
-    for (int method = 1; method <= 4; ++method) {
-        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(levels), method).getTriMesh().getNumTriangles(), 11);
-        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(swapped), method).getTriMesh().getNumTriangles(), 11);
-    }
-}
-
-TEST(CurveStackTriangulation, ThreeLevelsClosedAndOpen)
-{
-    const std::vector<Level> levels = {polygon(10, 4, 0), polygon(12, 5, 1, 0.2), polygon(10, 4, 2.5, 0.1)};
-    for (int method = 1; method <= 4; ++method) {
-        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(levels), method).getTriMesh().getNumTriangles(), 44);
-        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(levels, true), method).getTriMesh().getNumTriangles(),
-                  40);
-    }
-}
-
 // Two identical polylines: each step of the open march is a tie between the
 // two diagonals until it is not, so the upper one leads and they alternate.
 TEST(CurveStackTriangulation, OpenMarchOverIdenticalPolylines)
@@ -416,36 +405,36 @@ TEST(CurveStackTriangulation, OpenMarchOverIdenticalPolylines)
     }
 }
 
-// Outside what the methods are meant for, every band still ends with its
-// count of triangles: contours of one or two vertices, a contour running
-// the other way round; a band with an empty contour gets none.
-TEST(CurveStackTriangulation, DegenerateBandsStillEnd)
+int triangles(const std::vector<Level>& levels, int method, bool open = false)
 {
-    Level reversed = polygon(7, 3, 3, 0.5);
-    std::reverse(reversed.begin(), reversed.end());
-    const std::vector<Level> levels = {{{0, 0, 0}}, {{0, 0, 1}, {1, 0, 1}}, polygon(5, 2, 2), reversed, {{0, 1, 4}}};
-    for (int method = 1; method <= 4; ++method) {
-        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(levels), method).getTriMesh().getNumTriangles(),
-                  3 + 7 + 12 + 8)
-            << "method " << method;
-        EXPECT_EQ(
-            CurveStackTriangulation<double>(makeStack<double>(levels, true), method).getTriMesh().getNumTriangles(),
-            1 + 5 + 10 + 6)
-            << "method " << method;
-        const std::vector<Level> gap = {polygon(5, 2, 0), {}, polygon(6, 2, 2), polygon(4, 2, 3)};
-        EXPECT_EQ(CurveStackTriangulation<double>(makeStack<double>(gap), method).getTriMesh().getNumTriangles(), 10)
-            << "method " << method;
-    }
+    return CurveStackTriangulation<double>(makeStack<double>(levels, open), method).getTriMesh().getNumTriangles();
 }
 
-TEST(CurveStackTriangulation, FewerThanTwoLevelsGiveAnEmptyMesh)
+// The worked counts, fewer than two levels, and bands outside what the
+// methods are meant for, which still end with their count: contours of one
+// or two vertices, a contour running the other way round; a band with an
+// empty contour gets none.
+TEST(CurveStackTriangulation, CountsOfSmallAndDegenerateStacks)
 {
+    const std::vector<Level> triangleOctagon = {polygon(3, 2, 0, 0.3), polygon(8, 3, 1, 1.0)};
+    const std::vector<Level> octagonTriangle = {polygon(8, 3, 0, 1.0), polygon(3, 2, 1, 0.3)};
+    const std::vector<Level> three = {polygon(10, 4, 0), polygon(12, 5, 1, 0.2), polygon(10, 4, 2.5, 0.1)};
+    Level reversed = polygon(7, 3, 3, 0.5);
+    std::reverse(reversed.begin(), reversed.end());
+    const std::vector<Level> odd = {{{0, 0, 0}}, {{0, 0, 1}, {1, 0, 1}}, polygon(5, 2, 2), reversed, {{0, 1, 4}}};
+    const std::vector<Level> gap = {polygon(5, 2, 0), {}, polygon(6, 2, 2), polygon(4, 2, 3)};
+    const CurveStack<double> one = makeStack<double>({polygon(5, 1, 0)});
+    EXPECT_FALSE(CurveStackTriangulation<double>::check(one));
     for (int method = 1; method <= 4; ++method) {
-        const CurveStack<double> one = makeStack<double>({polygon(5, 1, 0)});
-        EXPECT_FALSE(CurveStackTriangulation<double>::check(one));
-        const CurveStackTriangulation<double> triangulation(one, method);
-        EXPECT_EQ(triangulation.getTriMesh().getNumVertices(), 0);
-        EXPECT_EQ(triangulation.getTriMesh().getNumTriangles(), 0);
+        SCOPED_TRACE(::testing::Message() << "method " << method);
+        EXPECT_EQ(triangles(triangleOctagon, method), 11);
+        EXPECT_EQ(triangles(octagonTriangle, method), 11);
+        EXPECT_EQ(triangles(three, method), 44);
+        EXPECT_EQ(triangles(three, method, true), 40);
+        EXPECT_EQ(triangles(odd, method), 3 + 7 + 12 + 8);
+        EXPECT_EQ(triangles(odd, method, true), 1 + 5 + 10 + 6);
+        EXPECT_EQ(triangles(gap, method), 10);
+        EXPECT_EQ(CurveStackTriangulation<double>(one, method).getTriMesh().getNumVertices(), 0);
         EXPECT_EQ(CurveStackTriangulation<double>(CurveStack<double>(), method).getTriMesh().getNumVertices(), 0);
     }
 }
@@ -466,40 +455,31 @@ TEST(CurveStackTriangulation, UnknownMethodKeepsTheVerticesOnly)
     EXPECT_EQ(open.getTriMesh().getNumTriangles(), 9);
 }
 
-// Arc-length sweeping of two concentric circles of equal vertex count, one
-// twice the other: their normalised positions stay equal, so the march
-// advances the lower and the upper contour in turn.
-TEST(CurveStackTriangulation, ArcLengthSweepAlternatesOnConcentricCircles)
+// Arc-length sweeping keeps the normalised positions of the contours level.
+// Two concentric circles of 24 vertices, one twice the other: the positions
+// stay equal, so the march advances the lower and the upper contour in turn.
+// A circle of 24 under one of 12 at every other angle: the lower advances
+// once, then the march repeats upper, lower, lower, and both reach their
+// last vertex together. (The last two triangles close the band.)
+TEST(CurveStackTriangulation, ArcLengthSweepKeepsContoursInStep)
 {
     const Level inner = polygon(24, 1, 0, 0.1);
     Level outer;
     for (const Point& p : inner)
         outer.push_back({2 * p[0], 2 * p[1], 1});
-    const CurveStackTriangulation<double> sweep(makeStack<double>({inner, outer}), 2);
-    const TriMesh<double>& mesh = sweep.getTriMesh();
-    ASSERT_EQ(mesh.getNumTriangles(), 48);
-    for (int t = 0; t < 46; ++t) {
-        int onUpper = 0;
-        for (unsigned v : mesh.triangleIndexes(unsigned(t)))
-            onUpper += v >= 24;
-        EXPECT_EQ(onUpper, t % 2 == 0 ? 1 : 2) << "triangle " << t;
-    }
-}
-
-// A circle of 24 vertices under one of 12 at every other angle: swept in
-// step, the lower contour advances once, then the march repeats upper,
-// lower, lower, so that both reach their last vertex together.
-TEST(CurveStackTriangulation, ArcLengthSweepKeepsLongAndShortContoursInStep)
-{
-    const CurveStackTriangulation<double> sweep(makeStack<double>({polygon(24, 1, 0), polygon(12, 2, 1)}), 2);
-    const TriMesh<double>& mesh = sweep.getTriMesh();
-    ASSERT_EQ(mesh.getNumTriangles(), 36);
-    for (int t = 0; t < 34; ++t) {
-        int onUpper = 0;
-        for (unsigned v : mesh.triangleIndexes(unsigned(t)))
-            onUpper += v >= 24;
-        EXPECT_EQ(onUpper, t > 0 && t % 3 == 1 ? 2 : 1) << "triangle " << t;
-    }
+    std::string alternate;
+    for (int t = 0; t < 23; ++t)
+        alternate += "AB";
+    EXPECT_EQ(steps(CurveStackTriangulation<double>(makeStack<double>({inner, outer}), 2).getTriMesh(), 24).substr(0, 46),
+              alternate);
+    std::string inStep = "A";
+    for (int t = 0; t < 11; ++t)
+        inStep += "BAA";
+    EXPECT_EQ(steps(CurveStackTriangulation<double>(makeStack<double>({polygon(24, 1, 0), polygon(12, 2, 1)}), 2)
+                        .getTriMesh(),
+                    24)
+                  .substr(0, 34),
+              inStep);
 }
 
 // On a prism of regular polygons every triangle is half of a lateral
