@@ -17,7 +17,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <random>
 #include <sstream>
 #include <string>

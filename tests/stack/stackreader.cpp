@@ -185,15 +185,6 @@ TEST_F(StackReading, FromVersion101ImagesPathIsAReadingDirectory)
     // policy comes from its own statement.
     EXPECT_EQ(m_stack.getImagesPath(), stackDirectory());
     EXPECT_TRUE(m_stack.getAbsoluteImagesPathPolicy());
-
-    // An absolute path is taken as it is.
-    Stack other;
-    writeFile(stackFile(), "FileFormatVersion 1.03;\nImagesPath \"" + m_directory.root() + "other/\";\n"
-                           "SLICE \"c\" \"c.tif\";\n");
-    ASSERT_TRUE(m_reader.read(other, stackFile()));
-    EXPECT_TRUE(m_reader.getLog().empty()) << log();
-    EXPECT_EQ(dynamic_cast<const ImageSourceFile&>(other.getSlice(0)->getImageSource()).getFilename(),
-              m_directory.root() + "other/c.tif");
 }
 
 // Keywords and statements -------------------------------------------------------
