@@ -232,28 +232,6 @@ TEST(MarchingCubes, VolumesOfSpheresAndEllipsoidsConverge)
     }
 }
 
-// A saddle configuration where two diagonal corners of a face are inside:
-// whether the two inside corners connect across the face depends on the
-// bilinear saddle value, and the two cubes sharing the face must agree.
-TEST(MarchingCubes, AmbiguousFacesAgreeBetweenNeighbours)
-{
-    MarchingCubes<double> mc;
-    for (double centre : {-0.5, 0.5}) {
-        // Plane k = 1 holds the ambiguous face pattern; the planes around it
-        // continue it so that both cubes see the same face.
-        VoxelMatrix<double> v(2, 2, 3);
-        for (int k = 0; k < 3; ++k) {
-            v(0, 0, k) = 1;
-            v(1, 1, k) = 1;
-            v(0, 1, k) = -1 + centre;
-            v(1, 0, k) = -1 - centre * 0.2;
-        }
-        const TriMesh<float> mesh = mc.buildMesh(v, 0.0, true);
-        expectClosedManifold(mesh);
-        EXPECT_GT(mesh.volume(), 0.0f);
-    }
-}
-
 // The 26-connected components of the sampled region {f >= 0} (or f < 0) of
 // the trilinear interpolant of a cube's corners, on an n^3 grid.
 int sampledComponents(const VoxelMatrix<float>& cube, bool positive, int n)
