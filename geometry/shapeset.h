@@ -6,6 +6,7 @@
 // destruction. Sets are moved, not copied.
 
 #include "geometry/coordinates.h"
+#include "numerics/vector.h"
 
 #include <string>
 #include <vector>
@@ -54,6 +55,29 @@ public:
     VertexStack<T> asVertexStack() const;
     // The total vertex count of the non-null entries.
     int numVertices() const;
+
+    // Correspondence and averaging (shapesetaveraging.cpp) -----------------------
+
+    // Turns every closed quadrilateral mesh of this set so that its columns
+    // correspond to those of the mesh at the same entry of other
+    // (QuadMesh::match); entries of other kinds are left as they are.
+    void matchSurfaces(const ShapeSet& other);
+    // For every entry where both sets hold a shape, in entry order, the root
+    // mean square distance between corresponding vertices. The sets must
+    // have the same number of entries (SizeError otherwise).
+    Vector<T> rmsDistances(const ShapeSet& other) const;
+    // A new shape, owned by the caller, whose vertices are the vertex-wise
+    // mean of the non-null entries (all of one shape type, else ValueError;
+    // equal vertex counts, else SizeError); null for a set without shapes.
+    // A mean quadrilateral mesh gets caps of its own when the first mesh has
+    // them.
+    Shape<T>* average() const;
+    // The structure-wise mean of several sets: entry i is the average of the
+    // entries i of all sets, owned by the result and flagged as reference
+    // when the first set holding a shape there flags it; null where no set
+    // holds a shape or where their vertex counts differ (point patterns of
+    // different specimens have no vertex-wise mean).
+    static ShapeSet computeMean(const std::vector<const ShapeSet*>& sets);
 
 private:
     struct Entry {
