@@ -1,0 +1,18 @@
+// plexan-cli: see cli/plexancli.h.
+
+#include "cli/plexancli.h"
+
+#include <iostream>
+#include <locale>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    std::locale::global(std::locale::classic());
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const int status = runCli(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+    std::cout.flush();
+    return status;
+}
