@@ -174,3 +174,56 @@ TEST(SumFilter, CrossAndBorderCases)
 }
 
 } // namespace
+
+#include "imageprocessing/gaussianfilter.h"
+#include "imageprocessing/medianfilter.h"
+#include "imageprocessing/minfilter.h"
+#include "numerics/progressmonitor.h"
+
+namespace {
+
+class Counter : public ProgressMonitor {
+public:
+    int started = 0, finished = 0, steps = 0;
+    unsigned int last = 0;
+
+protected:
+    void subjectStarted(const std::string&) override { ++started; }
+    void subjectFinished(const std::string&) override { ++finished; }
+    void subjectProgressed(unsigned int i, unsigned int n) override
+    {
+        ++steps;
+        last = i * 100 / n;
+    }
+};
+
+// About a hundred notifications per run, whatever the image size.
+TEST(FilterProgress, AboutAHundredStepsPerRun)
+{
+    std::mt19937 rng(25);
+    for (auto [rows, columns] : {std::pair{300, 200}, std::pair{1000, 64}}) {
+        const PixelMatrix<float> in = randomPixels<float>(rows, columns, rng);
+        const VoxelMatrix<float> volume = randomVoxels<float>(rows / 4, columns / 4, 20, rng);
+        SumFilter<float> sum(2);
+        GaussianFilter<float> gauss(1.5f);
+        MedianFilter<float> median(2);
+        MinFilter<float> minimum(2);
+        std::vector<ProgressSubject*> filters{&sum, &gauss, &median, &minimum};
+        for (ProgressSubject* subject : filters) {
+            Counter counter;
+            subject->addMonitor(counter);
+            PixelMatrix<float> m(in);
+            VoxelMatrix<float> v(volume);
+            dynamic_cast<PixelMatrixProcessing<float>*>(subject)->apply(m);
+            dynamic_cast<VoxelMatrixProcessing<float>*>(subject)->apply(v);
+            EXPECT_EQ(counter.started, 2);
+            EXPECT_EQ(counter.finished, 2);
+            EXPECT_GE(counter.steps, 2 * 50);
+            EXPECT_LE(counter.steps, 2 * 100);
+            EXPECT_EQ(counter.last, 100u);
+            subject->removeMonitor(counter);
+        }
+    }
+}
+
+} // namespace
