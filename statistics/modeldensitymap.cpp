@@ -1,6 +1,7 @@
 #include "statistics/modeldensitymap.h"
 
 #include "geometry/vertexstack.h"
+#include "geometry/vertices.h"
 #include "numerics/exception.h"
 #include "stack/model.h"
 #include "stack/stack.h"
@@ -121,8 +122,13 @@ void ModelDensityMap<T>::compute()
         if (stack->getLengthUnit() != unit)
             throw ValueError(where, "Stacks \"" + m_stacks.front()->getName() + "\" and \"" + stack->getName() +
                                         "\" differ in length unit");
+        // One pool for the whole pattern, as the nearest-neighbour index
+        // wants it (the reconstruction gives each slice's points their own).
         const StackReconstruction<T> reconstruction(*stack);
-        std::unique_ptr<VertexStack<T>> points = reconstruction.apply(model);
+        const std::unique_ptr<VertexStack<T>> levels = reconstruction.apply(model);
+        auto points = std::make_unique<Vertices<T>>(3, 0, levels->getNumVertices(), 0);
+        for (ConstVertexIterator<T> it(*levels); it.current(); ++it)
+            points->append(*it.current());
         m_patterns.push_back(std::move(points));
     }
     if (getNumPoints() == 0)

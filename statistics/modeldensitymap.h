@@ -34,7 +34,7 @@
 
 class Stack;
 template <typename T> class DensityEstimator;
-template <typename T> class VertexStack;
+template <typename T> class Vertices;
 
 template <typename T>
 class ModelDensityMap : public ProgressProxy {
@@ -84,9 +84,10 @@ public:
     const BoundingBox<T>& getBoundingBox() const { return m_box; }
     // The grid whose cell centres are the samples of the density.
     Grid<T> getGrid() const;
-    // One pattern per stack, in the order of the stacks.
+    // One pattern per stack, in the order of the stacks: the model's points
+    // in 3D, slices in stack order.
     int getNumPatterns() const { return static_cast<int>(m_patterns.size()); }
-    const VertexStack<T>& getPattern(int s) const { return *m_patterns[static_cast<std::size_t>(s)]; }
+    const Vertices<T>& getPattern(int s) const { return *m_patterns[static_cast<std::size_t>(s)]; }
     long long getNumPoints() const;
     // The density levels below which lie p percent of the points (p in
     // percent): the level for p encloses about (100 - p) percent of them.
@@ -104,7 +105,7 @@ private:
     double m_margin = 0.1;
     BoundingBox<T> m_fixedBox;
 
-    std::vector<std::unique_ptr<VertexStack<T>>> m_patterns;
+    std::vector<std::unique_ptr<Vertices<T>>> m_patterns;
     std::unique_ptr<DensityEstimator<T>> m_estimator;
     BoundingBox<T> m_box;
     VoxelMatrix<T> m_density;
