@@ -2,6 +2,7 @@
 
 #include "image/image.h"
 #include "image/imageconversion.h"
+#include "image/imagereader.h"
 #include "image/pixelmatrix.h"
 #include "numerics/exception.h"
 #include "stack/principalaxesimageregistration.h"
@@ -14,14 +15,17 @@ namespace {
 
 const char* const computeWhere = "static Registration SliceRegistration::compute(const StackSlice&)";
 
-// The slice image at its display size as grey levels: 16-bit and colour
-// images through their mean grey, indexed ones through their colormap. A
-// blank image has no centroid (the analysis would give non-finite values,
-// which no registration can hold) and is refused.
+// The slice image as grey levels: 16-bit and colour images through their
+// mean grey, indexed ones through their colormap. The image keeps its own
+// size, whatever the slice's display size: shifts are counted in image
+// pixels and the rotation centre is the image centre, as the stack
+// reconstruction places them. A blank image has no centroid (the analysis
+// would give non-finite values, which no registration can hold) and is
+// refused.
 void loadGrey(const StackSlice& slice, PixelMatrix<double>& grey)
 {
     Image image;
-    slice.load(image);
+    ImageReader().read(image, slice.getImageSource());
     image.make8bitsGrayscale();
     if (image.isIndexed())
         ImageConversion().apply(image);

@@ -3,7 +3,8 @@
 // them, shared by the registration window and the batch tool.
 //
 // A slice (the source) is registered on the previous slice of its stack (the
-// target): both images are loaded at their display size (Slice::load), made
+// target): both images are read at their own size (not the display size, so
+// that shifts are in image pixels as the reconstruction scales them), made
 // 8-bit grey, and matched by their principal axes with image-centred rotation
 // (PrincipalAxesImageRegistration<double>). The rigid result becomes the
 // slice's Registration, relative to the previous slice as the stack
