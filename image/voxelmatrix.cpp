@@ -549,10 +549,11 @@ void VoxelMatrix<T>::readVoxels(std::ifstream& stream, const Header& header, con
                 for (int i = 0; i < m_size1 && complete; ++i)
                     complete = readBytes(stream, m_planes[k][i].data(), rowBytes);
         } else {
-            // Several rows per read, then copied to their planes.
-            const std::size_t rowsPerChunk = chunkBytes / rowBytes;
-            std::unique_ptr<char[]> buffer(new char[rowsPerChunk * rowBytes]);
+            // Several rows per read, then copied to their planes; a small
+            // matrix needs no more buffer than its own size.
             const std::size_t total = static_cast<std::size_t>(m_size1) * static_cast<std::size_t>(m_size3);
+            const std::size_t rowsPerChunk = std::min(chunkBytes / rowBytes, total);
+            std::unique_ptr<char[]> buffer(new char[rowsPerChunk * rowBytes]);
             for (std::size_t row = 0; row < total && complete;) {
                 const std::size_t n = std::min(rowsPerChunk, total - row);
                 complete = readBytes(stream, buffer.get(), n * rowBytes);
@@ -676,9 +677,9 @@ void VoxelMatrix<T>::writeVoxels(std::ofstream& stream, const char* where) const
     // zeros so that equal matrices give equal files.
     constexpr bool padded = std::is_same_v<T, long double> && sizeof(long double) == 16 &&
                             std::numeric_limits<long double>::digits == 64;
-    const std::size_t rowsPerChunk = std::max<std::size_t>(1, chunkBytes / rowBytes);
-    std::unique_ptr<char[]> buffer(new char[rowsPerChunk * rowBytes]);
     const std::size_t total = static_cast<std::size_t>(m_size1) * static_cast<std::size_t>(m_size3);
+    const std::size_t rowsPerChunk = std::min(std::max<std::size_t>(1, chunkBytes / rowBytes), total);
+    std::unique_ptr<char[]> buffer(new char[rowsPerChunk * rowBytes]);
     for (std::size_t row = 0; row < total && stream;) {
         const std::size_t n = std::min(rowsPerChunk, total - row);
         for (std::size_t r = 0; r < n; ++r, ++row) {

@@ -86,7 +86,13 @@ const ByteClasses byteClasses;
 // limit.
 class StatementSource {
 public:
-    StatementSource(std::FILE* file, std::uint64_t limit) : m_file(file), m_limit(limit), m_buffer(chunkSize) {}
+    // A file of known length needs no larger buffer than itself: small
+    // files are read without clearing a whole chunk.
+    StatementSource(std::FILE* file, std::uint64_t limit)
+        : m_file(file), m_limit(limit),
+          m_buffer(static_cast<std::size_t>(std::min<std::uint64_t>(limit + 1, chunkSize)))
+    {
+    }
 
     // The next statement, simplified (valid until the next call); false at
     // the end of the file, where a statement without ";" is dropped.
