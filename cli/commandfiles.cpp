@@ -30,12 +30,26 @@ StackInput readStack(const std::string& file, CommandContext& context, bool need
                             file);
     input.log = reader.getLog();
     input.fatalErrors = reader.getNumFatalErrors();
+    // The reader takes any text, refusing it statement by statement: a file
+    // that gave nothing at all is no stack file.
+    const Stack& stack = *input.stack;
+    if (stack.getName().empty() && stack.getNumSlices() == 0 && stack.getNumModels() == 0 &&
+        stack.getNumPoses() == 0)
+        throw CommandError(file + ": not a stack file" + (input.log.empty() ? "" : " (" + input.log.front() + ")"));
+    if (needImages && input.fatalErrors > 0) {
+        // One line: the count and the first image that could not be read.
+        std::string first;
+        for (const std::string& line : input.log)
+            if (line.rfind("Error: ", 0) == 0 && line.find(" is invalid in this context.") == std::string::npos) {
+                first = ", first " + line.substr(7);
+                break;
+            }
+        throw CommandError(file + ": " + std::to_string(input.fatalErrors) + " fatal error" +
+                           (input.fatalErrors == 1 ? "" : "s") + " while reading" + first);
+    }
     if (!quiet)
         for (const std::string& line : input.log)
             context.warn(file + ": " + line);
-    if (needImages && input.fatalErrors > 0)
-        throw CommandError(file + ": " + std::to_string(input.fatalErrors) + " fatal error" +
-                           (input.fatalErrors == 1 ? "" : "s") + " while reading (slice images missing?)");
     return input;
 }
 

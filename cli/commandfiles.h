@@ -28,8 +28,9 @@ struct StackInput {
 };
 
 // Reads a stack file, its log lines shown as warnings unless quiet.
-// FileReadError when it cannot be opened; with needImages, CommandError when
-// the read had fatal errors.
+// FileReadError when it cannot be opened; CommandError when it holds no
+// stack at all (no name, slice, model or pose) and, with needImages, when the
+// read had fatal errors.
 StackInput readStack(const std::string& file, CommandContext& context, bool needImages, bool quiet = false);
 
 // Writes the stack to file through a temporary file and backups of the

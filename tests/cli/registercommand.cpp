@@ -1,0 +1,122 @@
+#include "clitesting.h"
+#include "stack/model.h"
+#include "stack/modelitem.h"
+#include "stack/stack.h"
+#include "stack/stackreader.h"
+#include "stack/stackreconstruction.h"
+#include "stack/stackslice.h"
+
+#include <gtest/gtest.h>
+
+using namespace clitest;
+
+namespace {
+
+const double pi = 3.141592653589793;
+
+// The organ outline's centre on every slice, placed in 3D.
+std::vector<std::array<double, 2>> organCentres(const std::string& file)
+{
+    Stack stack;
+    EXPECT_TRUE(StackReader().read(stack, file));
+    const StackReconstruction<double> reconstruction(stack);
+    const Model& organ = *stack.getModel(stack.findModel("organ"));
+    std::vector<std::array<double, 2>> centres;
+    for (int i = 0; i < organ.getNumItems(); ++i) {
+        Vertices<double> v;
+        reconstruction.map(v, *organ.getItem(i));
+        const Vector<double> c = v.cog();
+        centres.push_back({c[0], c[1]});
+    }
+    return centres;
+}
+
+// The root mean square of the moves from one slice's centre to the next.
+double meanJump(const std::vector<std::array<double, 2>>& centres)
+{
+    double sum = 0.0;
+    for (std::size_t k = 1; k < centres.size(); ++k)
+        sum += std::pow(centres[k][0] - centres[k - 1][0], 2) + std::pow(centres[k][1] - centres[k - 1][1], 2);
+    return std::sqrt(sum / static_cast<double>(centres.size() - 1));
+}
+
+// The registration that undoes the sample's slide placements: slice k's
+// content onto slice k - 1's, shifts in pixels (x right, y down), angle in
+// degrees.
+std::array<double, 3> expectedRegistration(std::size_t k)
+{
+    const Specimen& s = sample();
+    const auto& a = s.sections[k - 1];
+    const auto& b = s.sections[k];
+    const double turn = (a.angle - b.angle) * pi / 180;
+    const double tu = b.shiftX * s.pixel, tv = -b.shiftY * s.pixel;
+    const double u = a.shiftX * s.pixel - (std::cos(turn) * tu - std::sin(turn) * tv);
+    const double v = -a.shiftY * s.pixel - (std::sin(turn) * tu + std::cos(turn) * tv);
+    return {u / s.pixel, -v / s.pixel, b.angle - a.angle};
+}
+
+} // namespace
+
+TEST(RegisterCommand, UndoesTheSlidePlacementsOfTheSample)
+{
+    Scratch scratch;
+    const std::string output = scratch / "registered.sdf";
+    const Result r = run({"register", sampleStack(), "-o", output});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;  // no progress bar off a terminal
+    const Table t = tables(r.out).at(0);
+    ASSERT_EQ(t.size(), sample().sections.size());
+
+    // Each registration is the inverse of the slides' relative placement, to
+    // the accuracy of principal axes on textured sections (and whole pixels).
+    for (std::size_t k = 1; k < sample().sections.size(); ++k) {
+        const auto expected = expectedRegistration(k);
+        EXPECT_EQ(t[k][0], sample().sections[k].name);
+        EXPECT_NEAR(number(t, k, "horizontal shift"), expected[0], 3.0) << t[k][0];
+        EXPECT_NEAR(number(t, k, "vertical shift"), expected[1], 3.0) << t[k][0];
+        double angle = number(t, k, "rotation angle");
+        angle -= angle > 180 ? 360 : 0;
+        EXPECT_NEAR(angle, expected[2], 2.5) << t[k][0];
+    }
+
+    // The outlines' centres fall into line: the sections' moves from one
+    // slice to the next shrink from the slide shifts to about a pixel.
+    const double before = meanJump(organCentres(sampleStack()));
+    const double after = meanJump(organCentres(output));
+    EXPECT_GT(before, 5.0 * sample().pixel);
+    EXPECT_LT(after, 2.0 * sample().pixel);
+
+    // The saved stack still finds its images, from its own directory.
+    const Result info = run({"info", output});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(number(tables(info.out)[0], 1, "fatal errors"), 0);
+}
+
+TEST(RegisterCommand, OneSliceAndSavingInPlace)
+{
+    Scratch scratch;
+    const Result all = run({"register", sampleStack(), "-o", scratch / "all.sdf"});
+    ASSERT_EQ(all.status, 0) << all.err;
+
+    // Copy the sample beside its images: register it in place, one slice.
+    fs::copy_file(sampleStack(), scratch / "sample.sdf");
+    fs::create_directory_symlink(sampleDirectory() + "/images", scratch / "images");
+    const std::string original = readFile(scratch / "sample.sdf");
+    const Result one = run({"register", "sample.sdf", "-o", "sample.sdf", "--slice", "s10"}, scratch.path());
+    ASSERT_EQ(one.status, 0) << one.err;
+    const Table t = tables(one.out).at(0);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[1], tables(all.out).at(0).at(9));
+
+    // The previous file is the first backup; only s10 moved.
+    EXPECT_EQ(readFile(scratch / "sample.sdf~1"), original);
+    const Table slices = tables(run({"info", scratch / "sample.sdf"}).out).at(1);
+    for (std::size_t k = 1; k < slices.size(); ++k) {
+        const bool moved = slices[k][0] == "s10";
+        EXPECT_EQ(number(slices, k, "horizontal shift"), moved ? number(t, 1, "horizontal shift") : 0);
+        EXPECT_EQ(number(slices, k, "rotation angle") != 0, moved) << slices[k][0];
+    }
+    // No temporary file is left behind.
+    for (const auto& entry : fs::directory_iterator(scratch.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".plexan"), std::string::npos) << entry.path();
+}
