@@ -104,10 +104,12 @@ bool Fusion<T>::run()
     m_log.clear();
     const FusionStrategy& strategy = m_config.strategy;
 
-    ProgressChain chain;
+    // The chain unregisters from its subjects when destroyed: it must go
+    // first.
     ProgressProxy aligning;
     ProgressProxy registering;
     ProgressProxy warpingProgress;
+    ProgressChain chain;
     if (strategy.alignment)
         chain.addSubject(aligning);
     if (strategy.registration)

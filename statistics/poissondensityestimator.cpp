@@ -46,9 +46,10 @@ public:
     // the vertex count), searching only below the squared distance bound;
     // when fewer than k vertices lie below the bound, the search is repeated
     // without it.
-    T kthSquaredDistance(const T* p, int k, T bound) const
+    // best: room for k distances, reused from query to query.
+    T kthSquaredDistance(const T* p, int k, T bound, T* best) const
     {
-        Query q{m_nodes.data(), {p[0], p[1], p[2]}, {}, k, 0};
+        Query q{m_nodes.data(), {p[0], p[1], p[2]}, best, k, 0};
         std::fill_n(q.best, k, bound);
         q.visit(0);
         if (q.found < k) {
@@ -59,13 +60,11 @@ public:
         return q.best[k - 1];
     }
 
-    static constexpr int maximumRank = 64;
-
 private:
     struct Query {
         const Node* nodes;
         T p[3];
-        T best[maximumRank];
+        T* best;
         int k;
         int found;
 
@@ -218,8 +217,6 @@ template <typename T>
 void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingBox<T>& box)
 {
     const char* where = "void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>&,const BoundingBox<T>&)";
-    if (m_rank > FlatTree<T>::maximumRank)
-        throw ValueError(where, "The neighbour rank is too large for grid sampling");
     if (box.getVertex1().getSize() != 3 || box.getVertex2().getSize() != 3)
         throw SizeError(where, "Incompatible vector dimensions");
     const int size[3] = {matrix.getSize1(), matrix.getSize2(), matrix.getSize3()};
@@ -260,6 +257,7 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
         return b * b * slack + std::numeric_limits<T>::min();
     };
 
+    std::vector<T> best(static_cast<std::size_t>(m_rank));
     using R = plexan::Accumulator<T>;
     R total = R(0);
     this->notifyStarted("Poisson density estimation");
@@ -279,7 +277,7 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
                                     : i > 0 ? boundFrom(rowStart[s], h[0])
                                     : k > 0 ? boundFrom(planeStart[s], h[2])
                                             : infinity;
-                    const T r2 = trees[s].kthSquaredDistance(p, rank[s], bound);
+                    const T r2 = trees[s].kthSquaredDistance(p, rank[s], bound, best.data());
                     const T r = std::sqrt(r2);
                     total += static_cast<R>(r);
                     previous[s] = r;
