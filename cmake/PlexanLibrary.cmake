@@ -17,6 +17,14 @@ function(plexan_add_library folder)
   set_target_properties(${target} PROPERTIES EXPORT_NAME ${folder})
   set_property(GLOBAL APPEND PROPERTY PLEXAN_LIBRARIES ${target})
 
+  # Installed as Plexan::<folder>, with the folder's headers under
+  # include/plexan/<folder>/.
+  install(TARGETS ${target} EXPORT PlexanTargets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  file(GLOB public_headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  install(FILES ${public_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/plexan/${folder})
+
   if(PLEXAN_HEADER_CHECK)
     # Every public header must compile on its own.
     file(GLOB headers RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS
@@ -33,4 +41,24 @@ function(plexan_add_library folder)
       target_link_libraries(${target}_headercheck PRIVATE ${target})
     endif()
   endif()
+endfunction()
+
+# plexan_install_package()
+#
+# Installs the CMake package of the libraries made by plexan_add_library, so
+# that another project can use them:
+#     find_package(Plexan REQUIRED)
+#     target_link_libraries(tool PRIVATE Plexan::stack)
+# Call it once, after every library folder has been added.
+function(plexan_install_package)
+  include(CMakePackageConfigHelpers)
+  set(destination ${CMAKE_INSTALL_LIBDIR}/cmake/Plexan)
+  install(EXPORT PlexanTargets NAMESPACE Plexan:: DESTINATION ${destination})
+  configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/PlexanConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/PlexanConfig.cmake
+    INSTALL_DESTINATION ${destination})
+  write_basic_package_version_file(${PROJECT_BINARY_DIR}/PlexanConfigVersion.cmake
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMinorVersion)
+  install(FILES ${PROJECT_BINARY_DIR}/PlexanConfig.cmake ${PROJECT_BINARY_DIR}/PlexanConfigVersion.cmake
+    DESTINATION ${destination})
 endfunction()
