@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Side-by-side timings of Plexan and the libraries users would otherwise pick
+# (scipy, scikit-image, OpenCV, VTK, tifffile, libtiff) on the same inputs,
+# with a check that both computed the same result.
+#
+#   bench/peers/run.sh [--build DIR] [--data DIR] [--repetitions N]
+#                      [--only W1,W5,...] [--doc]
+#
+# Installs the peers with apt-get when missing, builds our benchmark programs
+# in Release (default build/peers), writes the inputs with fixed seeds
+# (default DIR/peers-data, about 1.1 GB), runs our workload benchmarks and
+# the peers (one thread, then all cores), and prints the tables. With --doc
+# the tables, date and machine also go into docs/performance.md.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+build=build/peers
+data=
+repetitions=5
+only=
+doc=false
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) build=$2; shift 2 ;;
+    --data) data=$2; shift 2 ;;
+    --repetitions) repetitions=$2; shift 2 ;;
+    --only) only=$2; shift 2 ;;
+    --doc) doc=true; shift ;;
+    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+  esac
+done
+data=${data:-$build/peers-data}
+python=${PYTHON:-/usr/bin/python3}
+jobs=${JOBS:-2}
+
+tools/install-packages.sh python3-numpy python3-scipy python3-skimage python3-opencv python3-vtk9 \
+  python3-tifffile libtiff-dev
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLEXAN_BUILD_TESTS=OFF -DPLEXAN_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j "$jobs" --target bench_numerics bench_image bench_geometry bench_imageprocessing bench_statistics
+cc -O2 -o "$build/peers-tiffread" bench/peers/tiffread.c -ltiff
+
+if [ ! -f "$data/inputs.json" ] || [ bench/peers/generate.py -nt "$data/inputs.json" ]; then
+  echo "Writing the inputs into $data" >&2
+  "$python" bench/peers/generate.py "$data"
+fi
+data=$(cd "$data" && pwd)
+
+# Our workloads, single-threaded; the marching-cubes mesh is written before
+# the STL workload reads it.
+filter='^W[0-9]'
+if [ -n "$only" ]; then
+  filter="^($(echo "$only" | sed 's/,/|/g'))_"
+fi
+ours=()
+for folder in imageprocessing geometry image statistics numerics; do
+  out="$data/ours-$folder.json"
+  PLEXAN_PEERS_DATA="$data" "$build/bench/$folder/bench_$folder" \
+    --benchmark_filter="$filter" --benchmark_repetitions="$repetitions" \
+    --benchmark_report_aggregates_only=true --benchmark_out="$out" --benchmark_out_format=json >&2
+  ours+=("$out")
+done
+
+# The peers: one thread, then every core.
+single=(env OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1 MKL_NUM_THREADS=1 NUMEXPR_NUM_THREADS=1)
+"${single[@]}" "$python" bench/peers/peers.py "$data" --threads 1 --repetitions "$repetitions" \
+  --tiffread "$build/peers-tiffread" --only "$only" --output "$data/peers-1.json"
+"$python" bench/peers/peers.py "$data" --threads all --repetitions "$repetitions" \
+  --tiffread "$build/peers-tiffread" --only "$only" --output "$data/peers-all.json"
+
+"$python" bench/peers/report.py --ours "${ours[@]}" --single "$data/peers-1.json" --all "$data/peers-all.json" \
+  > "$data/tables.md"
+cat "$data/tables.md"
+
+if $doc; then
+  "$python" - "$data/tables.md" docs/performance.md <<'EOF'
+import datetime, subprocess, sys
+tables = open(sys.argv[1]).read()
+doc = open(sys.argv[2]).read()
+begin, end = "<!-- tables begin -->", "<!-- tables end -->"
+fields = {}
+for line in subprocess.run(["lscpu"], capture_output=True, text=True).stdout.splitlines():
+    key, _, value = line.partition(":")
+    fields[key.strip()] = value.strip()
+memory = subprocess.run(["free", "-g"], capture_output=True, text=True).stdout.splitlines()[1].split()[1]
+machine = (f"{fields.get('Model name', '?')}, {fields.get('CPU(s)', '?')} cores "
+           f"({fields.get('Thread(s) per core', '?')} thread per core), "
+           f"L2 {fields.get('L2 cache', '?')}, L3 {fields.get('L3 cache', '?')}, {memory} GiB memory")
+load = open("/proc/loadavg").read().split()[0]
+stamp = (f"Measured on {datetime.date.today().isoformat()}: {machine}; "
+         f"load average {load} when the table was written.\n\n")
+head, _, rest = doc.partition(begin)
+_, _, tail = rest.partition(end)
+open(sys.argv[2], "w").write(head + begin + "\n" + stamp + tables + end + tail)
+EOF
+  echo "docs/performance.md updated" >&2
+fi
