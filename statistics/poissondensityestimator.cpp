@@ -241,13 +241,16 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
     for (std::size_t s = 0; s < m; ++s)
         rank[s] = std::min(m_rank, trees[s].getCount());
 
-    // The k-th neighbour distance at the previous sample, at the first sample
-    // of the row and at the first sample of the plane: a sample one step away
-    // has its k-th neighbour within that distance plus the step.
+    // The k-th neighbour distance at the previous sample, along the previous
+    // row, at the first sample of the row and at the first sample of the
+    // plane: a sample one step away has its k-th neighbour within that
+    // distance plus the step.
     constexpr T infinity = std::numeric_limits<T>::max();
     std::vector<T> previous(m, infinity);
     std::vector<T> rowStart(m, infinity);
     std::vector<T> planeStart(m, infinity);
+    // The distances along the previous row of the plane, per pattern.
+    std::vector<T> rowAbove(m * static_cast<std::size_t>(std::max(size[1], 0)), infinity);
     const T h[3] = {std::abs(step[0]), std::abs(step[1]), std::abs(step[2])};
     const T slack = T(1) + T(64) * std::numeric_limits<T>::epsilon();
     auto boundFrom = [&](T r, T hop) {
@@ -273,14 +276,18 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
                 for (std::size_t s = 0; s < m; ++s) {
                     if (rank[s] < 1)
                         continue;
-                    const T bound = j > 0   ? boundFrom(previous[s], h[1])
-                                    : i > 0 ? boundFrom(rowStart[s], h[0])
-                                    : k > 0 ? boundFrom(planeStart[s], h[2])
-                                            : infinity;
+                    T* above = &rowAbove[s * static_cast<std::size_t>(size[1])];
+                    T bound = j > 0   ? boundFrom(previous[s], h[1])
+                              : i > 0 ? boundFrom(rowStart[s], h[0])
+                              : k > 0 ? boundFrom(planeStart[s], h[2])
+                                      : infinity;
+                    if (i > 0)
+                        bound = std::min(bound, boundFrom(above[j], h[0]));
                     const T r2 = trees[s].kthSquaredDistance(p, rank[s], bound, best.data());
                     const T r = std::sqrt(r2);
                     total += static_cast<R>(r);
                     previous[s] = r;
+                    above[j] = r;
                     if (j == 0) {
                         rowStart[s] = r;
                         if (i == 0)
