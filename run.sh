@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Plexan in Release and runs its main job.
+# Installs what is missing, builds Plexan in Release and runs its main job:
+# the batch tool on the sample specimen (describe the stack, register its
+# slices, measure its models, export its surfaces), results in out/.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -13,3 +15,25 @@ cmake --build "$build"
 echo "Built in $build:"
 find "$build" -maxdepth 3 -type f \( -name 'libplexan_*.a' -o -perm -u+x -name 'plexan*' -o -perm -u+x -name 'bench_*' \) \
   | sort | sed 's/^/  /'
+
+cli="$build/cli/plexan-cli"
+sample=data/sample/sample.sdf
+out=out
+mkdir -p "$out"
+run() {
+  echo
+  echo "\$ plexan-cli $*"
+  "$cli" "$@"
+}
+
+echo
+echo "Main job: the sample specimen (data/sample/, see specimen.txt)"
+run info "$sample"
+run register "$sample" -o "$out/sample-registered.sdf"
+run measure "$out/sample-registered.sdf"
+run measure "$out/sample-registered.sdf" --geometry polyline
+run measure "$out/sample-registered.sdf" --geometry polypoint
+run measure "$out/sample-registered.sdf" --model lumen
+run export-stl "$out/sample-registered.sdf" "$out/stl" --overwrite
+echo
+echo "Results in $out/: the registered stack and the STL surfaces of its models."

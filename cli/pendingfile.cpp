@@ -18,7 +18,10 @@ PendingFile::PendingFile(const std::string& target) : m_target(target)
     const fs::path t(target);
     const fs::path directory = t.has_parent_path() ? t.parent_path() : fs::path(".");
     // A hidden name beside the target, unique to this save.
-    std::string pattern = (directory / ("." + t.filename().string() + ".plexan-XXXXXX")).string();
+    std::string hidden(1, '.');
+    hidden += t.filename().string();
+    hidden += ".plexan-XXXXXX";
+    const std::string pattern = (directory / hidden).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());

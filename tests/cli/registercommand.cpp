@@ -55,6 +55,26 @@ std::array<double, 3> expectedRegistration(std::size_t k)
     return {u / s.pixel, -v / s.pixel, b.angle - a.angle};
 }
 
+// The lateral area of the organ's ellipsoid between two heights from its
+// centre, by the midpoint rule on (angle, height).
+double lateralArea(double z0, double z1)
+{
+    const auto& [a, b, c] = sample().organAxes;
+    const int n = 400;
+    double area = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double z = z0 + (i + 0.5) * (z1 - z0) / n;
+        const double s = std::sqrt(1 - z * z / (c * c));
+        const double ds = -z / (c * c * s);
+        for (int j = 0; j < n; ++j) {
+            const double phi = (j + 0.5) * 2 * pi / n;
+            area += s * std::sqrt(b * b * std::pow(std::cos(phi), 2) + a * a * std::pow(std::sin(phi), 2) +
+                                  a * a * b * b * ds * ds);
+        }
+    }
+    return area * (z1 - z0) / n * 2 * pi / n;
+}
+
 } // namespace
 
 TEST(RegisterCommand, UndoesTheSlidePlacementsOfTheSample)
@@ -85,6 +105,14 @@ TEST(RegisterCommand, UndoesTheSlidePlacementsOfTheSample)
     const double after = meanJump(organCentres(output));
     EXPECT_GT(before, 5.0 * sample().pixel);
     EXPECT_LT(after, 2.0 * sample().pixel);
+
+    // The surface through the outlines loses the steps the slides made: its
+    // area comes down to that of the ellipsoid between the first and last
+    // sections.
+    const double area = lateralArea(sample().sections.front().position - sample().organCentreZ,
+                                    sample().sections.back().position - sample().organCentreZ);
+    EXPECT_GT(number(tables(run({"measure", sampleStack()}).out).at(0), 1, "Area"), 1.2 * area);
+    EXPECT_NEAR(number(tables(run({"measure", output}).out).at(0), 1, "Area"), area, 0.04 * area);
 
     // The saved stack still finds its images, from its own directory.
     const Result info = run({"info", output});

@@ -326,10 +326,11 @@ std::vector<std::array<double, 2>> ductLine(double z)
     return points;
 }
 
-std::string twoDigits(int i)
+// prefix followed by i on two digits.
+std::string numbered(const char* prefix, int i, const char* suffix = "")
 {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d", i);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s%02d%s", prefix, i, suffix);
     return text;
 }
 
@@ -364,7 +365,7 @@ void writeDescription(const Specimen& s, const std::string& file)
         << "# slice NAME POSITION SHIFT_X SHIFT_Y ANGLE\n";
     for (int k = 0; k < numSlices; ++k) {
         const Placement& p = s.placements[static_cast<std::size_t>(k)];
-        out << "slice s" << twoDigits(k + 1) << " " << slicePosition(k) << " " << p.shiftX << " " << p.shiftY << " "
+        out << "slice " << numbered("s", k + 1) << " " << slicePosition(k) << " " << p.shiftX << " " << p.shiftY << " "
             << p.angle << "\n";
     }
     out << "# nucleus P Q Z (principal frame, Z the stack position)\n";
@@ -407,8 +408,8 @@ void generate(const std::string& directory)
         stack.addModel(m);
 
     for (int k = 0; k < numSlices; ++k) {
-        const std::string name = "s" + twoDigits(k + 1);
-        const std::string file = (root / "images" / ("slice" + twoDigits(k + 1) + ".tif")).string();
+        const std::string name = numbered("s", k + 1);
+        const std::string file = (root / "images" / numbered("slice", k + 1, ".tif")).string();
         ImageWriter().write(drawSection(specimen, k, random), file, true);
         auto* slice = new StackSlice(name);
         slice->setImageSource(ImageSourceFile(file));
