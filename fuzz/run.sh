@@ -72,8 +72,8 @@ summary() { # summary <target> <status>
   local target=$1 status=$2 log=$artifacts/$1.log
   local cov execs speed
   cov=$(grep -Eo 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1 || true)
-  execs=$(grep -Eo 'stat::number_of_executed_units: [0-9]+' "$log" | grep -Eo '[0-9]+$' || true)
-  speed=$(grep -Eo 'stat::average_exec_per_sec: [0-9]+' "$log" | grep -Eo '[0-9]+$' || true)
+  execs=$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || true)
+  speed=$(grep -Eo 'stat::average_exec_per_sec: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || true)
   if [ "$status" -eq 0 ]; then
     printf '%-12s ok       %s, %s runs, %s/s\n' "$target" "${cov:-cov: ?}" "${execs:-?}" "${speed:-?}"
   else
