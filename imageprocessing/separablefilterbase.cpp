@@ -2,6 +2,7 @@
 
 #include "imageprocessing/matrixpasses.h"
 
+#include <type_traits>
 #include <vector>
 
 using namespace plexan::lines;
@@ -15,19 +16,62 @@ std::vector<T> reversed(const Vector<T>& k)
     return std::vector<T>(std::make_reverse_iterator(k.end()), std::make_reverse_iterator(k.begin()));
 }
 
+// The float and double kernels in every vector width.
+PLEXAN_VECTOR_CLONES void correlateFloatLine(const float* v, float* out, int n, const float* k, int m)
+{
+    correlateLine(v, out, n, k, m);
+}
+
+PLEXAN_VECTOR_CLONES void correlateDoubleLine(const double* v, double* out, int n, const double* k, int m)
+{
+    correlateLine(v, out, n, k, m);
+}
+
+PLEXAN_VECTOR_CLONES void correlateFloatLines(const float* const* in, float* const* out, int n, int w,
+                                              const float* k, int m)
+{
+    correlateAcross(in, out, n, w, k, m);
+}
+
+PLEXAN_VECTOR_CLONES void correlateDoubleLines(const double* const* in, double* const* out, int n, int w,
+                                               const double* k, int m)
+{
+    correlateAcross(in, out, n, w, k, m);
+}
+
+template <typename T>
+void convolveLine(const T* v, T* out, int n, const T* k, int m)
+{
+    if constexpr (std::is_same_v<T, float>)
+        correlateFloatLine(v, out, n, k, m);
+    else if constexpr (std::is_same_v<T, double>)
+        correlateDoubleLine(v, out, n, k, m);
+    else
+        correlateLine(v, out, n, k, m);
+}
+
+template <typename T>
+void convolveLines(const T* const* in, T* const* out, int n, int w, const T* k, int m)
+{
+    if constexpr (std::is_same_v<T, float>)
+        correlateFloatLines(in, out, n, w, k, m);
+    else if constexpr (std::is_same_v<T, double>)
+        correlateDoubleLines(in, out, n, w, k, m);
+    else
+        correlateAcross(in, out, n, w, k, m);
+}
+
 template <typename T>
 auto rowConvolution(const std::vector<T>& k)
 {
-    return [&k](const T* in, const T*, T* out, int n) {
-        correlateLine(in, out, n, k.data(), static_cast<int>(k.size()));
-    };
+    return [&k](const T* in, const T*, T* out, int n) { convolveLine(in, out, n, k.data(), static_cast<int>(k.size())); };
 }
 
 template <typename T>
 auto acrossConvolution(const std::vector<T>& k)
 {
     return [&k](const T* const* in, const T* const*, T* const* out, int n, int w) {
-        correlateAcross(in, out, n, w, k.data(), static_cast<int>(k.size()));
+        convolveLines(in, out, n, w, k.data(), static_cast<int>(k.size()));
     };
 }
 
