@@ -369,6 +369,32 @@ void correlateAcross(const T* const* in, T* const* out, int n, int w, const T* k
     }
 }
 
+// One output line of correlateAcross from its own lines: out[j] = sum over
+// t in [t0, t1) of lines[t][j] k[t], accumulated from 0 in increasing t, so
+// that a line combined from a ring of filtered lines equals the one the
+// blocked pass computes.
+template <typename T>
+void combineLines(const T* const* lines, T* out, int w, const T* k, int t0, int t1)
+{
+    int j = 0;
+    for (; j + kChunk <= w; j += kChunk) {
+        T acc[kChunk] = {};
+        for (int t = t0; t < t1; ++t) {
+            const T* x = lines[t] + j;
+            const T kt = k[t];
+            for (int q = 0; q < kChunk; ++q)
+                acc[q] = static_cast<T>(acc[q] + x[q] * kt);
+        }
+        std::copy(acc, acc + kChunk, out + j);
+    }
+    for (; j < w; ++j) {
+        T s = T(0);
+        for (int t = t0; t < t1; ++t)
+            s = static_cast<T>(s + lines[t][j] * k[t]);
+        out[j] = s;
+    }
+}
+
 // Recursive second-order filtering --------------------------------------------
 //
 // causal:      y1[i] = a0 x[i] + a1 x[i-1] + b1 y1[i-1] + b2 y1[i-2]

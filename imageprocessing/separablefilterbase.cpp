@@ -2,6 +2,8 @@
 
 #include "imageprocessing/matrixpasses.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <type_traits>
 #include <vector>
 
@@ -39,6 +41,29 @@ PLEXAN_VECTOR_CLONES void correlateDoubleLines(const double* const* in, double* 
     correlateAcross(in, out, n, w, k, m);
 }
 
+PLEXAN_VECTOR_CLONES void combineFloatLines(const float* const* lines, float* out, int w, const float* k, int t0,
+                                            int t1)
+{
+    combineLines(lines, out, w, k, t0, t1);
+}
+
+PLEXAN_VECTOR_CLONES void combineDoubleLines(const double* const* lines, double* out, int w, const double* k,
+                                             int t0, int t1)
+{
+    combineLines(lines, out, w, k, t0, t1);
+}
+
+template <typename T>
+void combine(const T* const* lines, T* out, int w, const T* k, int t0, int t1)
+{
+    if constexpr (std::is_same_v<T, float>)
+        combineFloatLines(lines, out, w, k, t0, t1);
+    else if constexpr (std::is_same_v<T, double>)
+        combineDoubleLines(lines, out, w, k, t0, t1);
+    else
+        combineLines(lines, out, w, k, t0, t1);
+}
+
 template <typename T>
 void convolveLine(const T* v, T* out, int n, const T* k, int m)
 {
@@ -73,6 +98,78 @@ auto acrossConvolution(const std::vector<T>& k)
     return [&k](const T* const* in, const T* const*, T* const* out, int n, int w) {
         convolveLines(in, out, n, w, k.data(), static_cast<int>(k.size()));
     };
+}
+
+// Rings of filtered lines never take more than this; beyond it the passes go
+// one after the other over the whole matrix.
+constexpr std::size_t ringBudget = 64u << 20;
+
+// The lines of a sliding window, filtered once each: line r lives in slot
+// r % slots while the window needs it.
+template <typename T>
+struct Ring {
+    std::vector<T> lines;
+    int slots = 0;
+    std::size_t length = 0;
+
+    // Room for `slots` lines of `length` elements; false when that exceeds
+    // the budget (nothing is allocated then).
+    bool reserve(int count, std::size_t size)
+    {
+        if (count < 1 || size == 0 || size > ringBudget / sizeof(T) / static_cast<std::size_t>(count))
+            return false;
+        slots = count;
+        length = size;
+        lines.resize(static_cast<std::size_t>(count) * size);
+        return true;
+    }
+    T* operator[](int r) { return lines.data() + static_cast<std::size_t>(r % slots) * length; }
+};
+
+// Sweeps a window of m = taps lines over `count` lines: calls filter(r) for
+// every line r in order and combine(i, t0, t1) for every output line i as
+// soon as the last line of its window (i + m - 1 - m / 2) has been filtered,
+// taps t0 .. t1 - 1 being those whose line exists. Output line i may then
+// overwrite input line i: lines are filtered before any output reaches them.
+template <typename Filter, typename Combine>
+void slideWindow(int count, int taps, Filter&& filter, Combine&& combine)
+{
+    const int c = taps / 2;
+    const int lag = taps - 1 - c;
+    auto emit = [&](int i) { combine(i, std::max(0, c - i), std::min(taps, count - i + c)); };
+    for (int r = 0; r < count; ++r) {
+        filter(r);
+        if (r >= lag)
+            emit(r - lag);
+    }
+    for (int i = std::max(0, count - lag); i < count; ++i)
+        emit(i);
+}
+
+// The row kernel h along each of the `rows` lines in[r] (`width` long), then
+// the column kernel v (not empty) down the columns, into out[r] (out may be
+// in): rows pass through a ring of v.size() filtered rows, so that the
+// matrix is read and written once. One progress unit per row and pass.
+template <typename T>
+void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, const std::vector<T>& h,
+                     const std::vector<T>& v, Ring<T>& ring, std::vector<const T*>& lines, ProgressSteps* progress)
+{
+    const int m = static_cast<int>(v.size());
+    lines.resize(v.size());
+    slideWindow(
+        rows, m,
+        [&](int r) {
+            convolveLine(in[r], ring[r], width, h.data(), static_cast<int>(h.size()));
+            if (progress)
+                progress->advance();
+        },
+        [&](int i, int t0, int t1) {
+            for (int t = t0; t < t1; ++t)
+                lines[t] = ring[i + t - m / 2];
+            combine(lines.data(), out[i], width, v.data(), t0, t1);
+            if (progress)
+                progress->advance();
+        });
 }
 
 // The masked convolution of every line of n elements, line l being the
@@ -143,9 +240,20 @@ void SeparableFilterBase<T>::apply(PixelMatrix<T>& m)
         return;
     }
     ProgressSteps progress(*this, 2LL * m.getSize1(), "Separable filter");
-    Workspace<T> ws;
     const std::vector<T> h = reversed(m_hMask);
     const std::vector<T> v = reversed(m_vMask);
+    const int rows = m.getSize1();
+    const int width = m.getSize2();
+    Ring<T> ring;
+    if (rows > 0 && width > 0 && ring.reserve(std::min(static_cast<int>(v.size()), rows), width)) {
+        std::vector<T*> lines = rowPointers(m);
+        std::vector<const T*> taps;
+        rowsThenColumns(lines.data(), lines.data(), rows, width, h, v, ring, taps, &progress);
+        scale(m, nullptr);
+        progress.finish();
+        return;
+    }
+    Workspace<T> ws;
     rowPass(m, nullptr, ws, &progress, rowConvolution(h));
     columnPass(m, nullptr, ws, &progress, acrossConvolution(v));
     scale(m, nullptr);
@@ -160,10 +268,48 @@ void SeparableFilterBase<T>::apply(VoxelMatrix<T>& vm)
         return;
     }
     ProgressSteps progress(*this, 3LL * vm.getSize1() * vm.getSize3(), "Separable filter");
-    Workspace<T> ws;
     const std::vector<T> k1 = reversed(m_kernel1);
     const std::vector<T> k2 = reversed(m_kernel2);
     const std::vector<T> k3 = reversed(m_kernel3);
+    const int s1 = vm.getSize1();
+    const int s2 = vm.getSize2();
+    const int s3 = vm.getSize3();
+    // One sweep over the planes: each plane is filtered in two dimensions
+    // into a ring of planes, and output plane k is combined from the ring,
+    // over the input plane, once plane k + m - 1 - m / 2 is in.
+    Ring<T> planes;
+    Ring<T> rows;
+    if (s1 > 0 && s2 > 0 && s3 > 0 && !k2.empty() &&
+        planes.reserve(std::min(static_cast<int>(k3.size()), s3), static_cast<std::size_t>(s1) * s2) &&
+        rows.reserve(std::min(static_cast<int>(k2.size()), s1), s2)) {
+        const int m = static_cast<int>(k3.size());
+        std::vector<const T*> in(static_cast<std::size_t>(s1));
+        std::vector<T*> out(static_cast<std::size_t>(s1));
+        std::vector<const T*> taps;
+        std::vector<const T*> lines(k3.size());
+        slideWindow(
+            s3, m,
+            [&](int r) {
+                T* target = planes[r];
+                for (int i = 0; i < s1; ++i) {
+                    in[i] = vm[r][i].data();
+                    out[i] = target + static_cast<std::size_t>(i) * s2;
+                }
+                rowsThenColumns(in.data(), out.data(), s1, s2, k1, k2, rows, taps, &progress);
+            },
+            [&](int k, int t0, int t1) {
+                for (int i = 0; i < s1; ++i) {
+                    for (int t = t0; t < t1; ++t)
+                        lines[t] = planes[k + t - m / 2] + static_cast<std::size_t>(i) * s2;
+                    combine(lines.data(), vm[k][i].data(), s2, k3.data(), t0, t1);
+                }
+                scale(vm[k], nullptr);
+                progress.advance(s1);
+            });
+        progress.finish();
+        return;
+    }
+    Workspace<T> ws;
     for (int k = 0; k < vm.getSize3(); ++k) {
         rowPass(vm[k], nullptr, ws, &progress, rowConvolution(k1));
         columnPass(vm[k], nullptr, ws, &progress, acrossConvolution(k2));
