@@ -308,6 +308,8 @@ void extremeAcross(const T* const* in, const T* const* mask, T* const* out, int 
 // Outputs are computed in chunks of kChunk neighbours whose sums stay in
 // registers while the taps go by.
 inline constexpr int kChunk = 16;
+// Along a line, outputs are summed in place over blocks of this many.
+inline constexpr int kLineBlock = 512;
 
 template <typename T>
 void correlateLine(const T* v, T* out, int n, const T* k, int m)
@@ -326,18 +328,21 @@ void correlateLine(const T* v, T* out, int n, const T* k, int m)
     };
     for (int j = 0; j < lo; ++j)
         edge(j);
-    int j = lo;
-    for (; j + kChunk <= hi; j += kChunk) {
-        T acc[kChunk] = {};
+    // The interior tap by tap over blocks of kLineBlock outputs that stay in
+    // the first-level cache: one multiply and add per element and tap, in
+    // plain contiguous loops (out must not overlap v).
+    for (int j = lo; j < hi; j += kLineBlock) {
+        const int b = std::min(kLineBlock, hi - j);
+        T* __restrict o = out + j;
+        std::fill_n(o, b, T(0));
         for (int t = 0; t < m; ++t) {
-            const T* x = v + (j + t - c);
+            const T* __restrict x = v + (j + t - c);
             const T kt = k[t];
-            for (int q = 0; q < kChunk; ++q)
-                acc[q] = static_cast<T>(acc[q] + x[q] * kt);
+            for (int q = 0; q < b; ++q)
+                o[q] = static_cast<T>(o[q] + x[q] * kt);
         }
-        std::copy(acc, acc + kChunk, out + j);
     }
-    for (; j < n; ++j)
+    for (int j = hi; j < n; ++j)
         edge(j);
 }
 
