@@ -20,6 +20,7 @@ import argparse
 import json
 import os
 import re
+import resource
 import statistics
 import subprocess
 import sys
@@ -33,6 +34,13 @@ import numpy as np
 last_cpu_ms = None
 
 
+def processor_time():
+    """Seconds of processor time of this process and its finished children
+    (cat)."""
+    children = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return time.process_time() + children.ru_utime + children.ru_stime
+
+
 def timed(function, repetitions):
     """The median wall time (ms) of `repetitions` calls, and the last result."""
     global last_cpu_ms
@@ -41,10 +49,10 @@ def timed(function, repetitions):
     result = None
     for _ in range(repetitions):
         start = time.perf_counter()
-        start_cpu = sum(os.times()[:4])  # children included (cat)
+        start_cpu = processor_time()
         result = function()
         times.append(time.perf_counter() - start)
-        cpu.append(sum(os.times()[:4]) - start_cpu)
+        cpu.append(processor_time() - start_cpu)
     last_cpu_ms = 1000 * statistics.median(cpu)
     return 1000 * statistics.median(times), result
 
