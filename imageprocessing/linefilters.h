@@ -24,8 +24,9 @@
 // performs the same roundings in the same order and gives identical results.
 // Put it on plain (non-template) functions that call the kernels: `flatten`
 // inlines the kernels into every version, without which each version would
-// only call the baseline code.
-#if defined(__x86_64__) && defined(__GNUC__) && defined(__has_attribute)
+// only call the baseline code. Clang refuses `flatten` beside
+// `target_clones`: its builds (the fuzz targets) keep the baseline alone.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__has_attribute)
 #if __has_attribute(target_clones)
 #define PLEXAN_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
 #endif
