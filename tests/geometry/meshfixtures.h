@@ -1,11 +1,17 @@
 #pragma once
-// Closed triangle meshes with known areas and volumes, for the mesh tests and
-// benchmarks: spheres, tori and boxes tessellated at a chosen resolution, all
-// with outward-facing (counter-clockwise seen from outside) triangles.
+// Shapes with known measures and reference computations for the geometry
+// tests and benchmarks: closed triangle meshes (spheres, tori, boxes) with
+// outward-facing (counter-clockwise seen from outside) triangles, plane
+// outlines, and point-to-segment and point-to-triangle distances written from
+// their definitions.
 
+#include "geometry/curve.h"
 #include "geometry/trimesh.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <initializer_list>
 #include <numbers>
 
 namespace fixtures {
@@ -16,20 +22,15 @@ TriMesh<T> sphere(double radius, int rings, int sectors)
 {
     const double pi = std::numbers::pi;
     TriMesh<T> mesh(3, 2 + (rings - 1) * sectors);
-    auto set = [&](int v, double x, double y, double z) {
-        mesh.vertex(v)[0] = static_cast<T>(x);
-        mesh.vertex(v)[1] = static_cast<T>(y);
-        mesh.vertex(v)[2] = static_cast<T>(z);
-    };
+    auto set = [&](int v, double x, double y, double z) { mesh.vertex(v) = Vector<T>{T(x), T(y), T(z)}; };
     set(0, 0, 0, radius);
     set(1, 0, 0, -radius);
     auto ring = [&](int i, int j) { return static_cast<unsigned>(2 + (i - 1) * sectors + (j % sectors)); };
     for (int i = 1; i < rings; ++i)
         for (int j = 0; j < sectors; ++j) {
-            const double theta = pi * i / rings;
-            const double phi = 2 * pi * j / sectors;
-            set(static_cast<int>(ring(i, j)), radius * std::sin(theta) * std::cos(phi),
-                radius * std::sin(theta) * std::sin(phi), radius * std::cos(theta));
+            const double theta = pi * i / rings, phi = 2 * pi * j / sectors;
+            set(int(ring(i, j)), radius * std::sin(theta) * std::cos(phi), radius * std::sin(theta) * std::sin(phi),
+                radius * std::cos(theta));
         }
     for (int j = 0; j < sectors; ++j) {
         mesh.addTriangle(0, ring(1, j), ring(1, j + 1));
@@ -51,12 +52,10 @@ TriMesh<T> torus(double major, double minor, int around, int across)
     auto index = [&](int i, int j) { return static_cast<unsigned>((i % around) * across + (j % across)); };
     for (int i = 0; i < around; ++i)
         for (int j = 0; j < across; ++j) {
-            const double phi = 2 * pi * i / around;
-            const double psi = 2 * pi * j / across;
-            Vector<T>& v = mesh.vertex(static_cast<int>(index(i, j)));
-            v[0] = static_cast<T>((major + minor * std::cos(psi)) * std::cos(phi));
-            v[1] = static_cast<T>((major + minor * std::cos(psi)) * std::sin(phi));
-            v[2] = static_cast<T>(minor * std::sin(psi));
+            const double phi = 2 * pi * i / around, psi = 2 * pi * j / across;
+            mesh.vertex(int(index(i, j))) = Vector<T>{T((major + minor * std::cos(psi)) * std::cos(phi)),
+                                                      T((major + minor * std::cos(psi)) * std::sin(phi)),
+                                                      T(minor * std::sin(psi))};
         }
     for (int i = 0; i < around; ++i)
         for (int j = 0; j < across; ++j) {
@@ -97,6 +96,73 @@ TriMesh<T> box(const double lo[3], const double hi[3], int n)
                 }
         }
     return mesh;
+}
+
+// A curve of the plane through the given points.
+template <typename T>
+Curve<T> polygon(std::initializer_list<std::array<double, 2>> xy, bool open = false)
+{
+    Curve<T> c(2, static_cast<int>(xy.size()), 0, 0, open);
+    int i = 0;
+    for (const auto& p : xy)
+        c[i++] = Vector<T>{static_cast<T>(p[0]), static_cast<T>(p[1])};
+    return c;
+}
+
+// n vertices evenly spaced counter-clockwise on a circle of the plane, the
+// first at angle phase.
+template <typename T>
+Curve<T> circle(double radius, int n, double phase = 0, double cx = 0, double cy = 0)
+{
+    Curve<T> c(2, n);
+    for (int k = 0; k < n; ++k) {
+        const double a = phase + 2 * std::numbers::pi * k / n;
+        c[k] = Vector<T>{static_cast<T>(cx + radius * std::cos(a)), static_cast<T>(cy + radius * std::sin(a))};
+    }
+    return c;
+}
+
+using Point = std::array<double, 3>;
+
+template <typename T>
+Point point(const Vector<T>& v)
+{
+    return {double(v[0]), v.getSize() > 1 ? double(v[1]) : 0.0, v.getSize() > 2 ? double(v[2]) : 0.0};
+}
+
+inline double dot(const Point& a, const Point& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+inline Point minus(const Point& a, const Point& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+inline Point cross(const Point& a, const Point& b)
+{
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+// Distance from p to the closed segment ab.
+inline double segmentDistance(const Point& p, const Point& a, const Point& b)
+{
+    const Point ab = minus(b, a), ap = minus(p, a);
+    const double l2 = dot(ab, ab);
+    const double t = l2 > 0 ? std::clamp(dot(ap, ab) / l2, 0.0, 1.0) : 0.0;
+    const Point gap = {ap[0] - t * ab[0], ap[1] - t * ab[1], ap[2] - t * ab[2]};
+    return std::sqrt(dot(gap, gap));
+}
+
+// Distance from p to the triangle abc: to its plane when the foot of the
+// perpendicular is on the inner side of every edge, else to the nearest edge.
+inline double triangleDistance(const Point& p, const Point& a, const Point& b, const Point& c)
+{
+    double best = std::min({segmentDistance(p, a, b), segmentDistance(p, b, c), segmentDistance(p, c, a)});
+    const Point n = cross(minus(b, a), minus(c, a));
+    const double nn = dot(n, n);
+    if (nn == 0)
+        return best;
+    const double h = dot(minus(p, a), n) / nn;
+    const Point foot = {p[0] - h * n[0], p[1] - h * n[1], p[2] - h * n[2]};
+    const Point corners[3] = {a, b, c};
+    bool inside = true;
+    for (int e = 0; e < 3; ++e)
+        inside = inside && dot(cross(minus(corners[(e + 1) % 3], corners[e]), minus(foot, corners[e])), n) >= 0;
+    return inside ? std::min(best, std::abs(h) * std::sqrt(nn)) : best;
 }
 
 } // namespace fixtures
