@@ -195,9 +195,50 @@ struct MaxOp {
     }
 };
 
+// The unmasked line: the padded line is copied once, the suffix extremes are
+// scanned block by block, the prefix extremes overwrite the copy in place,
+// and the outputs pick from both in one contiguous loop.
+template <typename Op, typename T>
+void extremeLinePlain(const T* v, T* out, int n, int h, std::vector<T>& scratch)
+{
+    const T id = Op::template neutral<T>();
+    const int window = 2 * h + 1;
+    const int length = n + 2 * h;
+    scratch.resize(2 * static_cast<std::size_t>(length));
+    T* x = scratch.data();
+    T* suffix = x + length;
+    std::fill_n(x, h, id);
+    std::copy(v, v + n, x + h);
+    std::fill_n(x + h + n, h, id);
+    for (int b = 0; b < length; b += window) {
+        const int e = std::min(b + window, length) - 1;
+        T s = x[e];
+        suffix[e] = s;
+        for (int p = e - 1; p >= b; --p) {
+            s = Op::pick(s, x[p]);
+            suffix[p] = s;
+        }
+    }
+    for (int b = 0; b < length; b += window) {
+        const int e = std::min(b + window, length);
+        T prefix = x[b];
+        for (int p = b + 1; p < e; ++p) {
+            prefix = Op::pick(prefix, x[p]);
+            x[p] = prefix;
+        }
+    }
+    const T* __restrict tail = x + 2 * h;
+    for (int i = 0; i < n; ++i)
+        out[i] = Op::pick(suffix[i], tail[i]);
+}
+
 template <typename Op, typename T>
 void extremeLine(const T* v, const T* mask, T* out, int n, int h, std::vector<T>& scratch)
 {
+    if (!mask) {
+        extremeLinePlain<Op>(v, out, n, h, scratch);
+        return;
+    }
     const T id = Op::template neutral<T>();
     const int window = 2 * h + 1;
     const int length = n + 2 * h;
