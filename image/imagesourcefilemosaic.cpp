@@ -27,7 +27,9 @@ std::int64_t total(const std::vector<int>& sizes)
 
 ImageSourceFileMosaic::ImageSourceFileMosaic(int rows, int cols)
 {
-    if (rows < 0 || cols < 0 || std::int64_t(rows) * cols > maxCells)
+    // Row heights and column widths cost an int each even when the other
+    // count is 0: each count is bounded on its own too.
+    if (rows < 0 || cols < 0 || rows > maxCells || cols > maxCells || std::int64_t(rows) * cols > maxCells)
         throw SizeError("ImageSourceFileMosaic::ImageSourceFileMosaic(int, int)",
                         "Invalid mosaic dimensions");
     m_rows = rows;
