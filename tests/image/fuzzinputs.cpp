@@ -1,11 +1,14 @@
 // Inputs the fuzzers found troublesome, kept under tests/data/image/fuzz/:
 // every one is read again by the reader that choked on it. A read either
 // gives what the file's bytes say or fails with a plexan exception naming
-// the file; never a crash, a hang or a sanitizer report.
+// the file; never a crash, a hang or a sanitizer report. Also the bounds
+// that image sources put on sizes read from other files (mosaic grids of
+// stack files).
 
 #include "image/image.h"
 #include "image/imageheader.h"
 #include "image/imagereader.h"
+#include "image/imagesourcefilemosaic.h"
 #include "image/imagesourcevoxelmatrixplane.h"
 #include "image/voxelmatrix.h"
 #include "numerics/elementtype.h"
@@ -23,6 +26,7 @@
 #include <iterator>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -185,32 +189,38 @@ TEST(FuzzVoxelMatrixPlaneInputs, ReadAsImageOrRefused)
     }
 }
 
-// A 44-byte legacy file declaring 23,040 empty rows in each of 41 planes:
-// no byte backs them, so the reader refuses the file instead of building
-// nearly a million empty rows. A volume of as many empty rows as the reader
-// allows still reads, with its sizes.
+// Legacy files declaring empty rows that no byte backs: 23,040 rows in each
+// of 41 planes (44 bytes), and 65,280 planes of one row (42 bytes), which
+// took seconds to read, write and read back. Both are refused; a volume of
+// as many empty rows as the reader allows still reads, with its sizes.
+const char* const emptyRowFiles[] = {"emptyrows-format0.vm", "emptyplanes-format0.vm"};
+const char* const emptyRowsWhat = "Voxel matrix without voxels declares too many rows or planes";
+
 TYPED_TEST(FuzzVoxelMatrixInputs, EmptyRowsBeyondTheBoundRefused)
 {
     using T = TypeParam;
-    const std::string file = fuzzDir + "/emptyrows-format0.vm";
-    const std::string what = "Voxel matrix without voxels declares too many rows or planes";
-    VoxelMatrix<T> matrix;
-    EXPECT_PLEXAN_THROW(matrix.load(file), FileFormatError, "void VoxelMatrix<T>::load(const string&)", what);
-    EXPECT_PLEXAN_THROW(matrix.loadHeader(file), FileFormatError,
-                        "void VoxelMatrix<T>::loadHeader(const string&)", what);
-    try {
-        matrix.load(file);
-    } catch (const FileFormatError& e) {
-        EXPECT_EQ(e.getFile(), file);
+    for (const char* name : emptyRowFiles) {
+        const std::string file = fuzzDir + "/" + name;
+        SCOPED_TRACE(file);
+        VoxelMatrix<T> matrix;
+        EXPECT_PLEXAN_THROW(matrix.load(file), FileFormatError, "void VoxelMatrix<T>::load(const string&)",
+                            emptyRowsWhat);
+        EXPECT_PLEXAN_THROW(matrix.loadHeader(file), FileFormatError,
+                            "void VoxelMatrix<T>::loadHeader(const string&)", emptyRowsWhat);
+        try {
+            matrix.load(file);
+        } catch (const FileFormatError& e) {
+            EXPECT_EQ(e.getFile(), file);
+        }
     }
 
-    // 256 empty rows in each of 256 planes, legacy and current format.
+    // 64 empty rows in each of 64 planes, legacy and current format.
     const Scratch scratch;
     std::string legacy(12, '\0');
-    for (std::int32_t i = 0, v[3] = {256, 0, 256}; i < 3; ++i)
+    for (std::int32_t i = 0, v[3] = {64, 0, 64}; i < 3; ++i)
         std::memcpy(legacy.data() + 4 * i, &v[i], 4);
     std::string current(48, '\0');
-    const std::int32_t fields[] = {1, VoxelMatrix<T>::dataTypeId(), 256, 0, 256};
+    const std::int32_t fields[] = {1, VoxelMatrix<T>::dataTypeId(), 64, 0, 64};
     const float voxelSize[] = {1.0f, 1.0f, 1.0f};
     std::memcpy(current.data() + 12, fields, sizeof fields);
     std::memcpy(current.data() + 36, voxelSize, sizeof voxelSize);
@@ -218,20 +228,22 @@ TYPED_TEST(FuzzVoxelMatrixInputs, EmptyRowsBeyondTheBoundRefused)
         const std::string empty = scratch.write("empty.vm", bytes);
         VoxelMatrix<T> read;
         ASSERT_NO_THROW(read.load(empty));
-        EXPECT_EQ(read.getSize1(), 256);
+        EXPECT_EQ(read.getSize1(), 64);
         EXPECT_EQ(read.getSize2(), 0);
-        EXPECT_EQ(read.getSize3(), 256);
+        EXPECT_EQ(read.getSize3(), 64);
     }
 }
 
 TEST(FuzzVoxelMatrixPlaneInputs, EmptyRowsBeyondTheBoundRefused)
 {
-    const std::string file = fuzzDir + "/emptyrows-format0.vm";
-    ImageSourceVoxelMatrixPlane source;
-    EXPECT_PLEXAN_THROW(source.setVoxelMatrixFilename(file), FileFormatError,
-                        "void VoxelMatrix<T>::loadHeader(const string&)",
-                        "Voxel matrix without voxels declares too many rows or planes");
-    EXPECT_EQ(source.getPlaneCount(), 0);
+    for (const char* name : emptyRowFiles) {
+        const std::string file = fuzzDir + "/" + name;
+        SCOPED_TRACE(file);
+        ImageSourceVoxelMatrixPlane source;
+        EXPECT_PLEXAN_THROW(source.setVoxelMatrixFilename(file), FileFormatError,
+                            "void VoxelMatrix<T>::loadHeader(const string&)", emptyRowsWhat);
+        EXPECT_EQ(source.getPlaneCount(), 0);
+    }
 }
 
 // Each kept slice image (.tif, .img): refused with a plexan exception, or
@@ -261,5 +273,25 @@ TEST(FuzzImageInputs, ReadAsTheHeaderSaysOrRefused)
         EXPECT_EQ(image.getHeight(), header.getHeight());
         EXPECT_EQ(image.getDepth(), header.getDepth());
         EXPECT_EQ(image.hasColormap(), header.hasColormap());
+    }
+}
+
+// A grid of many rows and no column has no cell but still a height per row:
+// each count is bounded like the number of cells, whichever is 0.
+TEST(FuzzMosaicInputs, EmptyGridOfTooManyRowsOrColumnsRefused)
+{
+    const char* where = "ImageSourceFileMosaic::ImageSourceFileMosaic(int, int)";
+    const char* what = "Invalid mosaic dimensions";
+    constexpr int bound = ImageSourceFileMosaic::maxCells;
+    EXPECT_PLEXAN_THROW(ImageSourceFileMosaic(1000000100, 0), SizeError, where, what);
+    EXPECT_PLEXAN_THROW(ImageSourceFileMosaic(0, 1000000100), SizeError, where, what);
+    EXPECT_PLEXAN_THROW(ImageSourceFileMosaic(bound + 1, 0), SizeError, where, what);
+    EXPECT_PLEXAN_THROW(ImageSourceFileMosaic(0, bound + 1), SizeError, where, what);
+    for (const auto& [rows, cols] : {std::pair{bound, 0}, std::pair{0, bound}, std::pair{bound, 1}, std::pair{1, bound}}) {
+        const ImageSourceFileMosaic mosaic(rows, cols);
+        EXPECT_EQ(mosaic.getRows(), rows);
+        EXPECT_EQ(mosaic.getCols(), cols);
+        EXPECT_EQ(mosaic.getSize1(), 0);
+        EXPECT_EQ(mosaic.getSize2(), 0);
     }
 }
