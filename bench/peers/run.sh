@@ -46,6 +46,7 @@ if [ ! -f "$data/inputs.json" ] || [ bench/peers/generate.py -nt "$data/inputs.j
   "$python" bench/peers/generate.py "$data"
 fi
 data=$(cd "$data" && pwd)
+load_at_start=$(cut -d' ' -f1 /proc/loadavg)
 
 # Our workloads, single-threaded; the marching-cubes mesh is written before
 # the STL workload reads it.
@@ -74,7 +75,7 @@ single=(env OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1 MKL_NUM_THREADS=1 NUMEXPR_N
 cat "$data/tables.md"
 
 if $doc; then
-  "$python" - "$data/tables.md" docs/performance.md <<'EOF'
+  "$python" - "$data/tables.md" docs/performance.md "$load_at_start" <<'EOF'
 import datetime, subprocess, sys
 tables = open(sys.argv[1]).read()
 doc = open(sys.argv[2]).read()
@@ -89,7 +90,7 @@ machine = (f"{fields.get('Model name', '?')}, {fields.get('CPU(s)', '?')} cores 
            f"L2 {fields.get('L2 cache', '?')}, L3 {fields.get('L3 cache', '?')}, {memory} GiB memory")
 load = open("/proc/loadavg").read().split()[0]
 stamp = (f"Measured on {datetime.date.today().isoformat()}: {machine}; "
-         f"load average {load} when the table was written.\n\n")
+         f"load average {sys.argv[3]} when the timings began and {load} when the table was written.\n\n")
 head, _, rest = doc.partition(begin)
 _, _, tail = rest.partition(end)
 open(sys.argv[2], "w").write(head + begin + "\n" + stamp + tables + end + tail)
