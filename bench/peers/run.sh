@@ -85,9 +85,13 @@ for line in subprocess.run(["lscpu"], capture_output=True, text=True).stdout.spl
     key, _, value = line.partition(":")
     fields[key.strip()] = value.strip()
 memory = subprocess.run(["free", "-g"], capture_output=True, text=True).stdout.splitlines()[1].split()[1]
-machine = (f"{fields.get('Model name', '?')}, {fields.get('CPU(s)', '?')} cores "
-           f"({fields.get('Thread(s) per core', '?')} thread per core), "
-           f"L2 {fields.get('L2 cache', '?')}, L3 {fields.get('L3 cache', '?')}, {memory} GiB memory")
+parts = [fields.get('Model name', '?'),
+         f"{fields.get('CPU(s)', '?')} cores ({fields.get('Thread(s) per core', '?')} thread per core)"]
+flags = fields.get('Flags', '').split()
+parts.append("AVX-512" if "avx512f" in flags else "AVX2" if "avx2" in flags else "no AVX2")
+parts += [f"{cache} {fields[cache + ' cache']}" for cache in ("L2", "L3") if cache + " cache" in fields]
+parts.append(f"{memory} GiB memory")
+machine = ", ".join(parts)
 load = open("/proc/loadavg").read().split()[0]
 stamp = (f"Measured on {datetime.date.today().isoformat()}: {machine}; "
          f"load average {sys.argv[3]} when the timings began and {load} when the table was written.\n\n")
