@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -57,6 +58,9 @@ POSE "front";
 
 fs::path samples;
 fs::path work;
+// The directory the fuzzer was started in: libFuzzer reads its corpus and
+// writes its findings through paths relative to it.
+fs::path home;
 
 [[noreturn]] void fail(const std::string& what, const std::string& err)
 {
@@ -68,6 +72,7 @@ fs::path work;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
+    home = fs::current_path();
     const fs::path scratch = ScratchDirectory::instance().getPath();
     samples = scratch / "samples";
     work = scratch / "cli";
@@ -92,10 +97,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // A fresh directory two levels down, so that ".." stays inside it too.
-    std::error_code error;
-    fs::remove_all(work, error);
-    fs::create_directories(work / "run");
-    fs::copy(samples, work / "run", fs::copy_options::recursive);
+    // The fuzzer's timer signal may interrupt the copy: it is tried again.
+    for (int attempt = 0;; ++attempt) {
+        std::error_code error;
+        fs::remove_all(work, error);
+        fs::create_directories(work / "run", error);
+        if (!error)
+            fs::copy(samples, work / "run", fs::copy_options::recursive, error);
+        if (!error)
+            break;
+        if (error != std::errc::interrupted || attempt == 100)
+            fail("cannot prepare the working directory: " + error.message(), "");
+    }
     if (chdir((work / "run").c_str()) != 0)
         std::abort();
 
@@ -111,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (status == 2 && message.find("--help") == std::string::npos)
             fail("a usage error that does not point to the help", message);
     }
-    if (chdir(ScratchDirectory::instance().getPath().c_str()) != 0)
+    if (chdir(home.c_str()) != 0)
         std::abort();
     return 0;
 }

@@ -30,8 +30,9 @@ fuzzers=()
 for target in "${targets[@]}"; do fuzzers+=("fuzz_$target"); done
 cmake --build "$build" --target "${fuzzers[@]}" fuzz_seeds -j2
 
-corpus=fuzz/corpus
-artifacts=fuzz/artifacts
+# Absolute paths: a target may change its working directory (cli does).
+corpus=$PWD/fuzz/corpus
+artifacts=$PWD/fuzz/artifacts
 seeds=$corpus/seeds
 rm -rf "$seeds"
 "$build/fuzz/fuzz_seeds" "$seeds"
