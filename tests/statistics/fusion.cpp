@@ -1,13 +1,9 @@
 #include "statistics/fusion.h"
 
-#include "geometry/quadmesh.h"
-#include "geometry/vertexstack.h"
 #include "stack/stackfixture.h"
 #include "statisticstesting.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
+#include <algorithm>
 #include <memory>
 
 using namespace stacktest;
@@ -15,16 +11,13 @@ using statisticstesting::RecordingMonitor;
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
-
 // An elliptic outline of n integer points.
 Points ellipse(double cx, double cy, double a, double b, int n)
 {
     Points points;
     for (int i = 0; i < n; ++i) {
-        const double t = 2 * pi * i / n;
-        points.emplace_back(static_cast<int>(std::lround(cx + a * std::cos(t))),
-                            static_cast<int>(std::lround(cy + b * std::sin(t))));
+        const double t = 2 * statisticstesting::pi * i / n;
+        points.emplace_back(static_cast<int>(std::lround(cx + a * std::cos(t))), static_cast<int>(std::lround(cy + b * std::sin(t))));
     }
     return points;
 }
@@ -45,9 +38,8 @@ std::unique_ptr<Stack> specimen(const std::string& name, int h, int v, float ang
     auto* arm = new Model("arm");
     auto* spots = new Model("spots");
     spots->getProperties().setGeometry(MPrimitive::Polypoint);
-    stack->addModel(body);
-    stack->addModel(arm);
-    stack->addModel(spots);
+    for (Model* m : {body, arm, spots})
+        stack->addModel(m);
     for (int k = 0; k < 7; ++k)
         newItem(body, stack->getSlice(k), ellipse(100 + 3 * k + 0.2 * k * k, 100, 30 + 2 * k, 18, 40));
     for (int k = 2; k < 6; ++k)
@@ -57,8 +49,8 @@ std::unique_ptr<Stack> specimen(const std::string& name, int h, int v, float ang
     if (extra) {
         auto* other = new Model("other");
         stack->addModel(other);
-        newItem(other, stack->getSlice(1), ellipse(60, 60, 5, 5, 12));
-        newItem(other, stack->getSlice(2), ellipse(60, 60, 5, 5, 12));
+        for (int k : {1, 2})
+            newItem(other, stack->getSlice(k), ellipse(60, 60, 5, 5, 12));
     }
     return stack;
 }
@@ -66,21 +58,18 @@ std::unique_ptr<Stack> specimen(const std::string& name, int h, int v, float ang
 struct Specimens {
     std::vector<std::unique_ptr<Stack>> stacks;
     FusionConfig<float> config;
+    Specimens()
+    {
+        stacks.push_back(specimen("first", 0, 0, 0.0f, true));
+        stacks.push_back(specimen("second", 12, -7, 8.0f, false));
+        stacks.push_back(specimen("third", -5, 9, -6.0f, false));
+        config.name = "test fusion";
+        for (const auto& stack : stacks)
+            config.stacks.push_back(stack.get());
+        config.surfaceStructures.push_back({"body", true, 8, 24, -1.0f});
+        config.surfaceStructures.push_back({"arm", true, 5, 12, -1.0f});
+    }
 };
-
-Specimens threeSpecimens()
-{
-    Specimens s;
-    s.stacks.push_back(specimen("first", 0, 0, 0.0f, true));
-    s.stacks.push_back(specimen("second", 12, -7, 8.0f, false));
-    s.stacks.push_back(specimen("third", -5, 9, -6.0f, false));
-    s.config.name = "test fusion";
-    for (const auto& stack : s.stacks)
-        s.config.stacks.push_back(stack.get());
-    s.config.surfaceStructures.push_back({"body", true, 8, 24, -1.0f});
-    s.config.surfaceStructures.push_back({"arm", true, 5, 12, -1.0f});
-    return s;
-}
 
 // A monitor that cancels the run at its first progress step.
 class CancellingMonitor : public RecordingMonitor {
@@ -92,65 +81,46 @@ protected:
     }
 };
 
-bool contains(const std::string& text, const std::string& part)
+void expectInLog(const std::string& log, const std::vector<std::string>& parts)
 {
-    return text.find(part) != std::string::npos;
+    for (const std::string& part : parts)
+        EXPECT_NE(log.find(part), std::string::npos) << part;
 }
 
 } // namespace
 
-TEST(Fusion, ShapeSetsHaveOneEntryPerStructureName)
-{
-    Specimens s = threeSpecimens();
-    Fusion<float> fusion;
-    fusion.setConfig(s.config);
-    ASSERT_TRUE(fusion.run()); // no step enabled: shape sets and mean only
-    const auto& sets = fusion.getShapeSets();
-    ASSERT_EQ(sets.size(), 3u);
-    // Names sorted: arm, body, other, spots.
-    for (const ShapeSet<float>* set : sets) {
-        ASSERT_EQ(set->getNumShapes(), 4);
-        const auto* arm = dynamic_cast<const QuadMesh<float>*>((*set)[0]);
-        const auto* body = dynamic_cast<const QuadMesh<float>*>((*set)[1]);
-        ASSERT_TRUE(arm && body);
-        EXPECT_EQ(body->getName(), "body");
-        EXPECT_EQ(body->getHeight(), 8);
-        EXPECT_EQ(body->getWidth(), 24);
-        EXPECT_EQ(arm->getHeight(), 5);
-        EXPECT_TRUE(body->hasBeginCap() && body->hasEndCap());
-        EXPECT_TRUE(set->isReference(0) && set->isReference(1));
-        const auto* spots = dynamic_cast<const VertexStack<float>*>((*set)[3]);
-        ASSERT_TRUE(spots);
-        EXPECT_EQ(spots->getNumVertices(), 4);
-        EXPECT_FALSE(set->isReference(3));
-    }
-    EXPECT_EQ(sets[0]->getName(), "first");
-    EXPECT_NE((*sets[0])[2], nullptr);
-    EXPECT_EQ((*sets[1])[2], nullptr);
-    ASSERT_NE(fusion.getMeanShapeSet(), nullptr);
-    EXPECT_EQ(fusion.getMeanShapeSet()->getNumShapes(), 4);
-    EXPECT_NE((*fusion.getMeanShapeSet())[2], nullptr); // the mean of the one specimen holding it
-    // The stacks themselves are not touched: the same run again gives the
-    // same shapes.
-    const Vector<float> body = (*sets[1])[1]->toVector();
-    ASSERT_TRUE(fusion.run());
-    EXPECT_TRUE((*fusion.getShapeSets()[1])[1]->toVector() == body);
-}
-
+// The specimens differ by rigid moves of the same integer outlines, so
+// alignment and global registration put them on one another.
 TEST(Fusion, AlignmentAndGlobalRegistrationUndoTheSpecimenMoves)
 {
-    Specimens s = threeSpecimens();
+    Specimens s;
+    Fusion<float> fusion;
+    fusion.setConfig(s.config);
     s.config.strategy.alignment = true;
     s.config.strategy.registration = true;
-    Fusion<float> fusion;
     RecordingMonitor monitor;
     fusion.addMonitor(monitor);
     fusion.setConfig(s.config);
     ASSERT_TRUE(fusion.run());
 
-    // The specimens differ by rigid moves of the same integer outlines, so
-    // they end up on one another.
+    // One entry per structure name, sorted: arm, body, other, spots.
     const auto& sets = fusion.getShapeSets();
+    ASSERT_EQ(sets.size(), 3u);
+    for (const ShapeSet<float>* set : sets) {
+        ASSERT_EQ(set->getNumShapes(), 4);
+        const auto* arm = dynamic_cast<const QuadMesh<float>*>((*set)[0]);
+        const auto* body = dynamic_cast<const QuadMesh<float>*>((*set)[1]);
+        const auto* spots = dynamic_cast<const VertexStack<float>*>((*set)[3]);
+        ASSERT_TRUE(arm && body && spots);
+        EXPECT_EQ(body->getName(), "body");
+        EXPECT_TRUE(body->getHeight() == 8 && body->getWidth() == 24 && arm->getHeight() == 5);
+        EXPECT_TRUE(body->hasBeginCap() && body->hasEndCap() && spots->getNumVertices() == 4);
+        EXPECT_TRUE(set->isReference(0) && set->isReference(1) && !set->isReference(3));
+    }
+    EXPECT_NE((*sets[0])[2], nullptr);
+    EXPECT_EQ((*sets[1])[2], nullptr);
+    ASSERT_NE(fusion.getMeanShapeSet(), nullptr);
+    EXPECT_NE((*fusion.getMeanShapeSet())[2], nullptr); // the mean of the one specimen holding it
     for (int i = 1; i < 3; ++i)
         for (int k : {0, 1, 3})
             EXPECT_LT((*sets[static_cast<std::size_t>(i)])[k]->rmsDistance(*(*sets[0])[k]), 0.05f) << i << " " << k;
@@ -159,31 +129,22 @@ TEST(Fusion, AlignmentAndGlobalRegistrationUndoTheSpecimenMoves)
 
     const std::string log = fusion.getLog();
     EXPECT_EQ(log.rfind("<b>Spatial normalization summary</b><br >Name: <i>test fusion</i><br >", 0), 0u);
-    EXPECT_TRUE(contains(log, "<br ><b>Stacks</b><br >first<br >second<br >third<br >Total 3 stacks<br >"));
-    EXPECT_TRUE(contains(log, "<i>body</i> - Resampling: 24 x 8<br >"));
-    EXPECT_TRUE(contains(log, "Total 2 references<br >"));
-    EXPECT_TRUE(contains(log, "<br ><b>Alignment</b><br >Method: principal axes alignement<br ><br >"));
-    EXPECT_TRUE(contains(log, "Error before alignment: "));
-    EXPECT_TRUE(contains(log, "Method: joint registration/averaging global registration<br >"));
-    EXPECT_TRUE(contains(log, "Convergence reached at iteration "));
-    EXPECT_TRUE(contains(log, "Registration error at step 0: "));
-
-    const std::vector<std::string> texts = {"Initializing shape sets...", "Aligning shapes...", "Registering shapes...",
-                                            "Averaging shapes...", "Normalization completed"};
-    EXPECT_EQ(monitor.texts, texts);
+    expectInLog(log, {"<br ><b>Stacks</b><br >first<br >second<br >third<br >Total 3 stacks<br >",
+                      "<i>body</i> - Resampling: 24 x 8<br >",
+                      "<br ><b>Alignment</b><br >Method: principal axes alignement<br ><br >Error before alignment: ",
+                      "Method: joint registration/averaging global registration<br >"});
+    EXPECT_EQ(monitor.texts, (std::vector<std::string>{"Initializing shape sets...", "Aligning shapes...",
+                                                       "Registering shapes...", "Averaging shapes...",
+                                                       "Normalization completed"}));
     ASSERT_FALSE(monitor.steps.empty());
     EXPECT_EQ(monitor.steps.front(), std::make_pair(0u, 100u)); // alignment, first set
-    for (const auto& step : monitor.steps) {
-        EXPECT_EQ(step.second, 100u);
-        EXPECT_LE(step.first, 100u);
-    }
     EXPECT_EQ(monitor.started, std::vector<std::string>{"Aligning shapes..."});
 }
 
 TEST(Fusion, PairwiseRegistrationAndWarpingOntoTheMean)
 {
     for (const auto model : {FusionWarpingModel::Polynomials, FusionWarpingModel::ThinPlateSplines}) {
-        Specimens s = threeSpecimens();
+        Specimens s;
         s.config.strategy.registration = true;
         s.config.strategy.registrationAlgorithm = FusionRegistrationAlgorithm::Pairwise;
         s.config.strategy.referenceStack = "second";
@@ -193,18 +154,13 @@ TEST(Fusion, PairwiseRegistrationAndWarpingOntoTheMean)
         Fusion<float> fusion;
         fusion.setConfig(s.config);
         ASSERT_TRUE(fusion.run());
-        const std::string log = fusion.getLog();
-        EXPECT_TRUE(contains(log, "Method: registration of each stack on a template<br >Template stack: "
-                                  "<i>second</i><br ><br >Error before registration "));
-        EXPECT_TRUE(contains(log, "Error after registration  "));
-        EXPECT_TRUE(contains(log, "<br ><b>Warping</b><br >Error before warping: "));
-        EXPECT_TRUE(contains(log, "Error after warping: "));
-        if (model == FusionWarpingModel::Polynomials) {
-            EXPECT_TRUE(contains(log, "Percentage error: 0<br >Jacobian errors: 0<br >Evaluations: "));
-            EXPECT_TRUE(contains(log, "Method: polynomial deformations of degree 1<br >"));
-        } else {
-            EXPECT_TRUE(contains(log, "Method: thin-plate splines<br >"));
-        }
+        const bool polynomials = model == FusionWarpingModel::Polynomials;
+        expectInLog(fusion.getLog(),
+                    {"Method: registration of each stack on a template<br >Template stack: <i>second</i><br ><br >"
+                     "Error before registration ",
+                     "<br ><b>Warping</b><br >Error before warping: ",
+                     polynomials ? "Method: polynomial deformations of degree 1<br >" : "Method: thin-plate splines<br >",
+                     polynomials ? "Percentage error: 0<br >Jacobian errors: 0<br >Evaluations: " : "Error after warping: "});
         for (int i = 0; i < 3; ++i)
             EXPECT_LT(fusion.getDistances()[i], 0.05f);
     }
@@ -212,7 +168,7 @@ TEST(Fusion, PairwiseRegistrationAndWarpingOntoTheMean)
 
 TEST(Fusion, CancellingClearsThePartialResults)
 {
-    Specimens s = threeSpecimens();
+    Specimens s;
     s.config.strategy.alignment = true;
     s.config.strategy.registration = true;
     Fusion<float> fusion;
@@ -223,11 +179,13 @@ TEST(Fusion, CancellingClearsThePartialResults)
     EXPECT_TRUE(fusion.getShapeSets().empty());
     EXPECT_EQ(fusion.getMeanShapeSet(), nullptr);
     EXPECT_EQ(monitor.steps.size(), 1u);
-    EXPECT_TRUE(std::find(monitor.texts.begin(), monitor.texts.end(), "Registering shapes...") ==
-                monitor.texts.end());
-
-    // A new run starts afresh.
+    EXPECT_EQ(std::count(monitor.texts.begin(), monitor.texts.end(), "Registering shapes..."), 0);
+    // A new run starts afresh, and leaves the stacks as they were: the
+    // same run again gives the same shapes.
     fusion.removeMonitor(monitor);
-    EXPECT_TRUE(fusion.run());
-    EXPECT_EQ(fusion.getShapeSets().size(), 3u);
+    ASSERT_TRUE(fusion.run());
+    ASSERT_EQ(fusion.getShapeSets().size(), 3u);
+    const Vector<float> body = (*fusion.getShapeSets()[1])[1]->toVector();
+    ASSERT_TRUE(fusion.run());
+    EXPECT_TRUE((*fusion.getShapeSets()[1])[1]->toVector() == body);
 }
