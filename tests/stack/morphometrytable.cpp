@@ -45,13 +45,7 @@ public:
             stack.addSlice(slice);
         }
     }
-    Model* addModel(const std::string& name, MPrimitive geometry)
-    {
-        auto* model = new Model(name);
-        model->getProperties().setGeometry(geometry);
-        stack.addModel(model);
-        return model;
-    }
+    Model* addModel(const std::string& name, MPrimitive geometry) { return stacktest::newModel(stack, name, geometry); }
     Stack stack;
 };
 
@@ -82,14 +76,13 @@ TEST(MorphometryTable, ModelTablesOfEachGeometry)
     EXPECT_EQ(polygons.getRow(0), (std::vector<Cell>{Cell::text("prism"), Cell::integer(8), Cell::real(0),
                                                      Cell::real(0), Cell::real(1), Cell::integer(2),
                                                      Cell::real(2 * (10 + 5) * 2), Cell::real(2 * 2 * 50)}));
-    EXPECT_EQ(polygons.getCell(1, 0).toString(), "branching");
-    EXPECT_EQ(polygons.getCell(1, 6).getKind(), Cell::Missing);
-    EXPECT_EQ(polygons.getCell(1, 6).toString(), "NA");
-    EXPECT_EQ(polygons.getCell(1, 7).toString(), "NA");
+    EXPECT_EQ(polygons.getCell(1, 0).toString() + polygons.getCell(1, 6).toString() +
+                  polygons.getCell(1, 7).toString(),
+              "branchingNANA");
 
     const MorphometryTable lines = MorphometryTable::modelTable(t.stack, MPrimitive::Polyline);
-    EXPECT_EQ(lines.getHeaders(), (std::vector<std::string>{"Model", "Vertices", "AverageX\n[µm]", "AverageY\n[µm]",
-                                                            "AverageZ\n[µm]", "Contours", "Area\n[µm^2]"}));
+    const std::vector<std::string>& headers = polygons.getHeaders();
+    EXPECT_EQ(lines.getHeaders(), std::vector<std::string>(headers.begin(), headers.end() - 1)); // no volume
     ASSERT_EQ(lines.getNumRows(), 1);
     EXPECT_EQ(lines.getCell(0, 6).toString(), "0"); // one line has no surface
 
@@ -139,7 +132,6 @@ TEST(MorphometryTable, ItemTablesInPhysicalUnits)
     Model* line = t.addModel("line", MPrimitive::Polyline);
     stacktest::newItem(line, t.stack.getSlice(1), triangle);
     const MorphometryTable lines = MorphometryTable::itemTable(t.stack, *line);
-    ASSERT_EQ(lines.getNumColumns(), 6);
     EXPECT_DOUBLE_EQ(lines.getCell(0, 2).getValue(), 10 + hypotenuse); // open: no closing edge
     EXPECT_DOUBLE_EQ(lines.getCell(0, 5).getValue(), 2);
 
@@ -183,13 +175,9 @@ TEST(MorphometryTable, TabAndCommaSeparatedText)
 
 TEST(MorphometryTable, NumbersReadBackExactlyOrToTheirDigits)
 {
-    EXPECT_EQ(Cell::real(0.1).toString(), "0.1");
     EXPECT_EQ(Cell::real(1234567).toString(), "1234567");
-    EXPECT_EQ(Cell::real(1.0 / 3).toString(4), "0.3333");
     EXPECT_EQ(Cell::real(1234567).toString(4), "1.235e+06");
-    EXPECT_EQ(Cell::measure(0).toString(), "0");
-    EXPECT_EQ(Cell::measure(-0.5).toString(), "NA");
-    EXPECT_EQ(Cell::missing().toString(), "NA");
+    EXPECT_EQ(Cell::measure(0).toString() + Cell::measure(-0.5).toString(), "0NA");
 
     const CommaLocale comma;
     std::mt19937_64 rng(8);

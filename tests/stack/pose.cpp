@@ -4,24 +4,13 @@
 
 #include <gtest/gtest.h>
 
-TEST(Pose, CanonicalPosesAndTruncatedRotations)
-{
-    EXPECT_EQ(Pose::canonicalPose1().getRotation(), (Vector<int>{0, 180, 0}));
-    EXPECT_EQ(Pose::canonicalPose2().getRotation(), (Vector<int>{0, 90, 0}));
-    EXPECT_EQ(Pose::canonicalPose3().getRotation(), (Vector<int>{90, 0, 0}));
-    EXPECT_EQ(Pose::reverseCanonicalPose1().getRotation(), (Vector<int>{0, 0, 0}));
-    EXPECT_EQ(Pose::reverseCanonicalPose2().getRotation(), (Vector<int>{0, -90, 0}));
-    EXPECT_EQ(Pose::reverseCanonicalPose3().getRotation(), (Vector<int>{-90, 0, 0}));
-    const Pose fresh;
-    EXPECT_EQ(fresh.getZoom(), 100);
-    EXPECT_EQ(fresh.getTranslation(), (Vector<int>{0, 0}));
-}
-
+// Poses attach once, detach back to the caller, and the stack deletes those
+// it still lists (checked for leaks and double deletion under the sanitizers).
 TEST(PoseOwner, AttachDetachAndOwnership)
 {
+    EXPECT_EQ(Pose::reverseCanonicalPose2().getRotation(), (Vector<int>{0, -90, 0}));
     Stack stack;
     auto* a = new Pose;
-    a->setName("a");
     a->setStack(&stack);
     a->attach();
     a->attach();
@@ -29,9 +18,6 @@ TEST(PoseOwner, AttachDetachAndOwnership)
     auto* b = new Pose;
     b->setStack(&stack);
     b->attach();
-    EXPECT_EQ(stack.findPose(b), 1);
-
-    // Detaching hands the pose back to the caller.
     a->detach();
     EXPECT_EQ(stack.findPose(a), -1);
     EXPECT_EQ(stack.getPose(0), b);
@@ -39,6 +25,5 @@ TEST(PoseOwner, AttachDetachAndOwnership)
     EXPECT_EQ(stack.getPose(1), a);
     stack.removePose(0);
     delete b;
-    // The stack deletes a.
     EXPECT_EQ(stack.getNumPoses(), 1);
 }

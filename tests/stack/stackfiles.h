@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -71,17 +72,25 @@ inline void writeFile(const std::string& file, const std::string& text)
     out << text;
 }
 
-// A width x height image of the given depth (8 or 24) whose bytes follow
-// (3x + 5y + 7b + seed) mod 256, written as a TIFF file.
-inline void writeTiff(const std::string& file, int width, int height, int depth = 8, int seed = 0)
+// Writes a width x height image of the given depth (8 or 24) whose byte b of
+// pixel (x, y) is value(x, y, b), as a TIFF file.
+inline void writeImage(const std::string& file, int width, int height, int depth,
+                       const std::function<int(int, int, int)>& value)
 {
     Image image(width, height, depth);
     const int bpp = depth / 8;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             for (int b = 0; b < bpp; ++b)
-                image.getRow(y)[x * bpp + b] = static_cast<unsigned char>((3 * x + 5 * y + 7 * b + seed) & 255);
+                image.getRow(y)[x * bpp + b] = static_cast<unsigned char>(value(x, y, b));
     ImageWriter().write(image, file, true);
+}
+
+// Bytes following (3x + 5y + 7b + seed) mod 256.
+inline void writeTiff(const std::string& file, int width, int height, int depth = 8, int seed = 0)
+{
+    writeImage(file, width, height, depth,
+               [seed](int x, int y, int b) { return (3 * x + 5 * y + 7 * b + seed) & 255; });
 }
 
 inline void writeVoxelMatrix(const std::string& file, int size1, int size2, int size3)

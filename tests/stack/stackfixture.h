@@ -1,8 +1,10 @@
 #pragma once
 // Helpers shared by the stack tests: slices of a given image size without an
-// image file, and items built from coordinate lists.
+// image file, slice images in a temporary directory, and items built from
+// coordinate lists.
 
 #include "image/imagesource.h"
+#include "stackfiles.h"
 #include "stack/model.h"
 #include "stack/modelitem.h"
 #include "stack/stack.h"
@@ -35,6 +37,22 @@ private:
     int m_columns;
 };
 
+// Slice images written to a temporary directory for the tests that read them.
+class ImageFiles {
+public:
+    // An image as stackfiletest::writeImage makes it, and a source naming it.
+    ImageSourceFile write(const std::string& name, int width, int height, int depth,
+                          const std::function<int(int, int, int)>& value)
+    {
+        const std::string file = m_directory.path(name);
+        stackfiletest::writeImage(file, width, height, depth, value);
+        return ImageSourceFile(file);
+    }
+
+private:
+    stackfiletest::TemporaryDirectory m_directory;
+};
+
 inline StackSlice* newSlice(const std::string& name, int rows = 100, int columns = 100,
                             float pixelWidth = 1.0f, float pixelHeight = 1.0f)
 {
@@ -46,6 +64,15 @@ inline StackSlice* newSlice(const std::string& name, int rows = 100, int columns
     c.setAspectRatio(pixelHeight / pixelWidth);
     slice->setPixelCalibration(c);
     return slice;
+}
+
+// A model of the given geometry, added to the stack.
+inline Model* newModel(Stack& stack, const std::string& name, MPrimitive geometry = MPrimitive::Polygon)
+{
+    auto* model = new Model(name);
+    model->getProperties().setGeometry(geometry);
+    stack.addModel(model);
+    return model;
 }
 
 using Points = std::vector<std::pair<int, int>>;

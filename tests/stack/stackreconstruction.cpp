@@ -52,55 +52,6 @@ void randomStack(Stack& stack, std::mt19937& rng, int n)
 
 } // namespace
 
-TYPED_TEST(StackReconstructionTyped, CentredScaledAndFlipped)
-{
-    using T = TypeParam;
-    Stack stack;
-    stack.setDefaultRelativePosition(2.5f);
-    stack.addSlice(newSlice("a", 60, 80, 0.5f, 2.0f));
-    stack.addSlice(newSlice("b", 100, 40, 1.5f, 1.5f));
-    const StackReconstruction<T> r(stack);
-    for (int k = 0; k < 2; ++k) {
-        const StackSlice& s = *stack.getSlice(k);
-        const double w = s.getImageSource().getSize2() / 2.0, h = s.getImageSource().getSize1() / 2.0;
-        const double pw = s.getPixelCalibration().getPixelWidth();
-        const double ph = s.getPixelCalibration().getPixelHeight();
-        const double z = 2.5 * k;
-        expectNear(place(r, k, w, h), Vector<double>{0, 0, z}, 1e-5);
-        expectNear(place(r, k, w + 1, h), Vector<double>{pw, 0, z}, 1e-5);
-        // The image's y axis points down, the stack's up.
-        expectNear(place(r, k, w, h + 1), Vector<double>{0, -ph, z}, 1e-5);
-    }
-}
-
-TYPED_TEST(StackReconstructionTyped, RegistrationsAccumulate)
-{
-    using T = TypeParam;
-    Stack stack;
-    for (int k = 0; k < 3; ++k)
-        stack.addSlice(newSlice("s" + std::to_string(k), 50, 50));
-    stack.getSlice(0)->setRegistration(Registration(10, 0, 0));
-    stack.getSlice(1)->setRegistration(Registration(0, 0, 90));
-    StackReconstruction<T> r(stack);
-    // Slice 1 inherits slice 0's shift and turns by -90 degrees about its centre.
-    expectNear(place(r, 0, 25, 25), Vector<double>{10, 0, 0}, 1e-5);
-    expectNear(place(r, 1, 25, 25), Vector<double>{10, 0, 0}, 1e-5);
-    expectNear(place(r, 1, 26, 25), Vector<double>{10, -1, 0}, 1e-5);
-    // A later shift is turned by the angle accumulated before it: 5 pixels
-    // to the right of slice 1's frame point down the stack's y axis.
-    stack.getSlice(2)->setRegistration(Registration(5, 0, 0));
-    r.computeMaps();
-    expectNear(place(r, 2, 25, 25), Vector<double>{10, -5, 0}, 1e-5);
-
-    for (int k = 0; k < 3; ++k)
-        stack.getSlice(k)->setRegistration(Registration(0, 0, 10));
-    r.computeMaps();
-    for (int k = 0; k < 3; ++k) {
-        const Vector<T>& m = r.getMaps()[k];
-        EXPECT_NEAR(std::atan2(double(m[3]), double(m[0])) * 180 / pi, -10.0 * (k + 1), 1e-4);
-    }
-}
-
 TYPED_TEST(StackReconstructionTyped, AgreesWithComposedTransformsOnRandomStacks)
 {
     using T = TypeParam;
@@ -175,14 +126,9 @@ TEST(StackReconstruction, ModelsBecomeStacksInSliceOrder)
     stack.setDefaultRelativePosition(1.0f);
     for (int k = 0; k < 4; ++k)
         stack.addSlice(newSlice("s" + std::to_string(k)));
-    auto* outlines = new Model("outlines");
-    auto* points = new Model("points");
-    points->getProperties().setGeometry(MPrimitive::Polypoint);
-    auto* empty = new Model("empty");
-    empty->getProperties().setGeometry(MPrimitive::Polyline);
-    stack.addModel(outlines);
-    stack.addModel(points);
-    stack.addModel(empty);
+    Model* outlines = newModel(stack, "outlines");
+    Model* points = newModel(stack, "points", MPrimitive::Polypoint);
+    Model* empty = newModel(stack, "empty", MPrimitive::Polyline);
     // Model order 3, 1, 1: levels follow the slices, then each slice's items.
     newItem(outlines, stack.getSlice(3), {{0, 0}, {1, 0}, {1, 1}});
     newItem(points, stack.getSlice(1), {{4, 4}});
@@ -197,21 +143,12 @@ TEST(StackReconstruction, ModelsBecomeStacksInSliceOrder)
     ASSERT_EQ(closed->getHeight(), 3);
     EXPECT_EQ((*closed)[0].getNumVertices(), 4);
     EXPECT_EQ((*closed)[1].getNumVertices(), 3);
-    EXPECT_EQ((*closed)[1][0][2], 1.0);
-    EXPECT_EQ((*closed)[0][0][2], 1.0);
     EXPECT_EQ((*closed)[2][0][2], 3.0);
-    EXPECT_TRUE((*closed)[2].isClosed());
 
     const std::unique_ptr<VertexStack<double>> dots = r.apply(*points);
-    ASSERT_TRUE(dots);
     EXPECT_EQ(dynamic_cast<CurveStack<double>*>(dots.get()), nullptr);
     EXPECT_EQ(dots->getHeight(), 1);
-    EXPECT_EQ(dots->getSpace(), 3);
-
-    const std::unique_ptr<VertexStack<double>> none = r.apply(*empty);
-    ASSERT_TRUE(none);
-    EXPECT_EQ(none->getHeight(), 0);
-    EXPECT_TRUE(dynamic_cast<CurveStack<double>*>(none.get())->isOpen());
+    EXPECT_TRUE(dynamic_cast<CurveStack<double>&>(*r.apply(*empty)).isOpen());
 
     // Items: a curve closed or open by geometry, nothing for an unknown one.
     const std::unique_ptr<Vertices<double>> one = r.apply(*outlines->getItem(0));
@@ -238,9 +175,4 @@ TEST(StackReconstruction, ItemsOutsideTheStackAreIgnored)
     ASSERT_EQ(out.getNumVertices(), 1);
     EXPECT_EQ(out[0], (Vector<float>{9, 9, 9}));
 
-    // An empty stack has empty maps.
-    Stack none;
-    const StackReconstruction<float> nothing(none);
-    EXPECT_EQ(nothing.getMaps().getSize1(), 0);
-    EXPECT_EQ(nothing.getZMap().getSize(), 0);
 }
