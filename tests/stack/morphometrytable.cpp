@@ -1,5 +1,6 @@
 #include "stack/morphometrytable.h"
 
+#include "stack/modelitemgeometry.h"
 #include "stack/modelmorphometry.h"
 #include "stackfixture.h"
 #include "support/expect.h"
@@ -138,6 +139,7 @@ TEST(MorphometryTable, ItemTablesInPhysicalUnits)
     Model* dots = t.addModel("dots", MPrimitive::Polypoint);
     stacktest::newItem(dots, t.stack.getSlice(1), {{10, 10}, {20, 30}});
     stacktest::newItem(dots, t.stack.getSlice(0), {{4, 8}});
+    EXPECT_THROW(ModelItemGeometry().run(), UsageError); // no item to measure
     const MorphometryTable points = MorphometryTable::itemTable(t.stack, *dots);
     EXPECT_EQ(points.getHeaders(), (std::vector<std::string>{"Slice", "X\n[µm]", "Y\n[µm]", "Z\n[µm]"}));
     ASSERT_EQ(points.getNumRows(), 3);
