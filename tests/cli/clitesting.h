@@ -1,16 +1,18 @@
 #pragma once
 // Helpers of the plexan-cli tests: running the tool as a separate process,
-// a scratch directory, reading its tables back, and the analytic description
-// the sample specimen was drawn from.
+// a scratch directory, reading its tables and STL files back, and the
+// analytic description the sample specimen was drawn from.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <locale>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -20,11 +22,12 @@
 namespace clitest {
 
 namespace fs = std::filesystem;
+constexpr double pi = 3.141592653589793;
+using Point = std::array<double, 3>;
 
 struct Result {
-    int status = -1;  // exit status, 128 + n when killed by signal n
-    std::string out;
-    std::string err;
+    int status = -1; // exit status, 128 + n when killed by signal n
+    std::string out, err;
 };
 
 inline std::string readFile(const std::string& file)
@@ -41,9 +44,7 @@ inline void writeFile(const std::string& file, const std::string& text)
 // A directory of its own for each test, removed afterwards.
 class Scratch {
 public:
-    Scratch()
-        : m_path(fs::temp_directory_path() /
-                 ("plexan-cli-test-" + std::to_string(::getpid()) + "-" + std::to_string(s_count++)))
+    Scratch() : m_path(fs::temp_directory_path() / ("plexan-cli-test-" + std::to_string(::getpid()) + "-" + std::to_string(s_count++)))
     {
         fs::remove_all(m_path);
         fs::create_directories(m_path);
@@ -81,28 +82,16 @@ inline Result runProgram(const std::string& program, const std::vector<std::stri
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    Result r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = readFile(outFile);
-    r.err = readFile(errFile);
-    return r;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readFile(outFile), readFile(errFile)};
 }
 
-inline Result run(const std::vector<std::string>& args, const std::string& cwd = "",
-                  const std::vector<std::string>& env = {})
+inline Result run(const std::vector<std::string>& args, const std::string& cwd = "", const std::vector<std::string>& env = {})
 {
     return runProgram(PLEXAN_CLI, args, cwd, env);
 }
 
-inline std::string sampleDirectory()
-{
-    return PLEXAN_SAMPLE_DIR;
-}
-
-inline std::string sampleStack()
-{
-    return sampleDirectory() + "/sample.sdf";
-}
+inline std::string sampleDirectory() { return PLEXAN_SAMPLE_DIR; }
+inline std::string sampleStack() { return sampleDirectory() + "/sample.sdf"; }
 
 using Row = std::vector<std::string>;
 using Table = std::vector<Row>;
@@ -119,13 +108,9 @@ inline std::vector<Table> tables(const std::string& text, char sep = '\t')
             continue;
         }
         Row row;
-        std::size_t start = 0;
-        while (true) {
-            const std::size_t end = line.find(sep, start);
+        for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+            end = line.find(sep, start);
             row.push_back(line.substr(start, end - start));
-            if (end == std::string::npos)
-                break;
-            start = end + 1;
         }
         out.back().push_back(row);
     }
@@ -144,20 +129,40 @@ inline double number(const Table& table, std::size_t i, const std::string& heade
 
 inline int lineCount(const std::string& text)
 {
-    int n = 0;
-    for (char c : text)
-        n += c == '\n';
-    return n;
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// A failure reported as the tool promises: one line on the error stream
-// naming the command, nothing on the output, the given exit status.
-inline void expectOneLineFailure(const Result& r, int status, const std::string& command)
+// The facets of an ASCII STL file, its grammar checked on the way.
+struct Facet {
+    Point normal;
+    std::array<Point, 3> vertices;
+};
+
+inline std::vector<Facet> readStl(const std::string& file, std::string* name = nullptr)
 {
-    EXPECT_EQ(r.status, status) << r.err;
-    EXPECT_EQ(lineCount(r.err), 1) << r.err;
-    EXPECT_EQ(r.err.rfind("plexan-cli" + (command.empty() ? "" : " " + command) + ": ", 0), 0u) << r.err;
-    EXPECT_TRUE(r.out.empty()) << r.out;
+    std::istringstream in(readFile(file));
+    in.imbue(std::locale::classic());
+    std::vector<Facet> facets;
+    std::string word, solid, end;
+    in >> word >> solid;
+    EXPECT_EQ(word, "solid");
+    while (in >> word && word == "facet") {
+        Facet f{};
+        std::string n, outer, loop, v[3], endloop, endfacet;
+        in >> n >> f.normal[0] >> f.normal[1] >> f.normal[2] >> outer >> loop;
+        for (int i = 0; i < 3; ++i)
+            in >> v[i] >> f.vertices[i][0] >> f.vertices[i][1] >> f.vertices[i][2];
+        in >> endloop >> endfacet;
+        EXPECT_EQ(n + outer + loop + v[0] + v[1] + v[2] + endloop + endfacet, "normalouterloopvertexvertexvertexendloopendfacet");
+        if (!in)
+            break;
+        facets.push_back(f);
+    }
+    in >> end;
+    EXPECT_EQ(word + " " + end, "endsolid " + solid);
+    if (name)
+        *name = solid;
+    return facets;
 }
 
 // The description the sample specimen was drawn from (data/sample/specimen.txt).
@@ -168,9 +173,9 @@ struct Specimen {
     };
     double pixel = 0, spacing = 0, orientation = 0, organCentreZ = 0;
     int width = 0, height = 0;
-    std::array<double, 3> organAxes{}, lumenCentre{}, lumenAxes{};
+    Point organAxes{}, lumenCentre{}, lumenAxes{};
     std::vector<Section> sections;
-    std::vector<std::array<double, 3>> nuclei;  // p, q, stack position
+    std::vector<Point> nuclei; // p, q, stack position
 
     static Specimen read(const std::string& file)
     {
@@ -182,6 +187,7 @@ struct Specimen {
             words.imbue(std::locale::classic());
             std::string key;
             words >> key;
+            auto three = [&](Point& p) { words >> p[0] >> p[1] >> p[2]; };
             if (key == "image_size")
                 words >> s.width >> s.height;
             else if (key == "pixel_size")
@@ -193,19 +199,16 @@ struct Specimen {
             else if (key == "organ_orientation")
                 words >> s.orientation;
             else if (key == "organ_semi_axes")
-                words >> s.organAxes[0] >> s.organAxes[1] >> s.organAxes[2];
+                three(s.organAxes);
             else if (key == "lumen_centre")
-                words >> s.lumenCentre[0] >> s.lumenCentre[1] >> s.lumenCentre[2];
+                three(s.lumenCentre);
             else if (key == "lumen_semi_axes")
-                words >> s.lumenAxes[0] >> s.lumenAxes[1] >> s.lumenAxes[2];
+                three(s.lumenAxes);
+            else if (key == "nucleus")
+                three(s.nuclei.emplace_back());
             else if (key == "slice") {
-                Section c;
+                Section& c = s.sections.emplace_back();
                 words >> c.name >> c.position >> c.shiftX >> c.shiftY >> c.angle;
-                s.sections.push_back(c);
-            } else if (key == "nucleus") {
-                std::array<double, 3> n{};
-                words >> n[0] >> n[1] >> n[2];
-                s.nuclei.push_back(n);
             }
         }
         return s;
@@ -215,7 +218,6 @@ struct Specimen {
     // point (p, q).
     std::array<double, 2> pixelOf(std::size_t k, double p, double q) const
     {
-        const double pi = 3.141592653589793;
         const double o = orientation * pi / 180, a = sections[k].angle * pi / 180;
         const double x = std::cos(o) * p - std::sin(o) * q, y = std::sin(o) * p + std::cos(o) * q;
         const double u = std::cos(a) * x - std::sin(a) * y + sections[k].shiftX * pixel;
@@ -223,11 +225,14 @@ struct Specimen {
         return {u / pixel + width / 2.0, -v / pixel + height / 2.0};
     }
 
+    // The section of a nucleus.
+    std::size_t sectionOf(const Point& nucleus) const { return static_cast<std::size_t>(std::lround(nucleus[2] / spacing)); }
+
     // The area of the section of an ellipsoid at stack position z.
-    static double sectionArea(const std::array<double, 3>& axes, double dz)
+    static double sectionArea(const Point& axes, double dz)
     {
         const double t = dz / axes[2];
-        return std::fabs(t) >= 1 ? 0.0 : 3.141592653589793 * axes[0] * axes[1] * (1 - t * t);
+        return std::fabs(t) >= 1 ? 0.0 : pi * axes[0] * axes[1] * (1 - t * t);
     }
 };
 

@@ -1,54 +1,8 @@
 #include "clitesting.h"
 
-#include <gtest/gtest.h>
-
-#include <locale>
-
 using namespace clitest;
 
 namespace {
-
-struct Facet {
-    std::array<double, 3> normal;
-    std::array<std::array<double, 3>, 3> vertices;
-};
-
-// Reads an ASCII STL file, checking its grammar on the way.
-std::vector<Facet> readStl(const std::string& file, std::string& name)
-{
-    std::istringstream in(readFile(file));
-    in.imbue(std::locale::classic());
-    std::vector<Facet> facets;
-    std::string word;
-    in >> word;
-    EXPECT_EQ(word, "solid");
-    in >> name;
-    while (in >> word && word == "facet") {
-        Facet f{};
-        in >> word;
-        EXPECT_EQ(word, "normal");
-        in >> f.normal[0] >> f.normal[1] >> f.normal[2] >> word;
-        EXPECT_EQ(word, "outer");
-        in >> word;
-        EXPECT_EQ(word, "loop");
-        for (auto& v : f.vertices) {
-            in >> word >> v[0] >> v[1] >> v[2];
-            EXPECT_EQ(word, "vertex");
-        }
-        in >> word;
-        EXPECT_EQ(word, "endloop");
-        in >> word;
-        EXPECT_EQ(word, "endfacet");
-        if (!in)
-            break;
-        facets.push_back(f);
-    }
-    EXPECT_EQ(word, "endsolid");
-    std::string end;
-    in >> end;
-    EXPECT_EQ(end, name);
-    return facets;
-}
 
 // The volume enclosed by an open tube whose two ends are flat, at z = z0 and
 // z = z1: the flux of (0, 0, z) through the tube, plus that through the end
@@ -62,21 +16,19 @@ double tubeVolume(const std::vector<Facet>& facets, double z1)
         const auto& [a, b, c] = f.vertices;
         // z n_z dA over a flat triangle: its mean z times its signed area
         // projected on the xy plane.
-        const double projected = ((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1])) / 2;
-        flux += (a[2] + b[2] + c[2]) / 3 * projected;
+        flux += (a[2] + b[2] + c[2]) / 3 * ((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1])) / 2;
         for (const auto& v : f.vertices)
             if (std::fabs(v[2] - z1) < 1e-3)
                 ring.push_back({v[0], v[1]});
     }
     // The end's area: its ring's points sorted by angle about their centre.
-    double cx = 0, cy = 0;
+    double cx = 0, cy = 0, end = 0;
     for (const auto& p : ring)
         cx += p[0] / ring.size(), cy += p[1] / ring.size();
     std::sort(ring.begin(), ring.end(), [&](const auto& p, const auto& q) {
         return std::atan2(p[1] - cy, p[0] - cx) < std::atan2(q[1] - cy, q[0] - cx);
     });
     ring.erase(std::unique(ring.begin(), ring.end()), ring.end());
-    double end = 0.0;
     for (std::size_t i = 0; i < ring.size(); ++i) {
         const auto& p = ring[i];
         const auto& q = ring[(i + 1) % ring.size()];
@@ -92,25 +44,17 @@ double tubeVolume(const std::vector<Facet>& facets, double z1)
 TEST(ExportStlCommand, WritesEveryOutlineModelAsASurface)
 {
     Scratch scratch;
-    const std::string directory = scratch / "stl";
-    const Result r = run({"export-stl", sampleStack(), directory});
+    const Result r = run({"export-stl", sampleStack(), scratch.path()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;
-    std::vector<std::string> expected;
+    std::string expected;
     for (const char* model : {"duct", "lumen", "organ"})
         for (const char* extension : {".qm", ".stl"})
-            expected.push_back(directory + "/sample-" + model + extension);
-    EXPECT_EQ(r.out, [&] {
-        std::string text;
-        for (const std::string& e : expected)
-            text += e + "\n";
-        return text;
-    }());
-    for (const std::string& e : expected)
-        EXPECT_TRUE(fs::exists(e)) << e;
+            expected += scratch / (std::string("sample-") + model + extension) + "\n";
+    EXPECT_EQ(r.out, expected);
 
     std::string name;
-    const std::vector<Facet> organ = readStl(directory + "/sample-organ.stl", name);
+    const std::vector<Facet> organ = readStl(scratch / "sample-organ.stl", &name);
     EXPECT_EQ(name, "organ");
     // A closed tube of 100 x 100 resampled vertices: two triangles per
     // quadrilateral, 100 around and 99 along.
@@ -119,39 +63,31 @@ TEST(ExportStlCommand, WritesEveryOutlineModelAsASurface)
     for (const Facet& f : organ) {
         const double n = std::hypot(f.normal[0], f.normal[1], f.normal[2]);
         EXPECT_TRUE(std::fabs(n - 1) < 1e-4 || n == 0) << n;
-        for (const auto& v : f.vertices) {
-            zMin = std::min(zMin, v[2]);
-            zMax = std::max(zMax, v[2]);
-            // Within the largest section, moved by at most a slide shift.
-            EXPECT_LT(std::hypot(v[0], v[1]), sample().organAxes[0] + 12 * sample().pixel);
-        }
+        for (const auto& v : f.vertices)
+            zMin = std::min(zMin, v[2]), zMax = std::max(zMax, v[2]);
     }
-    EXPECT_DOUBLE_EQ(zMin, sample().sections.front().position);
-    EXPECT_NEAR(zMax, sample().sections.back().position, 1e-3);
+    const auto& sections = sample().sections;
+    EXPECT_DOUBLE_EQ(zMin, sections.front().position);
+    EXPECT_NEAR(zMax, sections.back().position, 1e-3);
 
     // The surface joins the sections: the volume it encloses with its two
     // flat ends is that of the ellipsoid's sections joined linearly.
     double volume = 0.0;
-    const auto& sections = sample().sections;
     for (std::size_t k = 1; k < sections.size(); ++k)
         volume += (sections[k].position - sections[k - 1].position) / 2 *
-                    (Specimen::sectionArea(sample().organAxes, sections[k].position - sample().organCentreZ) +
-                     Specimen::sectionArea(sample().organAxes, sections[k - 1].position - sample().organCentreZ));
+                  (Specimen::sectionArea(sample().organAxes, sections[k].position - sample().organCentreZ) +
+                   Specimen::sectionArea(sample().organAxes, sections[k - 1].position - sample().organCentreZ));
     EXPECT_NEAR(tubeVolume(organ, sections.back().position), volume, 0.02 * volume);
-}
 
-TEST(ExportStlCommand, RefusesToReplaceFilesUnlessAsked)
-{
-    Scratch scratch;
-    ASSERT_EQ(run({"export-stl", sampleStack(), scratch.path()}).status, 0);
+    // Existing files are replaced only when asked, and no temporary remains.
     writeFile(scratch / "sample-lumen.stl", "mine");
     const Result again = run({"export-stl", sampleStack(), scratch.path()});
-    expectOneLineFailure(again, 1, "export-stl");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err.rfind("plexan-cli export-stl: ", 0), 0u) << again.err;
+    EXPECT_EQ(lineCount(again.err), 1) << again.err;
     EXPECT_NE(again.err.find("sample-organ.stl : file exists"), std::string::npos) << again.err;
     EXPECT_EQ(readFile(scratch / "sample-lumen.stl"), "mine");
-
-    const Result overwrite = run({"export-stl", sampleStack(), scratch.path(), "--overwrite"});
-    EXPECT_EQ(overwrite.status, 0) << overwrite.err;
+    EXPECT_EQ(run({"export-stl", sampleStack(), scratch.path(), "--overwrite"}).status, 0);
     EXPECT_EQ(readFile(scratch / "sample-lumen.stl").rfind("solid lumen\n", 0), 0u);
     for (const auto& entry : fs::directory_iterator(scratch.path()))
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();

@@ -3,8 +3,6 @@
 #include "clitesting.h"
 #include "image/image.h"
 
-#include <gtest/gtest.h>
-
 using namespace clitest;
 
 TEST(MakeSample, RegeneratesTheShippedSample)

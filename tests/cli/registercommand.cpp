@@ -1,44 +1,8 @@
 #include "clitesting.h"
-#include "stack/model.h"
-#include "stack/modelitem.h"
-#include "stack/stack.h"
-#include "stack/stackreader.h"
-#include "stack/stackreconstruction.h"
-#include "stack/stackslice.h"
-
-#include <gtest/gtest.h>
 
 using namespace clitest;
 
 namespace {
-
-const double pi = 3.141592653589793;
-
-// The organ outline's centre on every slice, placed in 3D.
-std::vector<std::array<double, 2>> organCentres(const std::string& file)
-{
-    Stack stack;
-    EXPECT_TRUE(StackReader().read(stack, file));
-    const StackReconstruction<double> reconstruction(stack);
-    const Model& organ = *stack.getModel(stack.findModel("organ"));
-    std::vector<std::array<double, 2>> centres;
-    for (int i = 0; i < organ.getNumItems(); ++i) {
-        Vertices<double> v;
-        reconstruction.map(v, *organ.getItem(i));
-        const Vector<double> c = v.cog();
-        centres.push_back({c[0], c[1]});
-    }
-    return centres;
-}
-
-// The root mean square of the moves from one slice's centre to the next.
-double meanJump(const std::vector<std::array<double, 2>>& centres)
-{
-    double sum = 0.0;
-    for (std::size_t k = 1; k < centres.size(); ++k)
-        sum += std::pow(centres[k][0] - centres[k - 1][0], 2) + std::pow(centres[k][1] - centres[k - 1][1], 2);
-    return std::sqrt(sum / static_cast<double>(centres.size() - 1));
-}
 
 // The registration that undoes the sample's slide placements: slice k's
 // content onto slice k - 1's, shifts in pixels (x right, y down), angle in
@@ -99,13 +63,6 @@ TEST(RegisterCommand, UndoesTheSlidePlacementsOfTheSample)
         EXPECT_NEAR(angle, expected[2], 2.5) << t[k][0];
     }
 
-    // The outlines' centres fall into line: the sections' moves from one
-    // slice to the next shrink from the slide shifts to about a pixel.
-    const double before = meanJump(organCentres(sampleStack()));
-    const double after = meanJump(organCentres(output));
-    EXPECT_GT(before, 5.0 * sample().pixel);
-    EXPECT_LT(after, 2.0 * sample().pixel);
-
     // The surface through the outlines loses the steps the slides made: its
     // area comes down to that of the ellipsoid between the first and last
     // sections.
@@ -118,33 +75,25 @@ TEST(RegisterCommand, UndoesTheSlidePlacementsOfTheSample)
     const Result info = run({"info", output});
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(number(tables(info.out)[0], 1, "fatal errors"), 0);
-}
 
-TEST(RegisterCommand, OneSliceAndSavingInPlace)
-{
-    Scratch scratch;
-    const Result all = run({"register", sampleStack(), "-o", scratch / "all.sdf"});
-    ASSERT_EQ(all.status, 0) << all.err;
-
-    // Copy the sample beside its images: register it in place, one slice.
+    // The sample copied beside its images and registered in place, one
+    // slice: the same registration, the previous file the first backup, only
+    // s10 moved, no temporary file left behind.
     fs::copy_file(sampleStack(), scratch / "sample.sdf");
     fs::create_directory_symlink(sampleDirectory() + "/images", scratch / "images");
-    const std::string original = readFile(scratch / "sample.sdf");
     const Result one = run({"register", "sample.sdf", "-o", "sample.sdf", "--slice", "s10"}, scratch.path());
     ASSERT_EQ(one.status, 0) << one.err;
-    const Table t = tables(one.out).at(0);
-    ASSERT_EQ(t.size(), 2u);
-    EXPECT_EQ(t[1], tables(all.out).at(0).at(9));
-
-    // The previous file is the first backup; only s10 moved.
-    EXPECT_EQ(readFile(scratch / "sample.sdf~1"), original);
+    const Table single = tables(one.out).at(0);
+    ASSERT_EQ(single.size(), 2u);
+    EXPECT_EQ(single[1], t.at(9));
+    EXPECT_EQ(readFile(scratch / "sample.sdf~1"), readFile(sampleStack()));
     const Table slices = tables(run({"info", scratch / "sample.sdf"}).out).at(1);
     for (std::size_t k = 1; k < slices.size(); ++k) {
         const bool moved = slices[k][0] == "s10";
-        EXPECT_EQ(number(slices, k, "horizontal shift"), moved ? number(t, 1, "horizontal shift") : 0);
+        EXPECT_EQ(number(slices, k, "horizontal shift"), moved ? number(single, 1, "horizontal shift") : 0);
         EXPECT_EQ(number(slices, k, "rotation angle") != 0, moved) << slices[k][0];
     }
-    // No temporary file is left behind.
     for (const auto& entry : fs::directory_iterator(scratch.path()))
         EXPECT_EQ(entry.path().filename().string().find(".plexan"), std::string::npos) << entry.path();
 }
+

@@ -23,8 +23,7 @@ TEST(TerminalProgress, DrawsInPlaceAndErasesItself)
         EXPECT_EQ(drawn.find('\n'), std::string::npos);
         subject.notifyFinished("");
         const std::string erased = stream.str().substr(drawn.size());
-        EXPECT_EQ(erased.front(), '\r');
-        EXPECT_EQ(erased.back(), '\r');
+        EXPECT_TRUE(erased.front() == '\r' && erased.back() == '\r') << erased;
         EXPECT_EQ(erased.find_first_not_of(" \r"), std::string::npos);
         subject.removeMonitor(bar);
     }
