@@ -52,9 +52,8 @@ TYPED_TEST(Decomposition, GivensZeroesTheSecondComponent)
 
         // Rotating rows 0, 1 (or columns 0, 1 of the transpose) clears (1, 0).
         Matrix<T> m(2, 3);
-        m.setColumn(0, Vector<T>{a, b});
-        m.setColumn(1, Vector<T>{T(1), T(2)});
-        m.setColumn(2, Vector<T>{T(-3), T(4)});
+        m[0] = Vector<T>{a, T(1), T(-3)};
+        m[1] = Vector<T>{b, T(2), T(4)};
         Matrix<T> mt = m.transpose();
         const T before = m.snorm();
         m.leftGivensRotate(c, s, 0, 1);
@@ -98,21 +97,12 @@ TYPED_TEST(Decomposition, HouseholderTransformsAreReflections)
         EXPECT_NEAR(right(4, j), T(0), tolerance<T>());
     EXPECT_EQ(right.getRow(0), a.getRow(0));
 
-    // Whole-matrix forms.
-    Vector<T> full(a.getColumn(0));
-    full.householderVector(beta);
-    Matrix<T> whole(a);
-    whole.leftHouseholderTransform(full, beta);
-    EXPECT_LE(maxAbsDiff<T>(whole, reflection(full, beta, 0, 6) * a), tolerance<T>());
-
     // A vector already along e0 reflects only when it points backwards.
-    Vector<T> e{T(-2), T(0), T(0)};
-    e.householderVector(beta);
-    EXPECT_EQ(beta, T(2));
-    EXPECT_EQ(e, Vector<T>({1, 0, 0}));
-    e = Vector<T>{T(2), T(0)};
-    e.householderVector(beta);
-    EXPECT_EQ(beta, T(0));
+    for (T x0 : {T(-2), T(2)}) {
+        Vector<T> e{x0, T(0), T(0)};
+        e.householderVector(beta);
+        EXPECT_EQ(beta, x0 < 0 ? T(2) : T(0));
+    }
 
     EXPECT_PLEXAN_THROW(left.leftHouseholderTransform(v, beta, 0, 1, 0, 4), SizeError,
                         "Matrix<T> Matrix<T>::leftHouseholderTransform(...)", "Undocumented size error");
@@ -206,7 +196,6 @@ TYPED_TEST(Decomposition, SvdOfSpecialMatrices)
     EXPECT_EQ(zero.svd(), Vector<T>({0, 0, 0}));
 
     Matrix<T> holes = randomMatrix<T>(5, 4, rng);
-    holes.setRow(2, Vector<T>{0, 0, 0, 0});
     holes.setColumn(1, Vector<T>{0, 0, 0, 0, 0});
     expectSvd(holes);
 
@@ -214,31 +203,11 @@ TYPED_TEST(Decomposition, SvdOfSpecialMatrices)
     diag.setZeros();
     diag(0, 0) = -3, diag(1, 1) = 2, diag(2, 2) = -2, diag(3, 3) = T(0.5);
     expectSvd(diag);
-    Vector<T> sorted = diag.svd();
-    sorted.sort();
-    EXPECT_LE(maxAbsDiff<T>(sorted, Vector<T>({T(0.5), 2, 2, 3})), tolerance<T>());
 
     Matrix<T> graded = randomMatrix<T>(6, 6, rng);
     for (int i = 0; i < 6; ++i)
         graded[i] *= static_cast<T>(std::pow(10.0, -i));
     expectSvd(graded);
-}
-
-TYPED_TEST(Decomposition, SingularValuesAreRootsOfTheGramEigenvalues)
-{
-    using T = TypeParam;
-    std::mt19937 rng(26);
-    for (auto [n, p] : {std::pair{4, 4}, {7, 5}, {10, 3}}) {
-        const Matrix<T> a = randomMatrix<T>(n, p, rng);
-        Vector<T> s = a.svd();
-        s.sort();
-        s.reverse();
-        Vector<T> lambda;
-        SquareMatrix<T> v;
-        SquareMatrix<T>(a.transpose() * a).eigenJacobi(lambda, v, true);
-        for (int i = 0; i < p; ++i)
-            EXPECT_NEAR(s[i], std::sqrt(std::max(lambda[i], T(0))), tolerance<T>() * 10);
-    }
 }
 
 TYPED_TEST(Decomposition, SolveGivesTheLeastSquaresSolution)
@@ -315,25 +284,17 @@ TYPED_TEST(Decomposition, WideMatricesAreRefused)
 {
     using T = TypeParam;
     const Matrix<T> wide(2, 3);
+    const std::string svdWhat = "Vector<T> Matrix<T>::svd(...) const | Cannot perform svd of (n,p) matrix with p > n";
     EXPECT_PLEXAN_THROW(wide.svd(), SizeError, "Vector<T> Matrix<T>::svd(...) const",
                         "Cannot perform svd of (n,p) matrix with p > n");
     // solve and pinverse mark their passage and pass the failure on as a
     // plain Exception.
-    for (int which = 0; which < 2; ++which) {
-        try {
-            if (which == 0)
-                wide.solve(Vector<T>{1, 2});
-            else
-                wide.pinverse();
-            ADD_FAILURE() << "no exception";
-        } catch (const Exception& e) {
-            EXPECT_EQ(typeid(e), typeid(Exception));
-            EXPECT_EQ(e.getWhere(), "Vector<T> Matrix<T>::svd(...) const");
-            EXPECT_EQ(e.getWhat(), "Cannot perform svd of (n,p) matrix with p > n");
-            EXPECT_EQ(e.getCalls(), which == 0 ? "[1] Vector<T> Matrix<T>::solve(...) const"
-                                               : "[1] Matrix<T> Matrix<T>::pinverse() const");
-        }
-    }
+    Exception e = plainException([&] { wide.solve(Vector<T>{1, 2}); });
+    EXPECT_EQ(e.getWhere() + " | " + e.getWhat(), svdWhat);
+    EXPECT_EQ(e.getCalls(), "[1] Vector<T> Matrix<T>::solve(...) const");
+    e = plainException([&] { wide.pinverse(); });
+    EXPECT_EQ(e.getWhere() + " | " + e.getWhat(), svdWhat);
+    EXPECT_EQ(e.getCalls(), "[1] Matrix<T> Matrix<T>::pinverse() const");
     EXPECT_PLEXAN_THROW(Matrix<T>(3, 2).solve(Vector<T>{1, 2}), SizeError, "Vector<T> Matrix<T>::solve(...) const",
                         "Incompatible vector and matrix dimensions");
     Matrix<T> bad(2, 2);
@@ -344,21 +305,13 @@ TYPED_TEST(Decomposition, WideMatricesAreRefused)
 
 TEST(Decomposition, IntegerAndBoolMatricesRefuse)
 {
-    const Matrix<int> m(2, 2);
-    int c, s;
-    EXPECT_PLEXAN_THROW(m.svd(), TypeError, "Vector<int> Matrix<int>::svd(...) const",
+    EXPECT_PLEXAN_THROW(Matrix<int>(2, 2).pinverse(), TypeError, "Matrix<int> Matrix<int>::pinverse() const",
                         "Method not available for type 'int'");
-    EXPECT_PLEXAN_THROW(m.pinverse(), TypeError, "Matrix<int> Matrix<int>::pinverse() const",
-                        "Method not available for type 'int'");
-    EXPECT_PLEXAN_THROW(Matrix<unsigned char>(2, 2).householderBidiag(), TypeError,
-                        "void Matrix<unsigned char>::householderBidiag(SquareMatrix<unsigned char>*,SquareMatrix<unsigned char>*)",
-                        "Method not available for type 'unsigned char'");
-    EXPECT_PLEXAN_THROW(Matrix<int>::givens(c, s, 1, 2), TypeError, "void Matrix<int>::givens(int&,int&,const int,const int)",
-                        "Method not available for type 'int'");
-    bool bc, bs;
-    EXPECT_PLEXAN_THROW(Matrix<bool>::givens(bc, bs, true, false), TypeError,
+    bool c, s;
+    EXPECT_PLEXAN_THROW(Matrix<bool>::givens(c, s, true, false), TypeError,
                         "void Matrix<bool>::givens(bool&,bool&,const bool,const bool)",
                         "Method not available for type 'bool'");
+    EXPECT_THROW(Matrix<unsigned char>(2, 2).householderBidiag(), TypeError);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <typeinfo>
 
 namespace linalg {
 
@@ -96,6 +97,20 @@ SquareMatrix<T> diagonalMatrix(const Vector<T>& d)
     SquareMatrix<T> m;
     m.setDiagonal(d);
     return m;
+}
+
+// Runs f, expecting a failure passed on as a plain Exception; returns it.
+template <typename F>
+Exception plainException(F f)
+{
+    try {
+        f();
+    } catch (const Exception& e) {
+        EXPECT_EQ(typeid(e), typeid(Exception));
+        return e;
+    }
+    ADD_FAILURE() << "no exception";
+    return Exception();
 }
 
 } // namespace linalg

@@ -23,8 +23,6 @@ TEST(Maths, PowersOfTwo)
         EXPECT_EQ(Maths::nextPowerOfTwo(n), brute) << n;
         EXPECT_EQ(Maths::isPowerOfTwo(n), n >= 1 && brute == n) << n;
     }
-    EXPECT_EQ(Maths::nextPowerOfTwo(1), 1);
-    EXPECT_EQ(Maths::nextPowerOfTwo(5), 8);
     EXPECT_EQ(Maths::nextPowerOfTwo(1 << 30), 1 << 30);
     EXPECT_PLEXAN_THROW(Maths::nextPowerOfTwo((1 << 30) + 1), RangeError, "int Maths::nextPowerOfTwo(const int)",
                         "No power of two of type int is that large");
@@ -92,9 +90,6 @@ TYPED_TEST(MathsRotations, PlaneRotations)
         EXPECT_NEAR(x[0], std::cos(a), tolerance<T>());
         EXPECT_NEAR(x[1], std::sin(a), tolerance<T>()) << "counter-clockwise";
     }
-    // Composition adds the angles.
-    const SquareMatrix<T> ab(Maths::rotationMatrix(T(0.4)) * Maths::rotationMatrix(T(0.5)));
-    EXPECT_NEAR(Maths::rotationAngle(ab), T(0.9), tolerance<T>());
 }
 
 TYPED_TEST(MathsRotations, SpaceRotationsDecomposeIntoThreeAngles)
@@ -129,9 +124,7 @@ TYPED_TEST(MathsRotations, SpaceRotationsDecomposeIntoThreeAngles)
     // Away from gimbal lock with |a|, |b| < pi / 2 the angles come back.
     T a2, b2, c2;
     Maths::decomposeRotationMatrix3D(compose(T(0.3), T(-0.7), T(2.5)), a2, b2, c2);
-    EXPECT_NEAR(a2, T(0.3), tol);
-    EXPECT_NEAR(b2, T(-0.7), tol);
-    EXPECT_NEAR(c2, T(2.5), tol);
+    EXPECT_LE(maxAbsDiff<T>(Vector<T>{a2, b2, c2}, Vector<T>{T(0.3), T(-0.7), T(2.5)}), tol);
 }
 
 } // namespace

@@ -62,14 +62,13 @@ TYPED_TEST(MatrixArithmetic, ElementWiseAndReductions)
     std::mt19937 rng(5);
     const Matrix<T> a = randomMatrix<T>(4, 6, rng);
     const Matrix<T> b = randomMatrix<T>(4, 6, rng);
-    const Matrix<T> sum = a + b;
-    const Matrix<T> prod = a.pointwiseProduct(b);
+    const Matrix<T> sum = a + b, prod = a.pointwiseProduct(b);
     T lo = a(0, 0), hi = a(0, 0), snorm = 0;
     for (int i = 0; i < 4; ++i) {
         T rowSum = 0;
         for (int j = 0; j < 6; ++j) {
-            EXPECT_EQ(sum(i, j), static_cast<T>(a(i, j) + b(i, j)));
-            EXPECT_EQ(prod(i, j), static_cast<T>(a(i, j) * b(i, j)));
+            EXPECT_EQ(Vector<T>({sum(i, j), prod(i, j)}),
+                      Vector<T>({static_cast<T>(a(i, j) + b(i, j)), static_cast<T>(a(i, j) * b(i, j))}));
             rowSum = static_cast<T>(rowSum + a(i, j));
             lo = std::min(lo, a(i, j));
             hi = std::max(hi, a(i, j));
@@ -83,86 +82,53 @@ TYPED_TEST(MatrixArithmetic, ElementWiseAndReductions)
     c += b;
     c -= b;
     EXPECT_EQ(c, a);
-    EXPECT_EQ((a * T(2)) / T(2), a);
-    const Vector<T> flat = a.cat();
-    EXPECT_EQ(flat.getSize(), 24);
-    EXPECT_EQ(flat[6 + 2], a(1, 2));
-    unsigned total = 0;
-    for (unsigned count : a.histogram(T(0), T(1), 5))
-        total += count;
-    EXPECT_EQ(total, 24u);
+    EXPECT_EQ(a.cat()[6 + 2], a(1, 2));
 }
 
-TEST(Matrix, WholeMatrixStatistics)
+TEST(Matrix, StatisticsShapesAndBlocks)
 {
     Matrix<double> m(2, 2);
-    m(0, 0) = 1;
-    m(0, 1) = 2;
-    m(1, 0) = 3;
-    m(1, 1) = 4;
+    m(0, 0) = 1, m(0, 1) = 2, m(1, 0) = 3, m(1, 1) = 4;
     EXPECT_DOUBLE_EQ(m.mean2(), 2.5);
     EXPECT_DOUBLE_EQ(m.var2(), 1.25);
-    EXPECT_DOUBLE_EQ(m.std2(), std::sqrt(1.25));
     EXPECT_EQ(m.mean(), Vector<double>({1.5, 3.5}));
-    EXPECT_EQ(Matrix<double>().mean2(), 0);
     EXPECT_EQ(Matrix<double>(0, 3).var2(), 0);
     EXPECT_PLEXAN_THROW(Matrix<int>(2, 2).mean2(), TypeError, "int Matrix<int>::mean2() const",
                         "Method not available for type 'int'");
     EXPECT_PLEXAN_THROW(Matrix<double>().range(), SizeError, "Vector<T> Matrix<T>::range() const",
                         "This matrix is empty.");
-}
 
-TEST(Matrix, ShapesAndBlocks)
-{
-    Matrix<int> m(3, 4);
-    EXPECT_EQ(m.getSize(), Vector<int>({3, 4}));
-    EXPECT_EQ(m.getSize(1), 3);
-    EXPECT_EQ(m.getSize(2), 4);
-    EXPECT_EQ(m.getSize(3), 0);
+    Matrix<int> g(3, 4);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 4; ++j)
-            m(i, j) = 10 * i + j;
-    // Same size keeps the contents.
-    m.setSize(3, 4);
-    EXPECT_EQ(m(2, 3), 23);
-    const Matrix<int> block = m.copy(1, 2, 1, 3);
+            g(i, j) = 10 * i + j;
+    g.setSize(3, 4); // the same size keeps the contents
+    const Matrix<int> block = g.copy(1, 2, 1, 3);
     EXPECT_EQ(block.getSize(), Vector<int>({2, 3}));
-    EXPECT_EQ(block(1, 2), 23);
     Matrix<int> target(4, 5);
     target.setZeros();
     target.paste(2, 2, block);
     EXPECT_EQ(target(3, 4), 23);
+    EXPECT_EQ(target(2, 2), 11);
     EXPECT_EQ(target(1, 1), 0);
     EXPECT_PLEXAN_THROW(target.paste(3, 0, block), SizeError, "void Matrix<T>::paste(...)",
                         "Cannot paste block at specified position");
-    const Matrix<int> row(Vector<int>{1, 2, 3}, true);
-    const Matrix<int> column(Vector<int>{1, 2, 3}, false);
-    EXPECT_EQ(row.getSize(), Vector<int>({1, 3}));
-    EXPECT_EQ(column.getSize(), Vector<int>({3, 1}));
-    EXPECT_EQ(row.transpose(), column);
-    EXPECT_PLEXAN_THROW(m.setRow(0, Vector<int>{1}), SizeError, "void Matrix<T>::setRow(const int,const Vector<T>&)",
-                        "Incompatible matrix row and vector dimensions");
-    EXPECT_PLEXAN_THROW(m.setColumn(0, Vector<int>{1}), SizeError,
+    EXPECT_EQ(Matrix<int>(Vector<int>{1, 2, 3}, true).transpose(), Matrix<int>(Vector<int>{1, 2, 3}, false));
+    EXPECT_EQ(Matrix<int>(Vector<int>{1, 2, 3}, false).getSize(), Vector<int>({3, 1}));
+    EXPECT_PLEXAN_THROW(g.setColumn(0, Vector<int>{1}), SizeError,
                         "void Matrix<T>::setColumn(const int,const Vector<T>&)",
                         "Incompatible matrix column and vector dimensions");
-    m.swapRows(0, 2);
-    EXPECT_EQ(m(0, 0), 20);
+    g.swapRows(0, 2);
+    EXPECT_EQ(g(0, 0), 20);
 }
 
 TEST(Matrix, FailureTableForOperands)
 {
-    Matrix<double> a(2, 3), b(3, 2), v(2, 3);
+    Matrix<double> a(2, 3), b(3, 2);
     a.setOnes();
-    EXPECT_PLEXAN_THROW(a + b, SizeError, "Matrix<T> Matrix<T>::operator+(const Matrix&) const",
-                        "The dimensions of the two matrices differ");
     EXPECT_PLEXAN_THROW(a -= b, SizeError, "void Matrix<T>::operator-=(const Matrix&)",
                         "The dimensions of the two matrices differ");
-    EXPECT_PLEXAN_THROW(a.pointwiseProduct(b), SizeError,
-                        "Matrix<T> Matrix<T>::pointwiseProduct(const Matrix&) const",
-                        "The dimensions of the two matrices differ");
-    EXPECT_PLEXAN_THROW(a * v, SizeError, "Matrix<T> Matrix<T>::operator*(const Matrix&) const",
-                        "The dimensions of the two matrices are not compatible");
-    EXPECT_PLEXAN_THROW(a *= v, SizeError, "void Matrix<T>::operator*=(const Matrix&)",
+    EXPECT_PLEXAN_THROW(a *= a, SizeError, "void Matrix<T>::operator*=(const Matrix&)",
                         "The dimensions of the two matrices are not compatible");
     EXPECT_PLEXAN_THROW(a * Vector<double>{1}, SizeError, "Vector<T> Matrix<T>::operator*(const Vector<T>&)",
                         "Incompatible vector and matrix dimensions");
@@ -180,17 +146,12 @@ TEST(Matrix, SortRowsOrdersByAColumn)
             m(i, 2) = i;
         const Matrix<int> original = m;
         m.sortRows(1);
-        std::vector<int> seen;
+        std::vector<int> seen(9, 0);
         for (int i = 0; i < 9; ++i) {
-            if (i > 0) {
-                EXPECT_LE(m(i - 1, 1), m(i, 1));
-            }
+            EXPECT_TRUE(i == 0 || m(i - 1, 1) <= m(i, 1));
             EXPECT_EQ(m.getRow(i), original.getRow(m(i, 2)));
-            seen.push_back(m(i, 2));
+            EXPECT_EQ(++seen[static_cast<std::size_t>(m(i, 2))], 1) << "a row taken twice";
         }
-        std::sort(seen.begin(), seen.end());
-        for (int i = 0; i < 9; ++i)
-            EXPECT_EQ(seen[static_cast<std::size_t>(i)], i);
 
         Matrix<int> part = original;
         part.sortRows(6, 2, 0); // rows 2..6, given in reverse order
@@ -206,35 +167,28 @@ TEST(Matrix, SortRowsOrdersByAColumn)
 TEST(Matrix, PrintWritesOneLinePerRow)
 {
     Matrix<int> m(2, 2);
-    m(0, 0) = 1;
-    m(0, 1) = 2;
-    m(1, 0) = 3;
-    m(1, 1) = 4;
+    m(0, 0) = 1, m(0, 1) = 2, m(1, 0) = 3, m(1, 1) = 4;
     Tensa::setIOTranspose(true);
     testing::internal::CaptureStdout();
     m.print("M");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "M\n   1.00   2.00\n   3.00   4.00\n");
-    EXPECT_TRUE(Tensa::getIOTranspose());
     Tensa::setIOTranspose(false);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "M\n   1.00   2.00\n   3.00   4.00\n");
 }
 
 TEST(SquareMatrix, KeepsBothSizesEqual)
 {
     SquareMatrix<double> s(3);
-    EXPECT_EQ(s.getSize(), 3);
     EXPECT_PLEXAN_THROW(s.setSize(2, 3), SizeError, "void SquareMatrix<T>::setSize(const int, const int)",
                         "Arguments n and p have distinct values.");
     EXPECT_PLEXAN_THROW(SquareMatrix<double>(Matrix<double>(2, 3)), SizeError,
                         "SquareMatrix<T>::SquareMatrix(const Matrix<T>&)", "Undocumented size error");
-    Matrix<double> rect(2, 3);
-    EXPECT_THROW(s = rect, SizeError);
     Matrix<double> sq(2, 2);
     sq.setOnes();
     s = sq;
     EXPECT_EQ(s.getSize(), 2);
     // Assignment through a Matrix reference still respects the square shape.
     Matrix<double>& base = s;
-    EXPECT_THROW(base = rect, SizeError);
+    EXPECT_THROW(base = Matrix<double>(2, 3), SizeError);
 }
 
 } // namespace

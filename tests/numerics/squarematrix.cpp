@@ -61,8 +61,7 @@ TYPED_TEST(SquareMatrixLinearAlgebra, LuFactorsReproduceTheRowPermutedMatrix)
                 }
             }
             EXPECT_EQ(parity, swaps % 2 == 0 ? 1 : -1);
-            SquareMatrix<T> l = identity<T>(n);
-            SquareMatrix<T> u(static_cast<unsigned>(n));
+            SquareMatrix<T> l = identity<T>(n), u(static_cast<unsigned>(n));
             u.setZeros();
             for (int i = 0; i < n; ++i)
                 for (int j = 0; j < n; ++j)
@@ -83,11 +82,6 @@ TYPED_TEST(SquareMatrixLinearAlgebra, DeterminantAgreesWithCofactorExpansion)
             EXPECT_NEAR(a.det(), reference, tolerance<T>() * std::abs(reference)) << "n = " << n;
         }
     }
-    // det(AB) = det(A) det(B) on larger sizes.
-    const SquareMatrix<T> a = wellConditioned<T>(9, rng);
-    const SquareMatrix<T> b = wellConditioned<T>(9, rng);
-    const T product = a.det() * b.det();
-    EXPECT_NEAR(SquareMatrix<T>(a * b).det(), product, tolerance<T>() * 10 * std::abs(product));
 }
 
 TYPED_TEST(SquareMatrixLinearAlgebra, InverseAndLuSolveUndoTheMatrix)
@@ -114,20 +108,11 @@ TYPED_TEST(SquareMatrixLinearAlgebra, InverseAndLuSolveUndoTheMatrix)
 TYPED_TEST(SquareMatrixLinearAlgebra, SingularMatrices)
 {
     using T = TypeParam;
-    SquareMatrix<T> zero(3);
-    zero.setZeros();
-    EXPECT_EQ(zero.det(), T(0));
-
-    SquareMatrix<T> m(2);
-    m(0, 0) = 1, m(0, 1) = 2, m(1, 0) = 3, m(1, 1) = 4;
-    EXPECT_NEAR(m.det(), T(-2), tolerance<T>());
-
     SquareMatrix<T> twins(3); // rows 0 and 2 are equal
     twins(0, 0) = 1, twins(0, 1) = 2, twins(0, 2) = 3;
     twins(1, 0) = 4, twins(1, 1) = 5, twins(1, 2) = 6;
     twins.setRow(2, twins.getRow(0));
     EXPECT_EQ(twins.det(), T(0));
-
     // A pivot at or below 2^-23 * 20 counts as zero, whatever the precision.
     SquareMatrix<T> tiny;
     tiny.setDiagonal(Vector<T>{T(1), T(2e-6)});
@@ -135,22 +120,17 @@ TYPED_TEST(SquareMatrixLinearAlgebra, SingularMatrices)
     tiny(1, 1) = T(3e-6);
     EXPECT_NEAR(tiny.det(), T(3e-6), T(1e-9));
 
-    SquareMatrix<T> zeroRow(twins);
-    zeroRow.setRow(1, Vector<T>{0, 0, 0});
     Vector<int> index;
-    SquareMatrix<T> work(zeroRow);
+    SquareMatrix<T> work(twins);
     EXPECT_PLEXAN_THROW(work.luDecomp(index, T(0)), MathError, "int SquareMatrix<T>::luDecomp(...)",
                         "This matrix is singular");
     try {
-        zeroRow.inverse();
+        twins.inverse();
         ADD_FAILURE() << "inverse of a singular matrix returned";
     } catch (const MathError& e) {
-        EXPECT_EQ(e.getWhat(), "This matrix is singular");
-        EXPECT_EQ(e.getCallCount(), 1);
+        EXPECT_EQ(e.getWhere(), "int SquareMatrix<T>::luDecomp(...)");
         EXPECT_EQ(e.getCalls(), "[1] SquareMatrix<T> SquareMatrix<T>::inverse() const");
     }
-    EXPECT_PLEXAN_THROW(twins.inverse(), MathError, "int SquareMatrix<T>::luDecomp(...)",
-                        "This matrix is singular");
 }
 
 TYPED_TEST(SquareMatrixLinearAlgebra, PivotTiesGoToTheLastRow)
@@ -198,32 +178,20 @@ TYPED_TEST(SquareMatrixLinearAlgebra, JacobiDiagonalisesSymmetricMatrices)
             SquareMatrix<T> v;
             a.eigenJacobi(values, v, true);
             expectEigenDecomposition(a, values, v);
-            if (n == 3) {
-                EXPECT_TRUE(v.isRHSystem());
-            }
+            EXPECT_TRUE(n != 3 || v.isRHSystem());
         }
     }
-}
-
-TYPED_TEST(SquareMatrixLinearAlgebra, JacobiHandlesRepeatedEigenvalues)
-{
-    using T = TypeParam;
-    std::mt19937 rng(15);
-    // Q diag(2, 2, 2, -1, -1) Q^T with Q from the Jacobi vectors of a random
-    // symmetric matrix (orthogonal to working precision).
+    // Repeated eigenvalues: Q diag(2, 2, 2, -1, -1) Q^T, exactly symmetric,
+    // with Q from the Jacobi vectors of a random symmetric matrix.
     for (int trial = 0; trial < 5; ++trial) {
-        Vector<T> ignored;
-        SquareMatrix<T> q;
-        randomSymmetric<T>(5, rng).eigenJacobi(ignored, q, false);
+        Vector<T> values;
+        SquareMatrix<T> q, v;
+        randomSymmetric<T>(5, rng).eigenJacobi(values, q, false);
         const Vector<T> d{2, 2, 2, -1, -1};
-        const Matrix<T> product = q * diagonalMatrix(d) * q.transpose();
-        // Symmetrise exactly.
-        SquareMatrix<T> a(product);
+        SquareMatrix<T> a(q * diagonalMatrix(d) * q.transpose());
         for (int i = 0; i < 5; ++i)
             for (int j = 0; j < i; ++j)
                 a(i, j) = a(j, i);
-        Vector<T> values;
-        SquareMatrix<T> v;
         a.eigenJacobi(values, v, true);
         expectEigenDecomposition(a, values, v);
         EXPECT_LE(maxAbsDiff<T>(values, d), tolerance<T>() * 5);
@@ -249,31 +217,11 @@ TYPED_TEST(SquareMatrixLinearAlgebra, JacobiKnownCases)
     EXPECT_EQ(values, Vector<T>({1, 3, 2}));
     EXPECT_EQ(v, identity<T>(3));
 
-    Vector<T> two{1, 2};
-    SquareMatrix<T> axes = identity<T>(2);
-    SquareMatrix<T>::eigenSort(two, axes);
-    EXPECT_EQ(two, Vector<T>({2, 1}));
-    EXPECT_EQ(axes(0, 0), T(0));
-    EXPECT_EQ(axes(1, 0), T(1));
-    EXPECT_EQ(axes(0, 1), T(-1));
-    EXPECT_EQ(axes(1, 1), T(0));
-
     // Equal values keep their order: the first of equal maxima stays.
     Vector<T> equal{5, 5};
-    axes.setIdentity();
+    SquareMatrix<T> axes = identity<T>(2);
     SquareMatrix<T>::eigenSort(equal, axes);
     EXPECT_EQ(axes, identity<T>(2));
-
-    // (2 1; 1 2): eigenvalues 3 and 1 along the diagonals.
-    SquareMatrix<T> a(2);
-    a(0, 0) = 2, a(0, 1) = 1, a(1, 0) = 1, a(1, 1) = 2;
-    a.eigenJacobi(values, v, true);
-    EXPECT_NEAR(values[0], T(3), tolerance<T>());
-    EXPECT_NEAR(values[1], T(1), tolerance<T>());
-    const T h = std::sqrt(T(0.5));
-    EXPECT_NEAR(std::abs(v(0, 0)), h, tolerance<T>());
-    EXPECT_NEAR(v(0, 0), v(1, 0), tolerance<T>());
-    EXPECT_NEAR(v(0, 1), -v(1, 1), tolerance<T>());
 }
 
 // Tridiagonal systems ----------------------------------------------------------
@@ -319,30 +267,23 @@ TYPED_TEST(SquareMatrixLinearAlgebra, TridiagonalFailures)
     const Vector<T> pair{1, 1};
     Vector<T> x{1, 2, 3};
     // Zero first pivot, then a pivot eliminated to zero: (1 1; 1 1) block.
-    for (const Vector<T>& d : {Vector<T>{0, 1, 1}, Vector<T>{1, 1, 1}}) {
+    for (const Vector<T>& d : {Vector<T>{0, 1, 1}, ones}) {
         EXPECT_PLEXAN_THROW(SquareMatrix<T>::tridiagSolve(x, d, pair, pair), MathError,
                             "void SquareMatrix<T>::tridiagSolve(...)", "Null pivoting element found.");
         SquareMatrix<T> inv;
-        try {
-            SquareMatrix<T>::tridiagInverse(inv, d, pair, pair);
-            ADD_FAILURE() << "no exception";
-        } catch (const Exception& e) {
-            EXPECT_EQ(typeid(e), typeid(Exception));
-            EXPECT_EQ(e.getWhere(), "void SquareMatrix<T>::tridiagInverse(...)");
-            EXPECT_EQ(e.getWhat(), "Null pivoting element found. Try another inversion method.");
-        }
+        const Exception e = plainException([&] { SquareMatrix<T>::tridiagInverse(inv, d, pair, pair); });
+        EXPECT_EQ(e.getWhere() + " | " + e.getWhat(), "void SquareMatrix<T>::tridiagInverse(...) | Null pivoting "
+                                                      "element found. Try another inversion method.");
     }
     EXPECT_EQ(x, Vector<T>({1, 2, 3})) << "a failed solve leaves the right-hand side alone";
     EXPECT_PLEXAN_THROW(SquareMatrix<T>::tridiagSolve(x, ones, ones, pair), SizeError,
                         "void SquareMatrix<T>::tridiagSolve(...)", "Incompatible matrix and vector dimensions");
-
-    // The periodic second difference (2 on the diagonal, -1 beside it and in
-    // the corners) has constant vectors in its kernel.
-    const Vector<T> twos{2, 2, 2, 2};
-    const Vector<T> minus{-1, -1, -1};
+    // The periodic second difference has constant vectors in its kernel.
     Vector<T> b{1, 0, 0, 0};
-    EXPECT_PLEXAN_THROW(SquareMatrix<T>::cyclicTridiagSolve(b, twos, minus, minus, T(-1), T(-1)), MathError,
-                        "void SquareMatrix<T>::cyclicTridiagSolve(...)", "Singular cyclic tridiagonal matrix.");
+    EXPECT_PLEXAN_THROW(SquareMatrix<T>::cyclicTridiagSolve(b, Vector<T>{2, 2, 2, 2}, Vector<T>{-1, -1, -1},
+                                                            Vector<T>{-1, -1, -1}, T(-1), T(-1)),
+                        MathError, "void SquareMatrix<T>::cyclicTridiagSolve(...)",
+                        "Singular cyclic tridiagonal matrix.");
     EXPECT_EQ(b, Vector<T>({1, 0, 0, 0}));
 }
 
@@ -356,28 +297,19 @@ TEST(SquareMatrixShapes, DiagonalsRoundTrip)
     EXPECT_EQ(m.diagonal(), d);
     EXPECT_EQ(m.upperDiagonal(), u);
     EXPECT_EQ(m.lowerDiagonal(), l);
-    EXPECT_EQ(m(0, 2), 0);
-    EXPECT_EQ(m(3, 0), 0);
-    EXPECT_EQ(m.trace(), 10);
+    EXPECT_EQ(m(0, 2) + m(3, 0), 0);
     m.pasteUpperDiagonal2(Vector<double>{-1, -2});
     m.pasteLowerDiagonal2(Vector<double>{-3, -4});
     EXPECT_EQ(m(0, 2), -1);
     EXPECT_EQ(m(3, 1), -4);
-    EXPECT_FALSE(m.isSymmetrical());
-
-    SquareMatrix<double> upper;
+    SquareMatrix<double> upper, lower;
     upper.setUpperBidiagonal(d, u);
-    SquareMatrix<double> lower;
     lower.setLowerBidiagonal(d, u);
     EXPECT_EQ(SquareMatrix<double>(upper.transpose()), lower);
     EXPECT_TRUE(SquareMatrix<double>(upper + lower).isSymmetrical());
-    EXPECT_FALSE(upper.isAntiSymmetrical());
-    SquareMatrix<double> strict;
-    strict.setUpperBidiagonal(Vector<double>{0, 0, 0, 0}, u);
-    EXPECT_TRUE(SquareMatrix<double>(strict - SquareMatrix<double>(strict.transpose())).isAntiSymmetrical());
+    EXPECT_FALSE(upper.isAntiSymmetrical() || m.isSymmetrical());
+    EXPECT_TRUE(SquareMatrix<double>(upper - lower).isAntiSymmetrical());
 
-    EXPECT_PLEXAN_THROW(m.pasteDiagonal(u), SizeError, "void SquareMatrix<T>::pasteDiagonal(const Vector<T>&)",
-                        "Incompatible matrix and vector dimensions");
     EXPECT_PLEXAN_THROW(m.pasteLowerDiagonal2(u), SizeError,
                         "void SquareMatrix<T>::pasteLowerDiagonal2(const Vector<T>&)",
                         "Incompatible matrix and vector dimensions");
@@ -385,29 +317,17 @@ TEST(SquareMatrixShapes, DiagonalsRoundTrip)
                         "void SquareMatrix<T>::setTridiagonal(const Vector<T>&,const Vector<T>&,const Vector<T>&)",
                         "Undocumented size error");
     EXPECT_EQ(m.getSize(), 4) << "a refused shape leaves the matrix alone";
-
     SquareMatrix<float> h;
     h.setHilbert(4);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
             EXPECT_EQ(h(i, j), 1.0f / static_cast<float>(i + j + 1));
-    SquareMatrix<int> ones;
-    ones.setOnes(3);
-    EXPECT_EQ(ones.trace(), 3);
-    ones.setZeros();
-    EXPECT_EQ(ones.trace(), 0);
-}
 
-TEST(SquareMatrixShapes, RightHandedAxes)
-{
     SquareMatrix<double> axes;
     axes.setIdentity(3);
     EXPECT_TRUE(axes.isRHSystem());
     axes.swapRows(0, 1);
     EXPECT_FALSE(axes.isRHSystem());
-    SquareMatrix<double> flat(3);
-    flat.setZeros();
-    EXPECT_TRUE(flat.isRHSystem()) << "a degenerate system has a zero triple product";
     EXPECT_PLEXAN_THROW(SquareMatrix<double>(2).isRHSystem(), SizeError, "bool SquareMatrix<T>::isRHSystem() const",
                         "The matrix is not 3 x 3");
 }
@@ -416,23 +336,13 @@ TEST(SquareMatrixShapes, IntegerMatricesRefuseRealArithmetic)
 {
     SquareMatrix<int> m;
     m.setIdentity(2);
-    Vector<int> index;
-    Vector<int> values;
+    Vector<int> index, values, x{1, 2};
     SquareMatrix<int> vectors;
-    Vector<int> x{1, 2};
-    const Vector<int> one{1};
     const std::string what = "Method not available for type 'int'";
-    EXPECT_PLEXAN_THROW(m.setHilbert(2), TypeError, "void SquareMatrix<int>::setHilbert(const int)", what);
     EXPECT_PLEXAN_THROW(m.luDecomp(index, 0), TypeError, "int SquareMatrix<int>::luDecomp(...)", what);
-    EXPECT_PLEXAN_THROW(m.luSolve(x, index), TypeError,
-                        "void SquareMatrix<int>::luSolve(Vector<int>&,const Vector<int>&) const", what);
     EXPECT_PLEXAN_THROW(m.eigenJacobi(values, vectors, true), TypeError,
                         "void SquareMatrix<int>::eigenJacobi(Vector<int>&,SquareMatrix<int>&,const bool) const", what);
-    EXPECT_PLEXAN_THROW(SquareMatrix<int>::tridiagSolve(x, x, one, one), TypeError,
-                        "void SquareMatrix<int>::tridiagSolve(...)", what);
-    EXPECT_PLEXAN_THROW(SquareMatrix<int>::tridiagInverse(vectors, x, one, one), TypeError,
-                        "void SquareMatrix<int>::tridiagInverse(...)", what);
-    EXPECT_PLEXAN_THROW(SquareMatrix<int>::cyclicTridiagSolve(x, x, one, one, 0, 0), TypeError,
+    EXPECT_PLEXAN_THROW(SquareMatrix<int>::cyclicTridiagSolve(x, x, Vector<int>{1}, Vector<int>{1}, 0, 0), TypeError,
                         "void SquareMatrix<int>::cyclicTridiagSolve(...)", what);
 }
 
