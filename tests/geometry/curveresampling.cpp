@@ -1,6 +1,7 @@
 #include "geometry/curveresampling.h"
 
 #include "geometry/curve.h"
+#include "meshfixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,6 @@ template <typename T>
 class CurveResamplingTest : public ::testing::Test {};
 using RealTypes = ::testing::Types<float, double, long double>;
 TYPED_TEST_SUITE(CurveResamplingTest, RealTypes);
-
-template <typename T>
-Curve<T> polygon(std::initializer_list<std::pair<double, double>> points, bool open)
-{
-    Curve<T> c(2, static_cast<int>(points.size()), 0, 0, open);
-    int k = 0;
-    for (auto [x, y] : points) {
-        c.vertex(k)[0] = static_cast<T>(x);
-        c.vertex(k)[1] = static_cast<T>(y);
-        ++k;
-    }
-    return c;
-}
 
 // The arc length at which point p lies on the outline, found by brute force:
 // the edge nearest to p, and the distance walked to p along it.
@@ -62,21 +50,6 @@ double perimeter(const Curve<T>& c)
     return total;
 }
 
-TYPED_TEST(CurveResamplingTest, SquareGivesCornersAndMidpoints)
-{
-    using T = TypeParam;
-    const Curve<T> square = polygon<T>({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, false);
-    Curve<T> out;
-    CurveResampling<T>().apply(square, out, 8);
-    const double expected[8][2] = {{0, 0}, {0.5, 0}, {1, 0}, {1, 0.5}, {1, 1}, {0.5, 1}, {0, 1}, {0, 0.5}};
-    ASSERT_EQ(out.getNumVertices(), 8);
-    EXPECT_TRUE(out.isClosed());
-    for (int k = 0; k < 8; ++k) {
-        EXPECT_NEAR(double(out.vertex(k)[0]), expected[k][0], 1e-6) << k;
-        EXPECT_NEAR(double(out.vertex(k)[1]), expected[k][1], 1e-6) << k;
-    }
-}
-
 // On random outlines, open and closed, the resampled vertices sit on the
 // outline at arc lengths k L / m (closed) or k L / (m - 1) (open).
 TYPED_TEST(CurveResamplingTest, VerticesAreEvenlySpacedAlongTheOutline)
@@ -89,10 +62,8 @@ TYPED_TEST(CurveResamplingTest, VerticesAreEvenlySpacedAlongTheOutline)
         const bool open = trial % 2 == 1;
         const int n = 3 + trial;
         Curve<T> c(2, n, 0, 0, open);
-        for (int k = 0; k < n; ++k) {
-            c.vertex(k)[0] = static_cast<T>(u(rng));
-            c.vertex(k)[1] = static_cast<T>(u(rng));
-        }
+        for (int k = 0; k < n; ++k)
+            c[k] = Vector<T>{static_cast<T>(u(rng)), static_cast<T>(u(rng))};
         const double length = perimeter(c);
         for (int m : {2, 5, 17, 64}) {
             Curve<T> out(3, 1); // wrong size and dimension: replaced
@@ -122,7 +93,7 @@ TYPED_TEST(CurveResamplingTest, VerticesAreEvenlySpacedAlongTheOutline)
 TYPED_TEST(CurveResamplingTest, InPlaceAndSharedPools)
 {
     using T = TypeParam;
-    Curve<T> c = polygon<T>({{0, 0}, {4, 0}, {4, 4}, {0, 4}}, false);
+    Curve<T> c = fixtures::polygon<T>({{0, 0}, {4, 0}, {4, 4}, {0, 4}});
     const Curve<T> witness(c);
     CurveResampling<T>().apply(c, c, 4);
     EXPECT_EQ(c.vertex(1)[0], T(4));
@@ -136,22 +107,12 @@ TYPED_TEST(CurveResamplingTest, InPlaceAndSharedPools)
 
 TEST(CurveResampling, IntegerCurvesRoundToNearest)
 {
-    Curve<int> c(2, 2, 0, 0, true);
-    c.vertex(1)[0] = 10;
-    c.vertex(1)[1] = 3;
     Curve<int> out;
-    CurveResampling<int>().apply(c, out, 4);
-    const int expected[4][2] = {{0, 0}, {3, 1}, {7, 2}, {10, 3}};
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(out.vertex(k)[0], expected[k][0]);
-        EXPECT_EQ(out.vertex(k)[1], expected[k][1]);
-    }
+    CurveResampling<int>().apply(fixtures::polygon<int>({{0, 0}, {10, 3}}, true), out, 4);
+    EXPECT_EQ(out.toVector(), (Vector<int>{0, 0, 3, 1, 7, 2, 10, 3}));
     // Degenerate inputs do not reach past the outline.
-    Curve<int> one(2, 1);
-    one.vertex(0)[0] = 5;
-    CurveResampling<int>().apply(one, out, 3);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(out.vertex(k)[0], 5);
+    CurveResampling<int>().apply(fixtures::polygon<int>({{5, 0}}), out, 3);
+    EXPECT_EQ(out.toVector(), (Vector<int>{5, 0, 5, 0, 5, 0}));
     CurveResampling<int>().apply(Curve<int>(2, 0), out, 0);
     EXPECT_EQ(out.getNumVertices(), 0);
 }

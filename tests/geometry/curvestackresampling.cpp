@@ -12,6 +12,18 @@ namespace {
 
 constexpr double pi = std::numbers::pi;
 
+// An ellipse of n vertices at height z, the first at angle phase.
+template <typename T>
+Curve<T> ellipse(int n, double a, double b, double phase, double z)
+{
+    Curve<T> c(3, n);
+    for (int i = 0; i < n; ++i) {
+        const double t = phase + 2 * pi * i / n;
+        c[i] = Vector<T>{static_cast<T>(a * std::cos(t)), static_cast<T>(b * std::sin(t)), static_cast<T>(z)};
+    }
+    return c;
+}
+
 // Contours of an ellipsoid-like body: level k at z = 2 k, an ellipse of
 // semi-axes growing then shrinking, each with its own vertex count and start.
 template <typename T>
@@ -23,15 +35,7 @@ CurveStack<T> body(int levels, std::mt19937& rng)
     for (int k = 0; k < levels; ++k) {
         const double s = std::sin(pi * (k + 0.5) / levels);
         const double a = 5 + 20 * s, b = 4 + 12 * s, phase = start(rng);
-        const int n = count(rng);
-        Curve<T> c(3, n);
-        for (int i = 0; i < n; ++i) {
-            const double t = phase + 2 * pi * i / n;
-            c.vertex(i)[0] = static_cast<T>(a * std::cos(t));
-            c.vertex(i)[1] = static_cast<T>(b * std::sin(t));
-            c.vertex(i)[2] = static_cast<T>(2 * k);
-        }
-        stack.append(c);
+        stack.append(ellipse<T>(count(rng), a, b, phase, 2 * k));
     }
     return stack;
 }
@@ -48,17 +52,8 @@ TYPED_TEST(CurveStackResamplingTest, CylinderBecomesAGrid)
 {
     using T = TypeParam;
     CurveStack<T> stack;
-    for (int k = 0; k < 4; ++k) {
-        const int n = 30 + 7 * k;
-        Curve<T> c(3, n);
-        for (int i = 0; i < n; ++i) {
-            const double t = 2 * pi * (i + 0.3 * k) / n;
-            c.vertex(i)[0] = static_cast<T>(10 * std::cos(t));
-            c.vertex(i)[1] = static_cast<T>(10 * std::sin(t));
-            c.vertex(i)[2] = static_cast<T>(3 * k);
-        }
-        stack.append(c);
-    }
+    for (int k = 0; k < 4; ++k)
+        stack.append(ellipse<T>(30 + 7 * k, 10, 10, 2 * pi * 0.3 * k / (30 + 7 * k), 3 * k));
     const QuadMesh<T> mesh = stack.resample(7, 24);
     ASSERT_EQ(mesh.getHeight(), 7);
     ASSERT_EQ(mesh.getWidth(), 24);
@@ -142,10 +137,8 @@ TEST(CurveStackResampling, OpenStacksKeepTheirEnds)
     CurveStack<double> stack(3, 0, 0, 0, 0, true);
     for (int k = 0; k < 3; ++k) {
         Curve<double> c(3, 5, 0, 0, true);
-        for (int i = 0; i < 5; ++i) {
-            c.vertex(i)[0] = i * (1 + k);
-            c.vertex(i)[2] = k;
-        }
+        for (int i = 0; i < 5; ++i)
+            c[i] = Vector<double>{double(i * (1 + k)), 0, double(k)};
         stack.append(c);
     }
     const QuadMesh<double> mesh = stack.resample(5, 9);

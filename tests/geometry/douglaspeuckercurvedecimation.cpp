@@ -1,6 +1,7 @@
 #include "geometry/douglaspeuckercurvedecimation.h"
 
 #include "geometry/curve.h"
+#include "meshfixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -109,14 +110,8 @@ TYPED_TEST(DouglasPeuckerTest, AgreesWithRecursiveReference)
 TEST(DouglasPeucker, ToleranceExtremes)
 {
     // A square with a midpoint on its bottom side and a notch on its top.
-    const float points[][2] = {{0, 0}, {5, 0}, {10, 0}, {10, 10}, {6, 10}, {5, 9}, {4, 10}, {0, 10}};
-    Curve<float> c(2, 8);
-    for (int k = 0; k < 8; ++k) {
-        c.vertex(k)[0] = points[k][0];
-        c.vertex(k)[1] = points[k][1];
-    }
-    Curve<float> exact(c);
-    exact.detach();
+    Curve<float> c = fixtures::polygon<float>({{0, 0}, {5, 0}, {10, 0}, {10, 10}, {6, 10}, {5, 9}, {4, 10}, {0, 10}});
+    Curve<float> exact = fixtures::polygon<float>({{0, 0}, {5, 0}, {10, 0}, {10, 10}, {6, 10}, {5, 9}, {4, 10}, {0, 10}});
     DouglasPeuckerCurveDecimation<float> dp;
     dp.apply(exact);
     EXPECT_EQ(exact.getNumVertices(), 7) << "only the midpoint lies on its chord";

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <numbers>
+#include <random>
 
 namespace fixtures {
 
@@ -119,6 +120,17 @@ Curve<T> circle(double radius, int n, double phase = 0, double cx = 0, double cy
         const double a = phase + 2 * std::numbers::pi * k / n;
         c[k] = Vector<T>{static_cast<T>(cx + radius * std::cos(a)), static_cast<T>(cy + radius * std::sin(a))};
     }
+    return c;
+}
+
+// n vertices of the plane with random integer coordinates in [lo, hi].
+template <typename T>
+Curve<T> randomPolygon(std::mt19937& rng, int n, int lo, int hi)
+{
+    std::uniform_int_distribution<int> coordinate(lo, hi);
+    Curve<T> c(2, n);
+    for (int i = 0; i < n; ++i)
+        c[i] = Vector<T>{static_cast<T>(coordinate(rng)), static_cast<T>(coordinate(rng))};
     return c;
 }
 

@@ -2,25 +2,15 @@
 
 #include "geometry/curve.h"
 #include "geometry/quadmesh.h"
+#include "meshfixtures.h"
 #include "support/expect.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <numbers>
 
 namespace {
 
-template <typename T>
-Curve<T> circle(double radius, int n)
-{
-    Curve<T> c(2, n);
-    for (int k = 0; k < n; ++k) {
-        c.vertex(k)[0] = static_cast<T>(radius * std::cos(2 * std::numbers::pi * k / n));
-        c.vertex(k)[1] = static_cast<T>(radius * std::sin(2 * std::numbers::pi * k / n));
-    }
-    return c;
-}
+using fixtures::circle;
 
 template <typename T>
 class ShapeInterpolationTest : public ::testing::Test {};
@@ -89,8 +79,8 @@ TEST(ShapeInterpolation, Failures)
     blend.setSourceShape(a);
     EXPECT_PLEXAN_THROW(blend.apply(0.5, result), ProgramError, where, "Missing source and/or target shape");
     blend.setTargetShape(b);
-    EXPECT_PLEXAN_THROW(blend.apply(1.5, result), UsageError, where, "Interpolation step out of [0-1] range");
-    EXPECT_PLEXAN_THROW(blend.apply(-0.1, result), UsageError, where, "Interpolation step out of [0-1] range");
+    for (double t : {1.5, -0.1})
+        EXPECT_PLEXAN_THROW(blend.apply(t, result), UsageError, where, "Interpolation step out of [0-1] range");
     blend.setTargetShape(c);
     EXPECT_PLEXAN_THROW(blend.apply(0.5, result), SizeError, where, "Incompatible vertex counts");
 }

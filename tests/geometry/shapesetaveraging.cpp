@@ -54,13 +54,11 @@ TYPED_TEST(ShapeSetAveragingTest, RmsDistancesPairEntriesAndSkipMissingShapes)
     const Vector<T> d = a.rmsDistances(b);
     ASSERT_EQ(d.getSize(), 2);
     for (int k = 0; k < 2; ++k) {
-        const Vertices<T>& x = *dynamic_cast<Vertices<T>*>(a[2 * k]);
-        const Vertices<T>& y = *dynamic_cast<Vertices<T>*>(b[2 * k]);
-        long double sum = 0;
-        for (int i = 0; i < x.getNumVertices(); ++i)
-            for (int c = 0; c < 3; ++c)
-                sum += (static_cast<long double>(x[i][c]) - y[i][c]) * (static_cast<long double>(x[i][c]) - y[i][c]);
-        EXPECT_NEAR(static_cast<double>(d[k]), std::sqrt(static_cast<double>(sum / x.getNumVertices())), 1e-5);
+        const Vector<T> x = a[2 * k]->toVector(), y = b[2 * k]->toVector();
+        double sum = 0;
+        for (int i = 0; i < x.getSize(); ++i)
+            sum += std::pow(double(x[i]) - double(y[i]), 2);
+        EXPECT_NEAR(double(d[k]), std::sqrt(sum / (x.getSize() / 3)), 1e-5);
     }
     b.addShape(nullptr);
     EXPECT_PLEXAN_THROW(a.rmsDistances(b), SizeError, "Vector<T> ShapeSet<T>::rmsDistances(const ShapeSet&) const",

