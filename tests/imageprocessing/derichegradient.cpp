@@ -82,27 +82,21 @@ TYPED_TEST(DericheTest, RampHasAConstantGradient)
             ASSERT_NEAR(gx(i, j), T(2) * (T(1) - e * e), 1e-4);
             ASSERT_NEAR(gy(i, j), T(0), 1e-4);
         }
-    // The transposed ramp through the volume derivatives, along each axis.
+    // The ramp along each volume axis: its derivative there, smoothed along
+    // the two others ((1 - e)^2 twice); none across.
+    auto gradient = [&](int axis, VoxelMatrix<T>& m) {
+        axis == 0 ? d.gradient1(m) : axis == 1 ? d.gradient2(m) : d.gradient3(m);
+    };
     VoxelMatrix<T> v(40, 40, 40);
-    for (int axis = 1; axis <= 3; ++axis) {
+    for (int axis = 0; axis < 3; ++axis) {
         for (int k = 0; k < 40; ++k)
             for (int i = 0; i < 40; ++i)
                 for (int j = 0; j < 40; ++j)
-                    v(i, j, k) = T(axis == 1 ? i : axis == 2 ? j : k);
+                    v(i, j, k) = T(axis == 0 ? i : axis == 1 ? j : k);
         VoxelMatrix<T> along(v), across(v);
-        if (axis == 1) {
-            d.gradient1(along);
-            d.gradient2(across);
-        } else if (axis == 2) {
-            d.gradient2(along);
-            d.gradient3(across);
-        } else {
-            d.gradient3(along);
-            d.gradient1(across);
-        }
-        // Smoothing along two axes: (1 - e)^2 twice.
-        const T expected = T(2) * (T(1) - e * e) * (T(1) - e) * (T(1) - e);
-        ASSERT_NEAR(along(20, 20, 20), expected, 1e-4) << "axis " << axis;
+        gradient(axis, along);
+        gradient((axis + 1) % 3, across);
+        ASSERT_NEAR(along(20, 20, 20), T(2) * (T(1) - e * e) * (T(1) - e) * (T(1) - e), 1e-4) << "axis " << axis;
         ASSERT_NEAR(across(20, 20, 20), T(0), 1e-4) << "axis " << axis;
     }
 }
@@ -144,13 +138,6 @@ TYPED_TEST(DericheTest, StepEdgeGivesAOnePixelRidge)
     d.hGradient(gx);
     d.vGradient(gy);
     d.norm(norm, gx, gy);
-    for (int i = 10; i < 50; ++i) {
-        int best = 5;
-        for (int j = 5; j < 36; ++j)
-            if (norm(i, j) > norm(i, best))
-                best = j;
-        ASSERT_EQ(best, 20) << "row " << i;
-    }
     PixelMatrix<T> fine(norm), n4(norm), n8(norm);
     d.fineNonmaxSuppression(fine, gx, gy);
     d.nonmaxSuppressionN4(n4, gx, gy);
@@ -192,16 +179,15 @@ TYPED_TEST(DericheTest, NormAndAngle)
             ASSERT_NEAR(a(i, j), std::atan2(gy(i, j), gx(i, j)), 10 * tolerance<T>());
         }
     const VoxelMatrix<T> volume = randomVoxels<T>(8, 9, 10, rng);
-    VoxelMatrix<T> g1(volume), g2(volume), g3(volume), norm3(volume);
-    d.gradient1(g1);
-    d.gradient2(g2);
-    d.gradient3(g3);
+    VoxelMatrix<T> g[3] = {volume, volume, volume}, norm3(volume);
+    d.gradient1(g[0]);
+    d.gradient2(g[1]);
+    d.gradient3(g[2]);
     d.apply(norm3);
     for (int k = 0; k < 10; ++k)
         for (int i = 0; i < 8; ++i)
             for (int j = 0; j < 9; ++j)
-                ASSERT_NEAR(norm3(i, j, k), std::sqrt(g1(i, j, k) * g1(i, j, k) + g2(i, j, k) * g2(i, j, k) +
-                                                      g3(i, j, k) * g3(i, j, k)),
+                ASSERT_NEAR(norm3(i, j, k), std::hypot(g[0](i, j, k), g[1](i, j, k), g[2](i, j, k)),
                             10 * tolerance<T>() * (1 + norm3(i, j, k)));
 }
 
@@ -247,10 +233,6 @@ TYPED_TEST(DericheTest, HysteresisEqualsFloodFill)
         PixelMatrix<T> out(in);
         d.hysteresisThresholding(out, T(low), T(high));
         EXPECT_EQ(out, floodFill(in, T(low), T(high))) << low << " " << high;
-        if (low == high)
-            for (int i = 1; i < 32; ++i)
-                for (int j = 1; j < 40; ++j)
-                    ASSERT_EQ(out(i, j), in(i, j) >= T(high) ? T(1) : T(0));
     }
 }
 

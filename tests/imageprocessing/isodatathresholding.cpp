@@ -29,26 +29,19 @@ bool isFixedPoint(const Vector<unsigned int>& h, int t)
 
 TEST(IsodataThresholding, HistogramEdgeCases)
 {
-    IsodataThresholding<float> isodata;
-    Vector<unsigned int> h = emptyHistogram(256);
-    EXPECT_EQ(isodata.computeThreshold(h), 0u);
-    h[77] = 12;
-    EXPECT_EQ(isodata.computeThreshold(h), 77u);
-    h[77] = 0;
-    h[50] = 1000;
-    h[150] = 1000;
-    EXPECT_EQ(isodata.computeThreshold(h), 100u);
+    auto split = [](std::initializer_list<std::pair<int, unsigned int>> bins) {
+        Vector<unsigned int> h = emptyHistogram(256);
+        for (const auto& [bin, count] : bins)
+            h[bin] = count;
+        return IsodataThresholding<float>().computeThreshold(h);
+    };
+    EXPECT_EQ(split({}), 0u);
+    EXPECT_EQ(split({{77, 12}}), 77u);
+    EXPECT_EQ(split({{50, 1000}, {150, 1000}}), 100u);
     // Two neighbouring bins: the split falls between them.
-    h = emptyHistogram(256);
-    h[40] = 5;
-    h[41] = 500;
-    EXPECT_EQ(isodata.computeThreshold(h), 41u);
+    EXPECT_EQ(split({{40, 5}, {41, 500}}), 41u);
     // A split that moves down to the first occupied bin stops just above it.
-    h = emptyHistogram(256);
-    h[0] = 1000;
-    h[1] = 1000;
-    h[2] = 1;
-    EXPECT_EQ(isodata.computeThreshold(h), 1u);
+    EXPECT_EQ(split({{0, 1000}, {1, 1000}, {2, 1}}), 1u);
 }
 
 TEST(IsodataThresholding, RandomBimodalHistogramsGiveFixedPointsBetweenThePeaks)

@@ -89,13 +89,12 @@ TYPED_TEST(MarchingCubesTyped, RandomVolumesGiveClosedOrientedSurfaces)
         EXPECT_GT(mesh.volume(), 0.0f);
         EXPECT_EQ(mesh.getNormals().getNumVertices(), mesh.getNumVertices());
         // Every vertex lies on a grid edge, or inside a cube.
-        for (int n = 0; n < mesh.getNumVertices(); ++n) {
-            const Vector<float>& p = mesh[n];
-            const int size[3] = {s1, s2, s3};
-            for (int a = 0; a < 3; ++a) {
-                ASSERT_GE(p[a], 0.0f);
-                ASSERT_LT(p[a], static_cast<float>(size[a]));
-            }
+        if (mesh.getNumVertices() > 0) {
+            const BoundingBox<float> box = mesh.boundingBox();
+            EXPECT_GE(box.getVertex1().min(), 0.0f);
+            EXPECT_LT(box.getVertex2()[0], s1);
+            EXPECT_LT(box.getVertex2()[1], s2);
+            EXPECT_LT(box.getVertex2()[2], s3);
         }
     }
 }
@@ -157,10 +156,8 @@ TEST(MarchingCubes, ConstantVolumes)
     MarchingCubes<double> mc;
     VoxelMatrix<double> v(4, 3, 5);
     v.fill(-2.0);
-    EXPECT_EQ(mc.buildMesh(v, 0.0, true).getNumTriangles(), 0);
     EXPECT_EQ(mc.buildMesh(v, 0.0, true).getNumVertices(), 0);
     v.fill(2.0);
-    EXPECT_EQ(mc.buildMesh(v, 0.0, false).getNumTriangles(), 0);
     EXPECT_EQ(mc.buildMesh(v, 0.0, false).getNumVertices(), 0);
 
     // Closed: a box around the whole volume, its vertices on the border

@@ -5,6 +5,7 @@
 // positions outside the image being left out.
 
 #include "image/voxelmatrix.h"
+#include "randomimages.h"
 
 #include <gtest/gtest.h>
 
@@ -57,25 +58,17 @@ VoxelMatrix<T> bruteForceMorphology(const VoxelMatrix<T>& image, const VoxelMatr
 template <typename T>
 VoxelMatrix<T> randomElement(std::mt19937& rng)
 {
-    std::uniform_int_distribution<int> size(0, 2), value(std::is_signed_v<T> ? -3 : 0, 3);
-    VoxelMatrix<T> e(2 * size(rng) + 1, 2 * size(rng) + 1, 2 * size(rng) + 1);
-    for (int k = 0; k < e.getSize3(); ++k)
-        for (int i = 0; i < e.getSize1(); ++i)
-            for (int j = 0; j < e.getSize2(); ++j)
-                e(i, j, k) = static_cast<T>(value(rng));
-    return e;
+    std::uniform_int_distribution<int> size(0, 2);
+    const int s1 = 2 * size(rng) + 1, s2 = 2 * size(rng) + 1, s3 = 2 * size(rng) + 1;
+    return randomVoxels<T>(s1, s2, s3, rng, std::is_signed_v<T> ? -3 : 0, 3);
 }
 
 template <typename T>
 VoxelMatrix<T> randomVolume(std::mt19937& rng)
 {
-    std::uniform_int_distribution<int> size(1, 9), value(10, 60);
-    VoxelMatrix<T> v(size(rng), size(rng) + 3, size(rng));
-    for (int k = 0; k < v.getSize3(); ++k)
-        for (int i = 0; i < v.getSize1(); ++i)
-            for (int j = 0; j < v.getSize2(); ++j)
-                v(i, j, k) = static_cast<T>(value(rng));
-    return v;
+    std::uniform_int_distribution<int> size(1, 9);
+    const int s1 = size(rng), s2 = size(rng) + 3, s3 = size(rng);
+    return randomVoxels<T>(s1, s2, s3, rng, 10, 60);
 }
 
 } // namespace plexan::test

@@ -47,28 +47,23 @@ TYPED_TEST(SeparableFilterTest, LinesAreConvolvedAsVectorsAre)
         SeparableFilter<T> filter;
         filter.setHMask(h);
         filter.setVMask(v);
-        PixelMatrix<T> out(in);
-        filter.apply(out);
-        EXPECT_EQ(out, convolveLines(in, h, v)) << rows << "x" << columns;
-
-        filter.setDivideBy(T(4));
-        out = in;
-        filter.apply(out);
-        PixelMatrix<T> expected = convolveLines(in, h, v);
-        expected /= T(4);
-        EXPECT_EQ(out, expected);
-
-        filter.setMultiplyBy(T(3));
-        out = in;
-        filter.apply(out);
-        expected = convolveLines(in, h, v);
-        expected *= T(3);
-        EXPECT_EQ(out, expected);
-
+        for (int scale : {1, 2, 3}) { // as set, divided by 4, multiplied by 3
+            if (scale == 2)
+                filter.setDivideBy(T(4));
+            if (scale == 3)
+                filter.setMultiplyBy(T(3));
+            PixelMatrix<T> out(in), expected = convolveLines(in, h, v);
+            filter.apply(out);
+            if (scale == 2)
+                expected /= T(4);
+            if (scale == 3)
+                expected *= T(3);
+            EXPECT_EQ(out, expected) << rows << "x" << columns << " step " << scale;
+        }
         // An empty kernel, like Vector<T>::conv, gives zeros.
         SeparableFilter<T> empty;
         empty.setVMask(v);
-        out = in;
+        PixelMatrix<T> out(in);
         empty.apply(out);
         EXPECT_EQ(out, convolveLines(in, Vector<T>(), v));
     }
@@ -211,22 +206,19 @@ TYPED_TEST(SeparableFilterTest, MaskedLinesFollowTheMaskedRule)
     PixelMatrix<T> out(in);
     filter.apply(out);
 
+    // Rows, then columns (divided by 2 inside the mask).
     PixelMatrix<T> expected(in);
-    for (int i = 0; i < 14; ++i) {
-        const auto r = maskedLine(std::vector<T>(expected[i].begin(), expected[i].end()),
-                                  std::vector<T>(mask[i].begin(), mask[i].end()), h);
-        std::copy(r.begin(), r.end(), expected[i].begin());
-    }
-    for (int j = 0; j < 19; ++j) {
-        std::vector<T> line(14), m(14);
-        for (int i = 0; i < 14; ++i) {
-            line[i] = expected(i, j);
-            m[i] = mask(i, j);
+    for (int pass = 0; pass < 2; ++pass)
+        for (int n = 0; n < (pass ? 19 : 14); ++n) {
+            std::vector<T> line, m;
+            for (int t = 0; t < (pass ? 14 : 19); ++t) {
+                line.push_back(pass ? expected(t, n) : expected(n, t));
+                m.push_back(pass ? mask(t, n) : mask(n, t));
+            }
+            line = maskedLine(line, m, pass ? v : h);
+            for (int t = 0; t < (pass ? 14 : 19); ++t)
+                (pass ? expected(t, n) : expected(n, t)) = pass && m[t] != T(0) ? line[t] / T(2) : line[t];
         }
-        line = maskedLine(line, m, v);
-        for (int i = 0; i < 14; ++i)
-            expected(i, j) = mask(i, j) != T(0) ? line[i] / T(2) : line[i];
-    }
     EXPECT_EQ(out, expected);
 
     // The same through a voxel matrix of one plane, the k kernel a no-op.

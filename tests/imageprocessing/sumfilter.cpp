@@ -30,38 +30,26 @@ std::vector<T> lineSum(const std::vector<T>& v, int h)
     return out;
 }
 
+// The box sums of a volume, line by line along the three axes (the first
+// two only when planar).
 template <typename T>
-PixelMatrix<T> referenceSquare(PixelMatrix<T> m, int h)
+VoxelMatrix<T> referenceBox(VoxelMatrix<T> v, int h, bool planar)
 {
-    for (int i = 0; i < m.getSize1(); ++i) {
-        const std::vector<T> r = lineSum(std::vector<T>(m[i].begin(), m[i].end()), h);
-        std::copy(r.begin(), r.end(), m[i].begin());
+    const int size[3] = {v.getSize1(), v.getSize2(), v.getSize3()};
+    const int axes[3] = {1, 0, 2}; // along rows, columns, then across planes
+    for (int n = 0; n < (planar ? 2 : 3); ++n) {
+        const int along = axes[n];
+        for (int k = 0; k < (along == 2 ? 1 : size[2]); ++k)
+            for (int i = 0; i < (along == 0 ? 1 : size[0]); ++i)
+                for (int j = 0; j < (along == 1 ? 1 : size[1]); ++j) {
+                    std::vector<T> line(size[along]);
+                    for (int t = 0; t < size[along]; ++t)
+                        line[t] = v(along == 0 ? t : i, along == 1 ? t : j, along == 2 ? t : k);
+                    line = lineSum(line, h);
+                    for (int t = 0; t < size[along]; ++t)
+                        v(along == 0 ? t : i, along == 1 ? t : j, along == 2 ? t : k) = line[t];
+                }
     }
-    for (int j = 0; j < m.getSize2(); ++j) {
-        std::vector<T> c(m.getSize1());
-        for (int i = 0; i < m.getSize1(); ++i)
-            c[i] = m(i, j);
-        c = lineSum(c, h);
-        for (int i = 0; i < m.getSize1(); ++i)
-            m(i, j) = c[i];
-    }
-    return m;
-}
-
-template <typename T>
-VoxelMatrix<T> referenceCube(VoxelMatrix<T> v, int h)
-{
-    for (int k = 0; k < v.getSize3(); ++k)
-        v[k] = referenceSquare(v[k], h);
-    for (int i = 0; i < v.getSize1(); ++i)
-        for (int j = 0; j < v.getSize2(); ++j) {
-            std::vector<T> line(v.getSize3());
-            for (int k = 0; k < v.getSize3(); ++k)
-                line[k] = v(i, j, k);
-            line = lineSum(line, h);
-            for (int k = 0; k < v.getSize3(); ++k)
-                v(i, j, k) = line[k];
-        }
     return v;
 }
 
@@ -77,20 +65,10 @@ TYPED_TEST(SumFilterTest, SquareCaseEqualsWindowSums)
     for (int h : {1, 2, 3})
         for (auto [rows, columns] : {std::pair{1, 9}, std::pair{9, 1}, std::pair{5, 6}, std::pair{17, 40},
                                      std::pair{70, 33}}) {
-            const PixelMatrix<T> in = randomPixels<T>(rows, columns, rng);
-            PixelMatrix<T> out(in);
-            SumFilter<T> filter(h);
-            filter.apply(out);
-            EXPECT_EQ(out, referenceSquare(in, h)) << rows << "x" << columns << " h = " << h;
-            // Away from the borders it is the plain (2h + 1)^2 window sum.
-            for (int i = h; i < rows - h; ++i)
-                for (int j = h; j < columns - h; ++j) {
-                    T s = T(0);
-                    for (int a = -h; a <= h; ++a)
-                        for (int b = -h; b <= h; ++b)
-                            s = static_cast<T>(s + in(i + a, j + b));
-                    ASSERT_EQ(out(i, j), s);
-                }
+            const VoxelMatrix<T> in = randomVoxels<T>(rows, columns, 1, rng);
+            PixelMatrix<T> out(in[0]);
+            SumFilter<T>(h).apply(out);
+            EXPECT_EQ(out, referenceBox(in, h, true)[0]) << rows << "x" << columns << " h = " << h;
         }
 }
 
@@ -103,8 +81,28 @@ TYPED_TEST(SumFilterTest, CubicCaseEqualsWindowSums)
             const VoxelMatrix<T> in = randomVoxels<T>(s1, s2, s3, rng, 0, 5);
             VoxelMatrix<T> out(in);
             SumFilter<T>(h).apply(out);
-            EXPECT_TRUE(out == referenceCube(in, h)) << s1 << "x" << s2 << "x" << s3 << " h = " << h;
+            EXPECT_TRUE(out == referenceBox(in, h, false)) << s1 << "x" << s2 << "x" << s3 << " h = " << h;
         }
+}
+
+// The sum over the existing elements of the ball of radius h; a plane is a
+// volume of one plane.
+template <typename T>
+VoxelMatrix<T> ballSums(const VoxelMatrix<T>& in, int h)
+{
+    VoxelMatrix<T> out(in);
+    for (int k = 0; k < in.getSize3(); ++k)
+        for (int i = 0; i < in.getSize1(); ++i)
+            for (int j = 0; j < in.getSize2(); ++j) {
+                T s = T(0);
+                for (int a = -h; a <= h; ++a)
+                    for (int b = -h; b <= h; ++b)
+                        for (int c = -h; c <= h; ++c)
+                            if (a * a + b * b + c * c <= h * h && in.contains(i + a, j + b, k + c))
+                                s = static_cast<T>(s + in(i + a, j + b, k + c));
+                out(i, j, k) = s;
+            }
+    return out;
 }
 
 TYPED_TEST(SumFilterTest, DiscAndBallSumTheExistingNeighbours)
@@ -112,60 +110,17 @@ TYPED_TEST(SumFilterTest, DiscAndBallSumTheExistingNeighbours)
     using T = TypeParam;
     std::mt19937 rng(3);
     for (int h : {1, 2, 3}) {
-        const PixelMatrix<T> in = randomPixels<T>(13, 21, rng);
-        PixelMatrix<T> out(in);
+        VoxelMatrix<T> plane = randomVoxels<T>(13, 21, 1, rng);
+        const VoxelMatrix<T> volume = randomVoxels<T>(7, 9, 6, rng);
         SumFilter<T> filter(h);
         filter.setBallMode(true);
-        filter.apply(out);
-        for (int i = 0; i < 13; ++i)
-            for (int j = 0; j < 21; ++j) {
-                T s = T(0);
-                for (int a = -h; a <= h; ++a)
-                    for (int b = -h; b <= h; ++b)
-                        if (a * a + b * b <= h * h && in.contains(i + a, j + b))
-                            s = static_cast<T>(s + in(i + a, j + b));
-                ASSERT_EQ(out(i, j), s) << i << "," << j << " h = " << h;
-            }
+        PixelMatrix<T> disc = plane[0];
+        filter.apply(disc);
+        EXPECT_EQ(disc, ballSums(plane, h)[0]) << "h = " << h;
+        VoxelMatrix<T> ball(volume);
+        filter.apply(ball);
+        EXPECT_TRUE(ball == ballSums(volume, h)) << "h = " << h;
     }
-    for (int h : {1, 2}) {
-        const VoxelMatrix<T> in = randomVoxels<T>(7, 9, 6, rng);
-        VoxelMatrix<T> out(in);
-        SumFilter<T> filter(h);
-        filter.setBallMode(true);
-        filter.apply(out);
-        for (int k = 0; k < 6; ++k)
-            for (int i = 0; i < 7; ++i)
-                for (int j = 0; j < 9; ++j) {
-                    T s = T(0);
-                    for (int a = -h; a <= h; ++a)
-                        for (int b = -h; b <= h; ++b)
-                            for (int c = -h; c <= h; ++c)
-                                if (a * a + b * b + c * c <= h * h && in.contains(i + a, j + b, k + c))
-                                    s = static_cast<T>(s + in(i + a, j + b, k + c));
-                    ASSERT_EQ(out(i, j, k), s) << i << "," << j << "," << k << " h = " << h;
-                }
-    }
-}
-
-TEST(SumFilter, CrossAndBorderCases)
-{
-    PixelMatrix<int> m(3, 3);
-    m.fill(1);
-    SumFilter<int> cross(1);
-    cross.setBallMode(true);
-    cross.apply(m);
-    EXPECT_EQ(m(1, 1), 5); // centre and its four neighbours
-    EXPECT_EQ(m(0, 0), 3); // a corner has two
-    EXPECT_EQ(m(0, 1), 4);
-
-    // One row: every end position is its value times 3 along the row, and the
-    // one-element columns multiply by 3 again.
-    PixelMatrix<int> row(1, 5);
-    for (int j = 0; j < 5; ++j)
-        row(0, j) = j + 1;
-    SumFilter<int>(1).apply(row);
-    EXPECT_EQ(row[0], (Vector<int>{9, 18, 27, 36, 45}));
-
     // A half-size below 1 changes nothing.
     PixelMatrix<float> same(4, 4);
     same.fill(2.5f);

@@ -40,15 +40,10 @@ TEST(VoxelMatrixDilatation, DefaultFlatCubeSpreadsASingleVoxel)
     dilatation.apply(v);
     for (int k = 0; k < 5; ++k)
         for (int i = 0; i < 5; ++i)
-            for (int j = 0; j < 5; ++j) {
-                const bool near = std::abs(i - 2) <= 1 && std::abs(j - 2) <= 1 && std::abs(k - 2) <= 1;
-                ASSERT_EQ(v(i, j, k), near ? 9 : -3);
-            }
-    const char* where = "void VoxelMatrixDilatation<T>::setStructElt(...)";
-    EXPECT_PLEXAN_THROW(dilatation.setStructElt(VoxelMatrix<short>(0, 0, 0)), SizeError, where,
-                        "Empty structuring element");
-    EXPECT_PLEXAN_THROW(dilatation.setStructElt(VoxelMatrix<short>(4, 1, 1)), SizeError, where,
-                        "Structuring element with even size(s)");
+            for (int j = 0; j < 5; ++j)
+                ASSERT_EQ(v(i, j, k), std::abs(i - 2) <= 1 && std::abs(j - 2) <= 1 && std::abs(k - 2) <= 1 ? 9 : -3);
+    EXPECT_PLEXAN_THROW(dilatation.setStructElt(VoxelMatrix<short>(4, 1, 1)), SizeError,
+                        "void VoxelMatrixDilatation<T>::setStructElt(...)", "Structuring element with even size(s)");
 }
 
 } // namespace

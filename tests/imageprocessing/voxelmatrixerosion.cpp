@@ -32,18 +32,6 @@ TYPED_TEST(ErosionTyped, MatchesTheMinimumOverTheElement)
     }
 }
 
-TEST(VoxelMatrixErosion, ConstantVolumeAndFlatElementKeepTheBorder)
-{
-    VoxelMatrix<float> v(4, 5, 3);
-    v.fill(7.5f);
-    VoxelMatrix<float> flat(3, 3, 3);
-    flat.setZeros();
-    VoxelMatrixErosion<float> erosion;
-    erosion.setStructElt(flat);
-    erosion.apply(v);
-    EXPECT_EQ(v.range(), (Vector<float>{7.5f, 7.5f}));
-}
-
 TEST(VoxelMatrixErosion, IntegersSaturateInsteadOfWrapping)
 {
     VoxelMatrix<unsigned short> v(3, 3, 1);
@@ -72,8 +60,6 @@ TEST(VoxelMatrixErosion, RefusesEmptyAndEvenElements)
     const char* where = "void VoxelMatrixErosion<T>::setStructElt(...)";
     EXPECT_PLEXAN_THROW(erosion.setStructElt(VoxelMatrix<double>()), SizeError, where, "Empty structuring element");
     EXPECT_PLEXAN_THROW(erosion.setStructElt(VoxelMatrix<double>(3, 2, 3)), SizeError, where,
-                        "Structuring element with even size(s)");
-    EXPECT_PLEXAN_THROW(erosion.setStructElt(VoxelMatrix<double>(3, 0, 3)), SizeError, where,
                         "Structuring element with even size(s)");
     EXPECT_EQ(erosion.getStructElt().getSize(), (Vector<int>{3, 3, 3})); // the default is kept
 }
