@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <type_traits>
 #include <vector>
 
 using namespace plexan::lines;
@@ -18,72 +17,57 @@ std::vector<T> reversed(const Vector<T>& k)
     return std::vector<T>(std::make_reverse_iterator(k.end()), std::make_reverse_iterator(k.begin()));
 }
 
-// The float and double kernels in every vector width.
-PLEXAN_VECTOR_CLONES void correlateFloatLine(const float* v, float* out, int n, const float* k, int m)
+// The float and double kernels in every vector width; other types take the
+// baseline kernels through the templates, which overload resolution ranks
+// after these.
+PLEXAN_VECTOR_CLONES void convolveLine(const float* v, float* out, int n, const float* k, int m)
 {
     correlateLine(v, out, n, k, m);
 }
 
-PLEXAN_VECTOR_CLONES void correlateDoubleLine(const double* v, double* out, int n, const double* k, int m)
+PLEXAN_VECTOR_CLONES void convolveLine(const double* v, double* out, int n, const double* k, int m)
 {
     correlateLine(v, out, n, k, m);
 }
 
-PLEXAN_VECTOR_CLONES void correlateFloatLines(const float* const* in, float* const* out, int n, int w,
-                                              const float* k, int m)
+PLEXAN_VECTOR_CLONES void convolveLines(const float* const* in, float* const* out, int n, int w, const float* k,
+                                        int m)
 {
     correlateAcross(in, out, n, w, k, m);
 }
 
-PLEXAN_VECTOR_CLONES void correlateDoubleLines(const double* const* in, double* const* out, int n, int w,
-                                               const double* k, int m)
+PLEXAN_VECTOR_CLONES void convolveLines(const double* const* in, double* const* out, int n, int w, const double* k,
+                                        int m)
 {
     correlateAcross(in, out, n, w, k, m);
 }
 
-PLEXAN_VECTOR_CLONES void combineFloatLines(const float* const* lines, float* out, int w, const float* k, int t0,
-                                            int t1)
+PLEXAN_VECTOR_CLONES void combine(const float* const* lines, float* out, int w, const float* k, int t0, int t1)
 {
     combineLines(lines, out, w, k, t0, t1);
 }
 
-PLEXAN_VECTOR_CLONES void combineDoubleLines(const double* const* lines, double* out, int w, const double* k,
-                                             int t0, int t1)
+PLEXAN_VECTOR_CLONES void combine(const double* const* lines, double* out, int w, const double* k, int t0, int t1)
 {
     combineLines(lines, out, w, k, t0, t1);
-}
-
-template <typename T>
-void combine(const T* const* lines, T* out, int w, const T* k, int t0, int t1)
-{
-    if constexpr (std::is_same_v<T, float>)
-        combineFloatLines(lines, out, w, k, t0, t1);
-    else if constexpr (std::is_same_v<T, double>)
-        combineDoubleLines(lines, out, w, k, t0, t1);
-    else
-        combineLines(lines, out, w, k, t0, t1);
 }
 
 template <typename T>
 void convolveLine(const T* v, T* out, int n, const T* k, int m)
 {
-    if constexpr (std::is_same_v<T, float>)
-        correlateFloatLine(v, out, n, k, m);
-    else if constexpr (std::is_same_v<T, double>)
-        correlateDoubleLine(v, out, n, k, m);
-    else
-        correlateLine(v, out, n, k, m);
+    correlateLine(v, out, n, k, m);
 }
 
 template <typename T>
 void convolveLines(const T* const* in, T* const* out, int n, int w, const T* k, int m)
 {
-    if constexpr (std::is_same_v<T, float>)
-        correlateFloatLines(in, out, n, w, k, m);
-    else if constexpr (std::is_same_v<T, double>)
-        correlateDoubleLines(in, out, n, w, k, m);
-    else
-        correlateAcross(in, out, n, w, k, m);
+    correlateAcross(in, out, n, w, k, m);
+}
+
+template <typename T>
+void combine(const T* const* lines, T* out, int w, const T* k, int t0, int t1)
+{
+    combineLines(lines, out, w, k, t0, t1);
 }
 
 template <typename T>

@@ -315,8 +315,9 @@ TEST(MarchingCubes, DiagonalCornersAreJoinedWhereverTheInterpolantJoinsThem)
         const bool joined = sampledComponents(cube, minorityInside, 33) == 1;
         SCOPED_TRACE(::testing::Message() << "trial " << trial);
         ASSERT_TRUE(triangles == 2 || triangles == 6);
-        if (minorityInside || joined)
+        if (minorityInside || joined) {
             EXPECT_EQ(triangles, joined ? 6 : 2);
+        }
         ++outcomes[minorityInside][triangles == 6];
     }
     for (const auto& sign : outcomes)
