@@ -403,12 +403,10 @@ TEST(ImageReaderBadInput, MissingStripDataIsAReadError)
 TEST(ImageReaderBadInput, TruncatedAndDamagedFilesNeverCrash)
 {
     ScratchDirectory dir;
-    std::vector<std::pair<std::string, std::vector<unsigned char>>> sources{
-        {readBytes(dataFile("grey8_mm_packbits.tif")), pattern(Pattern::Grey8)},
-        {readBytes(dataFile("rgba8_ii.tif")), pattern(Pattern::Rgba)},
-        {readBytes(dataFile("palette8_ii.tif")), pattern(Pattern::Index)},
-        {readBytes(dataFile("grey16_mm.tif")), pattern(Pattern::Grey16)},
-        {readBytes(dataFile("rgb8_mm.tif")), pattern(Pattern::Rgb)}};
+    std::vector<std::pair<std::string, std::vector<unsigned char>>> sources;
+    for (const auto& [name, kind] : {std::pair{"grey8_mm_packbits.tif", Pattern::Grey8}, {"rgba8_ii.tif", Pattern::Rgba},
+                                     {"palette8_ii.tif", Pattern::Index}, {"grey16_mm.tif", Pattern::Grey16}, {"rgb8_mm.tif", Pattern::Rgb}})
+        sources.push_back({readBytes(dataFile(name)), pattern(kind)});
     for (std::uint16_t compression : {COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE})
         for (std::uint32_t tile : {0u, 16u}) {
             const auto pixels = randomBytes(20 * 18 * 2, compression + tile);

@@ -1,7 +1,6 @@
 #include "image/pixelmatrix.h"
 
 #include "image/image.h"
-#include "numerics/randomgenerator.h"
 
 #include "imagesupport.h"
 
@@ -151,14 +150,4 @@ TEST(PixelMatrix, ChannelsOfEveryImageKind)
     PixelMatrix<unsigned int> d;
     d.convertFromImage(deep, ImageChannel::Blue);
     EXPECT_EQ(d.getRow(0), (Vector<unsigned int>{1000, 65535}));
-}
-
-TEST(PixelMatrix, RandomiseDrawsRowByRowFromTheGenerator)
-{
-    RandomGenerator g1(7), g2(7);
-    PixelMatrix<int> r(5, 6);
-    r.randomise(-3, 9, g1);
-    for (int i = 0; i < 5; ++i)
-        for (int j = 0; j < 6; ++j)
-            EXPECT_EQ(r(i, j), g2.uniformL(-3, 9));
 }
