@@ -7,6 +7,7 @@
 #include "imagesupport.h"
 
 #include <functional>
+#include <numeric>
 #include <typeinfo>
 
 using namespace imagetest;
@@ -338,29 +339,26 @@ TEST(ImageReaderProgress, OneStepPerScanlineAndCancelKeepsTheLinesRead)
 {
     ScratchDirectory dir;
     const std::string file = dir.file("p.tif");
-    ASSERT_TRUE(writeWithLibtiff(file, 10, 9, 8, 1, PHOTOMETRIC_MINISBLACK, randomBytes(90, 5), {false, COMPRESSION_NONE, 4, 0}));
-    ImageReader reader;
-    RecordingMonitor monitor;
-    reader.addMonitor(monitor);
-    Image image;
-    reader.read(image, file);
-    EXPECT_EQ(monitor.events, (std::vector<std::string>{"started ", "finished finished"}));
-    EXPECT_EQ(monitor.steps, (std::vector<unsigned>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(monitor.total, 9u);
-
     const int width = 32, height = 40;
     const auto pixels = randomBytes(width * height, 9);
+    std::vector<unsigned> everyLine(height);
+    std::iota(everyLine.begin(), everyLine.end(), 1u);
     for (std::uint32_t tile : {0u, 16u}) {
         SCOPED_TRACE(tile ? "tiles" : "strips");
         ASSERT_TRUE(writeWithLibtiff(file, width, height, 8, 1, PHOTOMETRIC_MINISBLACK, pixels,
                                      {false, COMPRESSION_LZW, 3, tile}));
-        // An image sized beforehand, marked so that untouched rows show.
-        image.init(width, height, 8);
-        std::memset(image.getData(), 0xEE, image.dataLength());
-        RecordingMonitor canceller;
+        RecordingMonitor monitor, canceller;
         canceller.cancelAt = 5;
-        ImageReader cancelled;
+        ImageReader reader, cancelled;
+        reader.addMonitor(monitor);
         cancelled.addMonitor(canceller);
+        Image image;
+        reader.read(image, file);
+        EXPECT_EQ(monitor.events, (std::vector<std::string>{"started ", "finished finished"}));
+        EXPECT_EQ(monitor.steps, everyLine);
+        EXPECT_EQ(monitor.total, unsigned(height));
+        // Into an image sized beforehand, marked so that untouched rows show.
+        std::memset(image.getData(), 0xEE, image.dataLength());
         TIFF* tif = TIFFOpen(file.c_str(), "r");
         ASSERT_NE(tif, nullptr);
         cancelled.readTiffPixels(image, tif);

@@ -30,15 +30,14 @@ TEST_P(ImageWriterDepth, LibtiffAndOurReaderFindThePixelsWritten)
 
     TIFF* tif = TIFFOpen(file.c_str(), "r");
     ASSERT_NE(tif, nullptr);
-    std::uint16_t photometric = 0, samples = 0, bits = 0, compression = 0, extraCount = 0;
-    std::uint16_t *extra = nullptr, *red = nullptr, *green = nullptr, *blue = nullptr;
+    std::vector<unsigned> tags;
+    for (ttag_t tag : {TIFFTAG_PHOTOMETRIC, TIFFTAG_SAMPLESPERPIXEL, TIFFTAG_BITSPERSAMPLE, TIFFTAG_COMPRESSION}) {
+        std::uint16_t value = 0;
+        tags.push_back(TIFFGetField(tif, tag, &value) ? value : 9999);
+    }
+    EXPECT_EQ(tags, (std::vector<unsigned>{w.photometric, w.samples, w.bits, COMPRESSION_NONE}));
+    std::uint16_t extraCount = 0, *extra = nullptr, *red = nullptr, *green = nullptr, *blue = nullptr;
     float resolution = 0;
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
-    EXPECT_EQ((std::vector<unsigned>{photometric, samples, bits, compression}),
-              (std::vector<unsigned>{w.photometric, w.samples, w.bits, COMPRESSION_NONE}));
     EXPECT_FALSE(TIFFGetField(tif, TIFFTAG_XRESOLUTION, &resolution));
     // The fourth byte of 32-bit pixels is not declared as alpha.
     EXPECT_EQ(TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) == 1, w.depth == 32);
