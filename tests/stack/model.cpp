@@ -6,22 +6,7 @@
 
 #include <typeinfo>
 
-TEST(Model, NewModelsLeaveCapFlagsUndefinedAndDrawPointsOfThree)
-{
-    const Model model;
-    ModelProperties expected;
-    expected.setDefaults();
-    ModelProperties actual = model.getProperties();
-    EXPECT_FALSE(actual.definesBeginCapFlag() || actual.definesEndCapFlag());
-    actual.setBeginCapFlag(false);
-    actual.setEndCapFlag(false);
-    EXPECT_EQ(actual, expected);
-    ModelItemProperties items;
-    items.setDefaults();
-    items.setPointSize(3.0f);
-    EXPECT_EQ(model.getItemProperties(), items);
-}
-
+// A new model's properties are fixed by the exact layout of a written stack.
 TEST(Model, KeepsItsOwnCopyOfTheSnakeConfiguration)
 {
     // The editing tool's configuration extends the stored one.

@@ -1,14 +1,12 @@
 #include "stack/modelitemproperties.h"
 
-#include <gtest/gtest.h>
+#include "stackfixture.h"
 
-#include <map>
-#include <random>
-#include <string>
+#include <gtest/gtest.h>
 
 namespace {
 
-using Attributes = std::map<std::string, std::string>;
+using namespace stacktest;
 
 Attributes attributes(const ModelItemProperties& p)
 {
@@ -32,13 +30,8 @@ Attributes attributes(const ModelItemProperties& p)
 
 ModelItemProperties randomProperties(std::mt19937& rng)
 {
-    std::uniform_int_distribution<int> pick(0, 2);
     ModelItemProperties p;
-    auto draw = [&](auto set, auto v0, auto v1) {
-        const int k = pick(rng);
-        if (k > 0)
-            set(k == 1 ? v0 : v1);
-    };
+    auto draw = [&](auto set, auto v0, auto v1) { drawAttribute(rng, set, v0, v1); };
     draw([&](int r) { p.setColor(r, 0, 255 - r); }, 0, 255);
     draw([&](float v) { p.setLineWidth(v); }, 1.0f, 2.5f);
     draw([&](float v) { p.setPointSize(v); }, 1.0f, 3.0f);
@@ -67,20 +60,11 @@ TEST(ModelItemProperties, SetOperationsAgreeWithAttributeMaps)
         const Attributes ma = attributes(a);
         const Attributes mb = attributes(b);
 
-        Attributes expectedUnion = ma;
-        for (const auto& [name, value] : mb)
-            expectedUnion[name] = value;
-        EXPECT_EQ(attributes(a + b), expectedUnion);
-
-        Attributes expectedCommon, expectedDifference;
-        for (const auto& [name, value] : ma) {
-            const bool same = mb.count(name) && mb.at(name) == value;
-            (same ? expectedCommon : expectedDifference)[name] = value;
-        }
+        EXPECT_EQ(attributes(a + b), overlaid(ma, mb));
         ModelItemProperties common(a);
         common.intersection(b);
-        EXPECT_EQ(attributes(common), expectedCommon);
-        EXPECT_EQ(attributes(a - b), expectedDifference);
+        EXPECT_EQ(attributes(common), agreeing(ma, mb));
+        EXPECT_EQ(attributes(a - b), agreeing(ma, mb, false));
         // What differs, laid over what is shared, rebuilds the left side.
         EXPECT_EQ(common + (a - b), a);
 

@@ -46,16 +46,6 @@ public:
         return stacktest::newItem(model, stack.getSlice(slice), points);
     }
 
-    // An outline given in physical coordinates, rounded to pixels.
-    ModelItem* addOutline(Model* model, int slice, const std::vector<std::array<double, 2>>& physical)
-    {
-        Points points;
-        for (const auto& p : physical)
-            points.emplace_back(int(std::lround(m_size / 2.0 + p[0] / m_pixel)),
-                                int(std::lround(m_size / 2.0 - p[1] / m_pixel)));
-        return addItem(model, slice, points);
-    }
-
     Stack stack;
 
 private:
@@ -173,10 +163,11 @@ TEST(ModelMorphometry, SphereConvergesWithTheSlabBias)
             const double z = -R + (j + 1) * h;
             const double rho = std::sqrt(R * R - z * z);
             radii.push_back(rho);
-            std::vector<std::array<double, 2>> circle;
+            Points circle; // pixels of 0.001 (as a float) around (10000, 10000)
             for (int i = 0; i < n; ++i)
-                circle.push_back({rho * std::cos(2 * pi * i / n), rho * std::sin(2 * pi * i / n)});
-            t.addOutline(model, j, circle);
+                circle.emplace_back(int(std::lround(10000 + rho * std::cos(2 * pi * i / n) / double(0.001f))),
+                                    int(std::lround(10000 - rho * std::sin(2 * pi * i / n) / double(0.001f))));
+            t.addItem(model, j, circle);
         }
         const ModelMorphometry m = measure(*model);
         SCOPED_TRACE(::testing::Message() << K << " sections");

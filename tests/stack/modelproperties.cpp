@@ -1,19 +1,14 @@
 #include "stack/modelproperties.h"
 
+#include "stackfixture.h"
 #include "support/expect.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <random>
-#include <string>
-
 namespace {
 
-using Attributes = std::map<std::string, std::string>;
+using namespace stacktest;
 
-// The defined attributes as text, an independent view to check the set
-// operations against.
 Attributes attributes(const ModelProperties& p)
 {
     Attributes a;
@@ -38,16 +33,10 @@ Attributes attributes(const ModelProperties& p)
     return a;
 }
 
-// Each attribute undefined or one of two values, so that equal values are common.
 ModelProperties randomProperties(std::mt19937& rng)
 {
-    std::uniform_int_distribution<int> pick(0, 2);
     ModelProperties p;
-    auto draw = [&](auto set, auto v0, auto v1) {
-        const int k = pick(rng);
-        if (k > 0)
-            set(k == 1 ? v0 : v1);
-    };
+    auto draw = [&](auto set, auto v0, auto v1) { drawAttribute(rng, set, v0, v1); };
     draw([&](MPrimitive g) { p.setGeometry(g); }, MPrimitive::Polygon, MPrimitive::Polypoint);
     draw([&](RenderingMode m) { p.setRenderingMode(m); }, RenderingMode::Dot, RenderingMode::Surface);
     draw([&](float v) { p.setOpacity(v); }, 10.0f, 255.0f);
@@ -87,18 +76,11 @@ TEST(ModelProperties, SetOperationsAgreeWithAttributeMaps)
 
         ModelProperties updated(a);
         updated.update(b);
-        Attributes expectedUpdate = ma;
-        for (const auto& [name, value] : mb)
-            expectedUpdate[name] = value;
-        EXPECT_EQ(attributes(updated), expectedUpdate);
+        EXPECT_EQ(attributes(updated), overlaid(ma, mb));
 
         ModelProperties common(a);
         common.intersection(b);
-        Attributes expectedCommon;
-        for (const auto& [name, value] : ma)
-            if (mb.count(name) && mb.at(name) == value)
-                expectedCommon[name] = value;
-        EXPECT_EQ(attributes(common), expectedCommon);
+        EXPECT_EQ(attributes(common), agreeing(ma, mb));
 
         EXPECT_EQ(a != b, ma != mb);
     }

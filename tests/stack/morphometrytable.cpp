@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <locale>
 #include <random>
 #include <sstream>
 #include <string>
@@ -19,21 +18,8 @@ namespace {
 using Cell = MorphometryTable::Cell;
 using stacktest::Points;
 
-// A numeric locale that writes decimals with a comma and groups thousands.
-struct CommaDecimals : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-    char do_thousands_sep() const override { return '.'; }
-    std::string do_grouping() const override { return "\3"; }
-};
-
-class CommaLocale {
-public:
-    CommaLocale() : m_previous(std::locale::global(std::locale(std::locale::classic(), new CommaDecimals))) {}
-    ~CommaLocale() { std::locale::global(m_previous); }
-
-private:
-    std::locale m_previous;
-};
+using stackfiletest::CommaDecimals;
+using stackfiletest::CommaLocale;
 
 // Slices 100 x 100 of pixels 0.5 x 0.25 placed 2 apart, and the models.
 class TableStack {

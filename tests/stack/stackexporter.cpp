@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <set>
 
 using namespace stackfiletest;
@@ -33,31 +34,21 @@ struct StlFile {
     explicit StlFile(const std::string& file)
     {
         std::istringstream in(readFile(file));
-        std::string line, word;
+        std::string line, rest[6];
         std::getline(in, line);
         wellFormed = line.rfind("solid ", 0) == 0;
         name = line.substr(std::min<std::size_t>(6, line.size()));
-        auto next = [&](const char* keyword) {
-            std::getline(in, line);
-            std::istringstream words(line);
-            words >> word;
-            wellFormed = wellFormed && word == keyword;
-            return words;
-        };
         while (std::getline(in, line) && line.rfind("endsolid ", 0) != 0) {
             Facet f{};
-            std::istringstream header(line);
-            std::string normal;
-            header >> word >> normal >> f.normal[0] >> f.normal[1] >> f.normal[2];
-            wellFormed = wellFormed && word == "facet" && normal == "normal" && !header.fail();
-            wellFormed = wellFormed && (std::getline(in, line), line == "    outer loop");
-            for (auto& v : f.vertices) {
-                std::istringstream vertex = next("vertex");
-                vertex >> v[0] >> v[1] >> v[2];
-                wellFormed = wellFormed && !vertex.fail();
-            }
-            wellFormed = wellFormed && (std::getline(in, line), line == "    endloop");
-            wellFormed = wellFormed && (std::getline(in, line), line == "  endfacet");
+            for (std::string& next : rest)
+                std::getline(in, next);
+            wellFormed = wellFormed && rest[0] == "    outer loop" && rest[4] == "    endloop" &&
+                         rest[5] == "  endfacet" &&
+                         std::sscanf(line.c_str(), " facet normal %lf %lf %lf", &f.normal[0], &f.normal[1],
+                                     &f.normal[2]) == 3;
+            for (int k = 0; k < 3; ++k)
+                wellFormed = wellFormed && std::sscanf(rest[k + 1].c_str(), " vertex %lf %lf %lf", &f.vertices[k][0],
+                                                       &f.vertices[k][1], &f.vertices[k][2]) == 3;
             facets.push_back(f);
         }
         endName = line.substr(std::min<std::size_t>(9, line.size()));

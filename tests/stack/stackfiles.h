@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <locale>
 #include <random>
 #include <sstream>
 #include <string>
@@ -56,6 +57,23 @@ public:
 private:
     std::filesystem::path m_root;
     static inline int s_count = 0;
+};
+
+// A numeric locale with decimal commas and grouped thousands, made the
+// global C++ locale while a CommaLocale lives: none of it may leak into files.
+struct CommaDecimals : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+    char do_thousands_sep() const override { return '.'; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+class CommaLocale {
+public:
+    CommaLocale() : m_previous(std::locale::global(std::locale(std::locale::classic(), new CommaDecimals))) {}
+    ~CommaLocale() { std::locale::global(m_previous); }
+
+private:
+    std::locale m_previous;
 };
 
 inline std::string readFile(const std::string& file)

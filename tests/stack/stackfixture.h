@@ -10,7 +10,9 @@
 #include "stack/stack.h"
 #include "stack/stackslice.h"
 
+#include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,6 +102,37 @@ inline Points toPoints(const Vertices<int>& v)
     for (int i = 0; i < v.getNumVertices(); ++i)
         points.emplace_back(v[i][0], v[i][1]);
     return points;
+}
+
+// Attributes of a property set as name -> text: an independent view to
+// check the set operations of model and item properties against.
+using Attributes = std::map<std::string, std::string>;
+
+inline Attributes overlaid(Attributes below, const Attributes& above)
+{
+    for (const auto& [name, value] : above)
+        below[name] = value;
+    return below;
+}
+
+// The attributes of a defined in b with the same value (shared), or not.
+inline Attributes agreeing(const Attributes& a, const Attributes& b, bool shared = true)
+{
+    Attributes result;
+    for (const auto& [name, value] : a)
+        if ((b.count(name) && b.at(name) == value) == shared)
+            result[name] = value;
+    return result;
+}
+
+// Leaves an attribute undefined or sets one of two values, so that equal
+// values are common.
+template <typename Set, typename V>
+void drawAttribute(std::mt19937& rng, Set set, V v0, V v1)
+{
+    const int k = std::uniform_int_distribution<int>(0, 2)(rng);
+    if (k > 0)
+        set(k == 1 ? v0 : v1);
 }
 
 } // namespace stacktest

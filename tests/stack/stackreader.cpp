@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <locale.h>
+#include <optional>
 #include <random>
 
 using namespace stackfiletest;
@@ -343,10 +344,7 @@ TEST_F(StackReading, ProgressGoesByBytesFromZeroToHundred)
 TEST_F(StackReading, NumbersIgnoreTheUsersLocaleWhichIsRestored)
 {
     // A C++ global locale with a decimal comma must not leak into reading.
-    struct CommaPoint : std::numpunct<char> {
-        char do_decimal_point() const override { return ','; }
-    };
-    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
+    std::optional<CommaLocale> comma(std::in_place);
     // A thread locale of our own, to be found again after reading.
     const locale_t mine = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
     const locale_t before = mine ? uselocale(mine) : uselocale(static_cast<locale_t>(nullptr));
@@ -357,7 +355,7 @@ TEST_F(StackReading, NumbersIgnoreTheUsersLocaleWhichIsRestored)
         freelocale(mine);
         EXPECT_EQ(after, mine);
     }
-    std::locale::global(previous);
+    comma.reset();
     EXPECT_TRUE(read);
     EXPECT_FLOAT_EQ(m_stack.getDefaultPixelCalibration().getPixelWidth(), 0.25f);
     EXPECT_FLOAT_EQ(m_stack.getDefaultRelativePosition(), 15.0f);

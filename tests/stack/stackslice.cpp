@@ -38,38 +38,13 @@ std::vector<float> positions(const Stack& stack)
 
 } // namespace
 
-TEST(StackSlicePositions, RelativeDefaultAndAbsolute)
-{
-    Stack stack;
-    stack.setDefaultRelativePosition(2.0f);
-    for (int k = 0; k < 5; ++k)
-        stack.addSlice(newSlice("s" + std::to_string(k)));
-    EXPECT_EQ(positions(stack), (std::vector<float>{0, 2, 4, 6, 8}));
-
-    stack.getSlice(2)->setRelativePosition(5.0f);
-    stack.getSlice(3)->setAbsolutePosition(20.0f);
-    EXPECT_EQ(positions(stack), (std::vector<float>{0, 2, 7, 20, 22}));
-    // An absolutely placed slice reports its distance from the previous one.
-    EXPECT_FLOAT_EQ(stack.getSlice(3)->getRelativePosition(), 13.0f);
-    // The first slice: 0 when relative, its own position when absolute.
-    stack.getSlice(0)->setAbsolutePosition(-3.0f);
-    EXPECT_FLOAT_EQ(stack.getSlice(0)->getRelativePosition(), 0.0f);
-    EXPECT_EQ(positions(stack), (std::vector<float>{-3, -1, 4, 20, 22}));
-    // The default spacing follows the stack; own spacings do not.
-    stack.setDefaultRelativePosition(1.0f);
-    stack.getSlice(2)->setDefaultRelativePosition();
-    EXPECT_EQ(positions(stack), (std::vector<float>{-3, -2, -1, 20, 21}));
-    EXPECT_EQ(stack.absolutePositions(), positions(stack));
-}
-
-TEST(StackSlicePositions, RemovingAMiddleSliceKeepsTheOthersInPlace)
+TEST(StackSlicePositions, AgreeWithTheirDefinitionBeforeAndAfterRemovingASlice)
 {
     std::mt19937 rng(29);
     std::uniform_real_distribution<float> value(-5.0f, 5.0f);
     std::uniform_int_distribution<int> kind(0, 2);
     for (int run = 0; run < 200; ++run) {
         Stack stack;
-        stack.setDefaultRelativePosition(value(rng));
         const int n = 2 + run % 7;
         for (int k = 0; k < n; ++k) {
             StackSlice* s = newSlice("s" + std::to_string(k));
@@ -80,8 +55,18 @@ TEST(StackSlicePositions, RemovingAMiddleSliceKeepsTheOthersInPlace)
                 s->setAbsolutePosition(10.0f * k + value(rng));
             stack.addSlice(s);
         }
+        // The default spacing is followed when it changes later.
+        stack.setDefaultRelativePosition(value(rng));
         EXPECT_EQ(positions(stack), expectedPositions(stack));
+        EXPECT_EQ(stack.absolutePositions(), positions(stack));
+        // An absolutely placed slice reports its distance from the previous
+        // one, the first slice 0.
         std::vector<float> before = positions(stack);
+        for (int k = 0; k < n; ++k) {
+            if (!stack.getSlice(k)->useRelativePosition()) {
+                EXPECT_FLOAT_EQ(stack.getSlice(k)->getRelativePosition(), k ? before[k] - before[k - 1] : 0.0f);
+            }
+        }
         const int i = std::uniform_int_distribution<int>(0, n - 1)(rng);
         stack.deleteSlice(i);
         before.erase(before.begin() + i);

@@ -117,14 +117,11 @@ TEST_F(WritingStack, LayoutIsExact)
 TEST_F(WritingStack, PoliciesLocaleAndFailure)
 {
     const std::string plain = write();
-    struct CommaPoint : std::numpunct<char> {
-        char do_decimal_point() const override { return ','; }
-        char do_thousands_sep() const override { return '.'; }
-        std::string do_grouping() const override { return "\3"; }
-    };
-    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
-    const std::string comma = write();
-    std::locale::global(previous);
+    std::string comma;
+    {
+        const CommaLocale locale;
+        comma = write();
+    }
     EXPECT_EQ(comma, plain);
 
     m_stack.setAbsoluteImagesPathPolicy(true);
