@@ -166,6 +166,7 @@ TEST(SliceRegistration, ColourAndPaletteImagesRegisterAsTheirGreyLevels)
     EXPECT_EQ(SliceRegistration::compute(*colour.getSlice(1)), expected);
 
     // Palette images whose colormap reverses the indices onto grey levels.
+    stackfiletest::TemporaryDirectory paletteFiles;
     Stack palette;
     Colormap map(256);
     for (int v = 0; v < 256; ++v)
@@ -177,12 +178,10 @@ TEST(SliceRegistration, ColourAndPaletteImagesRegisterAsTheirGreyLevels)
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 image.getRow(y)[x] = static_cast<unsigned char>(255 - grey(sections[k], x, y));
-        const ImageSourceFile source = files.write("p" + std::to_string(k) + ".tif", 1, 1, 8,
-                                                   [](int, int, int) { return 0; });
-        ImageWriter().write(image, source.getFilename(), true);
-        auto* slice = new StackSlice("p" + std::to_string(k));
-        slice->setImageSource(ImageSourceFile(source.getFilename()));
-        palette.addSlice(slice);
+        const std::string file = paletteFiles.path("p" + std::to_string(k) + ".tif");
+        ImageWriter().write(image, file, true);
+        palette.addSlice(new StackSlice("p" + std::to_string(k)));
+        palette.getSlice(k)->setImageSource(ImageSourceFile(file));
     }
     ASSERT_TRUE(palette.getSlice(1)->getImageSource().getColormap());
     EXPECT_EQ(SliceRegistration::compute(*palette.getSlice(1)), expected);
