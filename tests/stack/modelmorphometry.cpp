@@ -252,14 +252,13 @@ TEST(ModelMorphometry, SimpleStacksHaveOneContourPerSlice)
         }
         return stack;
     };
-    EXPECT_TRUE(ModelMorphometry::simpleCurveStack(stackAt({})));
-    EXPECT_TRUE(ModelMorphometry::simpleCurveStack(stackAt({{1}})));
-    EXPECT_TRUE(ModelMorphometry::simpleCurveStack(stackAt({{0, 0}, {1, 1}, {0}})));
-    EXPECT_FALSE(ModelMorphometry::simpleCurveStack(stackAt({{0}, {1}, {1}})));
-    // Only the first vertex of a level names its slice.
-    EXPECT_TRUE(ModelMorphometry::simpleCurveStack(stackAt({{0, 1}, {1, 0}})));
-    // A level without vertices lies between nothing.
-    EXPECT_FALSE(ModelMorphometry::simpleCurveStack(stackAt({{2}, {}, {2}})));
+    // Only the first vertex of a level names its slice; a level without
+    // vertices lies between nothing.
+    const std::pair<std::vector<std::vector<double>>, bool> cases[] = {
+        {{}, true}, {{{1}}, true}, {{{0, 0}, {1, 1}, {0}}, true}, {{{0}, {1}, {1}}, false},
+        {{{0, 1}, {1, 0}}, true}, {{{2}, {}, {2}}, false}};
+    for (const auto& [levels, simple] : cases)
+        EXPECT_EQ(ModelMorphometry::simpleCurveStack(stackAt(levels)), simple) << levels.size() << " levels";
 }
 
 } // namespace

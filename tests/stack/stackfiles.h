@@ -303,19 +303,17 @@ private:
             item->setVertices(v);
             // The reader turns polygons counter-clockwise.
             item->setClockwise(false);
+            // Each override present or not, in turn.
             ModelItemProperties& own = item->getProperties();
-            if (coin())
-                own.setColor(uniform(0, 255), uniform(0, 255), uniform(0, 255));
-            if (coin())
-                own.setFilled(coin());
-            if (coin())
-                own.setVisible(coin());
-            if (coin())
-                own.setPointSize(static_cast<float>(uniform(1, 9)));
-            if (coin())
-                own.setLineWidth(static_cast<float>(uniform(1, 5)));
-            if (coin())
-                own.setVertexSymbol(static_cast<VertexSymbol>(uniform(0, 4)));
+            const std::function<void()> overrides[] = {
+                [&] { own.setColor(uniform(0, 255), uniform(0, 255), uniform(0, 255)); },
+                [&] { own.setFilled(coin()); }, [&] { own.setVisible(coin()); },
+                [&] { own.setPointSize(static_cast<float>(uniform(1, 9))); },
+                [&] { own.setLineWidth(static_cast<float>(uniform(1, 5))); },
+                [&] { own.setVertexSymbol(static_cast<VertexSymbol>(uniform(0, 4))); }};
+            for (const auto& set : overrides)
+                if (coin())
+                    set();
             item->attach();
         }
     }
