@@ -236,7 +236,10 @@ TEST_F(StackReading, ContextFollowsTheStatements)
     ASSERT_TRUE(readText("PIXWIDTH 3;\nSLICE \"s\" \"a.tif\";\nPIXWIDTH 0.5;\nAnnotation \"on the slice\";\n"
                          "MODEL \"m\";\nPRIMITIVE Polyline;\nCOLOR 1 2 3;\nPOINTSIZE 7.9;\nTRANSPARENCY 99.9;\n"
                          "MODELITEM \"m\" \"s\";\nTHICKNESS 2.5;\nMODELITEMDATA 1,2 3,x4 -5,6,7;\n"
-                         "POSE \"p\";\nCOLOR 7 8 9;\nAnnotation \"stack again\";\n"))
+                         "POSE \"p\";\nCOLOR 7 8 9;\nAnnotation \"stack again\";\n"
+                         "STANDARDIMAGE \"wedge\" ignored;\nCALIBRATIONCURVE \"density\";\nFIT Polynomial2;\n"
+                         "SAMPLE \"dark\";\nSAMPLECOORDS 1 2 10 20;\nSAMPLEVALUE 0.25;\n"
+                         "SAMPLE \"light\";\nSAMPLEVALUE 2.5;\n"))
         << log();
     const Model& m = *m_stack.getModel(0);
     EXPECT_EQ((std::vector<float>{m_stack.getDefaultPixelCalibration().getPixelWidth(),
@@ -249,6 +252,14 @@ TEST_F(StackReading, ContextFollowsTheStatements)
     EXPECT_EQ(m.getItem(0)->getProperties().getColor(), (Vector<int>{7, 8, 9}));
     EXPECT_EQ(pointsOf(*m.getItem(0)), (Points{{1, 2}, {3, 0}, {-5, 6}}));
     EXPECT_EQ(m_stack.getPose(0)->getStack(), &m_stack);
+    // Samples go to the last curve, curves to the last standard image.
+    const CalibrationCurve* curve = m_stack.getCalibration("wedge");
+    ASSERT_NE(curve, nullptr);
+    EXPECT_EQ(curve->getFitType(), CalibrationCurve::Polynomial2);
+    ASSERT_EQ(curve->getNumSamples(), 2);
+    EXPECT_EQ(curve->getSample(0).getRegion().getVertex2(), (Vector<int>{10, 20}));
+    EXPECT_EQ(curve->getSample(0).getKnownValue(), 0.25);
+    EXPECT_EQ(curve->getSample(1).getKnownValue(), 2.5);
 }
 
 TEST_F(StackReading, StatementsSpanLinesCommentsAreDroppedAndQuotesJoinWords)
@@ -279,21 +290,6 @@ TEST_F(StackReading, StatementsSpanLinesCommentsAreDroppedAndQuotesJoinWords)
     ASSERT_EQ(quoted.getNumModels(), static_cast<int>(names.size()));
     for (int i = 0; i < quoted.getNumModels(); ++i)
         EXPECT_EQ(quoted.getModel(i)->getName(), names[i]);
-}
-
-TEST_F(StackReading, CalibrationCurvesOfStandardImages)
-{
-    ASSERT_TRUE(readText("STANDARDIMAGE \"wedge\" ignored;\nCALIBRATIONCURVE \"density\";\nFIT Polynomial2;\n"
-                         "SAMPLE \"dark\";\nSAMPLECOORDS 1 2 10 20;\nSAMPLEVALUE 0.25;\n"
-                         "SAMPLE \"light\";\nSAMPLEVALUE 2.5;\n"))
-        << log();
-    const CalibrationCurve* curve = m_stack.getCalibration("wedge");
-    ASSERT_NE(curve, nullptr);
-    EXPECT_EQ(curve->getFitType(), CalibrationCurve::Polynomial2);
-    ASSERT_EQ(curve->getNumSamples(), 2);
-    EXPECT_EQ(curve->getSample(0).getRegion().getVertex2(), (Vector<int>{10, 20}));
-    EXPECT_EQ(curve->getSample(0).getKnownValue(), 0.25);
-    EXPECT_EQ(curve->getSample(1).getKnownValue(), 2.5);
 }
 
 // Reading as a whole ---------------------------------------------------------------
