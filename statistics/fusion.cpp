@@ -362,11 +362,9 @@ void Fusion<T>::tpsWarping(const ShapeSet<T>& target, ProgressProxy* progress)
         if (this->isCanceled())
             return;
         ShapeSet<T>& set = *m_sets[static_cast<std::size_t>(i)];
-        ShapeSet<T> references = set.referenceShapeSet();
-        references.matchSurfaces(targetReferences);
         Vertices<T> from;
         Vertices<T> to;
-        ShapeSetRegistration<T>::correspondingVertices(references, targetReferences, from, to);
+        ShapeSetRegistration<T>::matchedVertices(set, targetReferences, from, to);
         if (from.getNumVertices() > 0) {
             RadialBasisFunctionWarp<T> warp;
             warp.fit(from, to);

@@ -70,6 +70,15 @@ T ShapeSetRegistration<T>::referenceScale(const ShapeSet<T>& set)
 }
 
 template <typename T>
+void ShapeSetRegistration<T>::matchedVertices(const ShapeSet<T>& set, const ShapeSet<T>& targetReferences,
+                                              Vertices<T>& setVertices, Vertices<T>& targetVertices)
+{
+    ShapeSet<T> references = set.referenceShapeSet();
+    references.matchSurfaces(targetReferences);
+    correspondingVertices(references, targetReferences, setVertices, targetVertices);
+}
+
+template <typename T>
 void ShapeSetRegistration<T>::apply(ShapeSet<T>& moving, const ShapeSet<T>& target)
 {
     m_rotation.setIdentity(3);

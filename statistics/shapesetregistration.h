@@ -45,6 +45,10 @@ public:
     // two lists of corresponding vertices.
     static void correspondingVertices(const ShapeSet<T>& moving, const ShapeSet<T>& target,
                                       Vertices<T>& movingVertices, Vertices<T>& targetVertices);
+    // The reference vertices of a set with its surfaces matched onto the
+    // target references, and the target vertices they correspond to.
+    static void matchedVertices(const ShapeSet<T>& set, const ShapeSet<T>& targetReferences,
+                                Vertices<T>& setVertices, Vertices<T>& targetVertices);
     // The mean of the RMS distances of the entries present in both sets.
     static T meanDistance(const ShapeSet<T>& moving, const ShapeSet<T>& target);
     // The RMS distance of all the vertices of a set to their centre of

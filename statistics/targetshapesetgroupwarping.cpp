@@ -20,11 +20,9 @@ void TargetShapeSetGroupWarping<T>::apply(ShapeSetGroup<T>& group, int degree)
             return;
         }
         ShapeSet<T>& set = group[i];
-        ShapeSet<T> references = set.referenceShapeSet();
-        references.matchSurfaces(targetReferences);
         Vertices<T> from;
         Vertices<T> to;
-        ShapeSetRegistration<T>::correspondingVertices(references, targetReferences, from, to);
+        ShapeSetRegistration<T>::matchedVertices(set, targetReferences, from, to);
         if (from.getNumVertices() > 0) {
             PolynomialWarp<T> warp(degree);
             warp.fit(from, to);
