@@ -14,6 +14,7 @@
 #include "imageprocessing/minfilter.h"
 
 #include "../peers/peerdata.h"
+#include "inplacetiming.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,22 +23,6 @@
 #include <vector>
 
 namespace {
-
-// Times filter.apply on a fresh copy of the input each time; returns the
-// last result.
-template <typename Image, typename Filter>
-Image timeInPlace(benchmark::State& state, const Image& input, Filter& filter)
-{
-    Image work(input);
-    for (auto _ : state) {
-        state.PauseTiming();
-        work = input;
-        state.ResumeTiming();
-        filter.apply(work);
-        benchmark::ClobberMemory();
-    }
-    return work;
-}
 
 void marchingCubes(benchmark::State& state)
 {
