@@ -1,0 +1,57 @@
+// The main of the test binaries that use Qt: one QApplication for the whole
+// run, and a private home, configuration, data and cache directory so that no
+// test reads or writes the user's settings. The settings store starts empty
+// for every test (see QtTestEnvironment).
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <locale>
+
+namespace {
+
+class ClearSettings : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { QSettings().clear(); }
+    void OnTestEnd(const ::testing::TestInfo&) override { QSettings().clear(); }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests (CTest's discovery) needs no display.
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    // Without an X server, widgets are drawn offscreen.
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/plexan-test-home-XXXXXX"));
+    if (!home.isValid())
+        return 2;
+    const QByteArray root = QFile::encodeName(home.path());
+    for (const char* sub : {"config", "data", "cache", "runtime"})
+        QDir(home.path()).mkpath(QString::fromLatin1(sub));
+    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    setenv("HOME", root.constData(), 1);
+    setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
+    setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
+    setenv("XDG_CACHE_HOME", (root + "/cache").constData(), 1);
+    setenv("XDG_RUNTIME_DIR", (root + "/runtime").constData(), 1);
+
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Varnak"));
+    QApplication::setApplicationName(QStringLiteral("Plexan"));
+    // Numbers in files are written and read with a decimal point.
+    std::locale::global(std::locale::classic());
+
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ClearSettings);
+    return RUN_ALL_TESTS();
+}
