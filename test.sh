@@ -26,6 +26,7 @@ chmod 700 "$runtime"
 export XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp"
 
 jobs=$(nproc)
 ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE display

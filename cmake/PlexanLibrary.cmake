@@ -1,10 +1,14 @@
-# plexan_add_library(<folder> SOURCES ... [DEPENDS <plexan targets>] [LIBRARIES <other targets>])
+# plexan_add_library(<folder> SOURCES ... [DEPENDS <plexan targets>] [LIBRARIES <other targets>]
+#                    [SUBFOLDERS <subfolder>...])
+#
+# SUBFOLDERS: folders below <folder> whose sources belong to the same library
+# (app/slice, app/tools); their headers are installed and checked too.
 #
 # Makes the static library plexan_<folder> (alias Plexan::<folder>) from the
 # folder's sources. Headers are included with their folder, as in
 # "numerics/vector.h", from the source tree or from include/plexan once installed.
 function(plexan_add_library folder)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LIBRARIES;PRIVATE_LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LIBRARIES;PRIVATE_LIBRARIES;SUBFOLDERS" ${ARGN})
   set(target plexan_${folder})
   string(REPLACE "/" "_" target ${target})
   add_library(${target} STATIC ${ARG_SOURCES})
@@ -22,13 +26,18 @@ function(plexan_add_library folder)
   install(TARGETS ${target} EXPORT PlexanTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  set(header_globs ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(sub ${ARG_SUBFOLDERS})
+    file(GLOB sub_headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.h)
+    install(FILES ${sub_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/plexan/${folder}/${sub})
+    list(APPEND header_globs ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.h)
+  endforeach()
   file(GLOB public_headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   install(FILES ${public_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/plexan/${folder})
 
   if(PLEXAN_HEADER_CHECK)
     # Every public header must compile on its own.
-    file(GLOB headers RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS
-         ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    file(GLOB headers RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS ${header_globs})
     set(checks)
     foreach(header ${headers})
       string(MAKE_C_IDENTIFIER ${header} id)
