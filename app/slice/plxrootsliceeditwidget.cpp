@@ -1,0 +1,46 @@
+#include "app/slice/plxrootsliceeditwidget.h"
+
+#include "gl/blackwhitedoubleslider.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <cmath>
+
+PLXRootSliceEditWidget::PLXRootSliceEditWidget(QWidget* parent) : PLXSliceEditWidget(parent)
+{
+    m_slider = new BlackWhiteDoubleSlider(this);
+    m_slider->setToolTip(tr("Grey-level window: black and white levels (double click: reset)"));
+    m_slider->setFixedWidth(160);
+    m_slider->hide();
+    connect(m_slider, &BlackWhiteDoubleSlider::valuesChanged, this, [this](double black, double white) {
+        setCanvasMode(CanvasMode{black, white});
+    });
+    m_zoomLabel = new QLabel(this);
+    m_zoomLabel->setToolTip(tr("Zoom of the slice view"));
+    m_zoomLabel->hide();
+    connect(this, &PLXSliceEditWidget::zoomChanged, this, &PLXRootSliceEditWidget::showZoom);
+    showZoom(getZoomFactor());
+}
+
+void PLXRootSliceEditWidget::setToolBar(QToolBar* toolBar)
+{
+    if (!toolBar)
+        return;
+    toolBar->addWidget(m_slider);
+    m_slider->show();
+}
+
+void PLXRootSliceEditWidget::setStatusBar(QStatusBar* statusBar)
+{
+    if (!statusBar)
+        return;
+    statusBar->addPermanentWidget(m_zoomLabel);
+    m_zoomLabel->show();
+}
+
+void PLXRootSliceEditWidget::showZoom(double zoom)
+{
+    m_zoomLabel->setText(tr("Zoom %1 %").arg(std::lround(zoom * 100.0)));
+}

@@ -1,0 +1,32 @@
+#pragma once
+// PLXRootSliceEditWidget: the slice view of the root window. Its grey-level
+// window (a BlackWhiteDoubleSlider) and its zoom indicator live in the
+// window's tool bar and status bar, where setToolBar() and setStatusBar()
+// place them.
+
+#include "app/slice/plxsliceeditwidget.h"
+
+class BlackWhiteDoubleSlider;
+class QLabel;
+class QStatusBar;
+class QToolBar;
+
+class PLXRootSliceEditWidget : public PLXSliceEditWidget {
+    Q_OBJECT
+public:
+    explicit PLXRootSliceEditWidget(QWidget* parent = nullptr);
+
+    BlackWhiteDoubleSlider* getGreyLevelSlider() const { return m_slider; }
+    QLabel* getZoomLabel() const { return m_zoomLabel; }
+
+    // Appends the grey-level window to the tool bar.
+    void setToolBar(QToolBar* toolBar);
+    // Shows the zoom in the status bar.
+    void setStatusBar(QStatusBar* statusBar);
+
+private:
+    void showZoom(double zoom);
+
+    BlackWhiteDoubleSlider* m_slider = nullptr;
+    QLabel* m_zoomLabel = nullptr;
+};
