@@ -35,7 +35,7 @@ std::vector<unsigned char> PLXDisplayImage::windowTable(int range, const CanvasM
             level = v < black ? 0.0 : 255.0;
         else
             level = std::clamp((v - black) / (white - black) * 255.0, 0.0, 255.0);
-        table[static_cast<std::size_t>(v)] = static_cast<unsigned char>(std::lround(level));
+        table[static_cast<std::size_t>(v)] = static_cast<unsigned char>(level + 0.5);
     }
     return table;
 }

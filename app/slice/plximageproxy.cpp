@@ -1,5 +1,6 @@
 #include "app/slice/plximageproxy.h"
 
+#include "app/slice/plxdisplayimage.h"
 #include "app/slice/plximageserver.h"
 #include "image/image.h"
 #include "image/imagesource.h"
@@ -153,9 +154,17 @@ void PLXImageProxy::setImage(const Image& image)
     setImage(std::make_shared<const Image>(image));
 }
 
+int PLXImageProxy::getLevelRange() const
+{
+    if (m_range <= 0 && !m_images.isEmpty())
+        m_range = PLXDisplayImage::rangeOf(*m_images.front());
+    return m_range;
+}
+
 void PLXImageProxy::clearImage()
 {
     m_error.clear();
+    m_range = 0;
     m_loaded = false;
     if (m_images.isEmpty())
         return;

@@ -68,6 +68,8 @@ public:
     // that keep them past the next change.
     PLXImagePointer getImagePointer() const;
     PLXImagePointer getImagePointer(const QSize& size) const;
+    // All of them, the full image first, then smaller and smaller.
+    const QList<PLXImagePointer>& getImages() const { return m_images; }
     // Appends image unless it is held already; emits imageChanged() in both
     // cases. The copying form makes a shared copy.
     void setImage(const PLXImagePointer& image);
@@ -75,6 +77,12 @@ public:
     // Forgets the images (and any failure); emits imageChanged() when it
     // held one.
     void clearImage();
+
+    // The grey-level range of the full image (PLXDisplayImage::rangeOf): as
+    // the job found it while reading, else computed once from the full image
+    // (0 without an image). Views window the reduced copies with it too.
+    void setLevelRange(int range) { m_range = range; }
+    int getLevelRange() const;
 
     // Loading state, as the job reports it: loading between its start and its
     // end; loaded once it finished (reduced copies included); a failed read
@@ -131,6 +139,7 @@ private:
     bool m_loading = false;
     bool m_loaded = false;
     QString m_error;
+    mutable int m_range = 0;
     QSize m_originalSize;
     PixelCalibration m_calibration;
 };

@@ -1,5 +1,6 @@
 #include "app/slice/plximagereader.h"
 
+#include "app/slice/plxdisplayimage.h"
 #include "image/colormapexpansion.h"
 #include "image/image.h"
 #include "image/imagesource.h"
@@ -36,9 +37,10 @@ void PLXImageReader::run()
             m_reader.read(*image, *m_source);
         if (!m_reader.isCanceled()) {
             removeColormap(*image);
-            if (image->hasData())
+            if (image->hasData()) {
+                m_range = PLXDisplayImage::rangeOf(*image);
                 m_image = std::move(image);
-            else
+            } else
                 m_error = QStringLiteral("The image source names no image");
         }
     } catch (const Exception& e) {

@@ -35,6 +35,9 @@ public:
     // the failure's text (empty unless the read failed).
     std::shared_ptr<Image> takeImage() { return std::move(m_image); }
     const QString& getErrorText() const { return m_error; }
+    // The grey-level range of the image read (PLXDisplayImage::rangeOf),
+    // found here so that no view has to scan the image.
+    int getLevelRange() const { return m_range; }
 
     // Removes the colormap of an indexed image as described above.
     static void removeColormap(Image& image);
@@ -55,5 +58,6 @@ private:
     ImageReader m_reader;
     std::shared_ptr<Image> m_image;
     QString m_error;
+    int m_range = 255;
     unsigned int m_lastPercent = 101;
 };

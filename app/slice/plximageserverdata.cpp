@@ -57,6 +57,7 @@ void PLXImageServerData::attachProxy(PLXImageProxy& proxy)
     if (isRunning())
         proxy.ProgressMonitor::subjectStarted(*this, "Loading");
     if (m_fullImage) {
+        proxy.setLevelRange(m_range);
         proxy.setImage(m_fullImage);
         for (const PLXImagePointer& image : m_reducedImages)
             proxy.setImage(image);
@@ -119,6 +120,7 @@ void PLXImageServerData::readerFinished()
     stop(m_readerThread);
     std::shared_ptr<Image> image = m_reader->takeImage();
     const QString error = m_reader->getErrorText();
+    const int range = m_reader->getLevelRange();
     delete m_reader;
     m_reader = nullptr;
     if (m_disposed) {
@@ -127,8 +129,11 @@ void PLXImageServerData::readerFinished()
     }
     if (image && !m_canceled) {
         m_fullImage = std::move(image);
-        for (PLXImageProxy* proxy : getProxys())
+        m_range = range;
+        for (PLXImageProxy* proxy : getProxys()) {
+            proxy->setLevelRange(m_range);
             proxy->setImage(m_fullImage);
+        }
     }
     // A proxy's reaction may have cancelled or disposed of the job.
     if (m_disposed) {

@@ -108,6 +108,7 @@ private:
     PLXImagePointer m_fullImage;
     QList<PLXImagePointer> m_reducedImages;
     QString m_error;
+    int m_range = 0;
 
     PLXImageReader* m_reader = nullptr;
     QThread m_readerThread;

@@ -73,10 +73,9 @@ void PLXOverviewWidget::paintEvent(QPaintEvent*)
     const QRect target = imageRect();
     if (target.isEmpty() || !m_proxy->hasImage())
         return;
-    const PLXImagePointer full = m_proxy->getImagePointer();
     const PLXImagePointer image = m_proxy->getImagePointer(target.size());
     if (image.get() != m_pictureOf || m_mode != m_pictureMode) {
-        m_range = PLXDisplayImage::rangeOf(*full);
+        m_range = m_proxy->getLevelRange();
         m_picture = PLXDisplayImage::toQImage(*image, m_mode, m_range)
                         .scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_pictureOf = image.get();

@@ -89,10 +89,15 @@ void PLXPanorama::rebuild()
                 if (!cell.slice->isEmpty())
                     cell.proxy->setImageSource(cell.slice->getImageSource());
                 cell.proxy->setImageServer(m_server);
-                connect(cell.proxy.get(), &PLXImageProxy::loadingFinished, m_sheet,
-                        qOverload<>(&QWidget::update));
-                connect(cell.proxy.get(), &PLXImageProxy::imageChanged, m_sheet,
-                        qOverload<>(&QWidget::update));
+                // Only the cell changes.
+                StackSlice* slice = cell.slice;
+                const auto repaint = [this, slice] {
+                    for (int j = 0; j < getNumThumbnails(); ++j)
+                        if (m_cells[static_cast<std::size_t>(j)].slice == slice)
+                            m_sheet->update(cellRect(j).adjusted(-4, -4, 4, 4));
+                };
+                connect(cell.proxy.get(), &PLXImageProxy::loadingFinished, m_sheet, repaint);
+                connect(cell.proxy.get(), &PLXImageProxy::loadingFailed, m_sheet, repaint);
             }
             cells.push_back(std::move(cell));
         }
@@ -204,7 +209,7 @@ const QImage& PLXPanorama::pictureOf(Cell& cell)
 {
     const PLXImagePointer image = cell.proxy->getImagePointer(QSize(thumbnailSide, thumbnailSide));
     if (image.get() != cell.pictureOf || cell.pictureMode != m_mode) {
-        const QImage picture = PLXDisplayImage::toQImage(*image, m_mode);
+        const QImage picture = PLXDisplayImage::toQImage(*image, m_mode, cell.proxy->getLevelRange());
         // Shown with square pixels at the slice's display proportions.
         QSize shown(cell.slice->width(), cell.slice->height());
         if (shown.isEmpty())

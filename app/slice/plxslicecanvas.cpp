@@ -14,9 +14,11 @@
 #include <QPaintEvent>
 #include <QPolygon>
 #include <QWheelEvent>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -72,6 +74,8 @@ PLXSliceCanvas::PLXSliceCanvas(QWidget* parent)
       m_background(Qt::darkGray)
 {
     m_proxy->setImageServer(m_server);
+    m_conversion = new QFutureWatcher<QImage>(this);
+    connect(m_conversion, &QFutureWatcher<QImage>::finished, this, &PLXSliceCanvas::conversionDone);
     connect(m_proxy, &PLXImageProxy::imageChanged, this, &PLXSliceCanvas::proxyImageChanged);
     connect(m_proxy, &PLXImageProxy::loadingFailed, this, qOverload<>(&QWidget::update));
     setMouseTracking(true);
@@ -83,6 +87,7 @@ PLXSliceCanvas::PLXSliceCanvas(QWidget* parent)
 
 PLXSliceCanvas::~PLXSliceCanvas()
 {
+    m_conversion->waitForFinished();
     // The proxy lets go of its job before the server goes.
     m_proxy->clearImageServer();
 }
@@ -232,20 +237,62 @@ void PLXSliceCanvas::paintItem(QPainter& painter, const ModelItem& item, const W
             painter.drawRect(QRect(points[i] - QPoint(3, 3), QSize(6, 6)));
 }
 
-const QImage& PLXSliceCanvas::picture(const PLXImagePointer& image)
+void PLXSliceCanvas::setPicture(const PLXImagePointer& image, const CanvasMode& mode, QImage picture)
 {
-    const PLXImagePointer full = m_proxy->getImagePointer();
-    if (full != m_rangeImage) {
-        m_rangeImage = full;
-        m_range = full ? PLXDisplayImage::rangeOf(*full) : 255;
-        m_pictureImage.reset();
+    m_picture = std::move(picture);
+    m_pictureImage = image;
+    m_pictureMode = mode;
+}
+
+void PLXSliceCanvas::convertLater(const PLXImagePointer& image)
+{
+    if (m_convertingImage == image && m_convertingMode == m_mode)
+        return;
+    if (m_conversion->isRunning()) {
+        // One at a time: the newest wish starts when this one ends.
+        m_convertingImage.reset();
+        return;
     }
-    if (image != m_pictureImage || m_mode != m_pictureMode) {
-        m_picture = PLXDisplayImage::toQImage(*image, m_mode, m_range);
-        m_pictureImage = image;
-        m_pictureMode = m_mode;
+    m_convertingImage = image;
+    m_convertingMode = m_mode;
+    const int range = m_proxy->getLevelRange();
+    const CanvasMode mode = m_mode;
+    m_conversion->setFuture(
+        QtConcurrent::run([image, mode, range] { return PLXDisplayImage::toQImage(*image, mode, range); }));
+}
+
+void PLXSliceCanvas::conversionDone()
+{
+    const PLXImagePointer image = std::exchange(m_convertingImage, nullptr);
+    // Only a picture of this slice's images, in the current mode, is of use.
+    if (image && m_convertingMode == m_mode && image == m_proxy->getImagePointer(size()))
+        setPicture(image, m_convertingMode, m_conversion->result());
+    update();
+}
+
+bool PLXSliceCanvas::preparePicture()
+{
+    const PLXImagePointer wanted = m_proxy->getImagePointer(size());
+    if (!wanted)
+        return false;
+    if (wanted == m_pictureImage && m_mode == m_pictureMode)
+        return true;
+    const auto pixels = [](const Image& i) { return qint64(i.getWidth()) * i.getHeight(); };
+    if (pixels(*wanted) <= largePicture) {
+        setPicture(wanted, m_mode, PLXDisplayImage::toQImage(*wanted, m_mode, m_proxy->getLevelRange()));
+        return true;
     }
-    return m_picture;
+    convertLater(wanted);
+    // Meanwhile: the picture already made of one of this slice's images, if
+    // its mode still holds, else the largest copy small enough to convert now.
+    if (m_proxy->getImages().contains(m_pictureImage) && m_mode == m_pictureMode)
+        return true;
+    for (const PLXImagePointer& copy : m_proxy->getImages())
+        if (pixels(*copy) <= largePicture) {
+            setPicture(copy, m_mode, PLXDisplayImage::toQImage(*copy, m_mode, m_proxy->getLevelRange()));
+            return true;
+        }
+    return false;
 }
 
 void PLXSliceCanvas::paintEvent(QPaintEvent* event)
@@ -268,16 +315,14 @@ void PLXSliceCanvas::paintImage(QPainter& painter, const QRect& exposed)
         }
         return;
     }
-    const PLXImagePointer image = m_proxy->getImagePointer(size());
-    const QImage& pic = picture(image);
-    if (pic.isNull() || width() < 1 || height() < 1)
+    if (!preparePicture() || m_picture.isNull() || width() < 1 || height() < 1)
         return;
-    const double sx = double(pic.width()) / width();
-    const double sy = double(pic.height()) / height();
+    const double sx = double(m_picture.width()) / width();
+    const double sy = double(m_picture.height()) / height();
     const QRectF source(exposed.x() * sx, exposed.y() * sy, exposed.width() * sx, exposed.height() * sy);
-    painter.drawImage(QRectF(exposed), pic, source);
-    if (image != m_shownImage) {
-        m_shownImage = image;
+    painter.drawImage(QRectF(exposed), m_picture, source);
+    if (m_pictureImage != m_shownImage) {
+        m_shownImage = m_pictureImage;
         emit imageShown();
     }
 }

@@ -22,6 +22,7 @@
 #include "stack/wmconverter.h"
 
 #include <QColor>
+#include <QFutureWatcher>
 #include <QImage>
 #include <QWidget>
 
@@ -84,6 +85,9 @@ public:
 
     // The image now drawn (null before one arrived).
     PLXImagePointer getShownImage() const { return m_shownImage; }
+    // Images of more pixels than this are turned into pictures in a worker
+    // thread; the canvas meanwhile draws a smaller copy of the same slice.
+    static constexpr qint64 largePicture = 1024 * 1024;
 
     QSize sizeHint() const override;
 
@@ -114,8 +118,12 @@ private slots:
 
 private:
     void resizeToZoom();
-    // The picture of the image to draw, converted once per image and mode.
-    const QImage& picture(const PLXImagePointer& image);
+    // Brings the picture up to date for the image the zoom wants, if it can
+    // without a long conversion; returns whether there is one to draw.
+    bool preparePicture();
+    void setPicture(const PLXImagePointer& image, const CanvasMode& mode, QImage picture);
+    void convertLater(const PLXImagePointer& image);
+    void conversionDone();
 
     StackSlice* m_slice = nullptr;
     PLXImageServer* m_server = nullptr;
@@ -126,13 +134,15 @@ private:
     QSize m_modelSize;
     WMConverter m_converter;
 
-    // The picture cache: the image it shows, its range and mode.
+    // The picture drawn: the image it shows and the mode it was made in.
     PLXImagePointer m_pictureImage;
     CanvasMode m_pictureMode;
     QImage m_picture;
-    PLXImagePointer m_rangeImage; // the full image whose range applies
-    int m_range = 255;
     PLXImagePointer m_shownImage;
+    // The conversion running in a worker thread, and what it converts.
+    QFutureWatcher<QImage>* m_conversion = nullptr;
+    PLXImagePointer m_convertingImage;
+    CanvasMode m_convertingMode;
 
     QPoint m_panOrigin;
     bool m_panning = false;

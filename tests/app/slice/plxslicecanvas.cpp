@@ -140,6 +140,36 @@ TEST_F(SliceCanvasTest, TheZoomPicksTheSmallestCopyWiderThanTheView)
     }
 }
 
+TEST_F(SliceCanvasTest, LargeImagesBecomePicturesInAWorkerWhileACopyShows)
+{
+    TestStack t(m_dir, 1, 2048, 1024); // more pixels than the GUI thread converts
+    PLXSliceCanvas canvas;
+    canvas.setSlice(t.stack.getSlice(0));
+    canvas.show();
+    const PLXImageProxy& proxy = canvas.getImageProxy();
+    ASSERT_TRUE(waitFor([&] {
+        canvas.repaint();
+        return proxy.isLoaded() && canvas.getShownImage() == proxy.getImagePointer();
+    }));
+    QImage shot = canvas.grab().toImage();
+    for (const QPoint& p : {QPoint(0, 0), QPoint(2047, 1023), QPoint(1500, 700), QPoint(333, 999)})
+        EXPECT_EQ(shot.pixel(p), grey(level(p.x(), p.y())));
+
+    // A new window: the half copy shows at once, the full picture follows.
+    canvas.setCanvasMode(CanvasMode{0.5, 1.0});
+    canvas.repaint();
+    ASSERT_TRUE(canvas.getShownImage());
+    EXPECT_EQ(canvas.getShownImage()->getWidth(), 1024);
+    ASSERT_TRUE(waitFor([&] {
+        canvas.repaint();
+        return canvas.getShownImage() == proxy.getImagePointer();
+    }));
+    shot = canvas.grab().toImage();
+    const int v = level(1500, 700);
+    const int expected = v <= 127.5 ? 0 : static_cast<int>((v - 127.5) / 127.5 * 255.0 + 0.5);
+    EXPECT_EQ(qRed(shot.pixel(1500, 700)), expected);
+}
+
 TEST_F(SliceCanvasTest, PositionsConvertBetweenWidgetAndImageThroughTheZoom)
 {
     TestStack t(m_dir, 1, 40, 30);
