@@ -4,6 +4,7 @@
 #include "gl/viewrotation.h"
 #include "numerics/maths.h"
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QMouseEvent>
@@ -23,6 +24,8 @@ const char* const backgroundColorKey = "viewerCanvas/background/color";
 const char* const backgroundGradientKey = "viewerCanvas/background/gradient";
 constexpr float minimumZoom = 0.01f;
 constexpr float maximumZoom = 5.0f;
+// How long the camera must rest before a multisampled frame.
+constexpr int stillDelay = 250;
 
 // A box as a 3-D one (missing coordinates 0), so that plane shapes and
 // solids merge.
@@ -49,6 +52,13 @@ ViewerCanvasGL::ViewerCanvasGL(QWidget* parent)
     setFormat(surface);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setFocusPolicy(Qt::StrongFocus);
+    m_stillTimer.setSingleShot(true);
+    m_stillTimer.setInterval(stillDelay);
+    connect(&m_stillTimer, &QTimer::timeout, this, [this] {
+        m_moving = false;
+        if (m_softwareRenderer)
+            update();
+    });
 
     QSettings settings;
     if (settings.contains(backgroundColorKey)) {
@@ -154,9 +164,16 @@ Pose ViewerCanvasGL::getPose() const
     return pose;
 }
 
+void ViewerCanvasGL::markMoving()
+{
+    m_moving = true;
+    m_stillTimer.start();
+}
+
 void ViewerCanvasGL::setRotation(const Vector<float>& angles)
 {
     m_rotation = angles;
+    markMoving();
     update();
 }
 
@@ -166,6 +183,7 @@ void ViewerCanvasGL::setTranslation(const Vector<int>& t)
     m_tx = -t[0] * scale / 100.0f;
     m_ty = -t[1] * scale / 100.0f;
     m_projectionDirty = true;
+    markMoving();
     update();
 }
 
@@ -181,6 +199,7 @@ void ViewerCanvasGL::setZoom(int zoom)
     // negative zoom is refused (kept at the smallest).
     m_zoom = std::max(zoom / 100.0f, minimumZoom);
     m_projectionDirty = true;
+    markMoving();
     update();
 }
 
@@ -306,6 +325,9 @@ void ViewerCanvasGL::snapshot()
 
 void ViewerCanvasGL::initializeGL()
 {
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const QByteArray name = QByteArray(renderer ? renderer : "").toLower();
+    m_softwareRenderer = name.contains("llvmpipe") || name.contains("softpipe") || name.contains("swrast");
     glEnable(GL_LIGHTING);
     glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
     glEnable(GL_COLOR_MATERIAL);
@@ -357,6 +379,10 @@ void ViewerCanvasGL::paintGL()
     const qreal ratio = devicePixelRatioF();
     const QRect view = viewport(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
     glViewport(view.x(), view.y(), view.width(), view.height());
+    if (m_softwareRenderer && m_moving)
+        glDisable(GL_MULTISAMPLE);
+    else
+        glEnable(GL_MULTISAMPLE);
 
     m_background.glDraw();
     if (m_projectionDirty)
@@ -423,6 +449,7 @@ void ViewerCanvasGL::mouseMoveEvent(QMouseEvent* event)
             m_rotation[k] = Maths::fround(angles[k], 0.25f);
         emit rotationChanged(m_rotation);
     }
+    markMoving();
     emitPose();
     update();
 }
@@ -442,6 +469,7 @@ void ViewerCanvasGL::mouseDoubleClickEvent(QMouseEvent*)
 void ViewerCanvasGL::wheelEvent(QWheelEvent* event)
 {
     setZoomValue(m_zoom - event->angleDelta().y() / 800.0f);
+    markMoving();
     emit zoomChanged(Maths::fround(m_zoom * 100.0f));
     emitPose();
     update();

@@ -17,6 +17,11 @@
 // Setters called by other widgets (the pose panel, motions) change the view
 // silently; the view's own gestures emit the changed values and
 // poseChanged.
+//
+// The view is multisampled. A software renderer pays four times the work per
+// triangle for it, so there, while the camera moves (and until it has been
+// still for a moment), frames are drawn with one sample per pixel; the view
+// is redrawn multisampled once it rests.
 
 #include "gl/backgroundgl.h"
 #include "gl/boundingboxpaintergl.h"
@@ -27,6 +32,7 @@
 #include <QOpenGLWidget>
 #include <QPoint>
 #include <QRect>
+#include <QTimer>
 
 class ViewerCanvasGL : public QOpenGLWidget {
     Q_OBJECT
@@ -71,6 +77,10 @@ public:
     // The projection box (left, right, bottom, top, near, far) loaded for the
     // current camera: orthographic or frustum.
     void projectionBox(double box[6]) const;
+    // The camera changed less than a moment ago.
+    bool isMoving() const { return m_moving; }
+    // The context renders in software (known once the view has been shown).
+    bool isSoftwareRenderer() const { return m_softwareRenderer; }
 
 public slots:
     // Degrees about x, y and z.
@@ -128,6 +138,8 @@ private:
     void setZoomValue(float zoom);
     Vector<int> translationPercent() const;
     void emitPose();
+    // Marks the camera as moving until it rests for stillDelay ms.
+    void markMoving();
 
     QList<PainterGL<float>*> m_painters;
     Vector<float> m_centre;
@@ -148,4 +160,7 @@ private:
     float m_specular = 0.0f;
     QPoint m_lastPosition;
     bool m_moved = false;
+    bool m_moving = false;
+    bool m_softwareRenderer = false;
+    QTimer m_stillTimer;
 };

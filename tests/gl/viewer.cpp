@@ -1,6 +1,7 @@
 #include "gl/curvepaintergl.h"
 #include "gl/quadmeshpaintergl.h"
 #include "gl/shapeviewerpaintergl.h"
+#include "gl/trimeshpaintergl.h"
 #include "gl/verticespaintergl.h"
 #include "gl/viewercanvasgl.h"
 #include "gl/viewermediator.h"
@@ -222,6 +223,39 @@ TEST(ViewerCanvasDisplay, DragsTurnAndMoveTheViewInItsOwnFrame)
     EXPECT_FLOAT_EQ(canvas.getTranslationX(), -0.1f);
     EXPECT_FLOAT_EQ(canvas.getTranslationY(), 0.05f);
     EXPECT_EQ(canvas.getPose().getTranslation(), (Vector<int>{5, -3})); // -round(t 100 / 2)
+}
+
+TEST(ViewerCanvasDisplay, SoftwareRenderingSkipsMultisamplingWhileTheCameraMoves)
+{
+    GLScene scene(160, 160);
+    TriMesh<float> triangle(3, 3);
+    triangle[0] = Vector<float>{-1, -1, 0};
+    triangle[1] = Vector<float>{1, -0.6f, 0};
+    triangle[2] = Vector<float>{-0.2f, 1, 0};
+    triangle.addTriangle(0, 1, 2);
+    TriMeshPainterGL<float> painter;
+    ShapePainterAttributesGL a;
+    a.setColor(255, 0, 0);
+    a.setDisplayMode(DisplayModeSurface);
+    painter.setAttributes(a);
+    painter.setShape(triangle);
+    scene.canvas.addPainter(&painter);
+    // Edge pixels partly covered show partial red only when multisampled.
+    auto partial = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += qRed(image.pixel(x, y)) > 20 && qRed(image.pixel(x, y)) < 235;
+        return count;
+    };
+    scene.frame();
+    ASSERT_TRUE(scene.canvas.isSoftwareRenderer()); // llvmpipe under Xvfb
+    scene.canvas.setRotation(Vector<float>{0, 0, 10});
+    EXPECT_TRUE(scene.canvas.isMoving());
+    EXPECT_EQ(partial(scene.frame()), 0);
+    QTest::qWait(400);
+    EXPECT_FALSE(scene.canvas.isMoving());
+    EXPECT_GT(partial(scene.frame()), 20);
 }
 
 TEST(ViewerCanvasDisplay, SceneCentreRadiusAndBoxFollowThePainters)
