@@ -356,6 +356,68 @@ TEST(PainterDisplay, TransparentSurfacesBlendOverOpaqueOnesWhateverTheirOrder)
     EXPECT_TRUE(near(scene.frame().pixel(middle), 0, 0, 255));
 }
 
+namespace {
+
+// Lets the viewer, which holds float painters, draw a painter of another
+// coordinate type.
+template <typename T>
+class AsFloat : public PainterGL<float> {
+public:
+    explicit AsFloat(PainterGL<T>& painter) : m_painter(painter) {}
+    BoundingBox<float> boundingBox() const override
+    {
+        const BoundingBox<T> box = m_painter.boundingBox();
+        return BoundingBox<float>(box.getVertex1().template toType<float>(),
+                                  box.getVertex2().template toType<float>());
+    }
+    bool isOpaque() const override { return m_painter.isOpaque(); }
+    void glDraw() override { m_painter.glDraw(); }
+
+private:
+    PainterGL<T>& m_painter;
+};
+
+} // namespace
+
+// Double and long double coordinates are converted for GL: the same shapes
+// draw the same pixels as in float.
+TEST(PainterDisplay, WiderCoordinatesDrawAsFloatOnes)
+{
+    GLScene scene(200, 200);
+    TriMesh<double> wall(3, 4);
+    const double corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    for (int i = 0; i < 4; ++i)
+        wall[i] = Vector<double>{corners[i][0], corners[i][1], 0.0};
+    wall.addTriangle(0, 1, 2);
+    wall.addTriangle(0, 2, 3);
+    TriMeshPainterGL<double> surface;
+    ShapePainterAttributesGL blue = coloured(0, 0, 255);
+    blue.setDisplayMode(DisplayModeSurface);
+    surface.setAttributes(blue);
+    surface.setShape(wall);
+    // A closed long double outline just inside the wall, in front of it.
+    Curve<long double> outline(3, 4);
+    for (int i = 0; i < 4; ++i)
+        outline[i] = Vector<long double>{0.5L * corners[i][0], 0.5L * corners[i][1], 0.1L};
+    CurvePainterGL<long double> line;
+    ShapePainterAttributesGL green = coloured(0, 255, 0);
+    green.setDisplayMode(DisplayModeCurve);
+    green.setLineWidth(3);
+    line.setAttributes(green);
+    line.setShape(outline);
+    AsFloat<double> a(surface);
+    AsFloat<long double> b(line);
+    scene.canvas.setPainters({&a, &b});
+    const double centre[2] = {0, 0};
+    const double radius = 0.6 * std::sqrt(8.01);
+    const QImage image = scene.frame();
+    EXPECT_TRUE(near(image.pixel(scene.project(0.8, 0.8, centre, radius)), 0, 0, 255));
+    EXPECT_TRUE(near(image.pixel(scene.project(0.0, 0.0, centre, radius)), 0, 0, 255));
+    EXPECT_TRUE(near(image.pixel(scene.project(-0.5, 0.0, centre, radius)), 0, 255, 0)); // closing edge
+    EXPECT_TRUE(near(image.pixel(scene.project(0.0, 0.5, centre, radius)), 0, 255, 0));
+    EXPECT_TRUE(near(image.pixel(scene.project(1.2, 0.0, centre, radius)), 0, 0, 0));
+}
+
 TEST(PainterDisplay, QuadMeshCapsShowOnlyWhenBuiltAndAsked)
 {
     GLScene scene(200, 200);
