@@ -207,7 +207,7 @@ void ImageReader::readTiffPixels(Image& image, TIFF* tif)
                                   tiffName(tif));
     }
     if (depth != 8 && depth != 16 && depth != 24 && depth != 32) {
-        notifyFinished("finished");
+        finishTiffPixels();
         return;
     }
 
@@ -226,6 +226,12 @@ void ImageReader::readTiffPixels(Image& image, TIFF* tif)
         throw SizeError(tiffPixelsWhere, "Image and TIFF file differ in size or depth");
     unsigned char** rows = image.getPixels();
 
+    // Lines are decoded a strip (or a row of tiles) at a time, but handed to
+    // the image one by one: cancellation is polled before each line and
+    // progress reported after it, so a cancelled read leaves exactly the lines
+    // reported and the rows below as they were. A band holds the decoded lines
+    // still to be handed over; one-line strips go straight into their row.
+    std::vector<unsigned char> band;
     if (TIFFIsTiled(tif)) {
         std::uint32_t tileWidth = 0, tileLength = 0;
         TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
@@ -235,59 +241,76 @@ void ImageReader::readTiffPixels(Image& image, TIFF* tif)
         if (tileWidth < 1 || tileLength < 1 || tileLineBytes * tileLength != tileBytes ||
             tileBytes > std::max<std::int64_t>(4 * lineBytes * height, 1 << 24))
             throw FileFormatError(tiffPixelsWhere, "Invalid TIFF tile size", tiffName(tif));
+        const int bandLines = static_cast<int>(std::min<std::int64_t>(tileLength, height));
         std::vector<unsigned char> tile(static_cast<std::size_t>(tileBytes));
-        for (int y0 = 0; y0 < height; y0 += static_cast<int>(tileLength)) {
+        band.resize(static_cast<std::size_t>(bandLines * lineBytes));
+        for (int y = 0; y < height; ++y) {
             if (isCanceled()) {
                 notifyCanceled("canceled");
                 return;
             }
-            const int lines = static_cast<int>(std::min<std::int64_t>(tileLength, height - y0));
-            for (std::int64_t x0 = 0; x0 < width; x0 += tileWidth) {
-                TiffFile::clearError();
-                if (TIFFReadTile(tif, tile.data(), static_cast<std::uint32_t>(x0),
-                                 static_cast<std::uint32_t>(y0), 0, 0) < 0)
-                    throw FileReadError(tiffPixelsWhere,
-                                        TiffFile::explain("Cannot read TIFF image data"),
-                                        tiffName(tif));
-                const std::int64_t offset = x0 * (depth / 8);
-                const std::int64_t count = std::min(tileLineBytes, lineBytes - offset);
-                for (int l = 0; l < lines; ++l)
-                    std::memcpy(rows[y0 + l] + offset, tile.data() + l * tileLineBytes,
-                                static_cast<std::size_t>(count));
+            const int y0 = y - y % bandLines;
+            if (y == y0) {
+                const int lines = std::min(bandLines, height - y0);
+                for (std::int64_t x0 = 0; x0 < width; x0 += tileWidth) {
+                    TiffFile::clearError();
+                    if (TIFFReadTile(tif, tile.data(), static_cast<std::uint32_t>(x0),
+                                     static_cast<std::uint32_t>(y0), 0, 0) < 0)
+                        throw FileReadError(tiffPixelsWhere,
+                                            TiffFile::explain("Cannot read TIFF image data"),
+                                            tiffName(tif));
+                    const std::int64_t offset = x0 * (depth / 8);
+                    const std::int64_t count = std::min(tileLineBytes, lineBytes - offset);
+                    for (int l = 0; l < lines; ++l)
+                        std::memcpy(band.data() + l * lineBytes + offset, tile.data() + l * tileLineBytes,
+                                    static_cast<std::size_t>(count));
+                }
             }
-            for (int l = 0; l < lines; ++l)
-                notifyProgressed(static_cast<unsigned>(y0 + l + 1), static_cast<unsigned>(height));
+            std::memcpy(rows[y], band.data() + (y - y0) * lineBytes, static_cast<std::size_t>(lineBytes));
+            notifyProgressed(static_cast<unsigned>(y + 1), static_cast<unsigned>(height));
         }
     } else {
         if (static_cast<std::int64_t>(TIFFScanlineSize64(tif)) != lineBytes)
             throw FileFormatError(tiffPixelsWhere, "Cannot read TIFF with this sample layout",
                                   tiffName(tif));
-        // Strip by strip, straight into the image rows: libtiff then reads
-        // uncompressed data into them without a copy. Cancellation is polled
-        // before each strip, progress reported for each line.
         std::uint32_t rowsPerStrip = 0;
         TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
         const int stripLines =
             static_cast<int>(std::clamp<std::uint32_t>(rowsPerStrip, 1, static_cast<std::uint32_t>(height)));
-        unsigned char* data = image.getData();
-        for (int y0 = 0, strip = 0; y0 < height; y0 += stripLines, ++strip) {
+        if (stripLines > 1)
+            band.resize(static_cast<std::size_t>(stripLines * lineBytes));
+        for (int y = 0; y < height; ++y) {
             if (isCanceled()) {
                 notifyCanceled("canceled");
                 return;
             }
-            const int lines = std::min(stripLines, height - y0);
-            const tmsize_t bytes = static_cast<tmsize_t>(lines) * lineBytes;
-            TiffFile::clearError();
-            if (TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(strip), data + y0 * lineBytes,
-                                     bytes) != bytes)
-                throw FileReadError(tiffPixelsWhere,
-                                    TiffFile::explain("Cannot read TIFF image data"),
-                                    tiffName(tif));
-            for (int l = 0; l < lines; ++l)
-                notifyProgressed(static_cast<unsigned>(y0 + l + 1), static_cast<unsigned>(height));
+            const int y0 = y - y % stripLines;
+            if (y == y0) {
+                const int lines = std::min(stripLines, height - y0);
+                const tmsize_t bytes = static_cast<tmsize_t>(lines) * lineBytes;
+                TiffFile::clearError();
+                if (TIFFReadEncodedStrip(tif, static_cast<std::uint32_t>(y0 / stripLines),
+                                         stripLines > 1 ? band.data() : rows[y], bytes) != bytes)
+                    throw FileReadError(tiffPixelsWhere,
+                                        TiffFile::explain("Cannot read TIFF image data"),
+                                        tiffName(tif));
+            }
+            if (stripLines > 1)
+                std::memcpy(rows[y], band.data() + (y - y0) * lineBytes, static_cast<std::size_t>(lineBytes));
+            notifyProgressed(static_cast<unsigned>(y + 1), static_cast<unsigned>(height));
         }
     }
-    notifyFinished("finished");
+    finishTiffPixels();
+}
+
+// A cancel asked for while the last line was reported still ends the read as
+// cancelled: the caller asked to stop and must not be told all went well.
+void ImageReader::finishTiffPixels()
+{
+    if (isCanceled())
+        notifyCanceled("canceled");
+    else
+        notifyFinished("finished");
 }
 
 bool ImageReader::readImgPixels(Image& image, const std::string& file)

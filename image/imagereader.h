@@ -53,4 +53,8 @@ public:
     void readTiffHeader(ImageHeader& header, TIFF* tif);
     void readTiffColormap(ImageHeader& header, TIFF* tif);
     void readTiffPixels(Image& image, TIFF* tif);
+
+private:
+    // Ends a TIFF read: "canceled" when a cancel was asked for, else "finished".
+    void finishTiffPixels();
 };

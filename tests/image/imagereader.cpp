@@ -363,13 +363,49 @@ TEST(ImageReaderProgress, OneStepPerScanlineAndCancelKeepsTheLinesRead)
         ASSERT_NE(tif, nullptr);
         cancelled.readTiffPixels(image, tif);
         TIFFClose(tif);
-        // Lines come a strip (three lines) or a row of tiles (sixteen) at a time.
-        const int kept = tile ? 16 : 6;
+        // Lines are decoded a strip (three lines) or a row of tiles (sixteen)
+        // at a time, yet the cancel at line 5 keeps exactly lines 0 to 4.
+        const int kept = 5;
         EXPECT_EQ(canceller.events, (std::vector<std::string>{"started ", "canceled canceled"}));
         EXPECT_EQ(canceller.steps.size(), std::size_t(kept));
         const auto got = bytesOf(image);
         EXPECT_TRUE(std::equal(got.begin(), got.begin() + kept * width, pixels.begin()));
         EXPECT_TRUE(std::all_of(got.begin() + kept * width, got.end(), [](unsigned char b) { return b == 0xEE; }));
+    }
+}
+
+// Regression: cancellation was polled once per strip and the read ended
+// "finished" whatever was asked, so a one-strip file was read whole.
+TEST(ImageReaderProgress, CancelInsideAStripStopsAtTheNextLineAndEndsCanceled)
+{
+    ScratchDirectory dir;
+    const std::string file = dir.file("strip.tif");
+    const int width = 6, height = 5;
+    const auto pixels = randomBytes(width * height, 17);
+    ASSERT_TRUE(writeWithLibtiff(file, width, height, 8, 1, PHOTOMETRIC_MINISBLACK, pixels,
+                                 {false, COMPRESSION_NONE, 5, 0}));
+    // Cancelled in the first progress notification, and in the last one: a
+    // cancel asked for after the last line still ends the read as cancelled.
+    for (int cancelAt : {1, height}) {
+        SCOPED_TRACE(cancelAt);
+        RecordingMonitor canceller;
+        canceller.cancelAt = cancelAt;
+        ImageReader reader;
+        reader.addMonitor(canceller);
+        Image image(width, height, 8);
+        std::memset(image.getData(), 0xEE, image.dataLength());
+        TIFF* tif = TIFFOpen(file.c_str(), "r");
+        ASSERT_NE(tif, nullptr);
+        reader.readTiffPixels(image, tif);
+        TIFFClose(tif);
+        std::vector<unsigned> steps(cancelAt);
+        std::iota(steps.begin(), steps.end(), 1u);
+        EXPECT_EQ(canceller.steps, steps);
+        EXPECT_EQ(canceller.total, unsigned(height));
+        EXPECT_EQ(canceller.events, (std::vector<std::string>{"started ", "canceled canceled"}));
+        auto expected = pixels;
+        std::fill(expected.begin() + cancelAt * width, expected.end(), 0xEE);
+        EXPECT_EQ(bytesOf(image), expected);
     }
 }
 
