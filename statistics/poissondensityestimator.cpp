@@ -173,10 +173,14 @@ T PoissonDensityEstimator<T>::kthSquaredDistance(int s, const Vector<T>& p) cons
 template <typename T>
 T PoissonDensityEstimator<T>::compute3D(const Vector<T>& point) const
 {
+    // Unlike the grid, a single point is worked out in the precision of T
+    // throughout, the numerator included.
+    const int m = static_cast<int>(this->m_shapes.size());
+    const T numer = static_cast<T>(m_rank * m - 1) * T(0.75) / static_cast<T>(pi);
     T sum = T(0);
     for (int s = 0; s < static_cast<int>(m_trees.size()); ++s)
         sum += std::pow(kthSquaredDistance(s, point), T(1.5));
-    return static_cast<T>(numerator()) / sum;
+    return numer / sum;
 }
 
 template <typename T>

@@ -9,12 +9,14 @@
 // their total volume. Every pattern is indexed once, in a kd-tree built when
 // it is added: a pattern whose points move must be removed and added again.
 //
-// compute() samples the density on the corners of the grid (the first sample
-// at the box's first corner, the last at its second corner), reports
-// progress once per plane, prints the average k-th neighbour distance on the
-// standard output and then applies the masks. Each sample starts its search
-// from the distance found at the neighbouring sample, which bounds the
-// answer; the results are those of an exhaustive search, to the last bit.
+// compute3D() works in the precision of T throughout. compute() samples the
+// density, with its numerator rounded to single precision, on the corners of
+// the grid (the first sample at the box's first corner, the last at its
+// second corner), reports progress once per plane, prints the average k-th
+// neighbour distance on the standard output and then applies the masks.
+// Each sample starts its search from the distance found at the neighbouring
+// sample, which bounds the answer; the results are those of an exhaustive
+// search, to the last bit.
 //
 // A pattern with fewer than k points answers with its farthest point; an
 // empty pattern contributes nothing.
@@ -52,7 +54,8 @@ public:
     // every vertex: a reference for the tree search.
     T bruteForceKthNeighbourDistance(const Shape<T>& shape, const Vector<T>& point) const;
 
-    // (k m - 1) 0.75 / pi for m patterns, in single precision.
+    // (k m - 1) 0.75 / pi for m patterns, in single precision: the numerator
+    // of the grid samples of compute().
     float numerator() const;
 
 private:

@@ -10,15 +10,27 @@ template <typename T>
 class PoissonDensityEstimatorTest : public ::testing::Test {};
 TYPED_TEST_SUITE(PoissonDensityEstimatorTest, RealTypes);
 
-// The pooled density from squared k-th neighbour distances found by
-// exhaustive search.
+// The number of points in the union of the k-th neighbour balls over 4/3 pi:
+// (k m - 1) 3 / (4 pi), in the precision of T, or rounded to single precision
+// as the grid samples take it.
 template <typename T>
-T bruteForceDensity(const PoissonDensityEstimator<T>& estimator, const Vector<T>& p)
+T numeratorOf(const PoissonDensityEstimator<T>& estimator, bool single)
+{
+    const int km = estimator.getNeighbourRank() * static_cast<int>(estimator.getShapes().size());
+    if (single)
+        return static_cast<T>(static_cast<float>(3.0 * (km - 1) / (4.0 * pi)));
+    return T(3) * T(km - 1) / (T(4) * T(pi));
+}
+
+// The pooled density from squared k-th neighbour distances found by
+// exhaustive search: at a single point by default, or at a grid sample.
+template <typename T>
+T bruteForceDensity(const PoissonDensityEstimator<T>& estimator, const Vector<T>& p, bool gridSample = false)
 {
     T sum = T(0);
     for (const Shape<T>* shape : estimator.getShapes())
         sum += std::pow(estimator.bruteForceKthNeighbourDistance(*shape, p), T(1.5));
-    return static_cast<T>(estimator.numerator()) / sum;
+    return numeratorOf(estimator, gridSample) / sum;
 }
 
 // Sample (i, j, k) of a grid over box: the first corner plus whole steps of
@@ -49,7 +61,7 @@ void expectGridMatchesBruteForce(PoissonDensityEstimator<T>& estimator, const Bo
         for (int i = 0; i < n1; ++i)
             for (int j = 0; j < n2; ++j) {
                 const Vector<T> p = samplePoint(box, density, i, j, k);
-                EXPECT_EQ(density(i, j, k), bruteForceDensity(estimator, p)) << i << " " << j << " " << k;
+                EXPECT_EQ(density(i, j, k), bruteForceDensity(estimator, p, true)) << i << " " << j << " " << k;
                 for (const Shape<T>* s : estimator.getShapes())
                     total += std::sqrt(static_cast<double>(estimator.bruteForceKthNeighbourDistance(*s, p)));
             }
@@ -146,4 +158,32 @@ TYPED_TEST(PoissonDensityEstimatorTest, RanksOneGiveTheAnalyticDensities)
     EXPECT_EQ(estimator.compute3D(origin), bruteForceDensity(estimator, origin));
     EXPECT_PLEXAN_THROW(estimator.setNeighbourRank(0), ValueError,
                         "void PoissonDensityEstimator<T>::setNeighbourRank(int)", "The neighbour rank must be at least 1");
+}
+
+// Regression: the density at a single point used the numerator rounded to
+// single precision, as only the grid samples take it, and so lost all but
+// seven digits in double and long double.
+TYPED_TEST(PoissonDensityEstimatorTest, PointDensityKeepsThePrecisionOfItsType)
+{
+    using T = TypeParam;
+    Vertices<T> first(3, 0), second(3, 0);
+    first.append(Vector<T>{T(1), T(0), T(0)});
+    second.append(Vector<T>{T(0), T(1), T(0)});
+    PoissonDensityEstimator<T> estimator;
+    estimator.setShapes({&first, &second});
+    // One point in two unit balls: 1 / ((4/3) pi 2) = 3 / (8 pi).
+    const T exact = T(3) / (T(8) * T(pi));
+    const Vector<T> origin{T(0), T(0), T(0)};
+    EXPECT_EQ(estimator.compute3D(origin), exact);
+    Vertices<T> probes(3, 0);
+    probes.append(origin);
+    EXPECT_EQ(estimator.compute3D(probes)[0], exact);
+
+    // The grid sample at the same point keeps the single-precision numerator.
+    VoxelMatrix<T> density(1, 1, 1);
+    console([&] { estimator.compute(density, BoundingBox<T>(origin, origin)); });
+    EXPECT_EQ(density(0, 0, 0), static_cast<T>(static_cast<float>(0.75 / pi)) / T(2));
+    if (!std::is_same_v<T, float>) {
+        EXPECT_NE(density(0, 0, 0), exact);
+    }
 }
