@@ -75,8 +75,9 @@ public:
     // The structure-wise mean of several sets: entry i is the average of the
     // entries i of all sets, owned by the result and flagged as reference
     // when the first set holding a shape there flags it; null where no set
-    // holds a shape or where their vertex counts differ (point patterns of
-    // different specimens have no vertex-wise mean).
+    // holds a shape or where shapes of one type differ in vertex count (point
+    // patterns of different specimens have no vertex-wise mean). Shapes of
+    // different types at one entry are refused as average() refuses them.
     static ShapeSet computeMean(const std::vector<const ShapeSet*>& sets);
 
 private:

@@ -47,12 +47,13 @@ Shape<T>* ShapeSet<T>::average() const
     if (shapes.empty())
         return nullptr;
     const Shape<T>& first = *shapes.front();
-    for (const Shape<T>* shape : shapes) {
+    // Shapes of different types are refused whatever their sizes.
+    for (const Shape<T>* shape : shapes)
         if (shape->getShapeType() != first.getShapeType())
             throw ValueError(where, "Shapes in this set are not of the same type");
+    for (const Shape<T>* shape : shapes)
         if (shape->getNumVertices() != first.getNumVertices())
             throw SizeError(where, "Shapes in this set differ in number of vertices");
-    }
 
     if (const auto* mesh = dynamic_cast<const QuadMesh<T>*>(&first)) {
         std::vector<const QuadMesh<T>*> meshes;
@@ -100,6 +101,7 @@ ShapeSet<T> ShapeSet<T>::computeMean(const std::vector<const ShapeSet*>& sets)
         ShapeSet column;
         bool reference = false;
         bool flagged = false;
+        bool sameType = true;
         bool sameCount = true;
         for (const ShapeSet* set : sets) {
             if (i >= set->getNumShapes() || !(*set)[i])
@@ -107,12 +109,15 @@ ShapeSet<T> ShapeSet<T>::computeMean(const std::vector<const ShapeSet*>& sets)
             if (!flagged) {
                 reference = set->isReference(i);
                 flagged = true;
-            } else if ((*set)[i]->getNumVertices() != column[0]->getNumVertices()) {
-                sameCount = false;
+            } else {
+                sameType = sameType && (*set)[i]->getShapeType() == column[0]->getShapeType();
+                sameCount = sameCount && (*set)[i]->getNumVertices() == column[0]->getNumVertices();
             }
             column.addShape((*set)[i]);
         }
-        mean.addShape(sameCount ? column.average() : nullptr, reference, true);
+        // Shapes of different kinds have no mean whatever their sizes:
+        // average() refuses them.
+        mean.addShape(sameType && !sameCount ? nullptr : column.average(), reference, true);
     }
     return mean;
 }

@@ -20,7 +20,9 @@ public:
     ShapeSet<T>& operator[](int i) const { return *m_sets[static_cast<std::size_t>(i)]; }
 
     // For each structure, the vertex-wise mean of the corresponding shapes of
-    // all sets (ShapeSet::computeMean); the result owns its shapes.
+    // all sets (ShapeSet::computeMean); the result owns its shapes. Shapes of
+    // different types at one entry give a ValueError ("Shapes in this set are
+    // not of the same type").
     ShapeSet<T> average() const;
 
 private:

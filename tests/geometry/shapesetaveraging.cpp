@@ -121,6 +121,13 @@ TYPED_TEST(ShapeSetAveragingTest, AverageIsTheVertexWiseMean)
     meshes.addShape(randomList<T>(rng, 24), true, true);
     EXPECT_PLEXAN_THROW(meshes.average(), ValueError, "Shape<T>* ShapeSet<T>::average() const",
                         "Shapes in this set are not of the same type");
+    // A mesh of another size before the list: the types are refused first.
+    ShapeSet<T> mixed("mixed");
+    mixed.addShape(tube<T>(3, 8, 0.0, 0.0), true, true);
+    mixed.addShape(tube<T>(2, 8, 0.0, 0.0), true, true);
+    mixed.addShape(randomList<T>(rng, 5), true, true);
+    EXPECT_PLEXAN_THROW(mixed.average(), ValueError, "Shape<T>* ShapeSet<T>::average() const",
+                        "Shapes in this set are not of the same type");
     ShapeSet<T> empty;
     empty.addShape(nullptr);
     EXPECT_EQ(empty.average(), nullptr);
@@ -164,4 +171,25 @@ TYPED_TEST(ShapeSetAveragingTest, MeanOfSetsGoesStructureByStructure)
             EXPECT_NEAR(m0[i][k], ((*a0)[i][k] + (*b0)[i][k] + (*c0)[i][k]) / T(3), T(1e-5));
             EXPECT_NEAR(m1[i][k], ((*b1)[i][k] + c1[i][k]) / T(2), T(1e-5));
         }
+}
+
+// Regression: a structure outlined as a mesh in one set and marked by points
+// (another vertex count) in the other had a silent null mean; shapes of
+// different types have no mean whatever their sizes.
+TYPED_TEST(ShapeSetAveragingTest, MeanOfSetsRefusesShapesOfDifferentTypes)
+{
+    using T = TypeParam;
+    std::mt19937 rng(5);
+    ShapeSet<T> outlined("outlined"), marked("marked");
+    QuadMesh<T>* mesh = tube<T>(3, 8, 0.0, 0.0);
+    mesh->buildCaps();
+    outlined.addShape(mesh, true, true);
+    marked.addShape(randomList<T>(rng, 7), true, true);
+    EXPECT_PLEXAN_THROW(ShapeSet<T>::computeMean({&outlined, &marked}), ValueError,
+                        "Shape<T>* ShapeSet<T>::average() const", "Shapes in this set are not of the same type");
+    // Equal counts are refused alike.
+    ShapeSet<T> same("same");
+    same.addShape(randomList<T>(rng, mesh->getNumVertices()), true, true);
+    EXPECT_PLEXAN_THROW(ShapeSet<T>::computeMean({&outlined, &same}), ValueError,
+                        "Shape<T>* ShapeSet<T>::average() const", "Shapes in this set are not of the same type");
 }
