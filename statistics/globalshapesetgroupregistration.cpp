@@ -28,7 +28,6 @@ void GlobalShapeSetGroupRegistration<T>::apply(ShapeSetGroup<T>& group)
 
     this->notifyStarted("Registering shapes...");
     const T eps = m_tolerance;
-    const T floor = n > 0 ? T(10) * eps * ShapeSetRegistration<T>::referenceScale(references[0]) : T(0);
     const unsigned int block =
         (static_cast<unsigned int>(std::ceil(std::sqrt(static_cast<double>(n)))) + 3u) * static_cast<unsigned int>(n);
     unsigned int total = block;
@@ -56,7 +55,7 @@ void GlobalShapeSetGroupRegistration<T>::apply(ShapeSetGroup<T>& group)
         const T previous = this->m_means.back();
         this->recordError(group);
         const T next = this->m_means.back();
-        if (!(std::abs(previous - next) / (eps + previous) > eps) || next <= floor)
+        if (!(std::abs(previous - next) / (eps + previous) > eps))
             break;
     }
     this->notifyFinished("");

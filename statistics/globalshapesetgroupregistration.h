@@ -3,8 +3,11 @@
 // sweep registers each set in turn (ShapeSetRegistration) onto the average
 // of the reference sets of all the others; sweeps repeat while the mean
 // group error changes by more than eps relatively
-// (|e - e'| / (eps + e) > eps, eps = Vector<T>::epsilon()) and the error is
-// above rounding (10 eps times the size of the first set's references).
+// (|e - e'| / (eps + e) > eps, eps = Vector<T>::epsilon()). Sets that
+// coincide to the precision of T are not moved (ShapeSetRegistration), so
+// the error of registered sets repeats exactly and the sweeps end. Sweeps are
+// capped at getMaximumSweeps() (1000), a guard against errors that alternate
+// for ever; converging runs end long before.
 //
 // Every reference shape must be a quadrilateral mesh. Progress counts one
 // step per set registration; the announced total grows in blocks of
@@ -21,8 +24,8 @@ public:
     // each set's registration) stop, Vector<T>::epsilon() unless set.
     void setTolerance(T eps) { m_tolerance = eps; }
     T getTolerance() const { return m_tolerance; }
-    // A guard against errors that alternate for ever, not reached in
-    // practice.
+    // A guard against errors that alternate for ever (1000), not reached
+    // by a converging run.
     void setMaximumSweeps(int n) { m_maximumSweeps = n; }
     int getMaximumSweeps() const { return m_maximumSweeps; }
     // The number of sweeps of the last run.

@@ -1,10 +1,11 @@
 #include "statistics/shapesetregistration.h"
 
-#include "geometry/vertexstack.h"
 #include "numerics/exception.h"
 #include "statistics/leastsquaresrigidshaperegistration.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 template <typename T>
 ShapeSetRegistration<T>::ShapeSetRegistration()
@@ -52,30 +53,36 @@ T ShapeSetRegistration<T>::meanDistance(const ShapeSet<T>& moving, const ShapeSe
 }
 
 template <typename T>
-T ShapeSetRegistration<T>::referenceScale(const ShapeSet<T>& set)
-{
-    const VertexStack<T> all = set.asVertexStack();
-    const int n = all.getNumVertices();
-    if (n == 0)
-        return T(0);
-    const Vector<T> c = all.cog();
-    using R = plexan::Accumulator<T>;
-    R sum = 0;
-    for (ConstVertexIterator<T> it(all); it.current(); ++it)
-        for (int a = 0; a < c.getSize(); ++a) {
-            const R d = static_cast<R>((*it.current())[a]) - static_cast<R>(c[a]);
-            sum += d * d;
-        }
-    return static_cast<T>(std::sqrt(sum / static_cast<R>(n)));
-}
-
-template <typename T>
 void ShapeSetRegistration<T>::matchedVertices(const ShapeSet<T>& set, const ShapeSet<T>& targetReferences,
                                               Vertices<T>& setVertices, Vertices<T>& targetVertices)
 {
     ShapeSet<T> references = set.referenceShapeSet();
     references.matchSurfaces(targetReferences);
     correspondingVertices(references, targetReferences, setVertices, targetVertices);
+}
+
+template <typename T>
+bool ShapeSetRegistration<T>::isRounding(const SquareMatrix<T>& rotation, const Vector<T>& translation,
+                                         const Vertices<T>& from, const Vertices<T>& to)
+{
+    using R = plexan::Accumulator<T>;
+    R largest = R(0);
+    for (const Vertices<T>* list : {&from, &to})
+        for (int i = 0; i < list->getNumVertices(); ++i)
+            for (int a = 0; a < (*list)[i].getSize(); ++a)
+                largest = std::max(largest, static_cast<R>(std::abs((*list)[i][a])));
+    const R bound = R(16) * static_cast<R>(std::numeric_limits<T>::epsilon()) * largest;
+    for (int i = 0; i < from.getNumVertices(); ++i) {
+        const Vector<T>& x = from[i];
+        for (int a = 0; a < x.getSize(); ++a) {
+            R moved = static_cast<R>(translation[a]) - static_cast<R>(x[a]);
+            for (int b = 0; b < x.getSize(); ++b)
+                moved += static_cast<R>(rotation(a, b)) * static_cast<R>(x[b]);
+            if (std::abs(moved) > bound)
+                return false;
+        }
+    }
+    return true;
 }
 
 template <typename T>
@@ -93,26 +100,27 @@ void ShapeSetRegistration<T>::apply(ShapeSet<T>& moving, const ShapeSet<T>& targ
     movingReferences.matchSurfaces(targetReferences);
     T e = meanDistance(movingReferences, targetReferences);
     m_dynamics.push_back(e);
-    // Below this distance the sets coincide to the precision of T: the
-    // relative change of e is then mere rounding.
-    const T floor = T(10) * eps * referenceScale(targetReferences);
-    if (e <= floor)
-        return;
     for (int iteration = 0; iteration < m_maximumIterations; ++iteration) {
         Vertices<T> from;
         Vertices<T> to;
         correspondingVertices(movingReferences, targetReferences, from, to);
         LeastSquaresRigidShapeRegistration<T> fit;
         fit.fit(from, to);
-        fit.apply(moving);
         const SquareMatrix<T>& r = fit.getRotationMatrix();
+        if (isRounding(r, fit.getTranslationVector(), from, to)) {
+            // The sets are registered to the precision of T: the set stays,
+            // and so does its distance, which ends the rounds.
+            m_dynamics.push_back(e);
+            break;
+        }
+        fit.apply(moving);
         m_rotation = SquareMatrix<T>(r * m_rotation);
         m_translation = r * m_translation + fit.getTranslationVector();
 
         movingReferences.matchSurfaces(targetReferences);
         const T next = meanDistance(movingReferences, targetReferences);
         m_dynamics.push_back(next);
-        const bool converged = std::abs(e - next) / (eps + e) <= eps || next <= floor;
+        const bool converged = std::abs(e - next) / (eps + e) <= eps;
         e = next;
         if (converged)
             break;

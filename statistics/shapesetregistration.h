@@ -4,10 +4,18 @@
 // round turns the moving reference meshes to correspond column by column
 // with the target's, fits the least-squares rigid transform between
 // corresponding vertices, moves the whole moving set by it and measures the
-// mean RMS distance e; rounds stop when e changes by no more than eps
-// relatively (|e - e'| / (eps + e) <= eps, eps = Vector<T>::epsilon()), or
-// when e falls to 10 eps times the size of the target's reference shapes,
-// where what is left is rounding (sets that already coincide are not moved).
+// mean RMS distance e' (e being the distance before the round); rounds stop
+// when the distance changes by no more than eps relatively
+// (|e - e'| / (eps + e) <= eps, eps = Vector<T>::epsilon()). Every distance,
+// the first included, is kept in the dynamics.
+//
+// A fit that moves no vertex by more than rounding (isRounding) is the
+// identity: once the sets coincide to the precision of T the set is left
+// where it is, the round keeps its distance (e' = e) and so ends the rounds.
+// Otherwise rounding alone would move the set at random and the relative
+// change of a distance near zero would never settle. Rounds are capped at
+// getMaximumIterations() (1000), a guard against correspondences that
+// alternate for ever; converging registrations end long before.
 //
 // Entries are paired by position in the two reference sets; entries where
 // either set has no shape play no part.
@@ -37,7 +45,7 @@ public:
     // Vector<T>::epsilon() unless set.
     void setTolerance(T eps) { m_tolerance = eps; }
     T getTolerance() const { return m_tolerance; }
-    // A guard against correspondences that alternate for ever.
+    // A guard against correspondences that alternate for ever (1000).
     void setMaximumIterations(int n) { m_maximumIterations = n; }
     int getMaximumIterations() const { return m_maximumIterations; }
 
@@ -51,9 +59,12 @@ public:
                                 Vertices<T>& setVertices, Vertices<T>& targetVertices);
     // The mean of the RMS distances of the entries present in both sets.
     static T meanDistance(const ShapeSet<T>& moving, const ShapeSet<T>& target);
-    // The RMS distance of all the vertices of a set to their centre of
-    // gravity: the size against which distances count as rounding.
-    static T referenceScale(const ShapeSet<T>& set);
+    // Whether the rigid transform x -> rotation x + translation moves no
+    // vertex of from by more than 16 units in the last place of the largest
+    // coordinate of from and to: the least-squares fit between sets that
+    // coincide to the precision of T, which is the identity up to rounding.
+    static bool isRounding(const SquareMatrix<T>& rotation, const Vector<T>& translation, const Vertices<T>& from,
+                           const Vertices<T>& to);
 
 private:
     SquareMatrix<T> m_rotation;

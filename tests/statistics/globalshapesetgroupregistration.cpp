@@ -1,6 +1,7 @@
 #include "statistics/globalshapesetgroupregistration.h"
 #include "statistics/leastsquaresrigidshaperegistration.h"
 #include "statistics/principalaxesshaperegistration.h"
+#include "statistics/shapesetregistration.h"
 #include "statistics/targetshapesetgroupregistration.h"
 
 #include "statisticstesting.h"
@@ -45,6 +46,35 @@ void alignOnPrincipalAxes(ShapeSet<T>& set)
 }
 
 } // namespace
+
+// Regression: a structure outlined (a closed mesh) in one specimen and
+// marked by points in another averaged into a silent null entry.
+TYPED_TEST(GroupRegistrationTest, GroupAverageRefusesShapesOfDifferentTypes)
+{
+    using T = TypeParam;
+    // Both tubes and 25 points; then both tubes and 9 points; then the first
+    // tube, the second structure marked by 9 points, and 9 points.
+    ShapeSet<T> outlined = baseSet<T>("outlined");
+    ShapeSet<T> fewerPoints("fewer points"), marked("marked");
+    for (ShapeSet<T>* set : {&fewerPoints, &marked}) {
+        set->addShape(tube<T>(0, 0, -10, 10, 6, 8, 16, 3.0), true, true);
+        if (set == &marked)
+            set->addShape(new VertexStack<T>(3, 1, 9), true, true);
+        else
+            set->addShape(tube<T>(14, 5, 2, 3, 2, 5, 10, 2.0), true, true);
+        set->addShape(new VertexStack<T>(3, 1, 9), false, true);
+    }
+    // Point patterns of different sizes have no vertex-wise mean: a null entry.
+    ShapeSetGroup<T> group({&outlined, &fewerPoints});
+    const ShapeSet<T> mean = group.average();
+    ASSERT_EQ(mean.getNumShapes(), 3);
+    EXPECT_TRUE(mean[0] && mean[1]);
+    EXPECT_EQ(mean[2], nullptr);
+
+    ShapeSetGroup<T> mixed({&outlined, &marked});
+    EXPECT_PLEXAN_THROW(mixed.average(), ValueError, "Shape<T>* ShapeSet<T>::average() const",
+                        "Shapes in this set are not of the same type");
+}
 
 // The group error: mean and standard error of the RMS distances between the
 // reference shapes of every pair of sets.
@@ -119,6 +149,47 @@ TYPED_TEST(GroupRegistrationTest, AlignmentAndGlobalRegistrationReachTheNoiseLev
     EXPECT_PLEXAN_THROW(registration.apply(s.group), ValueError,
                         "void GlobalShapeSetGroupRegistration<T>::apply(ShapeSetGroup<T>&)",
                         "At least some references are not quadrangular surfaces");
+}
+
+// Regression: sweeps (and the rounds of each registration) also stopped as
+// soon as the error fell below ten epsilons of the specimen size, one sweep
+// before the error stopped changing.
+TYPED_TEST(GroupRegistrationTest, SweepsRepeatUntilTheErrorStopsChanging)
+{
+    using T = TypeParam;
+    ShapeSet<T> base("tube");
+    base.addShape(tube<T>(0, 0, -10, 10, 6, 8, 16, 3.0), true, true);
+    SquareMatrix<T> identity;
+    identity.setIdentity(3);
+    std::mt19937 rng(2);
+    ShapeSet<T> shifted = movedCopy(base, identity, Vector<T>{T(1), T(2), T(3)}, 0.0, rng, "shifted");
+    const T eps = Vector<T>::epsilon();
+    const T tol = tolerance<T>(1e-5, 1e-12);
+
+    // One set onto the other: the distance is that of the shift, then none,
+    // then none again, which ends the rounds.
+    ShapeSet<T> moving = movedCopy(shifted, identity, Vector<T>{T(0), T(0), T(0)}, 0.0, rng, "moving");
+    ShapeSetRegistration<T> pair;
+    pair.apply(moving, base);
+    const std::vector<T>& rounds = pair.getDynamics();
+    ASSERT_EQ(rounds.size(), 3u);
+    EXPECT_NEAR(rounds[0], std::sqrt(T(14)), T(10) * tol);
+    EXPECT_LT(rounds[1], tol);
+    EXPECT_LE(std::abs(rounds[1] - rounds[2]) / (eps + rounds[1]), eps);
+
+    ShapeSetGroup<T> group({&base, &shifted});
+    GlobalShapeSetGroupRegistration<T> registration;
+    registration.apply(group);
+    std::vector<T> means, sems;
+    registration.getDynamics(means, sems);
+    ASSERT_EQ(means.size(), 3u);
+    EXPECT_EQ(registration.getNumSweeps(), 2);
+    // Two sets: one pairwise distance, the shift's sqrt(1 + 4 + 9).
+    EXPECT_NEAR(means[0], std::sqrt(T(14)), T(10) * tol);
+    EXPECT_LT(means[1], tol);
+    EXPECT_GT(std::abs(means[0] - means[1]) / (eps + means[0]), eps);
+    EXPECT_LE(std::abs(means[1] - means[2]) / (eps + means[1]), eps);
+    EXPECT_LT(base[0]->rmsDistance(*shifted[0]), tol);
 }
 
 TYPED_TEST(GroupRegistrationTest, PairwiseRegistrationRecoversEachMove)
