@@ -1,6 +1,7 @@
 #include "stack/stackio.h"
 
 #include <charconv>
+#include <cmath>
 #include <climits>
 #include <cstddef>
 #include <cstdlib>
@@ -194,6 +195,51 @@ float StackIO::toFloat(std::string_view text)
     return toReal<float>(text);
 }
 
+bool StackIO::isInteger(std::string_view text)
+{
+    std::size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    if (i == text.size())
+        return false;
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            return false;
+    }
+    return text[0] == '-' || value <= INT_MAX;
+}
+
+bool StackIO::isFiniteReal(std::string_view text)
+{
+    std::size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    if (first == last || *first == '+' || *first == '-')
+        return false;
+    double value = 0;
+    std::from_chars_result r;
+    if (last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X')) {
+        if (first[2] == '+' || first[2] == '-')
+            return false;
+        r = std::from_chars(first + 2, last, value, std::chars_format::hex);
+    } else {
+        r = std::from_chars(first, last, value, std::chars_format::general);
+    }
+    return r.ec == std::errc() && r.ptr == last && std::isfinite(value);
+}
+
+void StackIO::addLog(LogEntry entry)
+{
+    if (entry.severity == LogEntry::Error)
+        ++m_numErrors;
+    if (entry.fatal)
+        ++m_numFatalErrors;
+    m_log.push_back(entry.text);
+    m_entries.push_back(std::move(entry));
+}
+
 void StackIO::appendInteger(std::string& out, long long value)
 {
     char buffer[24];
@@ -216,8 +262,8 @@ StackIO::StackIO()
 }
 
 StackIO::StackIO(const StackIO& other)
-    : ProgressSubject(other), m_version(other.m_version), m_log(other.m_log),
-      m_numFatalErrors(other.m_numFatalErrors)
+    : ProgressSubject(other), m_version(other.m_version), m_log(other.m_log), m_entries(other.m_entries),
+      m_numFatalErrors(other.m_numFatalErrors), m_numErrors(other.m_numErrors)
 {
     acquireTable();
 }
@@ -227,7 +273,9 @@ StackIO& StackIO::operator=(const StackIO& other)
     ProgressSubject::operator=(other);
     m_version = other.m_version;
     m_log = other.m_log;
+    m_entries = other.m_entries;
     m_numFatalErrors = other.m_numFatalErrors;
+    m_numErrors = other.m_numErrors;
     return *this;
 }
 

@@ -119,22 +119,54 @@ public:
     // decimal versions stored in binary).
     bool ensureFileFormatVersion(double v) const { return m_version + 0.00001 >= v; }
 
+    // One line of the log and where it comes from. An error is a statement
+    // refused, a value that makes no sense or data left unread; a warning
+    // is a doubt about data that was read (an image whose size changed since
+    // the file was written). A fatal error is one the application refuses the
+    // whole stack for (a slice image that cannot be read).
+    struct LogEntry {
+        enum Severity { Warning, Error };
+        Severity severity = Error;
+        bool fatal = false;
+        // The line of the file where the statement begins (1 the first); 0
+        // for a line about the file as a whole.
+        int line = 0;
+        // The statement's first word as written.
+        std::string keyword;
+        // The log line, as getLog() holds it.
+        std::string text;
+    };
+
     // The messages of the last read, in order.
     const std::vector<std::string>& getLog() const { return m_log; }
+    // The same with their severity, line and keyword.
+    const std::vector<LogEntry>& getLogEntries() const { return m_entries; }
     // The fatal errors of the last read or write.
     int getNumFatalErrors() const { return m_numFatalErrors; }
+    // The errors of the last read, fatal ones included.
+    int getNumErrors() const { return m_numErrors; }
+
+    // Whether text is wholly a base-10 integer within the int range (a sign
+    // allowed, no blanks), and wholly a finite real (decimal or hexadecimal
+    // form, a sign allowed): the numbers toInteger and toDouble read without
+    // dropping anything.
+    static bool isInteger(std::string_view text);
+    static bool isFiniteReal(std::string_view text);
 
 protected:
     void clearLog()
     {
         m_log.clear();
+        m_entries.clear();
         m_numFatalErrors = 0;
+        m_numErrors = 0;
     }
-    void addLog(std::string line) { m_log.push_back(std::move(line)); }
-    void addFatalError() { ++m_numFatalErrors; }
+    void addLog(LogEntry entry);
 
 private:
     double m_version = currentFileFormatVersion;
     std::vector<std::string> m_log;
+    std::vector<LogEntry> m_entries;
     int m_numFatalErrors = 0;
+    int m_numErrors = 0;
 };

@@ -16,12 +16,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <locale.h>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -78,6 +80,10 @@ struct ByteClasses {
 
 const ByteClasses byteClasses;
 
+// The length units a stack may have: the exponents with a known prefix.
+constexpr int minimumUnitScale = -24;
+constexpr int maximumUnitScale = 24;
+
 // The statements of a file. Lines are joined without their line breaks,
 // each losing its comment (from "#" on), until one holds a ";"; runs of
 // white space become one blank, the ends are trimmed and the last character
@@ -95,18 +101,23 @@ public:
     }
 
     // The next statement, simplified (valid until the next call); false at
-    // the end of the file, where a statement without ";" is dropped.
+    // the end of the file, where a statement without ";" is dropped (and
+    // told by isTruncated()).
     bool next(std::string_view& statement)
     {
         std::size_t used = 0;
+        m_truncated = false;
         bool pendingBlank = false;
         bool inComment = false;
         bool complete = false;
         std::uint64_t length = 0;
         for (;;) {
             if (m_position == m_end && !fill()) {
-                if (!complete)
+                if (!complete) {
+                    m_truncated = used > 0;
+                    m_pending = std::string_view(m_text.data(), used);
                     return false;
+                }
                 break;
             }
             const unsigned char* const start = reinterpret_cast<const unsigned char*>(m_buffer.data()) + m_position;
@@ -130,6 +141,8 @@ public:
                     if (pendingBlank) {
                         out[used++] = ' ';
                         pendingBlank = false;
+                    } else if (used == 0) {
+                        m_statementLine = m_line;
                     }
                     out[used++] = static_cast<char>(c);
                     complete = complete || kind == Semicolon;
@@ -146,6 +159,7 @@ public:
             if (length > m_limit)
                 return false;
             if (lineDone) {
+                ++m_line;
                 if (complete)
                     break;
                 inComment = false;
@@ -156,6 +170,12 @@ public:
     }
 
     std::uint64_t getConsumed() const { return m_consumed; }
+    // The line where the last statement began (1 the first).
+    int getStatementLine() const { return m_statementLine; }
+    // Whether the file ended inside a statement, and the text of that
+    // statement so far (valid until the next call).
+    bool isTruncated() const { return m_truncated; }
+    std::string_view getPending() const { return m_pending; }
 
 private:
     bool fill()
@@ -178,6 +198,10 @@ private:
     std::size_t m_end = 0;
     std::uint64_t m_consumed = 0;
     bool m_eof = false;
+    int m_line = 1;
+    int m_statementLine = 1;
+    bool m_truncated = false;
+    std::string_view m_pending;
 };
 
 // The keyword and the arguments of a simplified statement. Words are
@@ -218,7 +242,7 @@ void split(std::string_view statement, std::string_view& keyword, std::vector<st
 
 // The integer at the start of [begin, end) as StackIO::toInteger reads it,
 // with a quick path for the usual short decimal numbers; stop is set past
-// their digits (left alone on the general path).
+// their digits (to null on the general path).
 inline int shortInteger(const char* begin, const char* end, const char*& stop)
 {
     const char* p = begin;
@@ -228,16 +252,20 @@ inline int shortInteger(const char* begin, const char* end, const char*& stop)
     int value = 0;
     while (p < end && p - digits < 9 && static_cast<unsigned char>(*p - '0') < 10)
         value = value * 10 + (*p++ - '0');
-    if (p == digits || (p < end && static_cast<unsigned char>(*p - '0') < 10))
+    if (p == digits || (p < end && static_cast<unsigned char>(*p - '0') < 10)) {
+        stop = nullptr;
         return StackIO::toInteger(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+    }
     stop = p;
     return negative ? -value : value;
 }
 
 // The failures of a statement that the log reports with their own lines.
 struct StatementError {
-    enum Kind { Count, Value, Context };
+    enum Kind { Count, Value, Context, Refused };
     Kind kind;
+    // Why a value was refused.
+    std::string text = {};
 };
 
 [[noreturn]] void countError()
@@ -251,6 +279,19 @@ struct StatementError {
 [[noreturn]] void contextError()
 {
     throw StatementError{StatementError::Context};
+}
+// A value that makes no sense: the statement is refused.
+[[noreturn]] void refuse(std::string text)
+{
+    throw StatementError{StatementError::Refused, std::move(text)};
+}
+
+std::string quoted(std::string_view text)
+{
+    std::string q = "\"";
+    q.append(text);
+    q += '"';
+    return q;
 }
 
 std::string directoryOf(const std::string& fileName)
@@ -289,8 +330,14 @@ public:
     void execute(std::string_view keyword, const std::vector<std::string_view>& arguments)
     {
         const std::string word(keyword);
+        m_keyword = word;
         try {
+            m_notes.clear();
+            m_numNotes = 0;
             dispatch(m_io.getKeyword(keyword), arguments, word);
+            if (m_numNotes > 0)
+                error(word, m_notes + (m_numNotes > 1 ? " (" + std::to_string(m_numNotes) + " such arguments)" : "") +
+                                ".");
         } catch (const StatementError& e) {
             switch (e.kind) {
             case StatementError::Count:
@@ -302,6 +349,9 @@ public:
             case StatementError::Context:
                 log("Error: " + word + " is invalid in this context.");
                 break;
+            case StatementError::Refused:
+                error(word, e.text + ".");
+                break;
             }
         } catch (const Exception& e) {
             log("Error on " + word + ": " + e.getWhat() + ".");
@@ -310,21 +360,111 @@ public:
         }
     }
 
+    // Where the next statement begins, for its log lines.
+    void setLine(int line) { m_line = line; }
+
+    // The file ended inside a statement: it was not read.
+    void endedInside(std::string_view pending)
+    {
+        const std::string word(pending.substr(0, pending.find(' ')));
+        error(word, "the file ends inside this statement, before its \";\": it was not read.");
+    }
+
+    // Reading stopped at an empty statement although more followed.
+    void stoppedEarly()
+    {
+        m_keyword = ";";
+        log("Error: reading stopped at an empty statement (a \";\" alone): what follows it was not read.");
+    }
+
+    // Once everything is read: slices at the very place of the slice before
+    // them (a stack that was never given a slice spacing, whose spacing is
+    // the default 0), which no 3D reconstruction can separate. The file may
+    // be as it was written: a warning.
+    void checkPositions()
+    {
+        const std::vector<float> positions = m_stack.absolutePositions();
+        for (std::size_t i = 1; i < positions.size(); ++i) {
+            if (positions[i] != positions[i - 1])
+                continue;
+            const StackSlice* slice = m_stack.getSlice(static_cast<int>(i));
+            const auto line = m_sliceLines.find(slice);
+            m_line = line == m_sliceLines.end() ? 0 : line->second;
+            m_keyword = "SLICE";
+            std::string position;
+            StackIO::appendReal(position, positions[i]);
+            log(LogEntry::Warning, "Warning on SLICE: slice " + quoted(slice->getName()) + " lies at " + position +
+                                       ", where slice " +
+                                       quoted(m_stack.getSlice(static_cast<int>(i) - 1)->getName()) +
+                                       " lies (a slice spacing of 0).");
+        }
+    }
+
     // Hands the mosaic being assembled to its slice.
     void finish() { flushMosaic(); }
 
-    std::vector<std::string>& getLog() { return m_log; }
-    int getNumFatalErrors() const { return m_fatalErrors; }
+    std::vector<StackIO::LogEntry>& getLog() { return m_log; }
 
 private:
     using Arguments = std::vector<std::string_view>;
+    using LogEntry = StackIO::LogEntry;
 
-    void log(std::string line) { m_log.push_back(std::move(line)); }
-
-    void fatal(std::string line)
+    void log(LogEntry::Severity severity, std::string line, bool fatal = false)
     {
-        log(std::move(line));
-        ++m_fatalErrors;
+        LogEntry entry;
+        entry.severity = severity;
+        entry.fatal = fatal;
+        entry.line = m_line;
+        entry.keyword = m_keyword;
+        entry.text = std::move(line);
+        m_log.push_back(std::move(entry));
+    }
+    void log(std::string line) { log(LogEntry::Error, std::move(line)); }
+    void error(const std::string& word, const std::string& text) { log("Error on " + word + ": " + text); }
+    void warning(const std::string& word, const std::string& text)
+    {
+        log(LogEntry::Warning, "Warning on " + word + ": " + text);
+    }
+    void fatal(std::string line) { log(LogEntry::Error, std::move(line), true); }
+
+    // Numbers. A text that is not wholly a number is read as the reader
+    // reads it (its valid start, 0 when there is none) and noted; a value
+    // that is not finite, or not positive where only a positive one makes
+    // sense, refuses the statement.
+    void note(std::string_view text, const char* what, const std::string& readAs)
+    {
+        if (m_numNotes++ == 0)
+            m_notes = quoted(text) + " is not " + what + "; read as " + readAs;
+    }
+    int integer(std::string_view text)
+    {
+        const int value = StackIO::toInteger(text);
+        if (!StackIO::isInteger(text))
+            note(text, "an integer", std::to_string(value));
+        return value;
+    }
+    // A number the file may write as a real but that is read as an integer.
+    int integerOfReal(std::string_view text)
+    {
+        const int value = StackIO::toInteger(text);
+        if (!StackIO::isFiniteReal(text))
+            note(text, "a number", std::to_string(value));
+        return value;
+    }
+    template <typename R>
+    R real(std::string_view text, bool positive = false, const char* what = nullptr)
+    {
+        const R value = std::is_same_v<R, float> ? StackIO::toFloat(text) : StackIO::toDouble(text);
+        if (positive && !(value > 0 && std::isfinite(value)))
+            refuse(std::string(what) + " must be a positive number, not " + quoted(text));
+        if (!std::isfinite(value))
+            refuse(quoted(text) + " is not a finite number");
+        if (!StackIO::isFiniteReal(text)) {
+            std::string readAs;
+            StackIO::appendReal(readAs, value);
+            note(text, "a number", readAs);
+        }
+        return value;
     }
 
     static void expect(const Arguments& arguments, std::size_t n)
@@ -403,7 +543,12 @@ private:
         slice->setPixelCalibration(m_stack.getDefaultPixelCalibration());
         slice->setRelativePosition(m_stack.getDefaultRelativePosition());
         m_stack.addSlice(slice);
-        m_slicesByName.emplace(slice->getName(), slice);
+        m_sliceLines.emplace(slice, m_line);
+        // Items name their slice: those of a second slice of the same name
+        // would go to the first.
+        if (!m_slicesByName.emplace(slice->getName(), slice).second)
+            error(m_keyword, "a slice named " + quoted(name) +
+                                 " exists already: items naming it go to the first one.");
         setSlice(slice);
         m_model = nullptr;
         m_item = nullptr;
@@ -433,11 +578,11 @@ private:
             break;
         case StackIO::KeyBrilliancy:
             expect(a, 1);
-            model().getProperties().setShininess(static_cast<float>(StackIO::toInteger(a[0])));
+            model().getProperties().setShininess(static_cast<float>(integerOfReal(a[0])));
             break;
         case StackIO::KeyTransparency:
             expect(a, 1);
-            model().getProperties().setOpacity(static_cast<float>(StackIO::toInteger(a[0])));
+            model().getProperties().setOpacity(static_cast<float>(integerOfReal(a[0])));
             break;
         case StackIO::KeyEcoRendering:
             expect(a, 1);
@@ -457,8 +602,10 @@ private:
         case StackIO::KeyColor: {
             expect(a, 3);
             ModelItemProperties* p = itemProperties();
-            p->setColor(StackIO::toInteger(a[0]) & 0xff, StackIO::toInteger(a[1]) & 0xff,
-                        StackIO::toInteger(a[2]) & 0xff);
+            const int red = integer(a[0]);
+            const int green = integer(a[1]);
+            const int blue = integer(a[2]);
+            p->setColor(red & 0xff, green & 0xff, blue & 0xff);
             break;
         }
         case StackIO::KeyFilledIn:
@@ -471,11 +618,11 @@ private:
             break;
         case StackIO::KeyPointSize:
             expect(a, 1);
-            itemProperties()->setPointSize(static_cast<float>(StackIO::toInteger(a[0])));
+            itemProperties()->setPointSize(static_cast<float>(integerOfReal(a[0])));
             break;
         case StackIO::KeyThickness:
             expect(a, 1);
-            itemProperties()->setLineWidth(static_cast<float>(StackIO::toInteger(a[0])));
+            itemProperties()->setLineWidth(static_cast<float>(integerOfReal(a[0])));
             break;
         case StackIO::KeyVertexSymbol: {
             expect(a, 1);
@@ -486,10 +633,17 @@ private:
             p->setVertexSymbol(symbol);
             break;
         }
-        case StackIO::KeyFileFormatVersion:
+        case StackIO::KeyFileFormatVersion: {
             expect(a, 1);
-            m_io.setFileFormatVersion(StackIO::toDouble(a[0]));
+            const double version = real<double>(a[0], true, "the version");
+            m_io.setFileFormatVersion(version);
+            if (!m_io.ensureFileFormatVersion(StackIO::currentFileFormatVersion + 0.001))
+                break;
+            std::string newer;
+            StackIO::appendReal(newer, version);
+            warning(word, "version " + newer + " is newer than this reader's; it reads what it knows.");
             break;
+        }
         case StackIO::KeyFit: {
             expect(a, 1);
             if (!m_curve)
@@ -523,7 +677,10 @@ private:
         case StackIO::KeyLengthUnitScale: {
             expect(a, 1);
             LengthUnit unit = m_stack.getLengthUnit();
-            unit.setScale(StackIO::toInteger(a[0]));
+            const int scale = integer(a[0]);
+            if (scale < minimumUnitScale || scale > maximumUnitScale)
+                refuse("no length unit is 10^" + std::string(a[0]) + " m");
+            unit.setScale(scale);
             m_stack.setLengthUnit(unit);
             break;
         }
@@ -531,7 +688,8 @@ private:
             expect(a, 1);
             auto* model = new Model(std::string(a[0]));
             m_stack.addModel(model);
-            m_modelsByName.emplace(model->getName(), model);
+            if (!m_modelsByName.emplace(model->getName(), model).second)
+                error(word, "a model named " + quoted(a[0]) + " exists already: items naming it go to the first one.");
             m_model = model;
             setSlice(nullptr);
             m_item = nullptr;
@@ -551,15 +709,15 @@ private:
             break;
         case StackIO::KeyPixAspect:
             expect(a, 1);
-            calibration().setAspectRatio(StackIO::toFloat(a[0]));
+            calibration().setAspectRatio(real<float>(a[0], true, "the pixel aspect ratio"));
             break;
         case StackIO::KeyPixHeight:
             expect(a, 1);
-            calibration().setPixelHeight(StackIO::toFloat(a[0]));
+            calibration().setPixelHeight(real<float>(a[0], true, "the pixel height"));
             break;
         case StackIO::KeyPixWidth:
             expect(a, 1);
-            calibration().setPixelWidth(StackIO::toFloat(a[0]));
+            calibration().setPixelWidth(real<float>(a[0], true, "the pixel width"));
             break;
         case StackIO::KeyPose: {
             expect(a, 1);
@@ -570,40 +728,53 @@ private:
             m_pose = pose;
             break;
         }
-        case StackIO::KeyPoseRotation:
+        case StackIO::KeyPoseRotation: {
             expect(a, 3);
-            pose().setRotation(StackIO::toInteger(a[0]), StackIO::toInteger(a[1]), StackIO::toInteger(a[2]));
+            Pose& p = pose();
+            const int x = integer(a[0]);
+            const int y = integer(a[1]);
+            const int z = integer(a[2]);
+            p.setRotation(x, y, z);
             break;
-        case StackIO::KeyPoseShift:
+        }
+        case StackIO::KeyPoseShift: {
             expect(a, 2);
-            pose().setTranslation(StackIO::toInteger(a[0]), StackIO::toInteger(a[1]));
+            Pose& p = pose();
+            const int x = integer(a[0]);
+            const int y = integer(a[1]);
+            p.setTranslation(x, y);
             break;
+        }
         case StackIO::KeyPoseZoom:
             expect(a, 1);
-            pose().setZoom(StackIO::toInteger(a[0]));
+            pose().setZoom(integer(a[0]));
             break;
         case StackIO::KeyAmbientLight:
             expect(a, 1);
-            pose().setAmbientLight(StackIO::toInteger(a[0]));
+            pose().setAmbientLight(integer(a[0]));
             break;
         case StackIO::KeyDiffuseLight:
             expect(a, 1);
-            pose().setDiffuseLight(StackIO::toInteger(a[0]));
+            pose().setDiffuseLight(integer(a[0]));
             break;
         case StackIO::KeySpecularLight:
             expect(a, 1);
-            pose().setSpecularLight(StackIO::toInteger(a[0]));
+            pose().setSpecularLight(integer(a[0]));
             break;
         case StackIO::KeyPosition:
             expect(a, 1);
-            slice().setAbsolutePosition(StackIO::toFloat(a[0]));
+            slice().setAbsolutePosition(real<float>(a[0]));
             break;
         case StackIO::KeyRelPosition:
             expect(a, 1);
+            // The stack's spacing may stay 0, the spacing of a stack that was
+            // never given one; a slice's spacing must be positive.
             if (m_slice)
-                m_slice->setRelativePosition(StackIO::toFloat(a[0]));
+                m_slice->setRelativePosition(real<float>(a[0], true, "the slice spacing"));
+            else if (const float spacing = real<float>(a[0]); spacing < 0)
+                refuse("the slice spacing must be a positive number, not " + quoted(a[0]));
             else
-                m_stack.setDefaultRelativePosition(StackIO::toFloat(a[0]));
+                m_stack.setDefaultRelativePosition(spacing);
             break;
         case StackIO::KeyPrimitive: {
             expect(a, 1);
@@ -626,8 +797,8 @@ private:
         case StackIO::KeyResampling: {
             expect(a, 2);
             Model& m = model();
-            const int width = StackIO::toInteger(a[0]);
-            const int height = StackIO::toInteger(a[1]);
+            const int width = integer(a[0]);
+            const int height = integer(a[1]);
             if (width < 0 || height < 0)
                 valueError();
             m.getProperties().setQuadMeshWidth(static_cast<unsigned int>(width));
@@ -638,7 +809,7 @@ private:
             expect(a, 1);
             StackSlice& s = slice();
             Registration r = s.getRegistration();
-            r.setRotationAngle(StackIO::toFloat(a[0]));
+            r.setRotationAngle(real<float>(a[0]));
             s.setRegistration(r);
             break;
         }
@@ -646,8 +817,8 @@ private:
             expect(a, 2);
             StackSlice& s = slice();
             Registration r = s.getRegistration();
-            r.setHorizontalShift(StackIO::toInteger(a[0]));
-            r.setVerticalShift(StackIO::toInteger(a[1]));
+            r.setHorizontalShift(integer(a[0]));
+            r.setVerticalShift(integer(a[1]));
             s.setRegistration(r);
             break;
         }
@@ -666,15 +837,18 @@ private:
             expect(a, 4);
             if (!m_sample)
                 contextError();
-            m_sample->setRegion(BoundingBox<int>(Vector<int>{StackIO::toInteger(a[0]), StackIO::toInteger(a[1])},
-                                                 Vector<int>{StackIO::toInteger(a[2]), StackIO::toInteger(a[3])}));
+            const int x1 = integer(a[0]);
+            const int y1 = integer(a[1]);
+            const int x2 = integer(a[2]);
+            const int y2 = integer(a[3]);
+            m_sample->setRegion(BoundingBox<int>(Vector<int>{x1, y1}, Vector<int>{x2, y2}));
             break;
         }
         case StackIO::KeySampleValue:
             expect(a, 1);
             if (!m_sample)
                 contextError();
-            m_sample->setKnownValue(StackIO::toDouble(a[0]));
+            m_sample->setKnownValue(real<double>(a[0]));
             break;
         case StackIO::KeySlice:
             if (a.size() == 2)
@@ -687,7 +861,7 @@ private:
         case StackIO::KeySliceSize1:
         case StackIO::KeySliceSize2:
             expect(a, 1);
-            slice();
+            sliceSize(code == StackIO::KeySliceSize1, integer(a[0]), word);
             break;
         case StackIO::KeyStack:
             expect(a, 1);
@@ -740,7 +914,9 @@ private:
     void mosaicSlice(const Arguments& a)
     {
         StackSlice* slice = newSlice(a[0]);
-        slice->setImageSource(ImageSourceFileMosaic(StackIO::toInteger(a[1]), StackIO::toInteger(a[2])));
+        const int rows = integer(a[1]);
+        const int columns = integer(a[2]);
+        slice->setImageSource(ImageSourceFileMosaic(rows, columns));
     }
 
     // A slice showing one plane of a voxel-matrix file.
@@ -749,7 +925,7 @@ private:
         StackSlice* slice = newSlice(a[0]);
         const std::string file = imageFile(a[1]);
         ImageSourceVoxelMatrixPlane source;
-        source.setPlane(StackIO::toInteger(a[2]));
+        source.setPlane(integer(a[2]));
         try {
             source.setVoxelMatrixFilename(file);
             slice->setImageSource(source);
@@ -774,8 +950,8 @@ private:
             m_mosaicSlice = m_slice;
         }
         // 1-based in the file; a number too small to lower stays out of range.
-        auto index = [](std::string_view text) {
-            const int n = StackIO::toInteger(text);
+        auto index = [this](std::string_view text) {
+            const int n = integer(text);
             return n == INT_MIN ? -1 : n - 1;
         };
         try {
@@ -784,6 +960,23 @@ private:
         } catch (const Exception& e) {
             fatal("Error on " + word + ": " + e.getWhat() + ".");
         }
+    }
+
+    // The image's rows or columns when the file was written, against the
+    // image's size now.
+    void sliceSize(bool rows, int size, const std::string& word)
+    {
+        const StackSlice& s = slice();
+        const ImageSource* source = m_mosaic && m_mosaicSlice == m_slice ? m_mosaic.get()
+                                    : s.hasImageSource()                 ? &s.getImageSource()
+                                                                         : nullptr;
+        if (!source || !source->isDefined())
+            return;
+        const int now = rows ? source->getSize1() : source->getSize2();
+        if (now != size)
+            warning(word, "the image of slice " + quoted(s.getName()) + " has " + std::to_string(now) +
+                              (rows ? " rows" : " columns") + ", not " + std::to_string(size) +
+                              " as when the file was written.");
     }
 
     void modelItem(const Arguments& a)
@@ -808,14 +1001,26 @@ private:
         for (const std::string_view pair : a) {
             const char* const begin = pair.data();
             const char* const end = begin + pair.size();
-            const char* comma = begin;
-            *xy++ = shortInteger(begin, end, comma);
+            // Each side should be wholly an integer, as the writer writes
+            // them: the quick path tells by where it stopped.
+            const char* stop = begin;
+            const int x = shortInteger(begin, end, stop);
+            bool whole = stop && stop < end && *stop == ',';
+            const char* comma = stop ? stop : begin;
             while (comma < end && *comma != ',')
                 ++comma;
             if (comma == end)
                 valueError();
+            if (!stop)
+                whole = StackIO::isInteger(std::string_view(begin, static_cast<std::size_t>(comma - begin)));
             const char* rest = comma + 1;
-            *xy++ = shortInteger(rest, end, rest);
+            const int y = shortInteger(rest, end, stop);
+            whole = whole && (stop ? stop == end
+                                   : StackIO::isInteger(std::string_view(rest, static_cast<std::size_t>(end - rest))));
+            if (!whole)
+                note(pair, "a vertex x,y of two integers", std::to_string(x) + "," + std::to_string(y));
+            *xy++ = x;
+            *xy++ = y;
         }
         const int n = static_cast<int>(a.size());
         Vertices<int> vertices(2, n);
@@ -843,8 +1048,15 @@ private:
 
     StackIO& m_io;
     Stack& m_stack;
-    std::vector<std::string> m_log;
-    int m_fatalErrors = 0;
+    std::vector<LogEntry> m_log;
+    // The statement being carried out: its line and first word, and the
+    // first number of it that was not wholly a number (with their count).
+    int m_line = 0;
+    std::string m_keyword;
+    std::string m_notes;
+    int m_numNotes = 0;
+    // Where each slice was created.
+    std::unordered_map<const StackSlice*, int> m_sliceLines;
     StackSlice* m_slice = nullptr;
     Model* m_model = nullptr;
     ModelItem* m_item = nullptr;
@@ -865,8 +1077,6 @@ private:
     bool m_mosaicChanged = false;
 };
 
-// The file name with ".sdf" appended unless its last component's suffix is
-// "sdf".
 std::string withSuffix(const std::string& fileName)
 {
     const std::size_t slash = fileName.rfind('/');
@@ -878,6 +1088,34 @@ std::string withSuffix(const std::string& fileName)
 }
 
 } // namespace
+
+std::string StackReader::getFileName(const std::string& fileName)
+{
+    return withSuffix(fileName);
+}
+
+bool StackReader::isStackText(std::string_view start)
+{
+    std::size_t i = 0;
+    for (;;) {
+        while (i < start.size() && byteClasses.table[static_cast<unsigned char>(start[i])] != Plain &&
+               start[i] != '#')
+            ++i;
+        if (i == start.size())
+            return true;
+        if (start[i] != '#')
+            break;
+        while (i < start.size() && start[i] != '\n')
+            ++i;
+    }
+    std::size_t end = i;
+    while (end < start.size() && byteClasses.table[static_cast<unsigned char>(start[end])] == Plain)
+        ++end;
+    // A word the block cuts may still be a keyword.
+    if (end == start.size())
+        return true;
+    return StackIO().getKeyword(start.substr(i, end - i)) != StackIO::KeyUnknown;
+}
 
 bool StackReader::read(Stack& stack, const std::string& fileName)
 {
@@ -910,9 +1148,22 @@ bool StackReader::read(Stack& stack, const std::string& fileName)
     std::string_view keyword;
     std::vector<std::string_view> arguments;
     unsigned int percent = 0;
+    bool stoppedEarly = false;
     while (source.next(statement)) {
-        if (statement.empty())
+        if (statement.empty()) {
+            // Reading ends here; say so when more follows.
+            const int line = source.getStatementLine();
+            std::string_view rest;
+            while (source.next(rest) && rest.empty()) {
+            }
+            if (!rest.empty() || source.isTruncated()) {
+                reader.setLine(line);
+                reader.stoppedEarly();
+                stoppedEarly = true;
+            }
             break;
+        }
+        reader.setLine(source.getStatementLine());
         split(statement, keyword, arguments);
         reader.execute(keyword, arguments);
         const auto done = static_cast<unsigned int>(std::min<std::uint64_t>(source.getConsumed() * 100 / size, 100));
@@ -921,11 +1172,14 @@ bool StackReader::read(Stack& stack, const std::string& fileName)
             notifyProgressed(percent, 100);
         }
     }
+    if (!stoppedEarly && source.isTruncated()) {
+        reader.setLine(source.getStatementLine());
+        reader.endedInside(source.getPending());
+    }
     reader.finish();
-    for (std::string& line : reader.getLog())
-        addLog(std::move(line));
-    for (int i = 0; i < reader.getNumFatalErrors(); ++i)
-        addFatalError();
+    reader.checkPositions();
+    for (LogEntry& entry : reader.getLog())
+        addLog(std::move(entry));
 
     stack.getDefaultPixelCalibration().compute();
     for (int i = 0; i < stack.getNumSlices(); ++i)

@@ -111,7 +111,7 @@ TEST_F(StackReading, ImagesPathsOfOlderAndNewerFiles)
     // Before version 1.01, absolute image names and paths are kept.
     writeTiff(m_directory.path("elsewhere/x.tif"), 4, 4);
     writeTiff(m_directory.path("absolute/y.tif"), 4, 4);
-    ASSERT_TRUE(readText("SLICE \"x\" \"" + m_directory.root() + "elsewhere/x.tif\";\n"
+    ASSERT_TRUE(readText("RELPOSITION 1;\nSLICE \"x\" \"" + m_directory.root() + "elsewhere/x.tif\";\n"
                          "ImagesPath \"" + m_directory.root() + "absolute/\";\n"
                          "SLICE \"y\" \"y.tif\";\n"))
         << log();
@@ -229,18 +229,20 @@ TEST_F(StackReading, RefusedStatementsAreLogged)
 // Statements apply to the last stack, slice, model, item or pose opened
 // (a pose holds no colour: the item stays current); values stored as reals
 // but read as integers come back truncated; pairs split at their first
-// comma, each side read like strtol.
+// comma, each side read like strtol, and pairs that are not two integers
+// are logged.
 TEST_F(StackReading, ContextFollowsTheStatements)
 {
     writeTiff(m_directory.path("stack/a.tif"), 8, 6);
-    ASSERT_TRUE(readText("PIXWIDTH 3;\nSLICE \"s\" \"a.tif\";\nPIXWIDTH 0.5;\nAnnotation \"on the slice\";\n"
+    EXPECT_FALSE(readText("PIXWIDTH 3;\nSLICE \"s\" \"a.tif\";\nPIXWIDTH 0.5;\nAnnotation \"on the slice\";\n"
                          "MODEL \"m\";\nPRIMITIVE Polyline;\nCOLOR 1 2 3;\nPOINTSIZE 7.9;\nTRANSPARENCY 99.9;\n"
                          "MODELITEM \"m\" \"s\";\nTHICKNESS 2.5;\nMODELITEMDATA 1,2 3,x4 -5,6,7;\n"
                          "POSE \"p\";\nCOLOR 7 8 9;\nAnnotation \"stack again\";\n"
                          "STANDARDIMAGE \"wedge\" ignored;\nCALIBRATIONCURVE \"density\";\nFIT Polynomial2;\n"
                          "SAMPLE \"dark\";\nSAMPLECOORDS 1 2 10 20;\nSAMPLEVALUE 0.25;\n"
-                         "SAMPLE \"light\";\nSAMPLEVALUE 2.5;\n"))
-        << log();
+                         "SAMPLE \"light\";\nSAMPLEVALUE 2.5;\n"));
+    EXPECT_EQ(m_reader.getLog(), Log{"Error on MODELITEMDATA: \"3,x4\" is not a vertex x,y of two integers; read as "
+                                     "3,0 (2 such arguments)."});
     const Model& m = *m_stack.getModel(0);
     EXPECT_EQ((std::vector<float>{m_stack.getDefaultPixelCalibration().getPixelWidth(),
                                   m_stack.getSlice(0)->getPixelCalibration().getPixelWidth(),
@@ -292,11 +294,100 @@ TEST_F(StackReading, StatementsSpanLinesCommentsAreDroppedAndQuotesJoinWords)
         EXPECT_EQ(quoted.getModel(i)->getName(), names[i]);
 }
 
+// Values that make no sense refuse their statement; numbers that are not
+// wholly numbers are read as the reader reads them and logged; a second slice
+// or model of one name, an image whose size changed and a newer version are
+// told. Every line carries the line where its statement begins and its
+// first word.
+TEST_F(StackReading, DoubtfulValuesAreLoggedWithTheirLines)
+{
+    writeTiff(m_directory.path("stack/a.tif"), 8, 6);
+    const std::vector<std::pair<std::string, std::string>> lines = {
+        {"FileFormatVersion 1.03;", ""},
+        {"STACK \"s\";", ""},
+        {"PIXWIDTH -0.8;", "Error on PIXWIDTH: the pixel width must be a positive number, not \"-0.8\"."},
+        {"PIXASPECT nan;", "Error on PIXASPECT: the pixel aspect ratio must be a positive number, not \"nan\"."},
+        {"RELPOSITION 2;", ""},
+        {"LengthUnitScale 99;", "Error on LengthUnitScale: no length unit is 10^99 m."},
+        {"SLICE \"a\" \"a.tif\";", ""},
+        {"SliceSize1 6;", ""},
+        {"SliceSize2 9;", "Warning on SliceSize2: the image of slice \"a\" has 8 columns, not 9 as when the file was written."},
+        {"PIXWIDTH 0,5;", "Error on PIXWIDTH: the pixel width must be a positive number, not \"0,5\"."},
+        {"POSITION 1e999;", "Error on POSITION: \"1e999\" is not a finite number."},
+        {"ROTATE 12.5deg;", "Error on ROTATE: \"12.5deg\" is not a number; read as 12.5."},
+        {"SLICE \"b\" \"a.tif\";", ""},
+        {"RELPOSITION 0;", "Error on RELPOSITION: the slice spacing must be a positive number, not \"0\"."},
+        {"SLICE \"a\" \"a.tif\";", "Error on SLICE: a slice named \"a\" exists already: items naming it go to the first one."},
+        {"MODEL \"m\";", ""},
+        {"PRIMITIVE Polyline;", ""},
+        {"MODEL \"m\";", "Error on MODEL: a model named \"m\" exists already: items naming it go to the first one."},
+        {"MODELITEM \"m\" \"b\";", ""},
+        {"MODELITEMDATA 1,2 177,abc",
+         "Error on MODELITEMDATA: \"177,abc\" is not a vertex x,y of two integers; read as 177,0 (2 such arguments)."},
+        {" 1e999,107 4,5;", ""},
+        {"POSE \"p\";", ""},
+        {"POSEZOOM 3.5;", "Error on POSEZOOM: \"3.5\" is not an integer; read as 3."},
+        {"FileFormatVersion 2;", "Warning on FileFormatVersion: version 2 is newer than this reader's; it reads what it knows."},
+    };
+    std::string text;
+    Log expected;
+    std::vector<int> expectedLines;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i].first + "\n";
+        if (!lines[i].second.empty()) {
+            expected.push_back(lines[i].second);
+            expectedLines.push_back(static_cast<int>(i) + 1);
+        }
+    }
+    EXPECT_FALSE(readText(text));
+    EXPECT_EQ(m_reader.getLog(), expected);
+    ASSERT_EQ(m_reader.getLogEntries().size(), expected.size());
+    int warnings = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const StackIO::LogEntry& entry = m_reader.getLogEntries()[i];
+        EXPECT_EQ(entry.line, expectedLines[i]) << entry.text;
+        // The keyword is the word after "Error on " or "Warning on ".
+        const std::size_t on = entry.text.find(" on ") + 4;
+        EXPECT_EQ(entry.keyword, entry.text.substr(on, entry.text.find(':') - on));
+        EXPECT_EQ(entry.severity == StackIO::LogEntry::Warning, entry.text.rfind("Warning", 0) == 0);
+        EXPECT_FALSE(entry.fatal);
+        warnings += entry.severity == StackIO::LogEntry::Warning;
+    }
+    EXPECT_EQ(m_reader.getNumErrors(), static_cast<int>(expected.size()) - warnings);
+    EXPECT_EQ(m_reader.getNumFatalErrors(), 0);
+
+    // Refused statements changed nothing; noted numbers are in.
+    EXPECT_FALSE(m_stack.getDefaultPixelCalibration().isPixelWidthSet());
+    EXPECT_FALSE(m_stack.getDefaultPixelCalibration().isAspectRatioSet());
+    EXPECT_EQ(m_stack.getLengthUnit(), Stack().getLengthUnit());
+    ASSERT_EQ(m_stack.getNumSlices(), 3);
+    const StackSlice& a = *m_stack.getSlice(0);
+    EXPECT_FALSE(a.getPixelCalibration().isPixelWidthSet());
+    EXPECT_EQ(a.getRelativePosition(), 2.0f);
+    EXPECT_EQ(a.getRegistration().getRotationAngle(), 12.5f);
+    EXPECT_EQ(m_stack.getSlice(1)->getRelativePosition(), 2.0f);
+    ASSERT_EQ(m_stack.getNumModels(), 2);
+    ASSERT_EQ(m_stack.getModel(0)->getNumItems(), 1);
+    EXPECT_EQ(pointsOf(*m_stack.getModel(0)->getItem(0)), (Points{{1, 2}, {177, 0}, {1, 107}, {4, 5}}));
+    EXPECT_EQ(m_stack.getPose(0)->getZoom(), 3);
+    EXPECT_EQ(m_reader.getFileFormatVersion(), 2.0);
+
+    // Slices that no spacing separates: a stack that never got one, told
+    // but not an error (the writer writes such stacks).
+    Stack flat;
+    readText("STACK \"flat\";\nSLICE \"x\" \"a.tif\";\n\nSLICE \"y\" \"a.tif\";\n", &flat);
+    ASSERT_EQ(m_reader.getLogEntries().size(), 1u);
+    EXPECT_EQ(m_reader.getLog().front(), "Warning on SLICE: slice \"y\" lies at 0, where slice \"x\" lies (a slice spacing of 0).");
+    EXPECT_EQ(m_reader.getNumErrors(), 0);
+    EXPECT_EQ(m_reader.getLogEntries().front().line, 4);
+}
+
 // Reading as a whole ---------------------------------------------------------------
 
 // Only a file that cannot be opened fails; "sdf" is added unless it follows
 // the last dot of the last component. Reading stops at an empty statement
-// or an unfinished one; a last statement without a line break is complete.
+// or an unfinished one, and says so with the line where it stopped; a last
+// statement without a line break is complete.
 TEST_F(StackReading, FilesAndTheirEnds)
 {
     EXPECT_FALSE(m_reader.read(m_stack, m_directory.root() + "missing.sdf"));
@@ -307,13 +398,31 @@ TEST_F(StackReading, FilesAndTheirEnds)
     ASSERT_TRUE(m_reader.read(m_stack, m_directory.root() + "a.sdf.x"));
     EXPECT_EQ(m_stack.getName(), "second");
 
-    const std::pair<std::string, int> ends[] = {
-        {"STACK \"a\";\nMODEL \"m\";\n  ;\nMODEL \"b\";\n", 1}, {"STACK \"a\";\nMODEL \"m\"", 0}, {"STACK \"a\";", 0}};
-    for (const auto& [text, models] : ends) {
+    const std::string stopped = "Error: reading stopped at an empty statement (a \";\" alone): what follows it was "
+                                "not read.";
+    const std::string cut = "Error on MODEL: the file ends inside this statement, before its \";\": it was not read.";
+    const struct {
+        std::string text;
+        int models;
+        Log log;
+        int line;
+    } ends[] = {
+        {"STACK \"a\";\nMODEL \"m\";\n  ;\nMODEL \"b\";\n", 1, {stopped}, 3},
+        {"STACK \"a\";\nMODEL \"m\";\n\n# the end\n ;\n\n", 1, {}, 0},
+        {"STACK \"a\";\n;\nMODEL \"m\"", 0, {stopped}, 2},
+        {"STACK \"a\";\n\n# comment\nMODEL\n \"m\"", 0, {cut}, 4},
+        {"STACK \"a\";\n  \n", 0, {}, 0},
+        {"STACK \"a\";", 0, {}, 0}};
+    for (const auto& end : ends) {
         Stack stack;
-        ASSERT_TRUE(readText(text, &stack));
+        readText(end.text, &stack);
         EXPECT_EQ(stack.getName(), "a");
-        EXPECT_EQ(stack.getNumModels(), models) << text;
+        EXPECT_EQ(stack.getNumModels(), end.models) << end.text;
+        EXPECT_EQ(m_reader.getLog(), end.log) << end.text;
+        EXPECT_EQ(m_reader.getNumErrors(), static_cast<int>(end.log.size()));
+        if (!end.log.empty()) {
+            EXPECT_EQ(m_reader.getLogEntries().front().line, end.line) << end.text;
+        }
     }
 }
 
@@ -427,7 +536,8 @@ TEST(StackDamagedFiles, TruncatedGarbledAndHostileFilesReadWithoutHarm)
     EXPECT_EQ(readBack("SLICE \"s\" 99999999999999999999 99999999999999999999;\n"),
               Log{"Error on SLICE: Invalid mosaic dimensions."});
     EXPECT_EQ(readBack("MODEL \"m\";\nRESAMPLING -1 5;\nRESAMPLING 1e9 4294967296;\n"),
-              Log{"Error on RESAMPLING: invalid argument."});
+              (Log{"Error on RESAMPLING: invalid argument.",
+                   "Error on RESAMPLING: \"1e9\" is not an integer; read as 1 (2 such arguments)."}));
     // A great many vertices in one statement.
     std::string data = "SLICE \"s\" 1 1;\nMODEL \"m\";\nMODELITEM \"m\" \"s\";\nMODELITEMDATA";
     for (int i = 0; i < 200000; ++i)
