@@ -35,6 +35,9 @@ struct CommandContext {
 
     // One line on the error stream: "<prefix>: warning: <text>".
     void warn(const std::string& text) const;
+    // One line on the error stream: "<prefix>: <text>" (the lines of a
+    // stack reader's log, which say themselves what they are).
+    void report(const std::string& text) const;
 };
 
 class Command {

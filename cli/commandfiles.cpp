@@ -4,52 +4,145 @@
 #include "cli/command.h"
 #include "cli/pendingfile.h"
 #include "cli/terminalprogress.h"
+#include "image/filecontent.h"
+#include "image/imagesourcefile.h"
+#include "image/imagesourcefilemosaic.h"
+#include "image/imagesourcevoxelmatrixplane.h"
 #include "image/voxelmatrix.h"
 #include "numerics/exception.h"
 #include "stack/morphometrytable.h"
 #include "stack/stack.h"
 #include "stack/stackbackups.h"
 #include "stack/stackreader.h"
+#include "stack/stackslice.h"
 #include "stack/stackwriter.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
-StackInput readStack(const std::string& file, CommandContext& context, bool needImages, bool quiet)
+namespace fs = std::filesystem;
+
+// Inputs ---------------------------------------------------------------------------
+
+void InputFiles::add(const std::string& file)
+{
+    struct stat status {};
+    if (::stat(file.c_str(), &status) == 0)
+        m_files.push_back({status.st_dev, status.st_ino, file});
+}
+
+void InputFiles::addImages(const Stack& stack)
+{
+    for (int i = 0; i < stack.getNumSlices(); ++i) {
+        const StackSlice& slice = *stack.getSlice(i);
+        if (!slice.hasImageSource())
+            continue;
+        const ImageSource& source = slice.getImageSource();
+        if (const auto* file = dynamic_cast<const ImageSourceFile*>(&source)) {
+            add(file->getFilename());
+        } else if (const auto* plane = dynamic_cast<const ImageSourceVoxelMatrixPlane*>(&source)) {
+            add(plane->getVoxelMatrixFilename());
+        } else if (const auto* mosaic = dynamic_cast<const ImageSourceFileMosaic*>(&source)) {
+            for (int r = 0; r < mosaic->getRows(); ++r)
+                for (int c = 0; c < mosaic->getCols(); ++c)
+                    if (const std::string name = mosaic->getFilename(r, c); !name.empty())
+                        add(name);
+        }
+    }
+}
+
+std::string InputFiles::find(const std::string& file) const
+{
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0)
+        return "";
+    for (const Identity& input : m_files)
+        if (input.device == status.st_dev && input.inode == status.st_ino)
+            return input.name;
+    return "";
+}
+
+// Stacks ---------------------------------------------------------------------------
+
+void declareLenient(Arguments& arguments)
+{
+    arguments.addFlag("--lenient");
+}
+
+std::string logLine(const std::string& file, const StackIO::LogEntry& entry)
+{
+    return file + (entry.line > 0 ? ":" + std::to_string(entry.line) : std::string()) + ": " + entry.text;
+}
+
+void failOnErrors(const StackInput& input)
+{
+    throw CommandError(input.file + ": " + std::to_string(input.errors) + " error" + (input.errors == 1 ? "" : "s") +
+                       " while reading the stack (listed above); --lenient reads on despite them");
+}
+
+namespace {
+
+// Refuses a file that is no stack file, by its content.
+void recognizeStack(const std::string& given, const std::string& file)
+{
+    const FileContent content(file);
+    switch (content.getKind()) {
+    case FileContent::Missing:
+        if (given != file && fs::exists(given))
+            throw CommandError(given + ": a stack file's name ends in .sdf (" + file + " does not exist)");
+        [[fallthrough]];
+    case FileContent::Unreadable:
+        throw FileReadError("StackInput readStack(const string&, ...)", "Cannot open stack file for reading", file);
+    case FileContent::Special:
+        return; // a pipe cannot be looked into without losing what it holds
+    case FileContent::Text:
+        if (StackReader::isStackText(content.getFirstBlock()))
+            return;
+        throw CommandError(file + ": a text that begins with no stack statement, not a stack file (.sdf)");
+    default:
+        throw CommandError(file + ": " + content.describe() + ", not a stack file (.sdf)");
+    }
+}
+
+} // namespace
+
+StackInput readStack(const std::string& file, CommandContext& context, const StackReading& reading)
 {
     StackInput input;
-    input.file = file;
+    input.file = StackReader::getFileName(file);
+    recognizeStack(file, input.file);
     input.stack = std::make_unique<Stack>();
     StackReader reader;
     reader.addMonitor(context.progress);
-    const bool opened = reader.read(*input.stack, file);
+    const bool opened = reader.read(*input.stack, input.file);
     reader.removeMonitor(context.progress);
     context.progress.clear();
     if (!opened)
         throw FileReadError("StackInput readStack(const string&, ...)", "Cannot open stack file for reading",
-                            file);
-    input.log = reader.getLog();
+                            input.file);
+    input.log = reader.getLogEntries();
     input.fatalErrors = reader.getNumFatalErrors();
+    input.errors = reader.getNumErrors();
     // The reader takes any text, refusing it statement by statement: a file
     // that gave nothing at all is no stack file.
     const Stack& stack = *input.stack;
     if (stack.getName().empty() && stack.getNumSlices() == 0 && stack.getNumModels() == 0 &&
         stack.getNumPoses() == 0)
-        throw CommandError(file + ": not a stack file" + (input.log.empty() ? "" : " (" + input.log.front() + ")"));
-    if (needImages && input.fatalErrors > 0) {
-        // One line: the count and the first image that could not be read.
-        std::string first;
-        for (const std::string& line : input.log)
-            if (line.rfind("Error: ", 0) == 0 && line.find(" is invalid in this context.") == std::string::npos) {
-                first = ", first " + line.substr(7);
-                break;
-            }
-        throw CommandError(file + ": " + std::to_string(input.fatalErrors) + " fatal error" +
-                           (input.fatalErrors == 1 ? "" : "s") + " while reading" + first);
-    }
-    if (!quiet)
-        for (const std::string& line : input.log)
-            context.warn(file + ": " + line);
+        throw CommandError(input.file + ": not a stack file" +
+                           (input.log.empty() ? "" : " (" + logLine(input.file, input.log.front()) + ")"));
+    if (!reading.quiet)
+        for (const StackIO::LogEntry& entry : input.log)
+            context.report(logLine(input.file, entry));
+    if (input.errors > 0 && !reading.lenient)
+        failOnErrors(input);
+    if (reading.needImages && input.fatalErrors > 0)
+        throw CommandError(input.file + ": " + std::to_string(input.fatalErrors) + " slice image" +
+                           (input.fatalErrors == 1 ? "" : "s") + " could not be read (listed above)");
     return input;
 }
 
@@ -65,41 +158,231 @@ void writeStack(const Stack& stack, const std::string& file, CommandContext& con
     context.progress.clear();
     if (!written)
         throw FileWriteError("void writeStack(const Stack&, const string&, ...)", "Cannot write stack file", file);
+    // The backups and the new file in one step that no interrupt splits.
+    PendingFile::stopBeforeCommitForTests();
+    const HeldInterrupts held;
     StackBackups().make(file);
     pending.commit();
 }
 
+// Outputs ------------------------------------------------------------------------
+
 namespace {
 
-template <typename T>
-bool hasType(const std::string& file)
+std::string kindName(OutputKind kind)
 {
-    try {
-        VoxelMatrix<T>().loadHeader(file);
-        return true;
-    } catch (const TypeError&) {
-        return false;
+    switch (kind) {
+    case OutputKind::Stack:
+        return "a stack file (.sdf)";
+    case OutputKind::VoxelMatrix:
+        return "a voxel matrix (.vm)";
+    case OutputKind::Stl:
+        return "an STL surface (.stl)";
+    case OutputKind::TriMesh:
+        return "a triangle mesh (.tm)";
+    case OutputKind::QuadMesh:
+        return "a quadrilateral mesh (.qm)";
+    case OutputKind::Tiff:
+        return "a TIFF image (.tif)";
     }
+    return "";
+}
+
+// A shape file begins with "# " and its shape type number.
+bool isShapeText(const std::string& text, std::initializer_list<const char*> types)
+{
+    for (const char* type : types) {
+        const std::string start = std::string("# ") + type;
+        if (text.compare(0, start.size(), start) == 0 && text.size() > start.size() &&
+            (text[start.size()] == '\n' || text[start.size()] == '\r' || text[start.size()] == ' '))
+            return true;
+    }
+    return false;
+}
+
+bool holds(const FileContent& content, OutputKind kind)
+{
+    const std::string& text = content.getFirstBlock();
+    switch (kind) {
+    case OutputKind::Stack:
+        return content.isKind(FileContent::Text) && StackReader::isStackText(text);
+    case OutputKind::VoxelMatrix:
+        return content.isKind(FileContent::VoxelMatrix);
+    case OutputKind::Stl: {
+        const std::size_t start = text.find_first_not_of(" \t\r\n");
+        return content.isKind(FileContent::Text) && start != std::string::npos &&
+               text.compare(start, 6, "solid ") == 0;
+    }
+    case OutputKind::TriMesh:
+        return content.isKind(FileContent::Text) && isShapeText(text, {"8"});
+    case OutputKind::QuadMesh:
+        return content.isKind(FileContent::Text) && isShapeText(text, {"4", "5"});
+    case OutputKind::Tiff:
+        return content.isKind(FileContent::Tiff);
+    }
+    return false;
+}
+
+// No write permission for anyone, or none for us.
+bool isReadOnly(const std::string& path, const struct stat& status)
+{
+    return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+void checkWritableDirectory(const std::string& directory, const std::string& output)
+{
+    struct stat status {};
+    if (::stat(directory.c_str(), &status) != 0)
+        throw FileWriteError("plexan-cli", std::string("Cannot write in the directory: ") + std::strerror(errno),
+                             output);
+    if (!S_ISDIR(status.st_mode))
+        throw CommandError(output + ": " + directory + " is not a directory");
+    if (isReadOnly(directory, status) || ::access(directory.c_str(), X_OK) != 0)
+        throw CommandError(output + ": the directory " + directory + " is read-only");
+}
+
+std::string directoryOf(const std::string& file)
+{
+    const fs::path path(file);
+    return path.has_parent_path() ? path.parent_path().string() : std::string(".");
 }
 
 } // namespace
 
+std::string extensionOf(OutputKind kind)
+{
+    switch (kind) {
+    case OutputKind::Stack:
+        return ".sdf";
+    case OutputKind::VoxelMatrix:
+        return ".vm";
+    case OutputKind::Stl:
+        return ".stl";
+    case OutputKind::TriMesh:
+        return ".tm";
+    case OutputKind::QuadMesh:
+        return ".qm";
+    case OutputKind::Tiff:
+        return ".tif";
+    }
+    return "";
+}
+
+void checkExtension(const std::string& file, const std::vector<OutputKind>& kinds, const std::string& what)
+{
+    const std::string extension = fs::path(file).extension().string();
+    std::string list;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (extension == extensionOf(kinds[i]))
+            return;
+        list += (i == 0 ? "" : i + 1 == kinds.size() ? " or " : ", ") + extensionOf(kinds[i]);
+    }
+    throw ArgumentError(what + " must end in " + list + ", not \"" + file + "\"");
+}
+
+void checkOutput(const std::string& file, OutputKind kind, const InputFiles& inputs)
+{
+    if (const std::string input = inputs.find(file); !input.empty())
+        throw ArgumentError("the output " + file + " is the input " +
+                            (input == file ? std::string("itself") : input + " (the same file)") +
+                            ": an output never replaces an input");
+    const FileContent content(file);
+    struct stat status {};
+    switch (content.getKind()) {
+    case FileContent::Missing:
+        break;
+    case FileContent::Directory:
+        throw ArgumentError("the output " + file + " is a directory");
+    default:
+        if (content.getKind() != FileContent::Empty && !holds(content, kind))
+            throw ArgumentError("the output " + file + " is " + content.describe() + ", not " + kindName(kind) +
+                                ": it is not replaced");
+        if (::stat(file.c_str(), &status) == 0 && isReadOnly(file, status))
+            throw CommandError(file + ": read-only, not replaced");
+        break;
+    }
+    checkWritableDirectory(directoryOf(file), file);
+}
+
+void checkOutputDirectory(const std::string& directory)
+{
+    // The nearest directory that exists must take the new ones.
+    fs::path path = directory.empty() ? fs::path(".") : fs::path(directory);
+    std::error_code error;
+    while (!fs::exists(path, error) && path.has_parent_path() && path.parent_path() != path)
+        path = path.parent_path();
+    if (!fs::exists(path, error))
+        path = ".";
+    checkWritableDirectory(path.string(), directory);
+}
+
+template <typename T>
+void writeVolume(const VoxelMatrix<T>& volume, const std::string& file)
+{
+    PendingFile pending(file);
+    try {
+        std::ofstream stream(pending.getPath(), std::ios::out | std::ios::binary | std::ios::trunc);
+        if (!stream)
+            throw FileWriteError("void writeVolume(const VoxelMatrix<T>&, const string&)",
+                                 "Cannot open file for writing", file);
+        volume.saveUnderFormat1(stream);
+        stream.close();
+        if (!stream)
+            throw FileWriteError("void writeVolume(const VoxelMatrix<T>&, const string&)",
+                                 "Cannot write voxel matrix data", file);
+    } catch (FileError& e) {
+        if (e.getFile().empty())
+            e.setFile(file);
+        throw;
+    }
+    pending.commit();
+}
+
+template void writeVolume<float>(const VoxelMatrix<float>&, const std::string&);
+
+// Volumes --------------------------------------------------------------------------
+
 VoxelType voxelType(const std::string& file)
 {
-    // A header of another type is refused before anything is read, so the
-    // types can be tried in turn; float first, the type of density maps and
-    // of format 0 files.
-    if (hasType<float>(file))
+    const FileContent content(file);
+    if (content.isKind(FileContent::Missing) || content.isKind(FileContent::Unreadable))
+        throw FileReadError("VoxelType voxelType(const string&)", "Cannot open file for reading", file);
+    if (!content.isKind(FileContent::VoxelMatrix))
+        throw CommandError(file + ": " + content.describe() + ", not a voxel matrix (.vm)");
+    if (content.getVoxelFormat() == 0) {
+        // The old format names no type: its voxels are taken as floats.
+        if (content.getVoxelElementSize() != 4)
+            throw CommandError(file + ": a voxel matrix of the old format with voxels of " +
+                               std::to_string(content.getVoxelElementSize()) +
+                               " bytes, whose type it does not tell (only 4-byte voxels are read, as float)");
         return VoxelType::Float;
-    if (hasType<double>(file))
-        return VoxelType::Double;
-    if (hasType<int>(file))
+    }
+    float size[3];
+    std::memcpy(size, content.getFirstBlock().data() + 36, sizeof size);
+    for (const float s : size)
+        if (!(std::isfinite(s) && s > 0.0f)) {
+            std::string text;
+            for (int a = 0; a < 3; ++a) {
+                char buffer[32];
+                const auto written = std::to_chars(buffer, buffer + sizeof buffer, size[a]);
+                text += (a == 0 ? "" : " x ") + std::string(buffer, written.ptr);
+            }
+            throw CommandError(file + ": the voxel size " + text + " is not made of positive numbers");
+        }
+    switch (content.getVoxelTypeId()) {
+    case 2:
         return VoxelType::Int;
-    if (hasType<unsigned int>(file))
+    case 3:
         return VoxelType::UnsignedInt;
-    if (hasType<long double>(file))
+    case 5:
+        return VoxelType::Float;
+    case 6:
+        return VoxelType::Double;
+    case 7:
         return VoxelType::LongDouble;
-    throw CommandError(file + ": voxels of 8- or 16-bit integers are not supported");
+    default:
+        throw CommandError(file + ": voxels of 8- or 16-bit integers are not supported");
+    }
 }
 
 std::string toString(VoxelType type)
@@ -118,6 +401,22 @@ std::string toString(VoxelType type)
     }
     return "unknown";
 }
+
+template <typename T>
+VoxelMatrix<T> loadVolume(const std::string& file)
+{
+    VoxelMatrix<T> volume;
+    volume.load(file);
+    return volume;
+}
+
+template VoxelMatrix<int> loadVolume<int>(const std::string&);
+template VoxelMatrix<unsigned int> loadVolume<unsigned int>(const std::string&);
+template VoxelMatrix<float> loadVolume<float>(const std::string&);
+template VoxelMatrix<double> loadVolume<double>(const std::string&);
+template VoxelMatrix<long double> loadVolume<long double>(const std::string&);
+
+// Tables -------------------------------------------------------------------------
 
 void declareFormat(Arguments& arguments)
 {
@@ -145,17 +444,3 @@ double shortest(float value)
     std::from_chars(buffer, written.ptr, result);
     return result;
 }
-
-template <typename T>
-VoxelMatrix<T> loadVolume(const std::string& file)
-{
-    VoxelMatrix<T> volume;
-    volume.load(file);
-    return volume;
-}
-
-template VoxelMatrix<int> loadVolume<int>(const std::string&);
-template VoxelMatrix<unsigned int> loadVolume<unsigned int>(const std::string&);
-template VoxelMatrix<float> loadVolume<float>(const std::string&);
-template VoxelMatrix<double> loadVolume<double>(const std::string&);
-template VoxelMatrix<long double> loadVolume<long double>(const std::string&);

@@ -6,6 +6,7 @@
 #include "geometry/vertexstack.h"
 #include "image/voxelmatrix.h"
 #include "stack/model.h"
+#include "stack/modelitem.h"
 #include "stack/morphometrytable.h"
 #include "stack/stack.h"
 #include "statistics/modeldensitymap.h"
@@ -26,7 +27,7 @@ public:
     std::string getUsage() const override
     {
         return "STACK.sdf... --model NAME --grid NX NY NZ [--k K | --histogram] -o OUT.vm "
-               "[--percentiles P,...] [--margin F]";
+               "[--percentiles P,...] [--margin F] [--lenient]";
     }
     std::string getSummary() const override { return "density map of a point model pooled over stacks"; }
     std::string getHelp() const override
@@ -49,7 +50,9 @@ public:
                "  -o FILE             the voxel-matrix file to write (required)\n"
                "  --percentiles LIST  comma-separated percentages, such as 50,90\n"
                "  --margin F          margin as a fraction of the box's largest extent\n"
-               "                      (default 0.1)\n\n"
+               "                      (default 0.1)\n"
+               "  --lenient           go on despite errors in the stack files' logs\n"
+               "K may not exceed the number of points of any stack.\n\n"
                "Example:\n"
                "  plexan-cli density data/sample/sample.sdf --model nuclei --grid 32 32 16 \\\n"
                "      -o out/nuclei-density.vm --percentiles 50,90\n";
@@ -64,6 +67,7 @@ public:
         arguments.addOption("-o");
         arguments.addOption("--percentiles");
         arguments.addOption("--margin");
+        declareLenient(arguments);
     }
     int run(const Arguments& arguments, CommandContext& context) const override;
 };
@@ -79,6 +83,8 @@ int DensityCommand::run(const Arguments& arguments, CommandContext& context) con
     if (arguments.has("--k") && arguments.has("--histogram"))
         throw ArgumentError("--k and --histogram exclude each other");
     const std::string modelName = arguments.value("--model");
+    const std::string output = arguments.value("-o");
+    checkExtension(output, {OutputKind::VoxelMatrix}, "-o");
     int grid[3];
     for (int a = 0; a < 3; ++a) {
         grid[a] = Arguments::toInteger(arguments.values("--grid")[static_cast<std::size_t>(a)], "--grid");
@@ -113,16 +119,30 @@ int DensityCommand::run(const Arguments& arguments, CommandContext& context) con
     }
 
     std::vector<StackInput> inputs;
+    InputFiles files;
+    StackReading reading;
+    reading.lenient = arguments.has("--lenient");
     for (const std::string& file : arguments.getPositionals()) {
-        inputs.push_back(readStack(file, context, false));
+        inputs.push_back(readStack(file, context, reading));
         const Stack& stack = *inputs.back().stack;
+        files.add(inputs.back().file);
+        files.addImages(stack);
         const int index = stack.findModel(modelName);
         if (index < 0)
             throw ArgumentError("stack \"" + stack.getName() + "\" (" + file + ") has no model \"" + modelName + "\"");
-        if (stack.getModel(index)->getGeometry() != MPrimitive::Polypoint)
+        const Model& model = *stack.getModel(index);
+        if (model.getGeometry() != MPrimitive::Polypoint)
             throw ArgumentError("model \"" + modelName + "\" of " + file + " is not a point model");
+        // Every stack's pattern must hold the k-th neighbour of a sample.
+        long long points = 0;
+        for (int i = 0; i < model.getNumItems(); ++i)
+            points += model.getItem(i)->getSize();
+        if (!histogram && points < rank)
+            throw ArgumentError("--k " + std::to_string(rank) + " exceeds the " + std::to_string(points) +
+                                " point" + (points == 1 ? "" : "s") + " of model \"" + modelName + "\" in " + file);
         map.addStack(stack);
     }
+    checkOutput(output, OutputKind::VoxelMatrix, files);
     if (!histogram && rank * map.getNumStacks() == 1)
         context.warn("one stack with k = 1 gives a density of 0 everywhere: use a larger --k");
 
@@ -131,7 +151,7 @@ int DensityCommand::run(const Arguments& arguments, CommandContext& context) con
     map.removeMonitor(context.progress);
     context.progress.clear();
     const VoxelMatrix<float>& density = map.getDensity();
-    density.save(arguments.value("-o"), true);
+    writeVolume(density, output);
 
     const LengthUnit& unit = density.getVoxelCalibration().getLengthUnit();
     const BoundingBox<float>& box = map.getBoundingBox();
@@ -142,7 +162,7 @@ int DensityCommand::run(const Arguments& arguments, CommandContext& context) con
                               MorphometryTable::header("upper y", unit), MorphometryTable::header("upper z", unit),
                               MorphometryTable::header("voxel x", unit), MorphometryTable::header("voxel y", unit),
                               MorphometryTable::header("voxel z", unit)});
-    std::vector<Cell> row{Cell::text(arguments.value("-o")), Cell::text(histogram ? "histogram" : "poisson"),
+    std::vector<Cell> row{Cell::text(output), Cell::text(histogram ? "histogram" : "poisson"),
                           histogram ? Cell::missing() : Cell::integer(rank), Cell::integer(map.getNumStacks()),
                           Cell::integer(map.getNumPoints())};
     for (int a = 0; a < 3; ++a)

@@ -18,7 +18,7 @@ namespace {
 class ExportStlCommand : public Command {
 public:
     std::string getName() const override { return "export-stl"; }
-    std::string getUsage() const override { return "STACK.sdf DIR [--overwrite]"; }
+    std::string getUsage() const override { return "STACK.sdf DIR [--overwrite] [--lenient]"; }
     std::string getSummary() const override { return "write the surface models of a stack as STL files"; }
     std::string getHelp() const override
     {
@@ -28,9 +28,11 @@ public:
                "into triangles. Files are named STACKNAME-MODELNAME.stl; the quadrilateral\n"
                "mesh is kept beside it as STACKNAME-MODELNAME.qm. Point models, models\n"
                "without items and branching models (two contours on one slice) are skipped.\n"
-               "DIR is created when missing. Prints the files written, one per line.\n\n"
+               "DIR is created when missing. Prints the files written, one per line.\n"
+               "Existing files that are inputs or of another kind are never replaced.\n\n"
                "Options:\n"
-               "  --overwrite   replace existing files (refused otherwise)\n\n"
+               "  --overwrite   replace existing STL and mesh files (refused otherwise)\n"
+               "  --lenient     export despite errors in the stack file's log\n\n"
                "Example:\n"
                "  plexan-cli export-stl data/sample/sample.sdf out/stl --overwrite\n";
     }
@@ -38,6 +40,7 @@ public:
     {
         arguments.setPositionalCount(2, 2);
         arguments.addFlag("--overwrite");
+        declareLenient(arguments);
     }
     int run(const Arguments& arguments, CommandContext& context) const override;
 };
@@ -47,19 +50,30 @@ int ExportStlCommand::run(const Arguments& arguments, CommandContext& context) c
     namespace fs = std::filesystem;
     const bool overwrite = arguments.has("--overwrite");
     const std::string directory = arguments.positional(1);
-    const StackInput input = readStack(arguments.positional(0), context, false);
+    StackReading reading;
+    reading.lenient = arguments.has("--lenient");
+    const StackInput input = readStack(arguments.positional(0), context, reading);
     const Stack& stack = *input.stack;
+    InputFiles inputs;
+    inputs.add(input.file);
+    inputs.addImages(stack);
 
-    // Refuse before writing anything, with the exporter's own message.
+    // Refuse before writing anything: inputs and files of other kinds
+    // always, existing files without --overwrite with the exporter's own
+    // message.
     std::error_code error;
-    if (!overwrite)
+    checkOutputDirectory(directory);
+    if (fs::is_directory(directory.empty() ? "." : directory, error))
         for (int i = 0; i < stack.getNumModels(); ++i) {
             const Model& model = *stack.getModel(i);
             if (model.getGeometry() == MPrimitive::Polypoint)
                 continue;
             const std::string stl = StackExporter::fileName(model, directory, stack.getName());
-            for (const std::string& file : {stl, stl.substr(0, stl.size() - 4) + ".qm"})
-                if (fs::exists(file, error))
+            const std::string qm = stl.substr(0, stl.size() - 4) + ".qm";
+            checkOutput(stl, OutputKind::Stl, inputs);
+            checkOutput(qm, OutputKind::QuadMesh, inputs);
+            for (const std::string& file : {stl, qm})
+                if (!overwrite && fs::exists(file, error))
                     throw FileWriteError("void StackExporter::export2AsciiSTL(...)", file + " : file exists", file);
         }
     if (!directory.empty() && !fs::is_directory(directory, error)) {

@@ -36,7 +36,7 @@ std::string imageName(const StackSlice& slice)
 class InfoCommand : public Command {
 public:
     std::string getName() const override { return "info"; }
-    std::string getUsage() const override { return "STACK.sdf [--format tsv|csv]"; }
+    std::string getUsage() const override { return "STACK.sdf [--format tsv|csv] [--lenient]"; }
     std::string getSummary() const override { return "describe a stack: slices, models, poses, read log"; }
     std::string getHelp() const override
     {
@@ -45,10 +45,13 @@ public:
                "  its slices (name, image file, image columns and rows, position along the\n"
                "    stack, registration: shifts in pixels and angle in degrees);\n"
                "  its models (geometry, items, vertices) and its poses;\n"
-               "  the reader's log, one line per statement it could not apply.\n"
-               "Exits with status 1 when the read had fatal errors (slice images missing).\n\n"
+               "  the reader's log with the line of each statement it refused or doubts.\n"
+               "The log is also written to the error stream; with errors in it (a refused\n"
+               "statement, a missing slice image, a value that makes no sense) the status\n"
+               "is 1.\n\n"
                "Options:\n"
-               "  --format tsv|csv   table form (default tsv)\n\n"
+               "  --format tsv|csv   table form (default tsv)\n"
+               "  --lenient          status 0 despite errors in the log\n\n"
                "Example:\n"
                "  plexan-cli info data/sample/sample.sdf\n";
     }
@@ -56,6 +59,7 @@ public:
     {
         arguments.setPositionalCount(1, 1);
         declareFormat(arguments);
+        declareLenient(arguments);
     }
     int run(const Arguments& arguments, CommandContext& context) const override;
 };
@@ -63,18 +67,22 @@ public:
 int InfoCommand::run(const Arguments& arguments, CommandContext& context) const
 {
     const std::string format = tableFormat(arguments);
-    const StackInput input = readStack(arguments.positional(0), context, false, true);
+    StackReading reading;
+    reading.lenient = true; // the tables first, the verdict after them
+    const StackInput input = readStack(arguments.positional(0), context, reading);
     const Stack& stack = *input.stack;
     std::ostream& out = context.out;
 
     MorphometryTable summary({"stack", "file", "unit", "slices", "models", "poses", "pixel width",
-                              "pixel height", "spacing", "fatal errors"});
+                              "pixel height", "spacing", "errors", "fatal errors", "warnings"});
     const PixelCalibration& calibration = stack.getDefaultPixelCalibration();
     summary.addRow({Cell::text(stack.getName()), Cell::text(input.file), Cell::text(stack.getLengthUnit().symbol()),
                     Cell::integer(stack.getNumSlices()), Cell::integer(stack.getNumModels()),
                     Cell::integer(stack.getNumPoses()), Cell::real(shortest(calibration.getPixelWidth())),
                     Cell::real(shortest(calibration.getPixelHeight())),
-                    Cell::real(shortest(stack.getDefaultRelativePosition())), Cell::integer(input.fatalErrors)});
+                    Cell::real(shortest(stack.getDefaultRelativePosition())), Cell::integer(input.errors),
+                    Cell::integer(input.fatalErrors),
+                    Cell::integer(static_cast<long long>(input.log.size()) - input.errors)});
     writeTable(summary, format, out);
 
     MorphometryTable slices({"slice", "image", "columns", "rows", "pixel width", "pixel height", "position",
@@ -122,16 +130,15 @@ int InfoCommand::run(const Arguments& arguments, CommandContext& context) const
     out << '\n';
     writeTable(poses, format, out);
 
-    MorphometryTable log({"log"});
-    for (const std::string& line : input.log)
-        log.addRow({Cell::text(line)});
+    MorphometryTable log({"line", "log"});
+    for (const StackIO::LogEntry& entry : input.log)
+        log.addRow({entry.line > 0 ? Cell::integer(entry.line) : Cell::missing(), Cell::text(entry.text)});
     out << '\n';
     writeTable(log, format, out);
 
-    if (input.fatalErrors > 0) {
+    if (input.errors > 0 && !arguments.has("--lenient")) {
         out.flush();
-        throw CommandError(input.file + ": " + std::to_string(input.fatalErrors) + " fatal error" +
-                           (input.fatalErrors == 1 ? "" : "s") + " while reading");
+        failOnErrors(input);
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "cli/commandfiles.h"
 #include "cli/pendingfile.h"
 #include "geometry/trimesh.h"
+#include "geometry/vertexserver.h"
 #include "image/voxelmatrix.h"
 #include "imageprocessing/marchingcubes.h"
 #include "numerics/exception.h"
@@ -23,6 +24,36 @@ struct Surface {
     LengthUnit unit;
 };
 
+// Drops the triangles of no area: where the volume equals the level at a
+// voxel, several cube edges meet the surface at that very voxel and the
+// triangles between those points collapse. They add nothing to the surface
+// and leave undefined normals in the files.
+void dropFlatTriangles(TriMesh<float>& mesh)
+{
+    if (!mesh.hasServer())
+        return;
+    // Triangles name slots of the vertex pool.
+    const VertexServer<float>& server = *mesh.getServer();
+    std::vector<Vector<unsigned int>> kept;
+    kept.reserve(static_cast<std::size_t>(mesh.getNumTriangles()));
+    for (int t = 0; t < mesh.getNumTriangles(); ++t) {
+        const auto& corners = mesh.triangleIndexes(static_cast<unsigned int>(t));
+        double p[3][3];
+        for (int k = 0; k < 3; ++k) {
+            const Vector<float>& v = server[static_cast<int>(corners[static_cast<std::size_t>(k)])];
+            for (int a = 0; a < 3; ++a)
+                p[k][a] = v[a];
+        }
+        const double u[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+        const double w[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+        const double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+        if (n[0] != 0.0 || n[1] != 0.0 || n[2] != 0.0)
+            kept.push_back(Vector<unsigned int>{corners[0], corners[1], corners[2]});
+    }
+    if (static_cast<int>(kept.size()) != mesh.getNumTriangles())
+        mesh.setTriangles(kept);
+}
+
 template <typename T>
 Surface extract(const VoxelMatrix<T>& volume, double iso, bool closed)
 {
@@ -31,6 +62,7 @@ Surface extract(const VoxelMatrix<T>& volume, double iso, bool closed)
     // Voxel indices (row, column, plane) to lengths; the normals follow.
     const VoxelCalibration& c = volume.getVoxelCalibration();
     surface.mesh.scale(Vector<float>{c.getVoxelHeight(), c.getVoxelWidth(), c.getVoxelDepth()});
+    dropFlatTriangles(surface.mesh);
     surface.mesh.computeNormals();
     return surface;
 }
@@ -68,8 +100,9 @@ public:
                "size and writes it as ASCII STL (OUT.stl) or as a Plexan mesh file (OUT.tm).\n"
                "Vertex coordinates are (row, column, plane) positions times the voxel height,\n"
                "width and depth, in the volume's length unit. The surface is closed at the\n"
-               "volume's border unless --open is given. Prints the mesh's vertex and triangle\n"
-               "counts, area and enclosed volume.\n\n"
+               "volume's border unless --open is given. Triangles of no area (where voxels\n"
+               "equal V exactly) are left out. Prints the mesh's vertex and triangle counts,\n"
+               "area and enclosed volume (NA for an open surface, which encloses none).\n\n"
                "Options:\n"
                "  --iso V     the level (required)\n"
                "  --open      leave the surface open where it meets the border\n"
@@ -95,22 +128,26 @@ int IsosurfaceCommand::run(const Arguments& arguments, CommandContext& context) 
         throw ArgumentError("missing -o OUT.stl|OUT.tm");
     const double iso = Arguments::toReal(arguments.value("--iso"), "--iso");
     const std::string output = arguments.value("-o");
-    const std::string extension = std::filesystem::path(output).extension().string();
-    if (extension != ".stl" && extension != ".tm")
-        throw ArgumentError("the output must end in .stl or .tm, not \"" + output + "\"");
+    checkExtension(output, {OutputKind::Stl, OutputKind::TriMesh}, "-o");
+    const bool stl = std::filesystem::path(output).extension() == ".stl";
+    const bool open = arguments.has("--open");
     const std::string file = arguments.positional(0);
+    InputFiles inputs;
+    inputs.add(file);
+    checkOutput(output, stl ? OutputKind::Stl : OutputKind::TriMesh, inputs);
 
-    Surface surface = extract(file, iso, !arguments.has("--open"));
+    Surface surface = extract(file, iso, !open);
     TriMesh<float>& mesh = surface.mesh;
     mesh.setName(std::filesystem::path(output).stem().string());
 
-    if (extension == ".tm") {
-        mesh.save(output, true);
-    } else {
+    {
         PendingFile pending(output);
         std::ofstream stream(pending.getPath(), std::ios::out | std::ios::trunc);
         stream.imbue(std::locale::classic());
-        mesh.export2AsciiSTL(stream);
+        if (stl)
+            mesh.export2AsciiSTL(stream);
+        else
+            mesh.write(stream);
         stream.close();
         if (!stream)
             throw FileWriteError("plexan-cli isosurface", "Cannot write file", output);
@@ -120,7 +157,7 @@ int IsosurfaceCommand::run(const Arguments& arguments, CommandContext& context) 
     MorphometryTable summary({"file", "vertices", "triangles", MorphometryTable::header("area", surface.unit, 2),
                               MorphometryTable::header("volume", surface.unit, 3)});
     summary.addRow({Cell::text(output), Cell::integer(mesh.getNumVertices()), Cell::integer(mesh.getNumTriangles()),
-                    Cell::real(mesh.area()), Cell::real(mesh.volume())});
+                    Cell::real(mesh.area()), open ? Cell::missing() : Cell::real(mesh.volume())});
     summary.writeTsv(context.out);
     return 0;
 }

@@ -1,5 +1,6 @@
 // plexan-cli: see cli/plexancli.h.
 
+#include "cli/pendingfile.h"
 #include "cli/plexancli.h"
 
 #include <iostream>
@@ -11,6 +12,8 @@
 int main(int argc, char** argv)
 {
     std::locale::global(std::locale::classic());
+    // Ctrl-C and kill leave no half-written output behind.
+    PendingFile::removeOnInterrupt();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = runCli(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
     std::cout.flush();

@@ -15,7 +15,7 @@ public:
     std::string getUsage() const override
     {
         return "STACK.sdf [--geometry polygon|polyline|polypoint] [--model NAME] [--format tsv|csv] "
-               "[--digits N]";
+               "[--digits N] [--lenient]";
     }
     std::string getSummary() const override { return "measure the models of a stack (model or item table)"; }
     std::string getHelp() const override
@@ -33,7 +33,8 @@ public:
                "  --model NAME       the item table of the model NAME\n"
                "  --format tsv|csv   table form (default tsv)\n"
                "  --digits N         significant digits (default: as many as needed to\n"
-               "                     read the value back exactly)\n\n"
+               "                     read the value back exactly)\n"
+               "  --lenient          measure despite errors in the stack file's log\n\n"
                "Examples:\n"
                "  plexan-cli measure data/sample/sample.sdf\n"
                "  plexan-cli measure data/sample/sample.sdf --model lumen --format csv\n";
@@ -45,6 +46,7 @@ public:
         arguments.addOption("--model");
         arguments.addOption("--digits");
         declareFormat(arguments);
+        declareLenient(arguments);
     }
     int run(const Arguments& arguments, CommandContext& context) const override
     {
@@ -57,7 +59,9 @@ public:
             if (digits < 1 || digits > 17)
                 throw ArgumentError("--digits must be between 1 and 17");
         }
-        const StackInput input = readStack(arguments.positional(0), context, false);
+        StackReading reading;
+        reading.lenient = arguments.has("--lenient");
+        const StackInput input = readStack(arguments.positional(0), context, reading);
         const Stack& stack = *input.stack;
 
         MorphometryTable table;

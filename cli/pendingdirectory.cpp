@@ -1,5 +1,6 @@
 #include "cli/pendingdirectory.h"
 
+#include "cli/pendingfile.h"
 #include "numerics/exception.h"
 
 #include <algorithm>
@@ -13,20 +14,28 @@ PendingDirectory::PendingDirectory(const std::string& targetDirectory) : m_targe
 {
     namespace fs = std::filesystem;
     const fs::path directory = targetDirectory.empty() ? fs::path(".") : fs::path(targetDirectory);
-    std::string pattern = (directory / ".plexan-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
+    std::error_code error;
+    fs::path pattern = fs::absolute(directory / ".plexan-XXXXXX", error);
+    if (error)
+        pattern = directory / ".plexan-XXXXXX";
+    const std::string text = pattern.string();
+    std::vector<char> name(text.begin(), text.end());
     name.push_back('\0');
+    const HeldInterrupts held;
     if (!::mkdtemp(name.data()))
         throw FileWriteError("PendingDirectory::PendingDirectory(const string&)",
                              std::string("Cannot write in the directory: ") + std::strerror(errno),
                              targetDirectory);
     m_path = name.data();
+    m_slot = PendingPaths::add(m_path, true);
 }
 
 PendingDirectory::~PendingDirectory()
 {
+    const HeldInterrupts held;
     std::error_code error;
     std::filesystem::remove_all(m_path, error);
+    PendingPaths::remove(m_slot);
 }
 
 std::vector<std::string> PendingDirectory::getFileNames() const
@@ -47,6 +56,8 @@ std::string PendingDirectory::targetName(const std::string& name) const
 
 std::string PendingDirectory::commit(const std::string& name) const
 {
+    PendingFile::stopBeforeCommitForTests();
+    const HeldInterrupts held;
     const std::string target = targetName(name);
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(m_path) / name, target, error);

@@ -2,7 +2,8 @@
 // PendingDirectory: a temporary directory inside a target directory, where a
 // group of files is written before each is moved into the target by a
 // rename. The files already in the target stay whole until replaced; the
-// temporary directory and whatever is left in it go with the object.
+// temporary directory and whatever is left in it go with the object, or with
+// an interrupt of the program (see PendingFile).
 
 #include <string>
 #include <vector>
@@ -29,4 +30,5 @@ public:
 private:
     std::string m_target;
     std::string m_path;
+    int m_slot = -1;
 };

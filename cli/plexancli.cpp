@@ -78,6 +78,12 @@ void CommandContext::warn(const std::string& text) const
     err << prefix << ": warning: " << oneLine(text) << std::endl;
 }
 
+void CommandContext::report(const std::string& text) const
+{
+    progress.clear();
+    err << prefix << ": " << oneLine(text) << std::endl;
+}
+
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress)
 {
     // Numbers in the "C" form whatever the user's locale.

@@ -6,6 +6,7 @@
 #include "cli/terminalprogress.h"
 #include "stack/morphometrytable.h"
 #include "stack/sliceregistration.h"
+#include "stack/stackbackups.h"
 #include "stack/stack.h"
 #include "stack/stackslice.h"
 
@@ -16,7 +17,10 @@ using Cell = MorphometryTable::Cell;
 class RegisterCommand : public Command {
 public:
     std::string getName() const override { return "register"; }
-    std::string getUsage() const override { return "STACK.sdf -o OUT.sdf [--slice NAME] [--format tsv|csv]"; }
+    std::string getUsage() const override
+    {
+        return "STACK.sdf -o OUT.sdf [--slice NAME] [--format tsv|csv] [--lenient]";
+    }
     std::string getSummary() const override { return "align every slice (or one) on the previous one"; }
     std::string getHelp() const override
     {
@@ -24,13 +28,14 @@ public:
                "before it, as the registration window's automatic mode does: both images are\n"
                "matched by their grey-level centroids and principal axes, and the slice gets\n"
                "the shift (whole pixels) and rotation (degrees) that bring it onto the\n"
-               "previous slice. The stack is then saved to OUT.sdf (which may be STACK.sdf\n"
-               "itself: the previous file is kept as OUT.sdf~1, older ones as ~2 to ~5).\n"
-               "Prints the new registration of every slice registered.\n\n"
+               "previous slice. The stack is then saved to OUT.sdf, which must be another\n"
+               "file than STACK.sdf; an existing OUT.sdf is kept as OUT.sdf~1, older ones as\n"
+               "~2 to ~5. Prints the new registration of every slice registered.\n\n"
                "Options:\n"
                "  -o FILE            the stack file to write (required)\n"
                "  --slice NAME       register only this slice\n"
-               "  --format tsv|csv   table form (default tsv)\n\n"
+               "  --format tsv|csv   table form (default tsv)\n"
+               "  --lenient          go on despite errors in the stack file's log\n\n"
                "Example:\n"
                "  plexan-cli register data/sample/sample.sdf -o out/sample-registered.sdf\n";
     }
@@ -40,6 +45,7 @@ public:
         arguments.addOption("-o");
         arguments.addOption("--slice");
         declareFormat(arguments);
+        declareLenient(arguments);
     }
     int run(const Arguments& arguments, CommandContext& context) const override
     {
@@ -47,8 +53,21 @@ public:
         if (!arguments.has("-o"))
             throw ArgumentError("missing -o OUT.sdf");
         const std::string output = arguments.value("-o");
-        const StackInput input = readStack(arguments.positional(0), context, true);
+        checkExtension(output, {OutputKind::Stack}, "-o");
+        StackReading reading;
+        reading.needImages = true;
+        reading.lenient = arguments.has("--lenient");
+        const StackInput input = readStack(arguments.positional(0), context, reading);
         Stack& stack = *input.stack;
+        // Neither the output nor the backups it pushes along may be an input.
+        InputFiles inputs;
+        inputs.add(input.file);
+        inputs.addImages(stack);
+        checkOutput(output, OutputKind::Stack, inputs);
+        for (int i = 1; i <= StackBackups::defaultMaxBackups; ++i)
+            if (const std::string backup = StackBackups::backupName(output, i); !inputs.find(backup).empty())
+                throw ArgumentError("the output " + output + " would push its backup " + backup +
+                                    ", an input, along: an output never replaces an input");
 
         std::vector<const StackSlice*> registered;
         SliceRegistration registration;

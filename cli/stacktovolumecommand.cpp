@@ -14,7 +14,10 @@ using Cell = MorphometryTable::Cell;
 class StackToVolumeCommand : public Command {
 public:
     std::string getName() const override { return "stack-to-volume"; }
-    std::string getUsage() const override { return "STACK.sdf OUT.vm [--content gray|red|green|blue]"; }
+    std::string getUsage() const override
+    {
+        return "STACK.sdf OUT.vm [--content gray|red|green|blue] [--lenient]";
+    }
     std::string getSummary() const override { return "stack the slice images into a volume (.vm)"; }
     std::string getHelp() const override
     {
@@ -26,7 +29,9 @@ public:
                "stack's length unit. Every slice must have the first slice's size. Prints\n"
                "the sizes and calibration written.\n\n"
                "Options:\n"
-               "  --content C   gray (default), red, green or blue\n\n"
+               "  --content C   gray (default), red, green or blue\n"
+               "  --lenient     go on despite errors in the stack file's log (the slice\n"
+               "                images must still all be readable)\n\n"
                "Example:\n"
                "  plexan-cli stack-to-volume data/sample/sample.sdf out/sample.vm\n";
     }
@@ -34,13 +39,23 @@ public:
     {
         arguments.setPositionalCount(2, 2);
         arguments.addOption("--content");
+        declareLenient(arguments);
     }
     int run(const Arguments& arguments, CommandContext& context) const override
     {
         const std::string content = Arguments::toChoice(arguments.value("--content", "gray"),
                                                         {"gray", "red", "green", "blue"}, "--content");
-        const StackInput input = readStack(arguments.positional(0), context, true);
+        const std::string output = arguments.positional(1);
+        checkExtension(output, {OutputKind::VoxelMatrix}, "OUT");
+        StackReading reading;
+        reading.needImages = true;
+        reading.lenient = arguments.has("--lenient");
+        const StackInput input = readStack(arguments.positional(0), context, reading);
         const Stack& stack = *input.stack;
+        InputFiles inputs;
+        inputs.add(input.file);
+        inputs.addImages(stack);
+        checkOutput(output, OutputKind::VoxelMatrix, inputs);
         if (stack.getNumSlices() == 0)
             throw CommandError(input.file + ": the stack has no slice");
         if (!StackVolumeConversion::isEvenlySpaced(stack))
@@ -52,14 +67,14 @@ public:
                               : content == "blue"  ? ImageColorContent::BlueOnly
                                                    : ImageColorContent::Grayscale);
         const VoxelMatrix<float> volume = conversion.apply<float>(stack);
-        volume.save(arguments.positional(1), true);
+        writeVolume(volume, output);
 
         const VoxelCalibration& c = volume.getVoxelCalibration();
         const LengthUnit& unit = c.getLengthUnit();
         MorphometryTable summary({"file", "rows", "columns", "planes", MorphometryTable::header("voxel height", unit),
                                   MorphometryTable::header("voxel width", unit),
                                   MorphometryTable::header("voxel depth", unit)});
-        summary.addRow({Cell::text(arguments.positional(1)), Cell::integer(volume.getSize1()),
+        summary.addRow({Cell::text(output), Cell::integer(volume.getSize1()),
                         Cell::integer(volume.getSize2()), Cell::integer(volume.getSize3()),
                         Cell::real(shortest(c.getVoxelHeight())), Cell::real(shortest(c.getVoxelWidth())),
                         Cell::real(shortest(c.getVoxelDepth()))});

@@ -13,6 +13,7 @@
 #include "stack/stackslice.h"
 #include "stack/stackwriter.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -21,6 +22,7 @@ namespace {
 using Cell = MorphometryTable::Cell;
 
 struct Settings {
+    std::string volumeFile;
     std::string name;
     std::string imagesDirectory;
     std::string stackDirectory;
@@ -64,6 +66,23 @@ std::unique_ptr<Stack> save(VoxelMatrix<T> volume, const Settings& s, CommandCon
             volume *= static_cast<T>(255.0L / (static_cast<long double>(range[1]) - range[0]));
     }
 
+    // Nothing is written before every output has been checked.
+    InputFiles inputs;
+    inputs.add(s.volumeFile);
+    checkOutputDirectory(s.imagesDirectory);
+    checkOutputDirectory(s.stackDirectory);
+    std::error_code error;
+    if (std::filesystem::is_directory(s.imagesDirectory, error))
+        for (int z = 0; z < volume.getSize3(); ++z) {
+            char plane[16];
+            std::snprintf(plane, sizeof plane, "_%03d.tif", z);
+            checkOutput((std::filesystem::path(s.imagesDirectory) / (s.name + plane)).string(), OutputKind::Tiff,
+                        inputs);
+        }
+    if (std::filesystem::is_directory(s.stackDirectory, error))
+        checkOutput((std::filesystem::path(s.stackDirectory) / (s.name + ".sdf")).string(), OutputKind::Stack,
+                    inputs);
+
     makeDirectory(s.imagesDirectory);
     makeDirectory(s.stackDirectory);
     const PendingDirectory images(s.imagesDirectory);
@@ -72,8 +91,11 @@ std::unique_ptr<Stack> save(VoxelMatrix<T> volume, const Settings& s, CommandCon
     if (!writer.saveAsStack(volume, s.name, images.getPath(), stacks.getPath(), calibration, spacing))
         throw FileWriteError("plexan-cli volume-to-stack", "Cannot write stack file",
                              stacks.targetName(s.name + ".sdf"));
+    StackReading reading;
+    reading.needImages = true;
+    reading.quiet = true;
     StackInput input =
-        readStack((std::filesystem::path(stacks.getPath()) / (s.name + ".sdf")).string(), context, true, true);
+        readStack((std::filesystem::path(stacks.getPath()) / (s.name + ".sdf")).string(), context, reading);
     for (int i = 0; i < input.stack->getNumSlices(); ++i) {
         StackSlice& slice = *input.stack->getSlice(i);
         const auto& source = dynamic_cast<const ImageSourceFile&>(slice.getImageSource());
@@ -98,7 +120,8 @@ public:
                "(each value truncated to its low byte) and the stack STACKDIR/NAME.sdf whose\n"
                "slices, named zzz, show them. Pixels and spacing come from the volume's voxel\n"
                "size and length unit unless given. Directories are created when missing; an\n"
-               "existing stack file is kept as NAME.sdf~1.\n\n"
+               "existing stack file is kept as NAME.sdf~1; existing files that are the volume\n"
+               "or of another kind (not a stack file, not a TIFF image) are never replaced.\n\n"
                "Options:\n"
                "  --spacing D       distance between slices (default: the voxel depth)\n"
                "  --pixel-width W   pixel width (default: the voxel width); the pixel keeps\n"
@@ -136,6 +159,7 @@ public:
         }
 
         const std::string file = arguments.positional(0);
+        s.volumeFile = file;
         std::unique_ptr<Stack> stack;
         switch (voxelType(file)) {
         case VoxelType::Float:

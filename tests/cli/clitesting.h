@@ -1,18 +1,21 @@
 #pragma once
 // Helpers of the plexan-cli tests: running the tool as a separate process,
-// a scratch directory, reading its tables and STL files back, and the
-// analytic description the sample specimen was drawn from.
+// a scratch directory and checksummed snapshots of directory trees, reading
+// its tables and STL files back, and the analytic description the sample
+// specimen was drawn from.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <locale>
+#include <map>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -163,6 +166,67 @@ inline std::vector<Facet> readStl(const std::string& file, std::string* name = n
     if (name)
         *name = solid;
     return facets;
+}
+
+// What a directory tree holds: for every entry below the root, its type, its
+// permissions and, for files, their length and FNV-1a checksum; for links,
+// their target.
+struct Entry {
+    char type = '?';
+    unsigned mode = 0;
+    std::uintmax_t size = 0;
+    std::uint64_t checksum = 0;
+    std::string target;
+    bool operator==(const Entry&) const = default;
+};
+using Snapshot = std::map<std::string, Entry>;
+
+inline std::uint64_t fnv1a(const std::string& bytes)
+{
+    std::uint64_t h = 14695981039346656037ull;
+    for (const unsigned char c : bytes)
+        h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+inline Snapshot snapshot(const std::string& root)
+{
+    Snapshot s;
+    for (const auto& item : fs::recursive_directory_iterator(root)) {
+        Entry e;
+        const fs::file_status status = item.symlink_status();
+        e.mode = static_cast<unsigned>(status.permissions());
+        if (fs::is_symlink(status)) {
+            e.type = 'l';
+            e.target = fs::read_symlink(item.path()).string();
+        } else if (fs::is_directory(status)) {
+            e.type = 'd';
+        } else if (!fs::is_regular_file(status)) {
+            e.type = 's'; // a pipe, never opened
+        } else {
+            e.type = 'f';
+            const std::string bytes = readFile(item.path().string());
+            e.size = bytes.size();
+            e.checksum = fnv1a(bytes);
+        }
+        s[fs::relative(item.path(), root).string()] = e;
+    }
+    return s;
+}
+
+// The entries that differ between two snapshots, for the failure message.
+inline std::string differences(const Snapshot& before, const Snapshot& after)
+{
+    std::string text;
+    for (const auto& [name, entry] : before)
+        if (!after.count(name))
+            text += "  removed " + name + "\n";
+        else if (!(after.at(name) == entry))
+            text += "  changed " + name + "\n";
+    for (const auto& [name, entry] : after)
+        if (!before.count(name))
+            text += "  added " + name + "\n";
+    return text;
 }
 
 // The description the sample specimen was drawn from (data/sample/specimen.txt).

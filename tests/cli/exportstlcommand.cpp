@@ -80,13 +80,23 @@ TEST(ExportStlCommand, WritesEveryOutlineModelAsASurface)
     EXPECT_NEAR(tubeVolume(organ, sections.back().position), volume, 0.02 * volume);
 
     // Existing files are replaced only when asked, and no temporary remains.
-    writeFile(scratch / "sample-lumen.stl", "mine");
+    writeFile(scratch / "sample-lumen.stl", "solid mine\nendsolid mine\n");
     const Result again = run({"export-stl", sampleStack(), scratch.path()});
     EXPECT_EQ(again.status, 1);
     EXPECT_EQ(again.err.rfind("plexan-cli export-stl: ", 0), 0u) << again.err;
     EXPECT_EQ(lineCount(again.err), 1) << again.err;
     EXPECT_NE(again.err.find("sample-organ.stl : file exists"), std::string::npos) << again.err;
-    EXPECT_EQ(readFile(scratch / "sample-lumen.stl"), "mine");
+    EXPECT_EQ(readFile(scratch / "sample-lumen.stl"), "solid mine\nendsolid mine\n");
+    // A file of another kind under an output's name is never replaced.
+    writeFile(scratch / "sample-duct.stl", "my notes on the duct\n");
+    const Result notes = run({"export-stl", sampleStack(), scratch.path(), "--overwrite"});
+    EXPECT_EQ(notes.status, 2);
+    EXPECT_NE(notes.err.find("sample-duct.stl is a text file, not an STL surface (.stl): it is not replaced"),
+              std::string::npos)
+        << notes.err;
+    EXPECT_EQ(readFile(scratch / "sample-duct.stl"), "my notes on the duct\n");
+    EXPECT_EQ(readFile(scratch / "sample-lumen.stl"), "solid mine\nendsolid mine\n");
+    fs::remove(scratch / "sample-duct.stl");
     EXPECT_EQ(run({"export-stl", sampleStack(), scratch.path(), "--overwrite"}).status, 0);
     EXPECT_EQ(readFile(scratch / "sample-lumen.stl").rfind("solid lumen\n", 0), 0u);
     for (const auto& entry : fs::directory_iterator(scratch.path()))

@@ -55,20 +55,31 @@ TEST(InfoCommand, DescribesTheSample)
         lumen += std::fabs(s.position - sample().organCentreZ - sample().lumenCentre[2]) < sample().lumenAxes[2];
     EXPECT_EQ(number(models, 2, "items"), lumen);
     EXPECT_EQ(number(models, 4, "vertices"), static_cast<double>(sample().nuclei.size()));
-    EXPECT_EQ(t[4], (Table{{"log"}}));
+    EXPECT_EQ(t[4], (Table{{"line", "log"}}));
     EXPECT_EQ(tables(run({"info", sampleStack(), "--format", "csv"}).out, ',')[2], models);
 
-    // A stack with fatal errors: described, its log shown, and status 1.
+    // A stack with errors: described, its log shown with the lines of the
+    // statements, the same lines on the error stream, and status 1 unless
+    // lenient.
     Scratch scratch;
     writeFile(scratch / "lost.sdf", "FileFormatVersion 1.03;\nSTACK \"lost\";\nSLICE \"a\" \"nowhere.tif\";\ncolor 1 2 3;\n");
     const Result lost = run({"info", scratch / "lost.sdf"});
     EXPECT_EQ(lost.status, 1);
-    EXPECT_EQ(lineCount(lost.err), 1) << lost.err;
     const std::vector<Table> l = tables(lost.out);
     ASSERT_EQ(l.size(), 5u);
+    EXPECT_EQ(number(l[0], 1, "errors"), 2);
     EXPECT_EQ(number(l[0], 1, "fatal errors"), 1);
+    EXPECT_EQ(number(l[0], 1, "warnings"), 0);
     ASSERT_EQ(l[4].size(), 3u);
-    EXPECT_EQ(l[4][1][0].rfind("Error: ", 0), 0u) << l[4][1][0];
-    EXPECT_NE(l[4][1][0].find("nowhere.tif"), std::string::npos) << l[4][1][0];
-    EXPECT_EQ(l[4][2][0], "Error on color: unknown keyword (ignored).");
+    EXPECT_EQ(l[4][1][0], "3");
+    EXPECT_EQ(l[4][1][1].rfind("Error: ", 0), 0u) << l[4][1][1];
+    EXPECT_NE(l[4][1][1].find("nowhere.tif"), std::string::npos) << l[4][1][1];
+    EXPECT_EQ(l[4][2], (Row{"4", "Error on color: unknown keyword (ignored)."}));
+    const std::string prefix = "plexan-cli info: " + scratch / "lost.sdf";
+    EXPECT_EQ(lost.err, prefix + ":3: " + l[4][1][1] + "\n" + prefix + ":4: " + l[4][2][1] + "\n" + prefix +
+                            ": 2 errors while reading the stack (listed above); --lenient reads on despite them\n");
+    const Result lenient = run({"info", scratch / "lost.sdf", "--lenient"});
+    EXPECT_EQ(lenient.status, 0);
+    EXPECT_EQ(lenient.out, lost.out);
+    EXPECT_EQ(lineCount(lenient.err), 2) << lenient.err;
 }

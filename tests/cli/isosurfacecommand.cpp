@@ -1,6 +1,7 @@
 #include "clitesting.h"
 #include "geometry/trimesh.h"
 #include "image/voxelmatrix.h"
+#include "imageprocessing/marchingcubes.h"
 
 using namespace clitest;
 
@@ -95,4 +96,62 @@ TEST(IsosurfaceCommand, ClosedAndOpenAtTheBorder)
     ASSERT_EQ(open.status, 0) << open.err;
     EXPECT_TRUE(readStl(scratch / "open.stl").empty());
     EXPECT_EQ(number(tables(open.out).at(0), 1, "triangles"), 0);
+}
+
+// Regression: where voxels equal the level exactly, several cube edges meet
+// the surface at the voxel itself and marching cubes makes triangles of no
+// area; the files kept them (with undefined normals). The written mesh is
+// the extracted one without them: same enclosed volume, every facet with an
+// area; an open surface reports no enclosed volume.
+TEST(IsosurfaceCommand, FlatTrianglesAtExactTiesAreLeftOut)
+{
+    Scratch scratch;
+    // Chebyshev rings: 4 at the centre down to 1, every voxel of the second
+    // ring exactly at the level 2.
+    VoxelMatrix<int> rings(7, 7, 7);
+    for (int k = 0; k < 7; ++k)
+        for (int i = 0; i < 7; ++i)
+            for (int j = 0; j < 7; ++j)
+                rings(i, j, k) = 4 - std::max({std::abs(i - 3), std::abs(j - 3), std::abs(k - 3)});
+    rings.save(scratch / "rings.vm", true);
+    const TriMesh<float> extracted = MarchingCubes<int>().buildMesh(rings, 2, true);
+    int flat = 0;
+    std::vector<Facet> reference;
+    for (int t = 0; t < extracted.getNumTriangles(); ++t) {
+        Facet f{};
+        for (int c = 0; c < 3; ++c) {
+            const Vector<float>& v =
+                (*extracted.getServer())[static_cast<int>(extracted.triangleIndexes(static_cast<unsigned int>(t))[static_cast<std::size_t>(c)])];
+            f.vertices[c] = {double(v[0]), double(v[1]), double(v[2])};
+        }
+        const auto& [a, b, c] = f.vertices;
+        const Point n{(b[1] - a[1]) * (c[2] - a[2]) - (b[2] - a[2]) * (c[1] - a[1]),
+                      (b[2] - a[2]) * (c[0] - a[0]) - (b[0] - a[0]) * (c[2] - a[2]),
+                      (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])};
+        if (n == Point{0, 0, 0})
+            ++flat;
+        reference.push_back(f);
+    }
+    ASSERT_GT(flat, 0) << "the volume must give flat triangles for the test to mean anything";
+
+    const Result r = run({"isosurface", scratch / "rings.vm", "--iso", "2", "-o", scratch / "rings.stl"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Facet> written = readStl(scratch / "rings.stl");
+    EXPECT_EQ(written.size() + static_cast<std::size_t>(flat), reference.size());
+    for (const Facet& f : written) {
+        const auto& [a, b, c] = f.vertices;
+        EXPECT_GT(std::hypot((b[1] - a[1]) * (c[2] - a[2]) - (b[2] - a[2]) * (c[1] - a[1]),
+                             (b[2] - a[2]) * (c[0] - a[0]) - (b[0] - a[0]) * (c[2] - a[2]),
+                             (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])),
+                  0.0);
+        EXPECT_NEAR(std::hypot(f.normal[0], f.normal[1], f.normal[2]), 1.0, 1e-5);
+    }
+    EXPECT_NEAR(volume(written), volume(reference), 1e-6 * std::fabs(volume(reference)));
+    EXPECT_EQ(number(tables(r.out).at(0), 1, "triangles"), written.size());
+
+    const Result open = run({"isosurface", scratch / "rings.vm", "--iso", "2", "--open", "-o", scratch / "open.tm"});
+    ASSERT_EQ(open.status, 0) << open.err;
+    const Table t = tables(open.out).at(0);
+    EXPECT_EQ(t[1].back(), "NA");
+    EXPECT_EQ(TriMesh<float>(scratch / "open.tm").getNumTriangles(), number(t, 1, "triangles"));
 }

@@ -76,18 +76,25 @@ TEST(RegisterCommand, UndoesTheSlidePlacementsOfTheSample)
     EXPECT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(number(tables(info.out)[0], 1, "fatal errors"), 0);
 
-    // The sample copied beside its images and registered in place, one
-    // slice: the same registration, the previous file the first backup, only
-    // s10 moved, no temporary file left behind.
+    // The sample copied beside its images: registering it in place is
+    // refused (an output never replaces an input); registered under another
+    // name, one slice: the same registration, only s10 moved, the previous
+    // output kept as the first backup, no temporary file left behind.
     fs::copy_file(sampleStack(), scratch / "sample.sdf");
     fs::create_directory_symlink(sampleDirectory() + "/images", scratch / "images");
-    const Result one = run({"register", "sample.sdf", "-o", "sample.sdf", "--slice", "s10"}, scratch.path());
+    const Result inPlace = run({"register", "sample.sdf", "-o", "sample.sdf", "--slice", "s10"}, scratch.path());
+    EXPECT_EQ(inPlace.status, 2);
+    EXPECT_NE(inPlace.err.find("the output sample.sdf is the input itself"), std::string::npos) << inPlace.err;
+    EXPECT_EQ(readFile(scratch / "sample.sdf"), readFile(sampleStack()));
+    EXPECT_FALSE(fs::exists(scratch / "sample.sdf~1"));
+    writeFile(scratch / "one.sdf", "STACK \"earlier\";\n");
+    const Result one = run({"register", "sample.sdf", "-o", "one.sdf", "--slice", "s10"}, scratch.path());
     ASSERT_EQ(one.status, 0) << one.err;
     const Table single = tables(one.out).at(0);
     ASSERT_EQ(single.size(), 2u);
     EXPECT_EQ(single[1], t.at(9));
-    EXPECT_EQ(readFile(scratch / "sample.sdf~1"), readFile(sampleStack()));
-    const Table slices = tables(run({"info", scratch / "sample.sdf"}).out).at(1);
+    EXPECT_EQ(readFile(scratch / "one.sdf~1"), "STACK \"earlier\";\n");
+    const Table slices = tables(run({"info", scratch / "one.sdf"}).out).at(1);
     for (std::size_t k = 1; k < slices.size(); ++k) {
         const bool moved = slices[k][0] == "s10";
         EXPECT_EQ(number(slices, k, "horizontal shift"), moved ? number(single, 1, "horizontal shift") : 0);
