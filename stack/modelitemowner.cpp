@@ -53,11 +53,17 @@ bool ModelItemOwner::isNamedBy(const ModelItem* item) const
 
 void ModelItemOwner::addItem(ModelItem* item)
 {
-    if (!item)
+    insertItem(item, -1);
+}
+
+void ModelItemOwner::insertItem(ModelItem* item, int i)
+{
+    if (!item || hasItem(item))
         return;
     erase(m_unlisted, item);
-    if (!hasItem(item))
-        m_items.push_back(item);
+    if (i < 0 || i > getNumItems())
+        i = getNumItems();
+    m_items.insert(m_items.begin() + i, item);
 }
 
 void ModelItemOwner::removeItem(ModelItem* item)

@@ -23,6 +23,10 @@ public:
 
     // Appends the item unless it is already listed.
     void addItem(ModelItem* item);
+    // Inserts the item before position i (appends when i is negative or past
+    // the end) unless it is already listed: an undone removal puts the item
+    // back where it was.
+    void insertItem(ModelItem* item, int i);
     // Unlinks the item (nothing if not listed); the item is not deleted.
     void removeItem(ModelItem* item);
     int getNumItems() const { return static_cast<int>(m_items.size()); }

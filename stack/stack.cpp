@@ -165,9 +165,16 @@ int Stack::findModel(const Model* model) const
 
 void Stack::addModel(Model* model)
 {
+    addModel(model, -1);
+}
+
+void Stack::addModel(Model* model, int i)
+{
     if (!model || findModel(model) >= 0)
         return;
-    m_models.push_back(model);
+    if (i < 0 || i > getNumModels())
+        i = getNumModels();
+    m_models.insert(m_models.begin() + i, model);
     for (ModelItem* item : model->getItems())
         item->attachToSlice();
 }

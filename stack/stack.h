@@ -106,6 +106,9 @@ public:
     // Appends, takes ownership, and lists each of the model's items on its
     // slice (nothing for a model already in the stack).
     void addModel(Model* model);
+    // The same, inserting before model i (appending when i is negative or
+    // past the end).
+    void addModel(Model* model, int i);
     // Unlists each of the model's items from its slice, then unlinks the
     // model without deleting it.
     void removeModel(Model* model);

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -30,11 +31,12 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// The text of the file, built in a buffer handed to the file in large
-// pieces.
+// The text of the file, built in a buffer handed to the file (or stream) in
+// large pieces.
 class Output {
 public:
     explicit Output(std::FILE* file) : m_file(file) { m_text.reserve(flushSize + 4096); }
+    explicit Output(std::ostream& stream) : m_stream(&stream) { m_text.reserve(flushSize + 4096); }
 
     // A statement: its keyword, then arguments each after one blank, then end().
     Output& keyword(const std::string& word)
@@ -116,12 +118,18 @@ private:
 
     void flush()
     {
-        if (!m_text.empty() && std::fwrite(m_text.data(), 1, m_text.size(), m_file) != m_text.size())
+        if (m_text.empty()) {
+        } else if (m_file) {
+            if (std::fwrite(m_text.data(), 1, m_text.size(), m_file) != m_text.size())
+                m_good = false;
+        } else if (!m_stream->write(m_text.data(), static_cast<std::streamsize>(m_text.size()))) {
             m_good = false;
+        }
         m_text.clear();
     }
 
-    std::FILE* m_file;
+    std::FILE* m_file = nullptr;
+    std::ostream* m_stream = nullptr;
     std::string m_text;
     bool m_good = true;
 };
@@ -362,16 +370,9 @@ private:
     std::string m_lastImagesPath;
 };
 
-} // namespace
-
-bool StackWriter::write(const Stack& stack, const std::string& fileName)
+// The stack's statements, with progress reported by writer.
+bool writeText(StackWriter& writer, Output& out, const Stack& stack, const std::string& fileName)
 {
-    clearLog();
-    setFileFormatVersion(currentFileFormatVersion);
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "w"));
-    if (!file)
-        return false;
-
     // Progress over slices, items and poses.
     long long total = stack.getNumSlices() + stack.getNumPoses();
     for (int i = 0; i < stack.getNumModels(); ++i)
@@ -379,18 +380,17 @@ bool StackWriter::write(const Stack& stack, const std::string& fileName)
     total = std::max(total, 1LL);
     long long done = 0;
     unsigned int percent = 0;
-    notifyProgressed(0, 100);
+    writer.notifyProgressed(0, 100);
     auto advance = [&](long long units) {
         done += units;
         const auto now = static_cast<unsigned int>(std::min(done * 100 / total, 100LL));
         if (now != percent) {
             percent = now;
-            notifyProgressed(percent, 100);
+            writer.notifyProgressed(percent, 100);
         }
     };
 
-    Output out(file.get());
-    StackText text(out, *this, stack, fileName);
+    StackText text(out, writer, stack, fileName);
     text.header();
     for (int i = 0; i < stack.getNumSlices(); ++i) {
         text.slice(*stack.getSlice(i));
@@ -402,10 +402,32 @@ bool StackWriter::write(const Stack& stack, const std::string& fileName)
         text.pose(*stack.getPose(i));
         advance(1);
     }
-    bool good = out.close();
-    good = std::fclose(file.release()) == 0 && good;
-    notifyProgressed(100, 100);
+    const bool good = out.close();
+    writer.notifyProgressed(100, 100);
     return good;
+}
+
+} // namespace
+
+bool StackWriter::write(const Stack& stack, const std::string& fileName)
+{
+    clearLog();
+    setFileFormatVersion(currentFileFormatVersion);
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "w"));
+    if (!file)
+        return false;
+    Output out(file.get());
+    bool good = writeText(*this, out, stack, fileName);
+    good = std::fclose(file.release()) == 0 && good;
+    return good;
+}
+
+bool StackWriter::write(const Stack& stack, std::ostream& stream, const std::string& fileName)
+{
+    clearLog();
+    setFileFormatVersion(currentFileFormatVersion);
+    Output out(stream);
+    return writeText(*this, out, stack, fileName) && stream.flush().good();
 }
 
 template <typename T>

@@ -16,6 +16,7 @@
 
 #include "stack/stackio.h"
 
+#include <iosfwd>
 #include <string>
 
 class PixelCalibration;
@@ -28,6 +29,10 @@ public:
     // False when the file cannot be opened or written, true otherwise.
     // Resets the log and the fatal-error count.
     bool write(const Stack& stack, const std::string& fileName);
+    // Writes the same text to a stream, as if to fileName: image directories
+    // relative to the stack file are written relative to fileName's
+    // directory. False when the stream fails.
+    bool write(const Stack& stack, std::ostream& stream, const std::string& fileName);
 
     // For every plane z of the volume: converts it to an 8-bit image (each
     // value truncated to its low byte), writes it as the TIFF file

@@ -138,6 +138,44 @@ TEST(ModelItemOwnership, AnyOwnerDeletesWhatItStillLists)
     EXPECT_EQ(slice->getNumItems(), 1);
 }
 
+// Undoing a deletion puts items and models back where they were: the lists
+// read the same as before, whatever position was taken out.
+TEST(ModelItemOwnership, InsertionsRestoreFormerPositions)
+{
+    for (int taken = 0; taken < 3; ++taken) {
+        auto stack = smallStack();
+        Model* model = stack->getModel(0);
+        StackSlice* slice = stack->getSlice(1);
+        newItem(model, slice, {{7, 7}});
+        newItem(stack->getModel(1), slice, {{8, 8}});
+        const std::vector<ModelItem*> modelBefore = model->getItems(), sliceBefore = slice->getItems();
+        ModelItem* item = modelBefore[static_cast<std::size_t>(taken)];
+        const int inModel = model->findItem(item), inSlice = item->getSlice()->findItem(item);
+        item->detach();
+        model->insertItem(item, inModel);
+        item->getSlice()->insertItem(item, inSlice);
+        model->insertItem(item, 0); // already listed: nothing moves
+        EXPECT_EQ(model->getItems(), modelBefore);
+        EXPECT_EQ(slice->getItems(), sliceBefore);
+
+        std::vector<Model*> models{stack->getModel(0), stack->getModel(1)};
+        Model* out = models[static_cast<std::size_t>(taken % 2)];
+        stack->removeModel(out);
+        stack->addModel(out, taken % 2);
+        EXPECT_EQ(stack->getModel(0), models[0]);
+        EXPECT_EQ(stack->getModel(1), models[1]);
+        expectConsistent(*stack);
+    }
+    // Out of range positions append.
+    Model model;
+    auto slice = std::unique_ptr<StackSlice>(newSlice("s"));
+    ModelItem* a = newItem(&model, slice.get(), {{0, 0}});
+    ModelItem* b = newItem(&model, slice.get(), {{1, 1}});
+    a->detachFromModel();
+    model.insertItem(a, 5);
+    EXPECT_EQ(model.getItems(), (std::vector<ModelItem*>{b, a}));
+}
+
 TEST(ModelItemOwnership, RandomEditsKeepBothListsInStep)
 {
     std::mt19937 rng(3);

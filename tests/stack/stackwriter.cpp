@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 using namespace stackfiletest;
 
@@ -106,8 +107,17 @@ protected:
 
 TEST_F(WritingStack, LayoutIsExact)
 {
-    // The whole layout, byte for byte.
-    EXPECT_EQ(write(), readFile(std::string(PLEXAN_TEST_DATA_DIR) + "/stack/written.sdf"));
+    // The whole layout, byte for byte; a stream given the same file name gets
+    // the same text (image directories relative to that name), and a failing
+    // stream is reported.
+    const std::string expected = readFile(std::string(PLEXAN_TEST_DATA_DIR) + "/stack/written.sdf");
+    EXPECT_EQ(write(), expected);
+    std::ostringstream stream;
+    EXPECT_TRUE(StackWriter().write(m_stack, stream, m_directory.path("stack/out.sdf")));
+    EXPECT_EQ(stream.str(), expected);
+    std::ostringstream failing;
+    failing.setstate(std::ios::badbit);
+    EXPECT_FALSE(StackWriter().write(m_stack, failing, m_directory.path("stack/out.sdf")));
 }
 
 // The absolute policy writes absolute directories, which still hold when
