@@ -1,0 +1,57 @@
+#include "app/plxmodelactions.h"
+
+#include "app/plxevent.h"
+#include "app/plxeventserver.h"
+#include "stack/model.h"
+#include "stack/modelitem.h"
+#include "stack/stack.h"
+#include "stack/stackslice.h"
+
+#include <algorithm>
+#include <numeric>
+
+PLXModelDeletionAction::PLXModelDeletionAction(Stack& stack, Model& model) : PLXModelAction(stack, model) {}
+
+PLXModelDeletionAction::~PLXModelDeletionAction()
+{
+    if (!m_inStack)
+        delete m_model;
+}
+
+void PLXModelDeletionAction::apply()
+{
+    PLXModelDeleteEvent event(*m_model);
+    PLXEventServer::notifyEvent(event);
+    m_place = m_stack->findModel(m_model);
+    m_slicePlaces.clear();
+    for (const ModelItem* item : m_model->getItems())
+        m_slicePlaces.push_back(item->getSlice() ? item->getSlice()->findItem(item) : -1);
+    m_stack->removeModel(m_model);
+    m_inStack = false;
+    setReverted(false);
+}
+
+void PLXModelDeletionAction::revert()
+{
+    m_stack->addModel(m_model, m_place);
+    // Re-adding listed the items at the ends of their slices: back to their
+    // places, the lowest first, so that each lands where it was.
+    const std::vector<ModelItem*>& items = m_model->getItems();
+    if (items.size() == m_slicePlaces.size()) {
+        std::vector<std::size_t> order(items.size());
+        std::iota(order.begin(), order.end(), std::size_t(0));
+        std::stable_sort(order.begin(), order.end(),
+                         [this](std::size_t a, std::size_t b) { return m_slicePlaces[a] < m_slicePlaces[b]; });
+        for (std::size_t k : order) {
+            ModelItem* item = items[k];
+            if (StackSlice* slice = item->getSlice()) {
+                slice->removeItem(item);
+                slice->insertItem(item, m_slicePlaces[k]);
+            }
+        }
+    }
+    m_inStack = true;
+    setReverted(true);
+    PLXModelCreateEvent event(*m_model);
+    PLXEventServer::notifyEvent(event);
+}
