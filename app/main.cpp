@@ -1,0 +1,59 @@
+// plexan: the desktop workbench. Every argument is a stack file to open.
+
+#include "app/plxexception.h"
+#include "app/plxpreferences.h"
+#include "app/plxrootwindow.h"
+#include "app/plxsettings.h"
+#include "app/plxstackserver.h"
+#include "numerics/exception.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <exception>
+#include <iostream>
+#include <locale>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Varnak"));
+    QApplication::setApplicationName(QStringLiteral("Plexan"));
+    PLXSettings::settings.load();
+    PLXPreferences::load();
+    QObject::connect(&application, &QApplication::lastWindowClosed, &application, &QApplication::quit);
+    // Numbers in files are written and read with a decimal point, whatever
+    // the user's locale.
+    std::locale::global(std::locale::classic());
+
+    int code = 0;
+    try {
+        auto* root = new PLXRootWindow;
+        for (int i = 1; i < argc; ++i)
+            root->startupOpenStack(argv[i]);
+        // For the start-up test: close the window (which quits) after the
+        // given number of milliseconds.
+        bool timed = false;
+        const int quitAfter = qEnvironmentVariableIntValue("PLEXAN_TEST_QUIT_AFTER", &timed);
+        if (timed)
+            QTimer::singleShot(quitAfter, root, &QWidget::close);
+        code = QApplication::exec();
+    } catch (const PLXException& e) {
+        std::cout << "*** Exception ***" << std::endl << e << std::endl;
+        code = 0;
+    } catch (const Exception& e) {
+        std::cout << "*** Exception ***" << std::endl << e << std::endl;
+        code = 0;
+    } catch (const std::exception& e) {
+        std::cout << "*** Exception ***" << std::endl << e.what() << std::endl;
+        code = 0;
+    } catch (...) {
+        std::cout << "*** Exception ***" << std::endl << "No details available" << std::endl;
+        code = 0;
+    }
+    // Stacks left open by an exception go before the application does.
+    PLXStackServer::stackServer.removeAllStacks();
+    PLXSettings::settings.save();
+    PLXPreferences::save();
+    return code;
+}
