@@ -1,5 +1,7 @@
 #include "app/plxpreferences.h"
 
+#include "app/plxsettingskeys.h"
+
 #include <QSettings>
 #include <QVariant>
 
@@ -12,11 +14,11 @@ PLXPreferences PLXPreferences::__preferences;
 
 namespace {
 
-const QString backupsKey = QStringLiteral("preferences/maxNumBackups");
-const QString decimationKey = QStringLiteral("preferences/autoDecimation");
-const QString labelsKey = QStringLiteral("preferences/enablePanoramaLabels");
-const QString toleranceKey = QStringLiteral("preferences/clickTolerance");
-const QString colorKey = QStringLiteral("preferences/imageCanvasBackgroundColor");
+const QLatin1String backupsKey(PLXSettingsKeys::maxNumBackups);
+const QLatin1String decimationKey(PLXSettingsKeys::autoDecimation);
+const QLatin1String labelsKey(PLXSettingsKeys::enablePanoramaLabels);
+const QLatin1String toleranceKey(PLXSettingsKeys::clickTolerance);
+const QLatin1String colorKey(PLXSettingsKeys::imageCanvasBackgroundColor);
 
 } // namespace
 

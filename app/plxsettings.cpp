@@ -1,5 +1,7 @@
 #include "app/plxsettings.h"
 
+#include "app/plxsettingskeys.h"
+
 #include <QSettings>
 
 PLXSettings PLXSettings::settings;
@@ -10,19 +12,19 @@ void PLXSettings::load()
 {
     const QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Varnak"),
                       QStringLiteral("Plexan"));
-    m_inputDirectory = QDir(s.value(QStringLiteral("inputDirectory"), QDir::homePath()).toString());
-    m_outputDirectory = QDir(s.value(QStringLiteral("outputDirectory"), QDir::homePath()).toString());
-    s_recentFiles = s.value(QStringLiteral("recentFiles"), s_recentFiles).toStringList();
-    s_openStackDialogSize = s.value(QStringLiteral("openStackDialogSize"), QSize(400, 300)).toSize();
+    m_inputDirectory = QDir(s.value(QLatin1String(PLXSettingsKeys::inputDirectory), QDir::homePath()).toString());
+    m_outputDirectory = QDir(s.value(QLatin1String(PLXSettingsKeys::outputDirectory), QDir::homePath()).toString());
+    s_recentFiles = s.value(QLatin1String(PLXSettingsKeys::recentFiles), s_recentFiles).toStringList();
+    s_openStackDialogSize = s.value(QLatin1String(PLXSettingsKeys::openStackDialogSize), PLXSettingsKeys::defaultOpenStackDialogSize).toSize();
 }
 
 void PLXSettings::save() const
 {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Varnak"), QStringLiteral("Plexan"));
-    s.setValue(QStringLiteral("inputDirectory"), m_inputDirectory.absolutePath());
-    s.setValue(QStringLiteral("outputDirectory"), m_outputDirectory.absolutePath());
-    s.setValue(QStringLiteral("recentFiles"), s_recentFiles);
-    s.setValue(QStringLiteral("openStackDialogSize"), s_openStackDialogSize);
+    s.setValue(QLatin1String(PLXSettingsKeys::inputDirectory), m_inputDirectory.absolutePath());
+    s.setValue(QLatin1String(PLXSettingsKeys::outputDirectory), m_outputDirectory.absolutePath());
+    s.setValue(QLatin1String(PLXSettingsKeys::recentFiles), s_recentFiles);
+    s.setValue(QLatin1String(PLXSettingsKeys::openStackDialogSize), s_openStackDialogSize);
 }
 
 void PLXSettings::addRecentFile(const QString& path)

@@ -1,12 +1,15 @@
 #include "app/plxsettings.h"
 
 #include "app/plxpreferences.h"
+#include "app/plxsettingskeys.h"
 #include "app/plxsplitter.h"
 #include "support/qtprinters.h"
 
 #include <gtest/gtest.h>
 
 #include <QLabel>
+
+#include <cmath>
 #include <QSettings>
 
 namespace {
@@ -125,4 +128,15 @@ TEST(PLXSplitter, RestoresWhereTheUserLeftIt)
     EXPECT_EQ(QSettings().value("testSplitter").toByteArray(), first->saveState());
     auto second = make();
     EXPECT_EQ(second->sizes(), QList<int>({400, 600}));
+}
+
+// Two thirds of the desktop, each extent rounded to the nearest pixel.
+TEST(PLXSettingsKeys, RootWindowDefaultSize)
+{
+    for (int w : {0, 1, 2, 3, 1280, 1281, 1919, 1920, 2561}) {
+        const QSize size = PLXSettingsKeys::rootWindowDefaultSize(QSize(w, w + 1));
+        EXPECT_EQ(size.width(), static_cast<int>(std::lround(2.0 * w / 3.0))) << w;
+        EXPECT_EQ(size.height(), static_cast<int>(std::lround(2.0 * (w + 1) / 3.0))) << w;
+    }
+    EXPECT_EQ(PLXSettingsKeys::rootWindowDefaultSize(QSize(1280, 1024)), QSize(853, 683));
 }
