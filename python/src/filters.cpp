@@ -80,10 +80,17 @@ py::array applyMasked(Filter& filter, py::handle object, const py::array& array,
 // axis 0 first.
 std::vector<py::array> kernelsFor(py::handle kernels, int ndim, Element e, const std::string& what)
 {
-    py::array single = contiguous(kernels, 0, what);
     std::vector<py::array> result;
-    if (single.ndim() == 1) {
-        result.assign(static_cast<std::size_t>(ndim), contiguousAs(single, 1, e, what));
+    // A sequence of numbers is one kernel; a sequence of sequences one per axis.
+    py::module_ numpy = py::module_::import("numpy");
+    bool perAxis;
+    if (py::isinstance<py::array>(kernels))
+        perAxis = kernels.cast<py::array>().ndim() == 2;
+    else
+        perAxis = py::isinstance<py::sequence>(kernels) && py::len(kernels) > 0 &&
+                  numpy.attr("ndim")(kernels[py::int_(0)]).cast<int>() > 0;
+    if (!perAxis) {
+        result.assign(static_cast<std::size_t>(ndim), contiguousAs(kernels, 1, e, what));
         return result;
     }
     for (py::handle kernel : kernels)
