@@ -533,6 +533,8 @@ once the new file is complete, its previous versions kept as NAME~1 (the newest)
                 return pointsOf(out);
             },
             "The vertices placed in the stack's 3D frame: an (n, 3) array of (X, Y, Z).")
+        .def("__eq__", [](const ItemRef& a, const ItemRef& b) { return a.item == b.item; })
+        .def("__hash__", [](const ItemRef& r) { return std::hash<const void*>()(r.item); })
         .def("__repr__", [](const ItemRef& r) {
             return "ModelItem(\"" + (r.item->getModel() ? r.item->getModel()->getName() : std::string()) + "\" on \"" +
                    (r.item->getSlice() ? r.item->getSlice()->getName() : std::string()) + "\", " +

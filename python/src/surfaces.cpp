@@ -8,6 +8,8 @@
 #include "geometry/trimesh.h"
 #include "imageprocessing/marchingcubes.h"
 
+#include <cmath>
+
 namespace plexanpy {
 
 namespace {
@@ -44,14 +46,18 @@ py::tuple meshArrays(const TriMesh<T>& mesh, Element e)
 
 // The volume in a type marching cubes takes: int32, float32, float64 and
 // longdouble as they are; smaller integers and bool as int32, uint32 and
-// int64 and the rest as float64.
-py::array cubeOperand(py::handle object)
+// int64 and the rest as float64. An iso level between two integers makes
+// integer volumes float64, so that it is not truncated.
+py::array cubeOperand(py::handle object, double iso)
 {
     py::array array = contiguous(object, 3, "marching_cubes");
     const std::optional<Element> e = elementOf(array.dtype());
+    const char kind = array.dtype().kind();
+    const bool integral = kind == 'b' || kind == 'i' || kind == 'u';
+    if (integral && iso != std::floor(iso))
+        return contiguousAs(array, 3, Element::Double, "marching_cubes");
     if (e && accepts(CubeTypes{}, *e))
         return array;
-    const char kind = array.dtype().kind();
     const bool fitsInt = kind == 'b' || ((kind == 'i' || kind == 'u') && array.itemsize() < 4);
     return contiguousAs(array, 3, fitsInt ? Element::Int : Element::Double, "marching_cubes");
 }
@@ -63,7 +69,7 @@ void bindSurfaces(py::module_& m)
     m.def(
         "marching_cubes",
         [](py::handle volume, double iso, bool closed, py::object voxelSize) {
-            py::array array = cubeOperand(volume);
+            py::array array = cubeOperand(volume, iso);
             float size[3] = {1.0f, 1.0f, 1.0f};
             if (!voxelSize.is_none()) {
                 const auto s = voxelSize.cast<std::tuple<float, float, float>>();
@@ -99,12 +105,13 @@ the array (volume.array[k, i, j]), in voxels scaled by voxel_size (height, width
 VoxelMatrix's own calibration when it is one and no voxel_size is given. closed=True treats
 everything outside the volume as outside, so every surface is closed; closed=False leaves it open
 at the border. int32, float32, float64 and longdouble volumes are used as they are, smaller
-integers as int32, others as float64.)");
+integers as int32, others as float64 (integer volumes too when iso lies between two integers).)");
 
     m.def(
         "triangulate_contours",
         [](py::handle contours, int method, bool closed) {
             CurveStack<double> stack;
+            stack.setOpen(!closed);
             int space = 0;
             for (py::handle contour : contours) {
                 py::array points = contiguousAs(contour, 2, Element::Double, "triangulate_contours");
@@ -122,7 +129,6 @@ integers as int32, others as float64.)");
             }
             if (method < 1 || method > 4)
                 throw py::value_error("triangulate_contours: method must be 1, 2, 3 or 4");
-            stack.setOpen(!closed);
             CurveStackTriangulation<double> triangulation(method);
             {
                 py::gil_scoped_release release;
