@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libtiff-dev libfftw3-dev libglu1-mesa-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth mesa-utils libgl1-mesa-dri ffmpeg
+  pybind11-dev python3-dev python3-numpy python3-matplotlib
   "$@"
 )
 

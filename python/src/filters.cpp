@@ -332,7 +332,7 @@ outermost rows and columns are left as they are.)");
             for (int s : shape)
                 if (s < 1)
                     throw py::value_error("resize: sizes must be at least 1");
-            return returnLike(a, dispatch(RealTypes{}, elementOf(array, "resize"), "resize", [&](auto tag) {
+            py::object result = returnLike(a, dispatch(RealTypes{}, elementOf(array, "resize"), "resize", [&](auto tag) {
                 using T = typename decltype(tag)::type;
                 const int mode = linear ? LinearInterpolationMode : NearestInterpolationMode;
                 if (array.ndim() == 2) {
@@ -346,6 +346,20 @@ outermost rows and columns are left as they are.)");
                 filter.setLowPassFilteringEnabled(lowPass);
                 return py::object(applyFilter<VolumeResize<T>, T>(filter, a, array, false, "resize"));
             }).cast<py::array>());
+            // The new grid spans the old one corner to corner: its voxels are
+            // (old size - 1) / (new size - 1) times the old ones.
+            if (py::isinstance<VoxelMatrixObject>(result)) {
+                VoxelMatrixObject& v = result.cast<VoxelMatrixObject&>();
+                const Vector<float> old = v.calibration.getVoxelSize();
+                const py::ssize_t before[3] = {array.shape(1), array.shape(2), array.shape(0)};
+                const int after[3] = {shape[1], shape[2], shape[0]};
+                Vector<float> size(3u);
+                for (int d = 0; d < 3; ++d)
+                    size[d] = after[d] > 1 ? old[d] * static_cast<float>(before[d] - 1) / static_cast<float>(after[d] - 1)
+                                           : old[d];
+                v.calibration.setVoxelSize(size);
+            }
+            return result;
         },
         py::arg("array"), py::arg("shape"), py::arg("linear") = false, py::arg("low_pass") = false,
         R"(The array resampled to a new shape (in array axis order), the new grid spanning the old one

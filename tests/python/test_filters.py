@@ -200,6 +200,8 @@ class FilterTest(unittest.TestCase):
         nearest = plexan.resize(v, (5, 7, 9))
         self.assertEqual(nearest.shape, (5, 7, 9))
         assert_identical(self, v[:, :, :], nearest[::2, ::2, ::2])
+        calibrated = plexan.resize(plexan.VoxelMatrix(v, voxel_size=(1.5, 2.0, 4.0)), (5, 7, 9))
+        self.assertEqual(calibrated.voxel_size, (1.5 * 3 / 6, 2.0 * 4 / 8, 4.0 * 2 / 4))
 
     def test_mean_filter_of_byte_images(self):
         image = self.rng.integers(0, 256, size=(6, 8)).astype(np.uint8)
