@@ -41,7 +41,8 @@ class MarchingCubesTest(ScratchTestCase):
                 self.assertEqual(len(vertices), int(expected["vertices"]))
                 self.assertEqual(len(faces), int(expected["triangles"]))
                 self.assertAlmostEqual(mesh_area(vertices, faces) / float(expected["area [µm^2]"]), 1, places=5)
-                self.assertAlmostEqual(mesh_volume(vertices, faces) / float(expected["volume [µm^3]"]), 1, places=5)
+                if closed:  # an open surface encloses no volume
+                    self.assertAlmostEqual(mesh_volume(vertices, faces) / float(expected["volume [µm^3]"]), 1, places=5)
                 self.assertEqual(vertices.dtype, np.float32)
                 self.assertEqual(faces.dtype, np.uint32)
                 np.testing.assert_allclose(np.linalg.norm(normals, axis=1), 1, rtol=1e-5)
