@@ -2,6 +2,7 @@
 
 #include "app/plxactionhistory.h"
 #include "app/plxsliceactions.h"
+#include "app/slice/plximageserver.h"
 #include "numerics/exception.h"
 #include "stack/model.h"
 #include "stack/modelitem.h"
@@ -18,13 +19,19 @@
 #include <sstream>
 #include <unistd.h>
 
-PLXStack::PLXStack(QObject* parent) : QObject(parent), m_history(std::make_unique<PLXActionHistory>())
+PLXStack::PLXStack(QObject* parent)
+    : QObject(parent), m_panoramaServer(std::make_unique<PLXImageServer>()),
+      m_history(std::make_unique<PLXActionHistory>())
 {
     m_reconstruction.setStack(*this);
+    m_panoramaServer->setBaseSize(QSize(256, 256));
+    m_panoramaServer->setAutoDelete(false);
 }
 
 PLXStack::~PLXStack()
 {
+    // The thumbnails' loads stop before the slices they read go.
+    m_panoramaServer.reset();
     // Actions hold items, models and slices the document no longer lists:
     // they go before the document.
     m_sliceHistories.clear();

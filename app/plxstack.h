@@ -38,6 +38,7 @@
 #include <memory>
 
 class PLXActionHistory;
+class PLXImageServer;
 class ProgressMonitor;
 
 class PLXStack : public QObject, public Stack, public PLXEventClient {
@@ -80,12 +81,9 @@ public:
     PLXRawImageCache& getRawImageCache() { return m_rawImageCache; }
     PLXSlicePixmapCache& getSlicePixmapCache() { return m_slicePixmapCache; }
 
-    // --- Panorama image server ---------------------------------------------------
-    // Belongs to the image server (app/slice/plximageserver.h), added with it:
-    //     PLXImageServer* getPanoramaImageServer();
-    // a member made in the constructor with base size 256 x 256 and entries
-    // not deleted automatically, deleted first in the destructor.
-    // ------------------------------------------------------------------------------
+    // The image server of the stack's panorama: one thumbnail (at most
+    // 256 x 256) per slice image, kept while the stack is open.
+    PLXImageServer* getPanoramaImageServer() const { return m_panoramaServer.get(); }
 
     // The stack's undo history.
     PLXActionHistory& history() { return *m_history; }
@@ -136,6 +134,7 @@ private:
     PLXSliceImageCache m_sliceImageCache;
     PLXRawImageCache m_rawImageCache;
     PLXSlicePixmapCache m_slicePixmapCache;
+    std::unique_ptr<PLXImageServer> m_panoramaServer;
     std::unique_ptr<PLXActionHistory> m_history;
     std::map<const StackSlice*, std::unique_ptr<PLXActionHistory>> m_sliceHistories;
 };

@@ -1,6 +1,12 @@
 #include "app/slice/plxsliceeditwidget.h"
 
+#include "app/plxevent.h"
+#include "app/plxpreferences.h"
+#include "app/plxstack.h"
 #include "app/slice/plxsliceeditwidgetcanvas.h"
+#include "stack/model.h"
+#include "stack/modelitem.h"
+#include "stack/stackslice.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -27,7 +33,8 @@ PLXSliceEditWidget::PLXSliceEditWidget(QWidget* parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_scrollArea);
-    setBackgroundColor(m_canvas->getBackgroundColor());
+    const QColor background = PLXPreferences::getImageCanvasBackgroundColor();
+    setBackgroundColor(background.isValid() ? background : m_canvas->getBackgroundColor());
 
     connect(m_canvas, &PLXSliceCanvas::zoomRequested, this, &PLXSliceEditWidget::zoomBy);
     connect(m_canvas, &PLXSliceCanvas::panRequested, this, [this](const QPoint& delta) {
@@ -225,4 +232,72 @@ bool PLXSliceEditWidget::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_scrollArea->viewport() && event->type() == QEvent::Resize && m_fitMode)
         applyZoom(fittingZoom(), QPoint(), QPoint());
     return QWidget::eventFilter(watched, event);
+}
+
+// Events --------------------------------------------------------------------------------
+
+void PLXSliceEditWidget::itemChanged(const ModelItem& item)
+{
+    if (getSlice() && item.getSlice() == getSlice())
+        m_canvas->update();
+}
+
+void PLXSliceEditWidget::stackCloseEvent(PLXStackCloseEvent& e)
+{
+    if (getSlice() && getSlice()->getStack() == static_cast<Stack*>(&e.getStack()))
+        clear();
+}
+
+void PLXSliceEditWidget::sliceImageCalibrationEvent(PLXSliceImageCalibrationEvent& e)
+{
+    // The display size follows the calibration.
+    if (&e.getSlice() == getSlice())
+        setSlice(&e.getSlice());
+}
+
+void PLXSliceEditWidget::modelDeleteEvent(PLXModelDeleteEvent&)
+{
+    m_canvas->update();
+}
+
+void PLXSliceEditWidget::modelPropertiesEvent(PLXModelPropertiesEvent&)
+{
+    m_canvas->update();
+}
+
+void PLXSliceEditWidget::modelItemCreateEvent(PLXModelItemCreateEvent& e)
+{
+    itemChanged(e.getItem());
+}
+
+void PLXSliceEditWidget::modelItemDeleteEvent(PLXModelItemDeleteEvent& e)
+{
+    itemChanged(e.getItem());
+}
+
+void PLXSliceEditWidget::modelItemVertexEvent(PLXModelItemVertexEvent& e)
+{
+    itemChanged(e.getItem());
+}
+
+void PLXSliceEditWidget::modelItemAttributeEvent(PLXModelItemAttributeEvent& e)
+{
+    itemChanged(e.getItem());
+}
+
+void PLXSliceEditWidget::modelItemSelectEvent(PLXModelItemSelectEvent& e)
+{
+    itemChanged(e.getItem());
+}
+
+void PLXSliceEditWidget::modelItemConvertEvent(PLXModelItemConvertEvent& e)
+{
+    itemChanged(e.getItem());
+}
+
+void PLXSliceEditWidget::preferencesEvent(PLXPreferencesEvent&)
+{
+    const QColor background = PLXPreferences::getImageCanvasBackgroundColor();
+    if (background.isValid())
+        setBackgroundColor(background);
 }

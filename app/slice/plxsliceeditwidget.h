@@ -13,7 +13,13 @@
 // Editing tools work on getCanvas() (see PLXSliceCanvas); the actions the
 // window adds with addContextualMenuAction() are offered in the canvas's
 // context menu after the view's own.
+//
+// As an event client the view repaints whenever an item, a model or the
+// calibration of its slice changes (an edit, an undo or a redo), follows
+// the preferred background colour, and lets go of a slice whose stack
+// closes.
 
+#include "app/plxeventclient.h"
 #include "app/slice/canvasmode.h"
 
 #include <QList>
@@ -22,10 +28,11 @@
 
 class QAction;
 class QScrollArea;
+class ModelItem;
 class PLXSliceEditWidgetCanvas;
 class StackSlice;
 
-class PLXSliceEditWidget : public QWidget {
+class PLXSliceEditWidget : public QWidget, public PLXEventClient {
     Q_OBJECT
 public:
     explicit PLXSliceEditWidget(QWidget* parent = nullptr);
@@ -80,6 +87,18 @@ signals:
     void lockRequested(bool on);
 
 protected:
+    void stackCloseEvent(PLXStackCloseEvent& e) override;
+    void sliceImageCalibrationEvent(PLXSliceImageCalibrationEvent& e) override;
+    void modelDeleteEvent(PLXModelDeleteEvent& e) override;
+    void modelPropertiesEvent(PLXModelPropertiesEvent& e) override;
+    void modelItemCreateEvent(PLXModelItemCreateEvent& e) override;
+    void modelItemDeleteEvent(PLXModelItemDeleteEvent& e) override;
+    void modelItemVertexEvent(PLXModelItemVertexEvent& e) override;
+    void modelItemAttributeEvent(PLXModelItemAttributeEvent& e) override;
+    void modelItemSelectEvent(PLXModelItemSelectEvent& e) override;
+    void modelItemConvertEvent(PLXModelItemConvertEvent& e) override;
+    void preferencesEvent(PLXPreferencesEvent& e) override;
+
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -88,6 +107,8 @@ private slots:
     void emitViewChanged();
 
 private:
+    // Repaints when the item lies on the slice shown.
+    void itemChanged(const ModelItem& item);
     void applyZoom(double zoom, const QPoint& anchor, const QPoint& viewportAnchor);
     double fittingZoom() const;
 
