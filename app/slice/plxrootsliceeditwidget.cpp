@@ -10,10 +10,11 @@
 
 PLXRootSliceEditWidget::PLXRootSliceEditWidget(QWidget* parent) : PLXSliceEditWidget(parent)
 {
-    m_slider = new BlackWhiteDoubleSlider(this);
+    // No parent until a tool bar takes it (a tool bar shows its widgets
+    // through their actions, not the widgets' own visibility).
+    m_slider = new BlackWhiteDoubleSlider;
     m_slider->setToolTip(tr("Grey-level window: black and white levels (double click: reset)"));
     m_slider->setFixedWidth(160);
-    m_slider->hide();
     connect(m_slider, &BlackWhiteDoubleSlider::valuesChanged, this, [this](double black, double white) {
         setCanvasMode(CanvasMode{black, white});
     });
@@ -24,12 +25,17 @@ PLXRootSliceEditWidget::PLXRootSliceEditWidget(QWidget* parent) : PLXSliceEditWi
     showZoom(getZoomFactor());
 }
 
+PLXRootSliceEditWidget::~PLXRootSliceEditWidget()
+{
+    if (m_slider && !m_slider->parent())
+        delete m_slider.data();
+}
+
 void PLXRootSliceEditWidget::setToolBar(QToolBar* toolBar)
 {
     if (!toolBar)
         return;
     toolBar->addWidget(m_slider);
-    m_slider->show();
 }
 
 void PLXRootSliceEditWidget::setStatusBar(QStatusBar* statusBar)

@@ -5,8 +5,10 @@
 // place them.
 
 #include "app/slice/plxsliceeditwidget.h"
+#include "gl/blackwhitedoubleslider.h"
 
-class BlackWhiteDoubleSlider;
+#include <QPointer>
+
 class QLabel;
 class QStatusBar;
 class QToolBar;
@@ -15,6 +17,7 @@ class PLXRootSliceEditWidget : public PLXSliceEditWidget {
     Q_OBJECT
 public:
     explicit PLXRootSliceEditWidget(QWidget* parent = nullptr);
+    ~PLXRootSliceEditWidget() override;
 
     BlackWhiteDoubleSlider* getGreyLevelSlider() const { return m_slider; }
     QLabel* getZoomLabel() const { return m_zoomLabel; }
@@ -27,6 +30,6 @@ public:
 private:
     void showZoom(double zoom);
 
-    BlackWhiteDoubleSlider* m_slider = nullptr;
+    QPointer<BlackWhiteDoubleSlider> m_slider;
     QLabel* m_zoomLabel = nullptr;
 };
