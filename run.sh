@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Plexan in Release and runs its main job:
-# the batch tool on the sample specimen (describe the stack, register its
-# slices, measure its models, export its surfaces), results in out/.
+# Installs what is missing, builds Plexan in Release and runs its main job.
+# With a display (DISPLAY or WAYLAND_DISPLAY set) the main job is the
+# workbench itself, opened on the sample specimen; without one it is the
+# batch tool on the sample (describe the stack, register its slices, measure
+# its models, export its surfaces), results in out/.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -18,6 +20,16 @@ find "$build" -maxdepth 3 -type f \( -name 'libplexan_*.a' -o -perm -u+x -name '
 
 cli="$build/cli/plexan-cli"
 sample=data/sample/sample.sdf
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  echo
+  echo "A display is present: starting the Plexan workbench on the sample specimen ($sample)."
+  echo "(Without a display, ./run.sh runs the batch job with plexan-cli instead.)"
+  exec "$build/app/plexan" "$sample"
+fi
+
+echo
+echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): running the batch job with plexan-cli."
 out=out
 mkdir -p "$out"
 run() {
