@@ -1,36 +1,43 @@
 // How fast slice images reach the screen, and whether the GUI thread ever
 // stalls while they load.
 //
-//   OpenToFirstSlice/<stack>: reading the stack file, then showing its first
-//     slice in the slice view, until the first image of it is painted.
-//   SliceChange/<stack>: from asking the view for the next slice to the first
-//     painted image of it (slices in turn, wrapping around).
+//   OpenToFirstSlice/<stack>: "Open stack" on the file in the root window,
+//     until the slice view paints the first image of the slice it shows.
+//   SliceChange/<stack>: from "Select next slice" to the first painted image
+//     of that slice (slices in turn, wrapping around).
 //   GuiStall/<stack>: a 1 ms timer in the GUI thread notes the gap between
-//     its ticks while the view steps through every slice (each shown before
-//     the next is asked for) and the panorama loads every thumbnail. The
-//     counters give the longest gap and its distribution (ms).
+//     its ticks while the window opens the stack, steps through every slice
+//     (each shown before the next is asked for) and shows the panorama until
+//     every thumbnail is in. The counters give the longest gap and its
+//     distribution (ms): wall-clock gaps (what the user waits) and the GUI
+//     thread's own CPU time in each gap (its work, whatever else runs).
 //
 // <stack> is the sample specimen (30 slices of 256 x 256 bytes) or a stack
 // generated at start in a scratch directory, deleted at exit: 200 slices of
 // 2048 x 2048 16-bit images (1.6 GB, read back from the page cache).
 
+#include "app/plxrootmediator.h"
+#include "app/plxrootwindow.h"
+#include "app/plxstack.h"
+#include "app/plxstackserver.h"
 #include "app/slice/plximageproxy.h"
-#include "app/slice/plximageserver.h"
 #include "app/slice/plxpanorama.h"
 #include "app/slice/plxrootsliceeditwidget.h"
 #include "app/slice/plxsliceeditwidgetcanvas.h"
 #include "image/image.h"
 #include "image/imagesourcefile.h"
 #include "stack/stack.h"
-#include "stack/stackreader.h"
 #include "stack/stackslice.h"
 #include "stack/stackwriter.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QPointer>
 #include <QEventLoop>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -137,64 +144,69 @@ const char* stackName(int which)
     return which == 0 ? "sample" : "generated 200 x 2048^2 x 16 bit";
 }
 
-// A slice view as the root window shows it.
-struct View {
-    View()
+// The root window, as the user sees it.
+struct Window {
+    Window()
     {
-        widget.resize(1000, 800);
-        widget.show();
+        window = new PLXRootWindow;
+        window->resize(1200, 850);
         runUntil([] { return true; });
     }
-    // Shows the slice; returns once its first image is painted (by the
-    // window system's own repaint, as for a user).
-    bool show(StackSlice* slice)
+    ~Window()
+    {
+        PLXStackServer::stackServer.removeAllStacks();
+        delete window.data();
+    }
+    PLXRootMediator& mediator() const { return *window->getMediator(); }
+    PLXSliceCanvas* canvas() const { return window->getSliceView()->getCanvas(); }
+    // Runs command, then the event loop until the slice view paints the first
+    // image of the slice the command made current.
+    bool showAfter(const std::function<void()>& command)
     {
         bool shown = false;
         const QMetaObject::Connection c =
-            QObject::connect(widget.getCanvas(), &PLXSliceCanvas::imageShown, [&] { shown = true; });
-        widget.setSlice(slice);
+            QObject::connect(canvas(), &PLXSliceCanvas::imageShown, [&] { shown = true; });
+        command();
         const bool ok = runUntil([&] { return shown; });
         QObject::disconnect(c);
         return ok;
     }
-    PLXRootSliceEditWidget widget;
+    QPointer<PLXRootWindow> window;
 };
 
 void OpenToFirstSlice(benchmark::State& state)
 {
-    const std::string& path = stackPath(static_cast<int>(state.range(0)));
+    const QString path = QString::fromStdString(stackPath(static_cast<int>(state.range(0))));
     state.SetLabel(stackName(static_cast<int>(state.range(0))));
     for (auto _ : state) {
-        View view;
+        Window w;
         QElapsedTimer clock;
         clock.start();
-        Stack stack;
-        StackReader().read(stack, path);
-        if (!view.show(stack.getFirstSlice()))
+        if (!w.showAfter([&] { w.mediator().openStack(path); }))
             state.SkipWithError("no image shown");
         state.SetIterationTime(clock.nsecsElapsed() * 1e-9);
-        view.widget.clear();
     }
 }
 
 void SliceChange(benchmark::State& state)
 {
-    const std::string& path = stackPath(static_cast<int>(state.range(0)));
+    const QString path = QString::fromStdString(stackPath(static_cast<int>(state.range(0))));
     state.SetLabel(stackName(static_cast<int>(state.range(0))));
-    Stack stack;
-    StackReader().read(stack, path);
-    View view;
-    int i = 0;
-    view.show(stack.getSlice(i));
+    Window w;
+    w.showAfter([&] { w.mediator().openStack(path); });
     for (auto _ : state) {
-        i = (i + 1) % stack.getNumSlices();
         QElapsedTimer clock;
         clock.start();
-        if (!view.show(stack.getSlice(i)))
+        const bool ok = w.showAfter([&] {
+            if (w.mediator().nextSliceAction()->isEnabled())
+                w.mediator().nextSliceAction()->trigger();
+            else
+                w.mediator().firstSliceAction()->trigger();
+        });
+        if (!ok)
             state.SkipWithError("no image shown");
         state.SetIterationTime(clock.nsecsElapsed() * 1e-9);
     }
-    view.widget.clear();
 }
 
 // Notes the gaps between the ticks of a 1 ms timer in the GUI thread: the
@@ -211,6 +223,10 @@ public:
             const qint64 cpu = threadTime();
             m_gaps.push_back((now - m_last) * 1e-6);
             m_busy.push_back((cpu - m_lastCpu) * 1e-6);
+            if (m_busy.back() > m_worstBusy) {
+                m_worstBusy = m_busy.back();
+                m_worstPhase = phase;
+            }
             m_last = now;
             m_lastCpu = cpu;
         });
@@ -243,7 +259,11 @@ public:
             state.counters[n + "_over50"] = over(*values, 50.0);
         }
         state.counters["ticks"] = static_cast<double>(m_gaps.size());
+        state.counters["worst_busy_phase"] = m_worstPhase;
     }
+    // What the GUI thread is doing now: 0 opening, 1 stepping through the
+    // slices, 2 loading the panorama.
+    static inline int phase = 0;
 
 private:
     QTimer m_timer;
@@ -252,39 +272,39 @@ private:
     qint64 m_lastCpu = 0;
     std::vector<double> m_gaps;
     std::vector<double> m_busy;
+    double m_worstBusy = 0.0;
+    int m_worstPhase = -1;
 };
 
 void GuiStall(benchmark::State& state)
 {
-    const std::string& path = stackPath(static_cast<int>(state.range(0)));
+    const QString path = QString::fromStdString(stackPath(static_cast<int>(state.range(0))));
     state.SetLabel(stackName(static_cast<int>(state.range(0))));
     for (auto _ : state) {
-        Stack stack;
-        StackReader().read(stack, path);
-        View view;
-        PLXImageServer panoramaServer;
-        panoramaServer.setBaseSize(QSize(256, 256));
-        panoramaServer.setAutoDelete(false);
-        PLXPanorama panorama;
-        panorama.resize(1000, 800);
-
+        Window w;
         StallProbe probe;
         QElapsedTimer clock;
         clock.start();
-        for (int i = 0; i < stack.getNumSlices(); ++i)
-            view.show(stack.getSlice(i));
-        panorama.setStack(&stack, &panoramaServer);
-        panorama.show();
+        StallProbe::phase = 0;
+        w.showAfter([&] { w.mediator().openStack(path); });
+        PLXStack* stack = w.mediator().getCurrentStack();
+        StallProbe::phase = 1;
+        // Every slice in turn, each shown before the next is asked for.
+        while (w.mediator().nextSliceAction()->isEnabled())
+            w.showAfter([&] { w.mediator().nextSliceAction()->trigger(); });
+        // Then every thumbnail of the panorama.
+        StallProbe::phase = 2;
+        w.mediator().panoramaAction()->trigger();
+        PLXPanorama* panorama = w.window->getPanorama();
         runUntil([&] {
-            for (int i = 0; i < panorama.getNumThumbnails(); ++i)
-                if (!panorama.getProxy(i).isLoaded())
+            for (int i = 0; i < panorama->getNumThumbnails(); ++i)
+                if (!panorama->getProxy(i).isLoaded())
                     return false;
             return true;
         });
         state.SetIterationTime(clock.nsecsElapsed() * 1e-9);
         probe.report(state);
-        panorama.clear();
-        view.widget.clear();
+        state.counters["slices"] = stack ? stack->getNumSlices() : 0;
     }
 }
 
@@ -298,7 +318,12 @@ int main(int argc, char** argv)
 {
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The settings of a scratch home, not the user's.
+    QTemporaryDir home;
+    setenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()).constData(), 1);
     QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Varnak"));
+    QApplication::setApplicationName(QStringLiteral("Plexan"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
