@@ -103,6 +103,7 @@ public:
             std::abort();
         Stack stack;
         stack.setName("generated");
+        stack.setDefaultRelativePosition(1);
         Image image(bigSide, bigSide, 16);
         for (int z = 0; z < bigSlices(); ++z) {
             for (int y = 0; y < bigSide; ++y) {

@@ -66,6 +66,8 @@ protected:
             delete root.data();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         PLXSettings::getRecentFilesList().clear();
+        // A question no test expected fails it instead of waiting for a click.
+        EXPECT_EQ(m_dialogs.unexpected(), 0) << m_dialogs.titles().join(", ").toStdString();
     }
 
     // A stack file of n small slices named s1..sn, written in the scratch
@@ -75,6 +77,7 @@ protected:
         slicefixtures::TestStack t(m_dir, n, 16, 12);
         t.stack.setName(name.toStdString());
         t.stack.setLastSegmentedSlice(lastSegmented);
+        t.stack.setDefaultRelativePosition(1); // slices one apart, as a real series
         const QString path = m_dir.filePath(name + ".sdf");
         EXPECT_TRUE(StackWriter().write(t.stack, path.toStdString()));
         return path;
@@ -92,6 +95,7 @@ protected:
         return state;
     }
 
+    DialogScript m_dialogs;
     QTemporaryDir m_dir;
     PLXRootWindow* m_window = nullptr;
 };
