@@ -1,9 +1,13 @@
 #include "gl/quadmeshpaintergl.h"
 
+#include "gl/draftmesh.h"
+#include "gl/trimeshpaintergl.h"
+
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -17,6 +21,20 @@ template <typename T>
 double coordinate(const Vector<T>& v, int d)
 {
     return d < v.getSize() ? static_cast<double>(v[d]) : 0.0;
+}
+
+// Every step-th of count indices, the last one always; a closed axis comes
+// back to index 0 instead.
+std::vector<int> steps(int count, int step, bool closed)
+{
+    std::vector<int> indices;
+    for (int k = 0; k < count; k += step)
+        indices.push_back(k);
+    if (closed)
+        indices.push_back(0);
+    else if (indices.back() != count - 1)
+        indices.push_back(count - 1);
+    return indices;
 }
 
 } // namespace
@@ -179,14 +197,22 @@ void QuadMeshPainterGL<T>::glDrawSurface()
     // for a closed mesh. The upper level leads, so that the strip's front
     // faces are those the normals leave from: two-sided lighting lights a
     // face by the normal on the side it is seen from.
-    const int columns = m.isClosed() ? width + 1 : width;
-    m_strip.resize(static_cast<std::size_t>(height - 1) * columns * 2);
-    for (int r = 0; r + 1 < height; ++r) {
-        unsigned int* band = m_strip.data() + static_cast<std::size_t>(r) * columns * 2;
+    // A draft frame of a very large mesh takes every step-th level and
+    // column (and always the last ones), about draftTriangles triangles.
+    const double triangles = 2.0 * (height - 1) * (m.isClosed() ? width : width - 1);
+    const int step = DraftMesh::isDraftFrame() && triangles > draftTriangles
+                         ? static_cast<int>(std::ceil(std::sqrt(triangles / draftTriangles)))
+                         : 1;
+    const std::vector<int> rows = steps(height, step, false);
+    const std::vector<int> cols = steps(width, step, m.isClosed());
+    const int bands = static_cast<int>(rows.size()) - 1;
+    const int columns = static_cast<int>(cols.size());
+    m_strip.resize(static_cast<std::size_t>(bands) * columns * 2);
+    for (int b = 0; b < bands; ++b) {
+        unsigned int* band = m_strip.data() + static_cast<std::size_t>(b) * columns * 2;
         for (int c = 0; c < columns; ++c) {
-            const unsigned int k = static_cast<unsigned int>(r * width + c % width);
-            band[2 * c] = k + static_cast<unsigned int>(width);
-            band[2 * c + 1] = k;
+            band[2 * c] = static_cast<unsigned int>(rows[b + 1] * width + cols[c]);
+            band[2 * c + 1] = static_cast<unsigned int>(rows[b] * width + cols[c]);
         }
     }
 
@@ -201,9 +227,9 @@ void QuadMeshPainterGL<T>::glDrawSurface()
         glEnableClientState(GL_COLOR_ARRAY);
         glColorPointer(4, GL_UNSIGNED_BYTE, 0, m_colors.data());
     }
-    for (int r = 0; r + 1 < height; ++r)
+    for (int b = 0; b < bands; ++b)
         glDrawElements(GL_TRIANGLE_STRIP, 2 * columns, GL_UNSIGNED_INT,
-                       m_strip.data() + static_cast<std::size_t>(r) * columns * 2);
+                       m_strip.data() + static_cast<std::size_t>(b) * columns * 2);
     if (coloured) {
         glDisableClientState(GL_COLOR_ARRAY);
         if (!colorMaterial)

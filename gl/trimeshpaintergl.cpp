@@ -52,6 +52,8 @@ void TriMeshPainterGL<T>::computeNormals(bool recompute)
     // Normal k belongs to the vertex at list position k, whose server index
     // the triangles use.
     m_normals.assign(static_cast<std::size_t>(m_poolCount) * 3, 0.0f);
+    m_draft.clear();
+    m_draftBuilt = false;
     if (!m_mesh.hasNormals())
         return;
     const int n = std::min(m_mesh.getNumVertices(), m_mesh.getNormals().getNumVertices());
@@ -89,6 +91,8 @@ void TriMeshPainterGL<T>::glDrawSurface()
         return;
     const plexan::gl::CoordinateArray array =
         plexan::gl::poolCoordinates(*m_mesh.getServer(), m_poolCount, this->m_scratch);
+    if (glDrawDraftSurface(array.data, array.components, array.stride))
+        return;
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glVertexPointer(array.components, GL_FLOAT, array.stride * static_cast<GLsizei>(sizeof(float)), array.data);
@@ -96,6 +100,31 @@ void TriMeshPainterGL<T>::glDrawSurface()
     glDrawElements(GL_TRIANGLES, 3 * numTriangles, GL_UNSIGNED_INT, m_mesh.triangleIndexes(0).data());
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+template <typename T>
+bool TriMeshPainterGL<T>::glDrawDraftSurface(const float* coordinates, int components, int stride)
+{
+    const int numTriangles = m_mesh.getNumTriangles();
+    if (!DraftMesh::isDraftFrame() || numTriangles <= draftTriangles)
+        return false;
+    if (!m_draftBuilt) {
+        const bool normals = m_mesh.hasNormals();
+        m_draft.build(coordinates, components, stride, normals ? m_normals.data() : nullptr,
+                      m_mesh.triangleIndexes(0).data(), static_cast<std::size_t>(numTriangles), draftTriangles);
+        m_draftBuilt = true;
+    }
+    if (m_draft.isEmpty())
+        return false;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, m_draft.getPositions().data());
+    glNormalPointer(GL_FLOAT, 0, m_draft.getNormals().data());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(m_draft.getTriangles().size()), GL_UNSIGNED_INT,
+                   m_draft.getTriangles().data());
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    return true;
 }
 
 template <typename T>

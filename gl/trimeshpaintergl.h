@@ -9,10 +9,15 @@
 // smoothing attribute) without touching the caller's mesh. Call setShape
 // again after changing the triangles.
 
+#include "gl/draftmesh.h"
 #include "gl/verticespaintergl.h"
 #include "geometry/trimesh.h"
 
 #include <vector>
+
+// Surfaces of more triangles than this are drawn coarser while the camera
+// moves on a software renderer (about as many triangles).
+inline constexpr int draftTriangles = 200000;
 
 template <typename T>
 class TriMeshPainterGL : public VerticesPainterGL<T> {
@@ -30,6 +35,8 @@ public:
 
     // The mesh drawn (the painter's copy).
     const TriMesh<T>& getPaintedMesh() const { return m_mesh; }
+    // The coarse copy drawn in draft frames (empty until one was drawn).
+    const DraftMesh& getDraftMesh() const { return m_draft; }
 
 protected:
     void glDrawSurface();
@@ -38,6 +45,9 @@ protected:
 private:
     // Recomputes the copy's normals when asked, then fills the normal array.
     void computeNormals(bool recompute);
+    // In a draft frame, draws the coarse copy of a surface of more than
+    // draftTriangles triangles (built on first use) and answers true.
+    bool glDrawDraftSurface(const float* coordinates, int components, int stride);
 
     TriMesh<T> m_mesh;
     int m_smoothing = -1;
@@ -46,6 +56,8 @@ private:
     std::vector<float> m_normals;
     std::vector<unsigned int> m_edges;
     int m_poolCount = 0;
+    DraftMesh m_draft;
+    bool m_draftBuilt = false;
 };
 
 extern template class TriMeshPainterGL<float>;

@@ -1,6 +1,7 @@
 #include "gl/viewercanvasgl.h"
 
 #include "gl/dialogs.h"
+#include "gl/draftmesh.h"
 #include "gl/viewrotation.h"
 #include "numerics/maths.h"
 
@@ -379,10 +380,15 @@ void ViewerCanvasGL::paintGL()
     const qreal ratio = devicePixelRatioF();
     const QRect view = viewport(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
     glViewport(view.x(), view.y(), view.width(), view.height());
-    if (m_softwareRenderer && m_moving)
+    // While the camera moves, a software renderer draws one sample per pixel
+    // and the largest surfaces coarser; the view is redrawn whole once the
+    // camera rests.
+    const bool draft = m_softwareRenderer && m_moving;
+    if (draft)
         glDisable(GL_MULTISAMPLE);
     else
         glEnable(GL_MULTISAMPLE);
+    DraftMesh::setDraftFrame(draft);
 
     m_background.glDraw();
     if (m_projectionDirty)
@@ -411,6 +417,7 @@ void ViewerCanvasGL::paintGL()
             painter->glDraw();
     glDisable(GL_BLEND);
     glDepthMask(GL_TRUE);
+    DraftMesh::setDraftFrame(false);
 }
 
 // Mouse ---------------------------------------------------------------------------

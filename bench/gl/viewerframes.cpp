@@ -79,7 +79,7 @@ void drawFrames(benchmark::State& state, PainterGL<float>& painter)
     canvas.updateBoundingBox();
     canvas.setRotation(Vector<float>{-60, 0, 0});
     // At rest: multisampled until the camera turns.
-    QTest::qWaitFor([&] { return !canvas.isMoving(); }, 10000);
+    [[maybe_unused]] const bool rested = QTest::qWaitFor([&] { return !canvas.isMoving(); }, 10000);
     canvas.grabFramebuffer(); // first frame: context and arrays set up
     float angle = 0;
     const double cpu0 = processSeconds();
