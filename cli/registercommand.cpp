@@ -1,5 +1,6 @@
 // plexan-cli register: automatic registration of slices on the slices
-// before them, as the registration window's automatic mode does it.
+// before them, by correlation (the default) or by principal axes (the
+// registration window's automatic mode), with the score of every alignment.
 
 #include "cli/command.h"
 #include "cli/commandfiles.h"
@@ -10,29 +11,71 @@
 #include "stack/stack.h"
 #include "stack/stackslice.h"
 
+#include <cmath>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+
 namespace {
 
 using Cell = MorphometryTable::Cell;
+
+// A score to four decimals, as the table and the messages show it.
+double rounded(double score)
+{
+    return std::round(score * 1e4) / 1e4;
+}
+
+// Numbers in the "C" form whatever the locale.
+std::string score(double value)
+{
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << std::fixed << std::setprecision(4) << rounded(value);
+    return text.str();
+}
+
+std::string describe(const Registration& r)
+{
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << r.getHorizontalShift() << ", " << r.getVerticalShift() << ", " << std::fixed << std::setprecision(1)
+         << r.getRotationAngle();
+    return text.str();
+}
 
 class RegisterCommand : public Command {
 public:
     std::string getName() const override { return "register"; }
     std::string getUsage() const override
     {
-        return "STACK.sdf -o OUT.sdf [--slice NAME] [--format tsv|csv] [--lenient]";
+        return "STACK.sdf -o OUT.sdf [--method correlation|principal-axes] [--slice NAME] [--format tsv|csv] "
+               "[--lenient]";
     }
     std::string getSummary() const override { return "align every slice (or one) on the previous one"; }
     std::string getHelp() const override
     {
         return "Registers every slice from the second on (or only the slice NAME) on the slice\n"
-               "before it, as the registration window's automatic mode does: both images are\n"
-               "matched by their grey-level centroids and principal axes, and the slice gets\n"
-               "the shift (whole pixels) and rotation (degrees) that bring it onto the\n"
-               "previous slice. The stack is then saved to OUT.sdf, which must be another\n"
-               "file than STACK.sdf; an existing OUT.sdf is kept as OUT.sdf~1, older ones as\n"
-               "~2 to ~5. Prints the new registration of every slice registered.\n\n"
+               "before it: the slice gets the shift (whole pixels) and rotation (degrees, to a\n"
+               "tenth) that bring it onto the previous slice. Two methods:\n"
+               "  correlation      (the default) searches every angle and shift for the best\n"
+               "                   normalised cross-correlation of the two images' outlines,\n"
+               "                   to a fraction of a pixel; each slice is rounded from where\n"
+               "                   the slices before it are, so that roundings do not add up\n"
+               "  principal-axes   matches the grey-level centroids and principal axes, as\n"
+               "                   the registration window's automatic mode does (fast, but\n"
+               "                   blind to round sections and to slices already aligned)\n"
+               "Every alignment is scored: the correlation of the slice's grey levels with the\n"
+               "previous slice's where they overlap, with its registration before and with the\n"
+               "one found (1 is a perfect match). A registration that does not raise the score\n"
+               "is not applied: the slice keeps its registration, with a warning.\n"
+               "The stack is then saved to OUT.sdf, which must be another file than STACK.sdf;\n"
+               "an existing OUT.sdf is kept as OUT.sdf~1, older ones as ~2 to ~5. Prints, for\n"
+               "every slice registered, its registration afterwards, both scores and whether\n"
+               "the registration found was applied, kept out, or the one it had.\n\n"
                "Options:\n"
                "  -o FILE            the stack file to write (required)\n"
+               "  --method M         correlation (default) or principal-axes\n"
                "  --slice NAME       register only this slice\n"
                "  --format tsv|csv   table form (default tsv)\n"
                "  --lenient          go on despite errors in the stack file's log\n\n"
@@ -44,12 +87,15 @@ public:
         arguments.setPositionalCount(1, 1);
         arguments.addOption("-o");
         arguments.addOption("--slice");
+        arguments.addOption("--method");
         declareFormat(arguments);
         declareLenient(arguments);
     }
     int run(const Arguments& arguments, CommandContext& context) const override
     {
         const std::string format = tableFormat(arguments);
+        const std::string method = Arguments::toChoice(arguments.value("--method", "correlation"),
+                                                       {"correlation", "principal-axes"}, "--method");
         if (!arguments.has("-o"))
             throw ArgumentError("missing -o OUT.sdf");
         const std::string output = arguments.value("-o");
@@ -69,8 +115,9 @@ public:
                 throw ArgumentError("the output " + output + " would push its backup " + backup +
                                     ", an input, along: an output never replaces an input");
 
-        std::vector<const StackSlice*> registered;
         SliceRegistration registration;
+        registration.setMethod(method == "correlation" ? SliceRegistration::Method::Correlation
+                                                       : SliceRegistration::Method::PrincipalAxes);
         if (arguments.has("--slice")) {
             const std::string name = arguments.value("--slice");
             const int index = stack.findSlice(name);
@@ -79,21 +126,31 @@ public:
             if (index == 0)
                 throw ArgumentError("slice \"" + name + "\" is the first slice: it has no previous slice");
             registration.registerSlice(*stack.getSlice(index));
-            registered.push_back(stack.getSlice(index));
         } else {
             registration.addMonitor(context.progress);
             registration.registerAllSlices(stack);
             registration.removeMonitor(context.progress);
-            for (int i = 1; i < stack.getNumSlices(); ++i)
-                registered.push_back(stack.getSlice(i));
         }
+        using Outcome = SliceRegistration::Alignment::Outcome;
+        for (const SliceRegistration::Alignment& a : registration.getAlignments())
+            if (a.outcome == Outcome::Kept)
+                context.warn("slice \"" + a.slice + "\" keeps its registration: the one found (" +
+                             describe(a.found) + ") scores " + score(a.scoreAfter) + ", no better than " +
+                             score(a.scoreBefore));
         writeStack(stack, output, context);
 
-        MorphometryTable table({"slice", "horizontal shift", "vertical shift", "rotation angle"});
-        for (const StackSlice* slice : registered) {
-            const Registration& r = slice->getRegistration();
-            table.addRow({Cell::text(slice->getName()), Cell::integer(r.getHorizontalShift()),
-                          Cell::integer(r.getVerticalShift()), Cell::real(shortest(r.getRotationAngle()))});
+        MorphometryTable table({"slice", "horizontal shift", "vertical shift", "rotation angle", "score before",
+                                "score after", "registration"});
+        for (const SliceRegistration::Alignment& a : registration.getAlignments()) {
+            const Registration& r = stack.getSlice(stack.findSlice(a.slice))->getRegistration();
+            const char* status = a.outcome == Outcome::Applied   ? "applied"
+                                 : a.outcome == Outcome::Kept    ? "kept"
+                                 : a.outcome == Outcome::Unchanged ? "unchanged"
+                                                                   : "canceled";
+            table.addRow({Cell::text(a.slice), Cell::integer(r.getHorizontalShift()),
+                          Cell::integer(r.getVerticalShift()), Cell::real(shortest(r.getRotationAngle())),
+                          Cell::real(rounded(a.scoreBefore)), Cell::real(rounded(a.scoreAfter)),
+                          Cell::text(status)});
         }
         writeTable(table, format, context.out);
         return 0;

@@ -1028,19 +1028,28 @@ bool CorrelationImageRegistration::run()
     const int stride = std::min(m_source->getSize1(), m_source->getSize2()) >= 4 * smallestSide ? 2 : 1;
     Refined best{Transform{}, -3.0};
     double bestScore = -3.0;
-    std::vector<Transform> scored;
+    // Candidates that come to one transform on the smallest level are
+    // refined once.
+    std::vector<Transform> refined;
+    auto seen = [&](const Transform& x, double radians, double pixels) {
+        return std::any_of(refined.begin(), refined.end(), [&](const Transform& y) {
+            return std::fabs(wrapAngle(x.a - y.a)) < radians && std::hypot(x.ti - y.ti, x.tj - y.tj) < pixels;
+        });
+    };
     for (const Candidate& candidate : candidates) {
-        Refined r = refine(coarse, candidate.x, 40, 0.01, candidate.bound, *this);
+        Refined r = refine(coarse, candidate.x, 30, 0.05, candidate.bound, *this);
+        if (cancelled())
+            return false;
+        if (r.ncc <= -1.0 || seen(r.x, 0.5 * angleStep, 0.5))
+            continue;
+        refined.push_back(r.x);
         if (second != count - 1)
-            r = refine(levels[second], Transform{r.x.a, 2.0 * r.x.ti, 2.0 * r.x.tj, r.x.f}, 30, 0.01,
+            r = refine(levels[second], Transform{r.x.a, 2.0 * r.x.ti, 2.0 * r.x.tj, r.x.f}, 20, 0.05,
                        candidate.bound, *this);
         if (cancelled())
             return false;
-        if (r.ncc <= -1.0 || std::any_of(scored.begin(), scored.end(), [&](const Transform& x) {
-                return std::fabs(wrapAngle(x.a - r.x.a)) < 1e-3 && std::hypot(x.ti - r.x.ti, x.tj - r.x.tj) < 0.1;
-            }))
+        if (r.ncc <= -1.0)
             continue;
-        scored.push_back(r.x);
         const double score =
             this->score(wrapAngle(r.x.a) * 180.0 / pi, r.x.ti * secondScale, r.x.tj * secondScale, stride);
         if (score > bestScore) {
@@ -1056,10 +1065,10 @@ bool CorrelationImageRegistration::run()
     done += 2;
     notifyProgressed(done, totalSteps);
     for (std::size_t l = second; l-- > 0;) {
-        // To a hundredth of a pixel on the way, a twentieth on the full
+        // To a fiftieth of a pixel on the way, a twentieth on the full
         // images (where one step from the level above usually does).
         best = refine(levels[l], Transform{best.x.a, 2.0 * best.x.ti, 2.0 * best.x.tj, best.x.f}, l == 0 ? 15 : 25,
-                      l == 0 ? 0.05 : 0.01, bound, *this);
+                      l == 0 ? 0.05 : 0.02, bound, *this);
         if (cancelled())
             return false;
         notifyProgressed(++done, totalSteps);

@@ -395,7 +395,9 @@ TEST(CorrelationImageRegistration, RefusesWhatCannotBeCorrelated)
     image.randomise();
     r.setSource(image);
     r.setTarget(image);
-    r.setMask(PixelMatrix<bool>(40, 40));
+    PixelMatrix<bool> square(40, 40);
+    square.fill(true);
+    r.setMask(square);
     EXPECT_PLEXAN_THROW(r.run(), UsageError, where, "The mask does not have the size of the source image");
     r.clearMask();
 

@@ -505,7 +505,9 @@ TEST(SliceRegistration, AnAlignmentThatScoresNoBetterIsNotApplied)
     // The mask must fit every slice.
     SliceRegistration masked;
     masked.setMethod(SliceRegistration::Method::Correlation);
-    masked.setMask(PixelMatrix<bool>(10, 10));
+    PixelMatrix<bool> small(10, 10);
+    small.fill(true);
+    masked.setMask(small);
     EXPECT_PLEXAN_THROW(masked.align(*stack.getSlice(1)), UsageError, "bool CorrelationImageRegistration::run()",
                         "The mask does not have the size of the source image");
 }
