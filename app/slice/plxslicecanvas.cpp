@@ -222,6 +222,10 @@ void PLXSliceCanvas::paintItem(QPainter& painter, const ModelItem& item, const W
             painter.drawPolygon(points);
         else
             painter.drawPolyline(points);
+        // A one-pixel line may step past a vertex's pixel (at the ends of
+        // its steep segments): the points the user placed are always shown.
+        if (width <= 1.0f && n > 1)
+            painter.drawPoints(points);
     } else {
         for (const QPoint& at : points)
             paintSymbol(painter, p.getVertexSymbol(), p.isFilled(), p.getPointSize(), color, at);
