@@ -246,6 +246,36 @@ TEST_F(RootMediatorTest, ClosingTheCurrentStackLeavesNoneCurrent)
     EXPECT_FALSE(mediator().closeAllAction()->isEnabled());
 }
 
+TEST_F(RootMediatorTest, OneSelectedSliceBecomesCurrentAndASliceOfAnotherStackBringsItsStack)
+{
+    PLXStack* a = mediator().openStack(writeStack("a", 4));
+    PLXStack* b = mediator().openStack(writeStack("b", 3));
+    ASSERT_TRUE(a && b);
+    PLXSliceListWidget* slices = m_window->getBrowser()->getSliceList();
+    // The user picks one slice: it becomes current, everywhere.
+    slices->item(2)->setSelected(true);
+    slices->item(0)->setSelected(false);
+    EXPECT_EQ(mediator().getCurrentSlice(), b->getSlice(2));
+    EXPECT_EQ(m_window->getSliceView()->getSlice(), b->getSlice(2));
+    EXPECT_EQ(m_window->getRootStatusBar()->getSliceName(), "Slice: s3");
+    // Extending the selection to a second slice changes nothing.
+    slices->item(1)->setSelected(true);
+    EXPECT_EQ(mediator().getCurrentSlice(), b->getSlice(2));
+
+    // A slice of the other open stack (as a tool window would hand it over)
+    // makes that stack current on that slice, not on its first.
+    mediator().setSlice(*a->getSlice(3));
+    EXPECT_EQ(current(), a);
+    EXPECT_EQ(mediator().getCurrentSlice(), a->getSlice(3));
+    EXPECT_EQ(slices->count(), 4);
+    EXPECT_EQ(slices->getSelectedSlices(), QList<StackSlice*>{a->getSlice(3)});
+    EXPECT_EQ(m_window->getBrowser()->getStackList()->getSelectedStacks(), QList<Stack*>{a});
+    EXPECT_EQ(m_window->windowTitle(), "Plexan - " + a->getFilename() + "[*]");
+    EXPECT_EQ(m_window->getRootStatusBar()->getStackName(), "Stack: a");
+    EXPECT_FALSE(mediator().nextSliceAction()->isEnabled());
+    EXPECT_TRUE(mediator().previousSliceAction()->isEnabled());
+}
+
 TEST_F(RootMediatorTest, DroppedStacksOpenInDropOrderAndTheLastEndsCurrent)
 {
     const QList<QUrl> urls = {QUrl::fromLocalFile(writeStack("a", 1)), QUrl("https://example.org/x.sdf"),
