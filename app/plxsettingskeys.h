@@ -51,6 +51,8 @@ inline constexpr char renderingWindowPos[] = "renderingWindow/pos";
 inline constexpr char renderingWindowSize[] = "renderingWindow/size";
 inline constexpr char renderingWindowToolBarVisible[] = "renderingWindow/toolBarVisible";
 inline constexpr char renderingWindowPanelVisible[] = "renderingWindow/panelVisible";
+// The directory of the last STL export (default the home directory).
+inline constexpr char exportDirectory[] = "exportDirectory";
 inline constexpr char modelFilterDialogGeometry[] = "modelFilterDialog/geometry";
 inline constexpr char fusionConfigDialogGeometry[] = "fusionConfigDialog/geometry";
 inline constexpr char modelTransferDialogPos[] = "modelTransferDialog/pos";
