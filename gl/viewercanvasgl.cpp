@@ -409,13 +409,18 @@ void ViewerCanvasGL::paintGL()
     for (PainterGL<float>* painter : m_painters)
         if (painter->isOpaque())
             painter->glDraw();
+    // Transparent painters blend their colour only: the frame stays opaque
+    // (a frame of lower alpha is shown blended with, or garbled by, what lies
+    // under the view).
     glDepthMask(GL_FALSE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     for (PainterGL<float>* painter : m_painters)
         if (!painter->isOpaque())
             painter->glDraw();
     glDisable(GL_BLEND);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     DraftMesh::setDraftFrame(false);
 }

@@ -70,8 +70,11 @@ PLXRenderingWindow::~PLXRenderingWindow()
 {
     openWindows().removeAll(QPointer<PLXRenderingWindow>(this));
     openWindows().removeAll(QPointer<PLXRenderingWindow>());
-    // The painters go while the canvas and its context are still there.
+    // The painters go while the canvas and its context are still there; the
+    // mediator, a child like the canvas, may outlive it.
     m_mediator->deletePainters();
+    m_mediator->setCanvas(nullptr);
+    m_mediator->setPosePanel(nullptr);
 }
 
 PLXRenderingWindow* PLXRenderingWindow::open(PLXStack& stack, QWidget* parent)

@@ -347,8 +347,15 @@ TEST(PainterDisplay, TransparentSurfacesBlendOverOpaqueOnesWhateverTheirOrder)
     const double radius = 0.6 * std::sqrt(8.25);
     const QPoint middle = scene.project(0.2, 0.3, centre, radius);
     const double alpha = 128 / 255.0;
-    EXPECT_TRUE(near(scene.frame().pixel(middle), static_cast<int>(std::lround(255 * alpha)), 0,
+    const QRgb blended = scene.frame().pixel(middle);
+    EXPECT_TRUE(near(blended, static_cast<int>(std::lround(255 * alpha)), 0,
                      static_cast<int>(std::lround(255 * (1 - alpha)))));
+    // Regression: the blend also lowered the frame's alpha, and the widget
+    // showed the view mixed with what lay under it, its colours garbled
+    // where a channel exceeded the alpha.
+    const QRgb shown = scene.canvas.grab().toImage().pixel(middle);
+    EXPECT_EQ(qAlpha(shown), 255);
+    EXPECT_TRUE(near(shown, qRed(blended), qGreen(blended), qBlue(blended)));
 
     // Behind an opaque surface the transparent one is hidden.
     glass.setShape(far_);

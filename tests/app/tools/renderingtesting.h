@@ -12,6 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+
 #include <cmath>
 #include <initializer_list>
 #include <memory>
@@ -78,6 +83,46 @@ inline std::vector<double> placed(const PLXStack& stack, int k, int x, int y)
     const StackSlice& slice = *stack.getSlice(k);
     const PixelCalibration& c = slice.getPixelCalibration();
     return {c.getPixelWidth() * x, -c.getPixelHeight() * y, slice.getAbsolutePosition()};
+}
+
+// What ffprobe reads of a video's first video stream: frames counted by
+// decoding, size and frame rate ("num/den"); frames -1 when it cannot.
+struct VideoInfo {
+    int frames = -1;
+    int width = 0;
+    int height = 0;
+    QString rate;
+};
+
+inline bool hasVideoTools()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty();
+}
+
+inline VideoInfo probeVideo(const QString& file)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+                 QStringLiteral("-select_streams"), QStringLiteral("v:0"), QStringLiteral("-show_entries"),
+                 QStringLiteral("stream=nb_read_frames,width,height,r_frame_rate"), QStringLiteral("-of"),
+                 QStringLiteral("default=noprint_wrappers=1"), QStringLiteral("file:") + file});
+    VideoInfo info;
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
+        return info;
+    for (const QString& line : QString::fromLocal8Bit(probe.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const QString value = line.section(QLatin1Char('='), 1);
+        if (line.startsWith(QLatin1String("nb_read_frames=")))
+            info.frames = value.toInt();
+        else if (line.startsWith(QLatin1String("width=")))
+            info.width = value.toInt();
+        else if (line.startsWith(QLatin1String("height=")))
+            info.height = value.toInt();
+        else if (line.startsWith(QLatin1String("r_frame_rate=")))
+            info.rate = value.trimmed();
+    }
+    return info;
 }
 
 } // namespace rendertest
