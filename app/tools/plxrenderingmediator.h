@@ -31,6 +31,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>

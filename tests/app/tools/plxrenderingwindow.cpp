@@ -198,7 +198,6 @@ TEST(RenderingWindowDisplay, ShowsTheSampleModelsAsSurfacesWithCaps)
     organ.getProperties().setOpacity(110);
     PLXModelPropertiesEvent glass(organ);
     PLXEventServer::notifyEvent(glass);
-    window.getMediator().setPose(Pose());
     Pose pose;
     pose.setRotation(-62, 0, 28);
     pose.setZoom(125);
@@ -357,16 +356,15 @@ TEST(RenderingWindowDisplay, RecordsAVideoOfAStackWithAnOddFileNameSafely)
     });
     QTest::mouseClick(recorder->getRecordButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder->getNumFrames() >= 4; }, 10000));
+    const int recorded = recorder->getNumFrames();
     recorder->getStopButton()->click();
-    const int recorded = written.isEmpty() ? -1 : 0;
     ASSERT_EQ(written.count(), 1) << recorder->getError().toStdString();
     ASSERT_EQ(script.requests().size(), 1u);
     const QString video = QDir::homePath() + "/it's a \"stack\"; touch INJECTED $(touch INJECTED).mp4";
     EXPECT_EQ(script.requests()[0].directory, video);
     EXPECT_EQ(written[0][0].toString(), video);
-    EXPECT_EQ(recorded, 0);
     const VideoInfo info = probeVideo(video);
-    EXPECT_GE(info.frames, 4);
+    EXPECT_EQ(info.frames, recorded);
     EXPECT_EQ(info.rate, "20/1");
     // The dialog is gone with its frames; no file other than the video.
     QTest::qWait(10);
