@@ -62,3 +62,4 @@ std::unique_ptr<Command> makeRegisterCommand();
 std::unique_ptr<Command> makeStackToVolumeCommand();
 std::unique_ptr<Command> makeVolumeToStackCommand();
 std::unique_ptr<Command> makeDensityCommand();
+std::unique_ptr<Command> makeSegmentCommand();

@@ -29,6 +29,7 @@ std::vector<std::unique_ptr<Command>> commands()
     list.push_back(makeStackToVolumeCommand());
     list.push_back(makeVolumeToStackCommand());
     list.push_back(makeDensityCommand());
+    list.push_back(makeSegmentCommand());
     return list;
 }
 
