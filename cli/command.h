@@ -63,3 +63,4 @@ std::unique_ptr<Command> makeStackToVolumeCommand();
 std::unique_ptr<Command> makeVolumeToStackCommand();
 std::unique_ptr<Command> makeDensityCommand();
 std::unique_ptr<Command> makeSegmentCommand();
+std::unique_ptr<Command> makeFuseCommand();

@@ -30,6 +30,7 @@ std::vector<std::unique_ptr<Command>> commands()
     list.push_back(makeVolumeToStackCommand());
     list.push_back(makeDensityCommand());
     list.push_back(makeSegmentCommand());
+    list.push_back(makeFuseCommand());
     return list;
 }
 

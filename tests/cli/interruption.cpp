@@ -86,6 +86,7 @@ TEST(Interruption, SignalsRemoveUnfinishedOutputsAndKeepTheOldOnes)
     writeFile(p("out/r.sdf~1"), tinyText("../in/") + "\n# the backup\n");
     writeFile(p("out/stl/tiny-cells.stl"), "solid earlier\nendsolid earlier\n");
     writeFile(p("out/stacks/t.sdf"), tinyText("../../in/"));
+    writeFile(p("in/tiny.conf"), "stack = tiny.sdf\n");
 
     const std::string S = p("in/tiny.sdf");
     const std::vector<Interruption> cases = {
@@ -94,6 +95,7 @@ TEST(Interruption, SignalsRemoveUnfinishedOutputsAndKeepTheOldOnes)
         {{"register", S, "-o", p("out/r.sdf"), "--method", "principal-axes"}, SIGINT, "out/.r.sdf.plexan-"},
         {{"export-stl", S, p("out/stl"), "--overwrite"}, SIGTERM, "out/stl/.plexan-"},
         {{"volume-to-stack", p("in/ball.vm"), "t", p("out/images"), p("out/stacks")}, SIGINT, "out/images/.plexan-"},
+        {{"fuse", p("in/tiny.conf"), "-o", p("out/fused")}, SIGTERM, "out/.plexan-"},
     };
     const Snapshot before = snapshot(scratch.path());
     for (const Interruption& c : cases) {
