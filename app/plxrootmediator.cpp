@@ -22,6 +22,7 @@
 #include "app/slice/plxsliceeditwidgetcanvas.h"
 #include "app/slice/plxslicelistwidget.h"
 #include "app/slice/plxstacklistwidget.h"
+#include "app/tools/plxrenderingwindow.h"
 #include "gl/dialogs.h"
 #include "numerics/exception.h"
 #include "stack/stackslice.h"
@@ -839,7 +840,7 @@ void PLXRootMediator::reconstruct()
 void PLXRootMediator::openRenderingWindow()
 {
     if (m_stack)
-        notAvailableYet(tr("The rendering window"));
+        PLXRenderingWindow::open(*m_stack, m_parts.window);
 }
 
 void PLXRootMediator::transferModels()

@@ -373,7 +373,7 @@ TEST_F(RootMediatorTest, ToolWindowsStillToComeSaySo)
     const QList<QAction*> commands = {mediator().editModelsAction(),      mediator().stackPropertiesAction(),
                                       mediator().slicePropertiesAction(), mediator().annotateStackAction(),
                                       mediator().annotateSliceAction(),   mediator().registerAction(),
-                                      mediator().reconstructAction(),     mediator().transferModelsAction(),
+                                      mediator().transferModelsAction(),
                                       mediator().findSpotsAction(),       mediator().normalizeAction(),
                                       mediator().filterModelsAction(),    mediator().analyzeAction()};
     for (QAction* a : commands) {

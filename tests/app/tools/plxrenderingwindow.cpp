@@ -6,6 +6,8 @@
 #include "app/apptesting.h"
 #include "app/plxevent.h"
 #include "app/plxeventserver.h"
+#include "app/plxrootmediator.h"
+#include "app/plxrootwindow.h"
 #include "app/plxsettingskeys.h"
 #include "app/plxstackserver.h"
 #include "app/tools/plxmodelpaintergl.h"
@@ -28,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -466,4 +469,40 @@ TEST(RenderingWindowDisplay, PosesBringTheViewBackAndTheWindowGoesWithItsStack)
     PLXStackServer::stackServer.removeStack(stack);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(window);
+}
+
+// The root window's "Reconstruct" shows its current stack here, once: a
+// second time raises the same window, and closing the stack closes it.
+TEST(RenderingWindowDisplay, TheRootWindowsReconstructOpensItOncePerStack)
+{
+    apptest::ServerCleanup cleanup;
+    DialogScript script;
+    QPointer<PLXRootWindow> root = new PLXRootWindow;
+    PLXRootMediator& rootMediator = *root->getMediator();
+    PLXStack* stack = rootMediator.openStack(QString::fromStdString(apptest::sampleFile()));
+    ASSERT_NE(stack, nullptr);
+    ASSERT_EQ(rootMediator.getCurrentStack(), stack);
+    auto renderingWindows = [] {
+        QList<PLXRenderingWindow*> found;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* window = qobject_cast<PLXRenderingWindow*>(w); window && window->isVisible())
+                found << window;
+        return found;
+    };
+    ASSERT_TRUE(renderingWindows().isEmpty());
+
+    rootMediator.reconstructAction()->trigger();
+    ASSERT_EQ(renderingWindows().size(), 1);
+    QPointer<PLXRenderingWindow> window = renderingWindows()[0];
+    EXPECT_EQ(window->getMediator().getStack(), stack);
+    EXPECT_EQ(window->windowTitle(), "sample");
+    EXPECT_EQ(window->getMediator().getPainters().size(), static_cast<std::size_t>(stack->getNumModels()));
+    rootMediator.reconstructAction()->trigger();
+    EXPECT_EQ(renderingWindows(), QList<PLXRenderingWindow*>{window.data()});
+
+    PLXStackServer::stackServer.removeStack(stack);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window);
+    delete root.data();
+    EXPECT_EQ(script.unexpected(), 0) << script.titles().join(", ").toStdString();
 }
