@@ -6,6 +6,7 @@
 #include "app/plxsliceactions.h"
 #include "app/plxstack.h"
 #include "app/plxstackserver.h"
+#include "app/plxworker.h"
 #include "app/tools/plxcamerapath.h"
 #include "app/tools/plxframewriter.h"
 #include "app/tools/plxmoviedialog.h"
@@ -442,8 +443,26 @@ void PLXRenderingMediator::export2AsciiSTL()
     if (m_stack->hasGeometryModels(MPrimitive::Polypoint))
         Dialogs::warning(m_window, tr("STL export"), tr("STL supports only surface objects\n Point models could not be saved"));
     try {
-        // Never over an existing file: the first one found stops the export.
-        StackExporter::export2AsciiSTL(*m_stack, QFile::encodeName(directory).toStdString(), false);
+        // The surfaces are built and written by a worker, model by model;
+        // never over an existing file: the first one found stops the export.
+        const PLXStack& stack = *m_stack;
+        const std::string target = QFile::encodeName(directory).toStdString();
+        PLXWorker worker;
+        PLXProgressDialog dialog(tr("Export to STL"), m_window);
+        dialog.setLabelText(tr("Writing the surfaces..."));
+        worker.getProgress().addMonitor(dialog);
+        worker.run(
+            [&](PLXProgressProxy& progress) {
+                const StackReconstruction<float> reconstruction(stack);
+                const auto n = static_cast<unsigned>(stack.getNumModels());
+                for (unsigned i = 0; i < n && !progress.isCanceled(); ++i) {
+                    StackExporter::export2AsciiSTL(*stack.getModel(static_cast<int>(i)), reconstruction, target,
+                                                   stack.getName(), false);
+                    progress.notifyProgressed(i + 1, n);
+                }
+            },
+            &dialog);
+        worker.getProgress().removeMonitor(dialog);
     } catch (const FileWriteError& e) {
         const QString file = QFile::decodeName(e.getFile().c_str());
         const QString reason = QFileInfo::exists(file) && e.getWhat().find("exists") != std::string::npos
