@@ -2,6 +2,7 @@
 
 #include "app/plxactionhistory.h"
 #include "app/plxevent.h"
+#include "app/plxhelp.h"
 #include "app/plxicons.h"
 #include "app/plxpreferences.h"
 #include "app/plxpreferencesdialog.h"
@@ -14,7 +15,6 @@
 #include "app/plxstack.h"
 #include "app/plxstackio.h"
 #include "app/plxstackserver.h"
-#include "app/plxversion.h"
 #include "app/slice/plximageserver.h"
 #include "app/slice/plxoverviewwidget.h"
 #include "app/slice/plxpanorama.h"
@@ -30,6 +30,8 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
 #include <QDesktopServices>
 #include <QMenu>
 #include <QMenuBar>
@@ -43,6 +45,14 @@ PLXRootMediator::UrlOpener& urlOpener()
 {
     static PLXRootMediator::UrlOpener opener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     return opener;
+}
+
+// Where Help looks for the manual; empty: beside the program, then the source
+// tree.
+QStringList& manualPlaces()
+{
+    static QStringList places;
+    return places;
 }
 
 // A wait cursor for the length of a scope.
@@ -881,12 +891,6 @@ const QUrl& PLXRootMediator::homepageUrl()
     return url;
 }
 
-const QUrl& PLXRootMediator::manualUrl()
-{
-    static const QUrl url(QStringLiteral("https://plexan.org/manual/"));
-    return url;
-}
-
 const QUrl& PLXRootMediator::mailingListUrl()
 {
     static const QUrl url(QStringLiteral("https://plexan.org/mailing-list/"));
@@ -905,9 +909,30 @@ void PLXRootMediator::openHomepage()
     urlOpener()(homepageUrl());
 }
 
+QStringList PLXRootMediator::setManualLocations(const QStringList& locations)
+{
+    QStringList previous = manualPlaces();
+    manualPlaces() = locations;
+    return previous;
+}
+
 void PLXRootMediator::openManual()
 {
-    urlOpener()(manualUrl());
+    const QStringList places = manualPlaces().isEmpty()
+                                   ? PLXHelp::manualLocations(QCoreApplication::applicationDirPath())
+                                   : manualPlaces();
+    const QString manual = PLXHelp::findManual(places);
+    if (manual.isEmpty()) {
+        QStringList shown;
+        for (const QString& place : places)
+            shown << QDir::toNativeSeparators(place);
+        Dialogs::warning(m_parts.window, tr("Plexan Manual"),
+                         tr("The manual was not found. It was looked for in:\n%1").arg(shown.join('\n')));
+        return;
+    }
+    if (!urlOpener()(QUrl::fromLocalFile(manual)))
+        Dialogs::warning(m_parts.window, tr("Plexan Manual"),
+                         tr("No program could open the manual %1.").arg(QDir::toNativeSeparators(manual)));
 }
 
 void PLXRootMediator::openMailingList()
@@ -917,8 +942,5 @@ void PLXRootMediator::openMailingList()
 
 void PLXRootMediator::showAbout()
 {
-    Dialogs::information(m_parts.window, tr("About Plexan"),
-                         tr("Plexan %1 (%2)\n\nReconstruction, measurement and comparison of 3D structures "
-                            "from stacks of images.\n\nBuilt on %3.")
-                             .arg(appVersionNumber, appVersionDate, appCompilationDate()));
+    Dialogs::information(m_parts.window, tr("About Plexan"), PLXHelp::aboutText());
 }

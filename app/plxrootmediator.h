@@ -29,6 +29,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -122,11 +123,14 @@ public:
 
     // The web pages of the Help menu.
     static const QUrl& homepageUrl();
-    static const QUrl& manualUrl();
     static const QUrl& mailingListUrl();
-    // Opens a web page in the desktop's browser; tests replace it.
+    // Opens a web page or the manual with the desktop's programs; tests replace it.
     using UrlOpener = std::function<bool(const QUrl&)>;
     static UrlOpener setUrlOpener(UrlOpener opener);
+    // The places Help looks for the manual, in order, instead of those of
+    // PLXHelp::manualLocations() (an empty list restores them); returns the
+    // previous ones.
+    static QStringList setManualLocations(const QStringList& locations);
 
 public slots:
     // File

@@ -391,11 +391,9 @@ TEST_F(RootMediatorTest, ToolWindowsStillToComeSaySo)
         return true;
     });
     mediator().homepageAction()->trigger();
-    mediator().manualAction()->trigger();
     mediator().mailingListAction()->trigger();
     PLXRootMediator::setUrlOpener(previous);
-    EXPECT_EQ(opened, QList<QUrl>({PLXRootMediator::homepageUrl(), PLXRootMediator::manualUrl(),
-                                   PLXRootMediator::mailingListUrl()}));
+    EXPECT_EQ(opened, QList<QUrl>({PLXRootMediator::homepageUrl(), PLXRootMediator::mailingListUrl()}));
 }
 
 TEST_F(RootMediatorTest, ViewsToggleAndTheirStateIsKept)
