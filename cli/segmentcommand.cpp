@@ -28,13 +28,37 @@ double displayPixel(const Slice& slice)
     return shortest(c.getAspectRatio() <= 1.0f ? c.getPixelWidth() : c.getPixelHeight());
 }
 
+// The model name of the stack, emptied when replace is given (an
+// ArgumentError otherwise), or a new one of that geometry.
+Model* prepareModel(Stack& stack, const std::string& name, MPrimitive geometry, bool replace)
+{
+    const int index = stack.findModel(name);
+    if (index < 0) {
+        auto* model = new Model(name);
+        model->getProperties().setGeometry(geometry);
+        stack.addModel(model);
+        return model;
+    }
+    Model* model = stack.getModel(index);
+    if (!replace)
+        throw ArgumentError("stack \"" + stack.getName() + "\" already has a model \"" + name +
+                            "\" (give --replace to replace its items)");
+    if (model->getGeometry() != geometry)
+        throw ArgumentError("model \"" + name + "\" is not a " +
+                            (geometry == MPrimitive::Polygon ? "polygon" : "point") + " model");
+    // Deleting an item unlinks it from its model and its slice.
+    while (model->getNumItems() > 0)
+        delete model->getItem(model->getNumItems() - 1);
+    return model;
+}
+
 class SegmentCommand : public Command {
 public:
     std::string getName() const override { return "segment"; }
     std::string getUsage() const override
     {
         return "STACK.sdf --model NAME (--level V | --isodata) [--below] [--min-pixels N] "
-               "[--decimation D] [--replace] -o OUT.sdf [--format tsv|csv] [--lenient]";
+               "[--decimation D] [--centres POINTS] [--replace] -o OUT.sdf [--format tsv|csv] [--lenient]";
     }
     std::string getSummary() const override { return "outline the regions of every slice by thresholding"; }
     std::string getHelp() const override
@@ -55,8 +79,11 @@ public:
                "  --min-pixels N     leave out regions of fewer pixels (default 9)\n"
                "  --decimation D     simplify the outlines to D pixels (Douglas-Peucker;\n"
                "                     default 0, every corner kept)\n"
-               "  --replace          replace an existing model NAME's outlines (otherwise an\n"
-               "                     existing model is an error)\n"
+               "  --centres POINTS   also mark the centre of every region outlined as a point\n"
+               "                     of the point model POINTS (one point per region and\n"
+               "                     slice: a region cut by several slices has several)\n"
+               "  --replace          replace the outlines (points) of existing models NAME\n"
+               "                     and POINTS (otherwise an existing model is an error)\n"
                "  -o FILE            the stack file to write (required)\n"
                "  --format tsv|csv   table form (default tsv)\n"
                "  --lenient          go on despite errors in the stack file's log\n\n"
@@ -73,6 +100,7 @@ public:
         arguments.addFlag("--below");
         arguments.addOption("--min-pixels");
         arguments.addOption("--decimation");
+        arguments.addOption("--centres");
         arguments.addFlag("--replace");
         arguments.addOption("-o");
         declareFormat(arguments);
@@ -126,20 +154,13 @@ int SegmentCommand::run(const Arguments& arguments, CommandContext& context) con
             throw ArgumentError("the output " + output + " would push its backup " + backup +
                                 ", an input, along: an output never replaces an input");
 
-    Model* model = nullptr;
-    if (const int index = stack.findModel(modelName); index >= 0) {
-        model = stack.getModel(index);
-        if (!arguments.has("--replace"))
-            throw ArgumentError("stack \"" + stack.getName() + "\" already has a model \"" + modelName +
-                                "\" (give --replace to replace its outlines)");
-        if (model->getGeometry() != MPrimitive::Polygon)
-            throw ArgumentError("model \"" + modelName + "\" is not a polygon model");
-        // Deleting an item unlinks it from its model and its slice.
-        while (model->getNumItems() > 0)
-            delete model->getItem(model->getNumItems() - 1);
-    } else {
-        model = new Model(modelName);
-        stack.addModel(model);
+    Model* model = prepareModel(stack, modelName, MPrimitive::Polygon, arguments.has("--replace"));
+    Model* centres = nullptr;
+    if (arguments.has("--centres")) {
+        const std::string centresName = arguments.value("--centres");
+        if (centresName.empty() || centresName == modelName)
+            throw ArgumentError("--centres needs a name other than the outlines' model");
+        centres = prepareModel(stack, centresName, MPrimitive::Polypoint, arguments.has("--replace"));
     }
 
     MorphometryTable table({"slice", "threshold", "outlines", "vertices", "pixels",
@@ -165,6 +186,16 @@ int SegmentCommand::run(const Arguments& arguments, CommandContext& context) con
             vertices += found.outlines[o].getNumVertices();
             pixels += found.pixels[o];
             twiceArea += std::fabs(static_cast<double>(found.outlines[o].twiceArea(0, 1)));
+        }
+        if (centres && !found.centres.empty()) {
+            Vertices<int> points(2, static_cast<int>(found.centres.size()));
+            for (std::size_t o = 0; o < found.centres.size(); ++o) {
+                points.vertex(static_cast<int>(o))[0] = static_cast<int>(std::lround(found.centres[o][0]));
+                points.vertex(static_cast<int>(o))[1] = static_cast<int>(std::lround(found.centres[o][1]));
+            }
+            auto* item = new ModelItem(centres, &slice);
+            item->setVertices(points);
+            item->attach();
         }
         const double side = displayPixel(slice);
         table.addRow({Cell::text(slice.getName()), Cell::real(shortest(static_cast<float>(found.threshold))),

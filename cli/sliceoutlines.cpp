@@ -152,11 +152,15 @@ SliceOutlines traceSliceOutlines(const PixelMatrix<float>& image, const SliceOut
     // which lies on their outer boundary.
     std::vector<long long> sizes(static_cast<std::size_t>(count) + 1, 0);
     std::vector<std::array<int, 2>> first(static_cast<std::size_t>(count) + 1, {-1, -1});
+    std::vector<Point> sums(static_cast<std::size_t>(count) + 1, {0.0, 0.0});
     for (int i = 0; i < rows; ++i)
         for (int j = 0; j < columns; ++j)
             if (const int l = labels(i, j); l > 0) {
-                if (sizes[static_cast<std::size_t>(l)]++ == 0)
-                    first[static_cast<std::size_t>(l)] = {i, j};
+                const auto index = static_cast<std::size_t>(l);
+                if (sizes[index]++ == 0)
+                    first[index] = {i, j};
+                sums[index][0] += j;
+                sums[index][1] += i;
             }
 
     for (int l = 1; l <= count; ++l) {
@@ -186,6 +190,8 @@ SliceOutlines traceSliceOutlines(const PixelMatrix<float>& image, const SliceOut
         outline.setClockwise(false, 0, 1);
         result.outlines.push_back(outline);
         result.pixels.push_back(sizes[index]);
+        const auto n = static_cast<double>(sizes[index]);
+        result.centres.push_back({sums[index][0] / n, sums[index][1] / n});
     }
     return result;
 }

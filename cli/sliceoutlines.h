@@ -20,6 +20,7 @@
 #include "geometry/curve.h"
 #include "image/pixelmatrix.h"
 
+#include <array>
 #include <vector>
 
 struct SliceOutlineSettings {
@@ -42,8 +43,10 @@ struct SliceOutlines {
     // pointing down (the orientation of the stack files' outlines), in the
     // raster order of the components' first pixels.
     std::vector<Curve<int>> outlines;
-    // The foreground pixels of each outlined component.
+    // The foreground pixels of each outlined component, and their centre
+    // (x, y).
     std::vector<long long> pixels;
+    std::vector<std::array<double, 2>> centres;
 };
 
 // The outlines of image (values as read from the slice's image).

@@ -304,6 +304,8 @@ TEST(SegmentCommand, ReplacesOnlyWhenAskedAndRefusesBadCommandLines)
           {"segment", input, "--model", "blobs", "--level", "x", "-o", output},
           {"segment", input, "--model", "blobs", "--level", "100", "--min-pixels", "0", "-o", output},
           {"segment", input, "--model", "dots", "--level", "100", "--replace", "-o", output},
+          {"segment", input, "--model", "blobs", "--level", "100", "--centres", "cells", "-o", output},
+          {"segment", input, "--model", "blobs", "--level", "100", "--centres", "blobs", "-o", output},
           {"segment", input, "--model", "blobs", "--level", "100", "-o", input}}) {
         // In process: the refusals come before any work.
         std::ostringstream out, err;
@@ -313,7 +315,8 @@ TEST(SegmentCommand, ReplacesOnlyWhenAskedAndRefusesBadCommandLines)
 
     // Each slice's disc (the 25 pixels within 3 of its centre) replaces the
     // drawn cells.
-    r = run({"segment", input, "--model", "cells", "--level", "100", "--replace", "-o", output, "--format", "csv"});
+    r = run({"segment", input, "--model", "cells", "--level", "100", "--replace", "--centres", "centres", "-o", output,
+             "--format", "csv"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto cells = outlinesOf(output, "cells");
     ASSERT_EQ(cells.size(), 3u);
@@ -328,4 +331,13 @@ TEST(SegmentCommand, ReplacesOnlyWhenAskedAndRefusesBadCommandLines)
         EXPECT_EQ(number(t, i, "pixels"), 25.0);
     }
     EXPECT_EQ(outlinesOf(output, "dots").size(), 2u);
+    // The centres of the discs, as drawn.
+    const auto centres = outlinesOf(output, "centres");
+    ASSERT_EQ(centres.size(), 3u);
+    const std::map<std::string, std::array<double, 2>> drawn{{"s1", {6, 5}}, {"s2", {7, 6}}, {"s3", {8, 6}}};
+    for (const auto& [slice, points] : centres) {
+        ASSERT_EQ(points.size(), 1u);
+        ASSERT_EQ(points[0].size(), 1u);
+        EXPECT_EQ(points[0][0], drawn.at(slice)) << slice;
+    }
 }
