@@ -57,7 +57,7 @@ public:
     std::string getName() const override { return "segment"; }
     std::string getUsage() const override
     {
-        return "STACK.sdf --model NAME (--level V | --isodata) [--below] [--min-pixels N] "
+        return "STACK.sdf [--model NAME] (--level V | --isodata) [--below] [--min-pixels N] "
                "[--decimation D] [--centres POINTS] [--replace] -o OUT.sdf [--format tsv|csv] [--lenient]";
     }
     std::string getSummary() const override { return "outline the regions of every slice by thresholding"; }
@@ -72,7 +72,7 @@ public:
                "the region's: holes inside a region are not outlined. Prints, per slice, the\n"
                "threshold, the number of outlines, their vertices and their summed area.\n\n"
                "Options:\n"
-               "  --model NAME       the polygon model to create (required)\n"
+               "  --model NAME       the polygon model to create (required unless --centres)\n"
                "  --level V          foreground is the grey levels at or above V\n"
                "  --isodata          each image's isodata threshold instead of a level\n"
                "  --below            foreground is below the threshold (dark objects)\n"
@@ -112,14 +112,14 @@ public:
 int SegmentCommand::run(const Arguments& arguments, CommandContext& context) const
 {
     const std::string format = tableFormat(arguments);
-    if (!arguments.has("--model"))
-        throw ArgumentError("missing --model NAME");
+    if (!arguments.has("--model") && !arguments.has("--centres"))
+        throw ArgumentError("missing --model NAME (or --centres POINTS)");
     if (arguments.has("--level") == arguments.has("--isodata"))
         throw ArgumentError("give one of --level V and --isodata");
     if (!arguments.has("-o"))
         throw ArgumentError("missing -o OUT.sdf");
     const std::string modelName = arguments.value("--model");
-    if (modelName.empty())
+    if (arguments.has("--model") && modelName.empty())
         throw ArgumentError("--model needs a name");
     SliceOutlineSettings settings;
     settings.isodata = arguments.has("--isodata");
@@ -154,7 +154,9 @@ int SegmentCommand::run(const Arguments& arguments, CommandContext& context) con
             throw ArgumentError("the output " + output + " would push its backup " + backup +
                                 ", an input, along: an output never replaces an input");
 
-    Model* model = prepareModel(stack, modelName, MPrimitive::Polygon, arguments.has("--replace"));
+    Model* model = arguments.has("--model")
+                       ? prepareModel(stack, modelName, MPrimitive::Polygon, arguments.has("--replace"))
+                       : nullptr;
     Model* centres = nullptr;
     if (arguments.has("--centres")) {
         const std::string centresName = arguments.value("--centres");
@@ -179,10 +181,12 @@ int SegmentCommand::run(const Arguments& arguments, CommandContext& context) con
         long long vertices = 0, pixels = 0;
         double twiceArea = 0.0;
         for (std::size_t o = 0; o < found.outlines.size(); ++o) {
-            auto* item = new ModelItem(model, &slice);
-            item->setVertices(found.outlines[o]);
-            item->setClockwise(false);
-            item->attach();
+            if (model) {
+                auto* item = new ModelItem(model, &slice);
+                item->setVertices(found.outlines[o]);
+                item->setClockwise(false);
+                item->attach();
+            }
             vertices += found.outlines[o].getNumVertices();
             pixels += found.pixels[o];
             twiceArea += std::fabs(static_cast<double>(found.outlines[o].twiceArea(0, 1)));

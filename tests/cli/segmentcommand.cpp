@@ -340,4 +340,9 @@ TEST(SegmentCommand, ReplacesOnlyWhenAskedAndRefusesBadCommandLines)
         ASSERT_EQ(points[0].size(), 1u);
         EXPECT_EQ(points[0][0], drawn.at(slice)) << slice;
     }
+    // Centres alone, without outlines.
+    r = run({"segment", input, "--level", "100", "--centres", "spots", "-o", scratch / "spots.sdf"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(outlinesOf(scratch / "spots.sdf", "spots"), centres);
+    EXPECT_EQ(readFile(scratch / "spots.sdf").find("MODEL \"centres\""), std::string::npos);
 }
