@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth mesa-utils libgl1-mesa-dri ffmpeg desktop-file-utils
   pybind11-dev python3-dev python3-numpy python3-matplotlib
+  snakemake
   "$@"
 )
 
