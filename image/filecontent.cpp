@@ -21,7 +21,11 @@ int elementSizeOf(std::int32_t typeId)
 {
     switch (typeId) {
     case 0:
-        return 1; // char, unsigned char, short, unsigned short, bool: 1 or 2
+        return 1; // unsigned char or unsigned short (any small type in older files): 1 or 2
+    case 1:
+        return 1; // char
+    case 4:
+        return 2; // short
     case 2:
     case 3:
     case 5:
@@ -115,6 +119,8 @@ void FileContent::examine()
         m_kind = Hdf5;
     else if (startsWith("NRRD000"sv))
         m_kind = Nrrd;
+    else if (b.size() >= 1024 && b.substr(208, 4) == "MAP "sv)
+        m_kind = Mrc;
     else if (b.size() >= 132 && b.substr(128, 4) == "DICM"sv)
         m_kind = Dicom;
     else if (startsWith("%PDF-"sv))
@@ -239,6 +245,8 @@ std::string FileContent::describe(Kind kind)
         return "an HDF5 file";
     case Nrrd:
         return "an NRRD image";
+    case Mrc:
+        return "an MRC map";
     case Dicom:
         return "a DICOM file";
     case Pdf:

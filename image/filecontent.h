@@ -41,6 +41,7 @@ public:
         Nifti2,
         Hdf5,
         Nrrd,
+        Mrc,         // an MRC or CCP4 map with its "MAP " stamp
         Dicom,
         Pdf,
         Gzip,

@@ -77,26 +77,6 @@ std::string tiffName(TIFF* tif)
     return name ? name : "";
 }
 
-// The largest ratio between decoded and stored bytes that a codec can reach,
-// so that a header declaring more pixels than the file can hold is refused
-// before anything is allocated for them.
-std::uint64_t maxExpansion(int compression)
-{
-    switch (compression) {
-    case COMPRESSION_NONE:
-        return 1;
-    case COMPRESSION_PACKBITS:
-        return 64; // 2 bytes repeat one byte 128 times
-    case COMPRESSION_ADOBE_DEFLATE:
-    case COMPRESSION_DEFLATE:
-        return 1100; // deflate stays below 1032:1
-    case COMPRESSION_LZW:
-        return 2800; // a 12-bit code stands for at most ~4k bytes
-    default:
-        return 65536;
-    }
-}
-
 std::uint64_t fileSize(TIFF* tif)
 {
     struct stat st;
@@ -159,7 +139,7 @@ void ImageReader::readTiffHeader(ImageHeader& header, TIFF* tif)
     std::uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
     const std::uint64_t stored = fileSize(tif);
-    if (stored > 0 && bytes > stored * maxExpansion(compression))
+    if (stored > 0 && bytes > stored * TiffFile::maxExpansion(compression))
         throw FileFormatError(tiffHeaderWhere, "TIFF image size exceeds the file contents",
                               tiffName(tif));
 

@@ -65,6 +65,23 @@ bool TiffFile::close()
     return ok && firstError.empty();
 }
 
+std::uint64_t TiffFile::maxExpansion(int compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return 1;
+    case COMPRESSION_PACKBITS:
+        return 64; // 2 bytes repeat one byte 128 times
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+        return 1100; // deflate stays below 1032:1
+    case COMPRESSION_LZW:
+        return 2800; // a 12-bit code stands for at most ~4k bytes
+    default:
+        return 65536;
+    }
+}
+
 std::string TiffFile::getError()
 {
     return firstError;

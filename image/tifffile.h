@@ -36,6 +36,11 @@ public:
     // "prefix" alone, or "prefix: <libtiff error>" when libtiff said why.
     static std::string explain(const std::string& prefix);
 
+    // The largest ratio between decoded and stored bytes a codec can reach,
+    // so that a header declaring more pixels than the file can hold is
+    // refused before anything is allocated for them.
+    static std::uint64_t maxExpansion(int compression);
+
     // Largest block libtiff itself may allocate at once for one handle.
     static constexpr std::int64_t maxLibraryAllocation = std::int64_t(1) << 30;
 

@@ -475,9 +475,26 @@ int VoxelMatrix<T>::dataTypeId()
         return 6;
     else if constexpr (std::is_same_v<T, long double>)
         return 7;
+    else if constexpr (std::is_same_v<T, short>)
+        return 4;
+    else if constexpr (std::is_same_v<T, char> && std::is_signed_v<char>)
+        return 1;
     else
         return 0;
 }
+
+namespace {
+
+// A file of identifier 0 (the unsigned 8- and 16-bit types, and every small
+// integer type in older files) loads into any small integer type whose size
+// its length fits.
+template <typename T>
+bool acceptsTypeId(std::int32_t typeId)
+{
+    return typeId == VoxelMatrix<T>::dataTypeId() || (typeId == 0 && sizeof(T) <= 2 && std::is_integral_v<T>);
+}
+
+} // namespace
 
 namespace {
 
@@ -534,7 +551,7 @@ typename VoxelMatrix<T>::Header VoxelMatrix<T>::readFormat1Header(std::ifstream&
     std::copy(fields + 2, fields + 5, header.size);
     header.unitScale = fields[5];
     std::memcpy(header.voxelSize, bytes + 24, sizeof header.voxelSize);
-    if (header.typeId != dataTypeId())
+    if (!acceptsTypeId<T>(header.typeId))
         throwTypeMismatch(where);
     checkSizes(header.size, sizeof(T), header.typeId == 0, stream, where);
     return header;

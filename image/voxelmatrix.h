@@ -150,9 +150,11 @@ public:
 
     // Files ------------------------------------------------------------------------
 
-    // Identifier of the element type in voxel-matrix files: 2 int, 3 unsigned
-    // int, 5 float, 6 double, 7 long double, 0 for the four small integer
-    // types.
+    // Identifier of the element type in voxel-matrix files: 0 unsigned char
+    // and unsigned short (told apart by the file's length), 1 char (signed),
+    // 4 short, 2 int, 3 unsigned int, 5 float, 6 double, 7 long double. Files
+    // of identifier 0 load into any of the four small integer types (older
+    // files wrote 0 for all four).
     static int dataTypeId();
 
     // Writes the file under format 1. Refuses to replace an existing file

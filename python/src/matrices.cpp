@@ -61,8 +61,8 @@ VoxelMatrixObject makeVoxelMatrix(py::handle object, bool copy)
 }
 
 // The element type of a voxel-matrix file: the first type whose header the
-// file accepts (the 8- and 16-bit types share one identifier; the file's
-// length tells which, and they are read unsigned).
+// file accepts (the unsigned 8- and 16-bit types share one identifier, the
+// file's length telling which; the signed ones have their own).
 Element fileElement(const std::string& file)
 {
     Element found = Element::Float;
@@ -85,6 +85,8 @@ Element fileElement(const std::string& file)
     attempt(Tag<long double>{});
     attempt(Tag<unsigned char>{});
     attempt(Tag<unsigned short>{});
+    attempt(Tag<char>{});
+    attempt(Tag<short>{});
     if (!done)
         throw TypeError("VoxelMatrix.load", "No element type matches the voxel-matrix file " + file);
     return found;

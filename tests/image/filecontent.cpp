@@ -150,7 +150,9 @@ TEST(FileContent, VoxelMatrixHeadersThatAreNotOnes)
     EXPECT_EQ(kind(int32s({2, -3, 4}) + std::string(24, '\0')).getKind(), FileContent::Binary);
     // Format 1: an unknown type or a negative size is no voxel matrix at all;
     // sizes whose product overflows fit no file.
-    EXPECT_EQ(kind(format1Header(4, 1, 1, 1) + std::string(4, '\0')).getKind(), FileContent::Binary);
+    EXPECT_EQ(kind(format1Header(8, 1, 1, 1) + std::string(4, '\0')).getKind(), FileContent::Binary);
+    EXPECT_EQ(kind(format1Header(4, 1, 2, 1) + std::string(4, '\0')).getVoxelElementSize(), 2);
+    EXPECT_EQ(kind(format1Header(1, 1, 2, 1) + std::string(2, '\0')).getVoxelElementSize(), 1);
     EXPECT_EQ(kind(format1Header(5, -1, 1, 1)).getKind(), FileContent::Binary);
     EXPECT_EQ(kind(format1Header(7, 1 << 30, 1 << 30, 1 << 30)).getKind(), FileContent::DamagedVoxelMatrix);
     // Identifier 0 serves 1- and 2-byte voxels: the length tells which.
