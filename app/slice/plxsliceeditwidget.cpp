@@ -73,10 +73,13 @@ PLXSliceEditWidget::~PLXSliceEditWidget() = default;
 
 void PLXSliceEditWidget::setSlice(StackSlice* slice)
 {
+    const bool changed = slice != m_canvas->getSlice();
     m_canvas->setSlice(slice);
     if (m_fitMode)
         applyZoom(fittingZoom(), QPoint(), QPoint());
     emitViewChanged();
+    if (changed)
+        emit sliceChanged();
 }
 
 StackSlice* PLXSliceEditWidget::getSlice() const

@@ -83,6 +83,8 @@ signals:
     void viewChanged(const QRect& modelRect);
     void zoomChanged(double zoom);
     void canvasModeChanged(const CanvasMode& mode);
+    // Another slice (or none) is shown.
+    void sliceChanged();
     // An editing tool needs the user's whole attention (on) or is done (off).
     void lockRequested(bool on);
 
