@@ -7,12 +7,18 @@
 #include "app/plxpreferences.h"
 #include "app/plxsliceactions.h"
 #include "app/plxstack.h"
+#include "app/slice/plxactionsequence.h"
 #include "app/slice/plxcreationdelegate.h"
+#include "app/slice/plxdouglaspeuckerdelegate.h"
 #include "app/slice/plxeditiondelegate.h"
+#include "app/slice/plxfourierdelegate.h"
+#include "app/slice/plxreorigindelegate.h"
+#include "app/slice/plxresamplingdelegate.h"
 #include "app/slice/plxselectiondelegate.h"
 #include "app/slice/plxsliceeditwidget.h"
 #include "app/slice/plxsliceeditwidgetcanvas.h"
 #include "app/slice/plxsliceeditwidgetstatusbar.h"
+#include "app/slice/plxsplitdelegate.h"
 #include "stack/model.h"
 #include "stack/modelitem.h"
 #include "stack/stack.h"
@@ -75,7 +81,13 @@ void PLXSliceEditWidgetMediator::initialize()
     m_selection = new PLXSelectionDelegate(this);
     m_creation = new PLXCreationDelegate(this);
     m_edition = new PLXEditionDelegate(this);
-    for (QObject* tool : std::initializer_list<QObject*>{m_selection, m_creation, m_edition})
+    m_resampling = new PLXResamplingDelegate(this);
+    m_douglasPeucker = new PLXDouglasPeuckerDelegate(this);
+    m_reorigin = new PLXReoriginDelegate(this);
+    m_fourier = new PLXFourierDelegate(this);
+    m_split = new PLXSplitDelegate(this);
+    for (QObject* tool : std::initializer_list<QObject*>{m_selection, m_creation, m_edition, m_resampling,
+                                                         m_douglasPeucker, m_reorigin, m_fourier, m_split})
         getCanvas()->installEventFilter(tool);
 
     const auto makeAction = [this](const QString& text, const QKeySequence& key = {}) {
@@ -106,6 +118,17 @@ void PLXSliceEditWidgetMediator::initialize()
         if (!m_edition->isActive())
             m_edition->activate();
     });
+    const auto start = [this](QAction* action, PLXSliceEditWidgetMediatorDelegate* tool) {
+        connect(action, &QAction::triggered, tool, [tool] {
+            if (!tool->isActive())
+                tool->activate();
+        });
+    };
+    start(m_douglasPeuckerAction, m_douglasPeucker);
+    start(m_changeOrigin, m_reorigin);
+    start(m_resample, m_resampling);
+    start(m_smooth, m_fourier);
+    start(m_splitAction, m_split);
     connect(m_decimate, &QAction::triggered, m_selection, &PLXSelectionDelegate::decimateSelection);
     connect(m_selectAll, &QAction::triggered, m_selection, &PLXSelectionDelegate::selectAllModelItems);
     connect(m_properties, &QAction::triggered, m_selection, &PLXSelectionDelegate::editSelectionProperties);
@@ -316,10 +339,12 @@ void PLXSliceEditWidgetMediator::pushStep(const std::vector<PLXAction*>& actions
         }
         return;
     }
+    // Several actions of one gesture may depend on each other's order (items
+    // appended to the same lists): they go as one sequence, undone backwards.
+    PLXAction* step = actions.size() == 1 ? actions.front() : new PLXActionSequence(actions);
     PLXActionHistory& history = stack->history();
     history.openStep();
-    for (PLXAction* action : actions)
-        history.push(action, true);
+    history.push(step, true);
     history.closeStep();
 }
 
