@@ -31,7 +31,7 @@
 #include <set>
 
 PLXSliceEditWidgetMediator::PLXSliceEditWidgetMediator(PLXSliceEditWidget* view, QObject* parent)
-    : QObject(parent ? parent : view), m_view(view), m_canvas(view->getCanvas()),
+    : QObject(parent ? parent : view), m_view(view), m_canvas(view->getCanvas()), m_canvasObject(view->getCanvas()),
       m_statusBar(new PLXSliceEditWidgetStatusBar)
 {
     initialize();
@@ -387,7 +387,9 @@ void PLXSliceEditWidgetMediator::contextMenuEvent(QContextMenuEvent* event)
 
 bool PLXSliceEditWidgetMediator::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == getCanvas() && event->type() == QEvent::ContextMenu) {
+    // Compared as objects: the canvas may be half destroyed when its last
+    // events pass here.
+    if (event->type() == QEvent::ContextMenu && watched == m_canvasObject) {
         contextMenuEvent(static_cast<QContextMenuEvent*>(event));
         return true;
     }

@@ -170,6 +170,7 @@ private:
 
     PLXSliceEditWidget* m_view;
     QPointer<PLXSliceEditWidgetCanvas> m_canvas;
+    const QObject* m_canvasObject;
     QPointer<PLXSliceEditWidgetStatusBar> m_statusBar;
     StackSlice* m_slice = nullptr;
     StackSliceSelectionInfo m_info;
