@@ -92,6 +92,10 @@ public:
     // Clears the stack history and every slice history.
     void destroyHistory();
 
+    // Whether a registration window is open on the stack (at most one is).
+    void setBeingRegistered(bool on) { m_beingRegistered = on; }
+    bool isBeingRegistered() const { return m_beingRegistered; }
+
     // While a worker thread reads the document into a stack that is not yet
     // open, the stack ignores every event (nothing else may touch it then).
     void setReading(bool reading) { m_reading = reading; }
@@ -129,6 +133,7 @@ private:
 
     QString m_filename;
     bool m_modified = false;
+    bool m_beingRegistered = false;
     bool m_reading = false;
     StackReconstruction<double> m_reconstruction;
     PLXSliceImageCache m_sliceImageCache;
