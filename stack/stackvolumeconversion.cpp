@@ -1,5 +1,7 @@
 #include "stack/stackvolumeconversion.h"
 
+#include "image/image.h"
+#include "image/imageconversion.h"
 #include "image/imagesource.h"
 #include "image/voxelmatrix.h"
 #include "stack/stack.h"
@@ -8,12 +10,77 @@
 #include <cmath>
 #include <vector>
 
+namespace {
+
+const char* const where = "VoxelMatrix<T> StackVolumeConversion::apply(const Stack&) const";
+
+template <typename T>
+VoxelMatrix<T> planes(const Stack& stack, ImageColorContent content)
+{
+    VoxelMatrix<T> volume;
+    const int n = stack.getNumSlices();
+    if (n == 0)
+        return volume;
+    const int rows = stack.getSlice(0)->height();
+    const int columns = stack.getSlice(0)->width();
+    volume.setSize(rows, columns, n);
+    Image image;
+    for (int z = 0; z < n; ++z) {
+        const StackSlice* slice = stack.getSlice(z);
+        slice->load(image);
+        if (image.getHeight() != rows || image.getWidth() != columns)
+            throw SizeError(where, "Slice \"" + slice->getName() + "\" differs in size from the first slice");
+        switch (content) {
+        case ImageColorContent::RedOnly:
+            volume[z].convertFromImage(image, ImageChannel::Red);
+            break;
+        case ImageColorContent::GreenOnly:
+            volume[z].convertFromImage(image, ImageChannel::Green);
+            break;
+        case ImageColorContent::BlueOnly:
+            volume[z].convertFromImage(image, ImageChannel::Blue);
+            break;
+        default:
+            // 16-bit samples as they are; other images as 8-bit grey.
+            if (image.getDepth() != 16) {
+                image.make8bitsGrayscale();
+                if (image.isIndexed())
+                    ImageConversion().apply(image);
+            }
+            volume[z].convertFromImage(image);
+            break;
+        }
+    }
+    return volume;
+}
+
+} // namespace
+
 template <typename T>
 VoxelMatrix<T> StackVolumeConversion::apply(const Stack& stack) const
 {
-    VoxelMatrix<T> volume = stack.toVoxelMatrix<T>(m_content);
+    VoxelMatrix<T> volume = planes<T>(stack, m_content);
     volume.setVoxelCalibration(voxelCalibration(stack));
     return volume;
+}
+
+bool StackVolumeConversion::isSixteenBit(const Stack& stack) const
+{
+    if (m_content != ImageColorContent::Grayscale)
+        return false;
+    for (int z = 0; z < stack.getNumSlices(); ++z) {
+        const StackSlice& slice = *stack.getSlice(z);
+        if (slice.hasImageSource() && slice.getImageSource().getDepth() == 16)
+            return true;
+    }
+    return false;
+}
+
+AnyVoxelMatrix StackVolumeConversion::apply(const Stack& stack) const
+{
+    if (isSixteenBit(stack))
+        return AnyVoxelMatrix(apply<unsigned short>(stack));
+    return AnyVoxelMatrix(apply<unsigned char>(stack));
 }
 
 VoxelCalibration StackVolumeConversion::voxelCalibration(const Stack& stack)
@@ -64,6 +131,8 @@ bool StackVolumeConversion::isEvenlySpaced(const Stack& stack)
     return true;
 }
 
+template VoxelMatrix<unsigned char> StackVolumeConversion::apply<unsigned char>(const Stack&) const;
+template VoxelMatrix<unsigned short> StackVolumeConversion::apply<unsigned short>(const Stack&) const;
 template VoxelMatrix<int> StackVolumeConversion::apply<int>(const Stack&) const;
 template VoxelMatrix<float> StackVolumeConversion::apply<float>(const Stack&) const;
 template VoxelMatrix<double> StackVolumeConversion::apply<double>(const Stack&) const;

@@ -3,9 +3,13 @@
 // calibration, for the volume views, the isosurfaces and the ".vm" files.
 //
 // Plane k holds slice k's image at its display size (square pixels, see
-// Slice), as 8-bit grey levels or one colour component (Stack::toVoxelMatrix);
-// the images are stacked as they are, registrations are not applied. Every
-// slice must have the first slice's display size.
+// Slice), as grey levels or one colour component; the images are stacked as
+// they are, registrations are not applied. Every slice must have the first
+// slice's display size. Values are kept: 16-bit grey images give their
+// 16-bit samples, the same on every plane, never stretched image by image
+// (unlike Stack::toVoxelMatrix, which makes every image 8-bit grey for
+// display first); 8-bit grey images their bytes, indexed images their
+// colormap's grey, colour images their mean grey ((r + g + b) / 3).
 //
 // The voxel size, in the stack's length unit, is that of a display pixel of
 // the first slice (its pixel width and height scaled by the ratio of image to
@@ -15,6 +19,7 @@
 // its own spacing, and a spacing that is not positive leaves the default
 // depth of 1.
 
+#include "image/anyvoxelmatrix.h"
 #include "image/imagecolorcontent.h"
 #include "image/voxelcalibration.h"
 
@@ -32,6 +37,12 @@ public:
     // readers' errors propagate. T: int, float, double, long double.
     template <typename T>
     VoxelMatrix<T> apply(const Stack& stack) const;
+    // The volume in the slices' own type: unsigned shorts when a slice is a
+    // 16-bit grey image (and grey levels are asked for), unsigned chars
+    // otherwise.
+    AnyVoxelMatrix apply(const Stack& stack) const;
+    // Whether apply(stack) gives 16-bit voxels.
+    bool isSixteenBit(const Stack& stack) const;
 
     // The calibration apply() gives the volume of stack.
     static VoxelCalibration voxelCalibration(const Stack& stack);

@@ -1,5 +1,8 @@
 #include "stack/stackvolumeconversion.h"
 
+#include "image/anyvoxelmatrix.h"
+#include "stack/stackfromvolume.h"
+
 #include "image/voxelmatrix.h"
 #include "stack/stack.h"
 #include "stack/stackslice.h"
@@ -98,4 +101,77 @@ TEST(StackVolumeConversion, PlanesHoldTheSliceImages)
     EXPECT_EQ(grey(4, 5, 2), static_cast<double>((7 + 4 + 7) / 3));
 
     EXPECT_TRUE(conversion.apply<float>(Stack()).isEmpty());
+}
+
+// Regression: 16-bit slices were made 8-bit images for display first, each
+// stretched over its own range, so one value became a different grey level
+// on every plane. Their samples are kept as they are.
+TEST(StackVolumeConversion, SixteenBitSlicesKeepTheirSamples)
+{
+    ImageFiles files;
+    Stack stack;
+    auto sample = [](int x, int y, int k) { return k == 0 ? 100 + x + 10 * y : 30000 + 977 * x + 3001 * y; };
+    for (int k = 0; k < 2; ++k) {
+        auto* slice = new StackSlice("s" + std::to_string(k));
+        slice->setImageSource(files.write("g" + std::to_string(k) + ".tif", 7, 5, 16, [&](int x, int y, int b) {
+            return b == 0 ? sample(x, y, k) & 255 : sample(x, y, k) >> 8;
+        }));
+        slice->setPixelCalibration(pixels(0.5f, 0.5f));
+        stack.addSlice(slice);
+    }
+    StackVolumeConversion conversion;
+    const VoxelMatrix<float> values = conversion.apply<float>(stack);
+    const AnyVoxelMatrix kept = conversion.apply(stack);
+    ASSERT_NE(kept.get<unsigned short>(), nullptr) << kept.getTypeName();
+    EXPECT_EQ(kept.getVoxelCalibration(), values.getVoxelCalibration());
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 5; ++i)
+            for (int j = 0; j < 7; ++j) {
+                ASSERT_EQ(values(i, j, k), static_cast<float>(sample(j, i, k))) << i << " " << j << " " << k;
+                ASSERT_EQ((*kept.get<unsigned short>())(i, j, k), sample(j, i, k));
+            }
+}
+
+// A volume's planes as slice images: values kept when they fit, one window
+// for every plane otherwise.
+TEST(StackFromVolume, ValuesAreKeptOrWindowedAlikeOnEveryPlane)
+{
+    stackfiletest::TemporaryDirectory directory;
+    VoxelMatrix<float> volume(3, 4, 2);
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 4; ++j)
+                volume(i, j, k) = static_cast<float>(250 * k + 10 * i + j);
+    VoxelCalibration c;
+    c.setLengthUnit(LengthUnit(-9));
+    // Square pixels: slices of other pixels are resampled to square ones.
+    c.setVoxelSize(Vector<float>{0.25f, 0.25f, 4.0f});
+    volume.setVoxelCalibration(c);
+
+    StackFromVolume maker;
+    maker.setName("v");
+    // Whole numbers up to 273: 16-bit slices hold them.
+    EXPECT_EQ(maker.sliceBits(AnyVoxelMatrix(volume)), 16);
+    std::unique_ptr<Stack> stack = maker.apply(AnyVoxelMatrix(volume), directory.root());
+    ASSERT_EQ(stack->getNumSlices(), 2);
+    EXPECT_EQ(stack->getLengthUnit(), LengthUnit(-9));
+    EXPECT_FLOAT_EQ(stack->getSlice(1)->getAbsolutePosition(), 4.0f);
+    EXPECT_FLOAT_EQ(stack->getSlice(0)->getPixelCalibration().getPixelWidth(), 0.25f);
+    EXPECT_FLOAT_EQ(stack->getSlice(0)->getPixelCalibration().getPixelHeight(), 0.25f);
+    StackVolumeConversion conversion;
+    const VoxelMatrix<float> back = conversion.apply<float>(*stack);
+    EXPECT_TRUE(back == volume);
+
+    // Fractions need a window: 0 to 510 over 255 levels, two values a level.
+    volume(0, 0, 0) = 0.5f;
+    EXPECT_THROW(maker.sliceBits(AnyVoxelMatrix(volume)), ValueError);
+    maker.setValues(StackFromVolume::Values::Window);
+    maker.setWindow(0.0, 510.0);
+    stack = maker.apply(AnyVoxelMatrix(volume), directory.root());
+    const VoxelMatrix<float> windowed = conversion.apply<float>(*stack);
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 4; ++j)
+                EXPECT_EQ(windowed(i, j, k), std::floor(volume(i, j, k) / 2 + 0.5f)) << i << " " << j << " " << k;
+    EXPECT_THROW(maker.setWindow(3.0, 3.0), ValueError);
 }
