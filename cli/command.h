@@ -64,3 +64,4 @@ std::unique_ptr<Command> makeVolumeToStackCommand();
 std::unique_ptr<Command> makeDensityCommand();
 std::unique_ptr<Command> makeSegmentCommand();
 std::unique_ptr<Command> makeFuseCommand();
+std::unique_ptr<Command> makeImportCommand();

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -184,6 +185,10 @@ std::string kindName(OutputKind kind)
         return "a quadrilateral mesh (.qm)";
     case OutputKind::Tiff:
         return "a TIFF image (.tif)";
+    case OutputKind::Ply:
+        return "a PLY mesh (.ply)";
+    case OutputKind::Obj:
+        return "an OBJ mesh (.obj)";
     }
     return "";
 }
@@ -200,6 +205,26 @@ bool isShapeText(const std::string& text, std::initializer_list<const char*> typ
     return false;
 }
 
+// Whether text reads as an OBJ mesh: every whole line blank, a comment or
+// one of the statements of an OBJ file.
+bool isObjText(const std::string& text)
+{
+    static const std::set<std::string> statements = {"v", "vn", "vt", "vp", "f", "l", "p", "o", "g", "s", "usemtl", "mtllib"};
+    std::size_t start = 0;
+    bool any = false;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = text.substr(start, end - start);
+        const std::size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        const std::size_t last = line.find_first_of(" \t\r", first);
+        if (!statements.count(line.substr(first, last == std::string::npos ? std::string::npos : last - first)))
+            return false;
+        any = true;
+    }
+    return any || text.find_first_not_of(" \t\r\n") == std::string::npos || text[0] == '#';
+}
+
 bool holds(const FileContent& content, OutputKind kind)
 {
     const std::string& text = content.getFirstBlock();
@@ -210,9 +235,19 @@ bool holds(const FileContent& content, OutputKind kind)
         return content.isKind(FileContent::VoxelMatrix);
     case OutputKind::Stl: {
         const std::size_t start = text.find_first_not_of(" \t\r\n");
-        return content.isKind(FileContent::Text) && start != std::string::npos &&
-               text.compare(start, 6, "solid ") == 0;
+        if (content.isKind(FileContent::Text) && start != std::string::npos && text.compare(start, 6, "solid ") == 0)
+            return true;
+        // Binary: 80 bytes, the triangle count, 50 bytes per triangle.
+        std::uint32_t count = 0;
+        if (text.size() < 84)
+            return false;
+        std::memcpy(&count, text.data() + 80, 4);
+        return content.getLength() == 84 + 50 * static_cast<std::uint64_t>(count);
     }
+    case OutputKind::Ply:
+        return text.compare(0, 4, "ply\n") == 0 || text.compare(0, 5, "ply\r\n") == 0;
+    case OutputKind::Obj:
+        return content.isKind(FileContent::Text) && isObjText(text);
     case OutputKind::TriMesh:
         return content.isKind(FileContent::Text) && isShapeText(text, {"8"});
     case OutputKind::QuadMesh:
@@ -264,6 +299,10 @@ std::string extensionOf(OutputKind kind)
         return ".qm";
     case OutputKind::Tiff:
         return ".tif";
+    case OutputKind::Ply:
+        return ".ply";
+    case OutputKind::Obj:
+        return ".obj";
     }
     return "";
 }
@@ -340,6 +379,11 @@ void writeVolume(const VoxelMatrix<T>& volume, const std::string& file)
 
 template void writeVolume<float>(const VoxelMatrix<float>&, const std::string&);
 
+void writeVolume(const AnyVoxelMatrix& volume, const std::string& file)
+{
+    volume.visit([&](const auto& m) { writeVolume(m, file); });
+}
+
 // Volumes --------------------------------------------------------------------------
 
 VoxelType voxelType(const std::string& file)
@@ -380,8 +424,14 @@ VoxelType voxelType(const std::string& file)
         return VoxelType::Double;
     case 7:
         return VoxelType::LongDouble;
+    case 0:
+        return content.getVoxelElementSize() == 2 ? VoxelType::UnsignedShort : VoxelType::UnsignedChar;
+    case 1:
+        return VoxelType::Char;
+    case 4:
+        return VoxelType::Short;
     default:
-        throw CommandError(file + ": voxels of 8- or 16-bit integers are not supported");
+        throw CommandError(file + ": voxels of an unknown type");
     }
 }
 
@@ -398,6 +448,14 @@ std::string toString(VoxelType type)
         return "double";
     case VoxelType::LongDouble:
         return "long double";
+    case VoxelType::UnsignedChar:
+        return "unsigned char";
+    case VoxelType::Char:
+        return "char";
+    case VoxelType::UnsignedShort:
+        return "unsigned short";
+    case VoxelType::Short:
+        return "short";
     }
     return "unknown";
 }
@@ -415,6 +473,14 @@ template VoxelMatrix<unsigned int> loadVolume<unsigned int>(const std::string&);
 template VoxelMatrix<float> loadVolume<float>(const std::string&);
 template VoxelMatrix<double> loadVolume<double>(const std::string&);
 template VoxelMatrix<long double> loadVolume<long double>(const std::string&);
+
+AnyVoxelMatrix loadAnyVolume(const std::string& file)
+{
+    voxelType(file);
+    AnyVoxelMatrix volume;
+    volume.load(file);
+    return volume;
+}
 
 // Tables -------------------------------------------------------------------------
 

@@ -21,10 +21,12 @@
 // for anyone counts, also for the superuser), and of the kind written or
 // empty. A refusal names the file and why.
 //
-// Voxel-matrix files hold one element type; the commands read those of type
-// int, unsigned int, float, double and long double (format 0 files, which
-// name no type, are read as float when their length fits 4-byte voxels).
+// Voxel-matrix files hold one element type; the commands read every type:
+// 8- and 16-bit integers (signed or not), int, unsigned int, float, double
+// and long double (format 0 files, which name no type, are read as float
+// when their length fits 4-byte voxels).
 
+#include "image/anyvoxelmatrix.h"
 #include "stack/stackio.h"
 
 #include <iosfwd>
@@ -100,9 +102,10 @@ void writeStack(const Stack& stack, const std::string& file, CommandContext& con
 
 // Outputs ------------------------------------------------------------------------
 
-enum class OutputKind { Stack, VoxelMatrix, Stl, TriMesh, QuadMesh, Tiff };
+enum class OutputKind { Stack, VoxelMatrix, Stl, TriMesh, QuadMesh, Tiff, Ply, Obj };
 
-// The extension of a kind (".sdf", ".vm", ".stl", ".tm", ".qm", ".tif").
+// The extension of a kind (".sdf", ".vm", ".stl", ".tm", ".qm", ".tif",
+// ".ply", ".obj").
 std::string extensionOf(OutputKind kind);
 // ArgumentError unless file ends with one of the kinds' extensions (what
 // names the output in the message, as "-o").
@@ -119,11 +122,12 @@ void checkOutputDirectory(const std::string& directory);
 // when it cannot be written.
 template <typename T>
 void writeVolume(const VoxelMatrix<T>& volume, const std::string& file);
+void writeVolume(const AnyVoxelMatrix& volume, const std::string& file);
 
 // Volumes --------------------------------------------------------------------------
 
 // The element type of a voxel-matrix file.
-enum class VoxelType { Int, UnsignedInt, Float, Double, LongDouble };
+enum class VoxelType { Int, UnsignedInt, Float, Double, LongDouble, UnsignedChar, Char, UnsignedShort, Short };
 // The file's element type, recognised from its content: FileReadError for a
 // missing file, CommandError for a file that is no voxel-matrix file, for
 // voxels of a type the commands do not read and for voxel sizes that are
@@ -134,6 +138,9 @@ std::string toString(VoxelType type);
 // naming the file).
 template <typename T>
 VoxelMatrix<T> loadVolume(const std::string& file);
+// Loads a voxel-matrix file of any element type, after the checks of
+// voxelType().
+AnyVoxelMatrix loadAnyVolume(const std::string& file);
 
 // Tables -------------------------------------------------------------------------
 

@@ -2,14 +2,18 @@
 
 #include "cli/command.h"
 #include "cli/commandfiles.h"
+#include "cli/meshoutput.h"
 #include "cli/pendingfile.h"
+#include "cli/terminalprogress.h"
 #include "geometry/trimesh.h"
 #include "geometry/vertexserver.h"
+#include "image/anyvoxelmatrix.h"
 #include "image/voxelmatrix.h"
 #include "imageprocessing/marchingcubes.h"
 #include "numerics/exception.h"
 #include "stack/morphometrytable.h"
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <locale>
@@ -54,59 +58,86 @@ void dropFlatTriangles(TriMesh<float>& mesh)
         mesh.setTriangles(kept);
 }
 
+// The volume's frame, which the stack's is (StackReconstruction): x along
+// the columns and y up the rows, both from the plane's centre, z across the
+// planes from plane 0; in lengths.
+void toStackFrame(TriMesh<float>& mesh, const VoxelCalibration& c, int rows, int columns)
+{
+    const float w = c.getVoxelWidth(), h = c.getVoxelHeight(), d = c.getVoxelDepth();
+    const float i0 = 0.5f * static_cast<float>(rows), j0 = 0.5f * static_cast<float>(columns);
+    for (int v = 0; v < mesh.getNumVertices(); ++v) {
+        Vector<float>& p = mesh[v];
+        const float i = p[0], j = p[1], k = p[2];
+        p[0] = w * (j - j0);
+        p[1] = -h * (i - i0);
+        p[2] = d * k;
+    }
+}
+
 template <typename T>
 Surface extract(const VoxelMatrix<T>& volume, double iso, bool closed)
 {
     Surface surface{MarchingCubes<T>().buildMesh(volume, static_cast<T>(iso), closed),
                     volume.getVoxelCalibration().getLengthUnit()};
-    // Voxel indices (row, column, plane) to lengths; the normals follow.
-    const VoxelCalibration& c = volume.getVoxelCalibration();
-    surface.mesh.scale(Vector<float>{c.getVoxelHeight(), c.getVoxelWidth(), c.getVoxelDepth()});
+    toStackFrame(surface.mesh, volume.getVoxelCalibration(), volume.getSize1(), volume.getSize2());
     dropFlatTriangles(surface.mesh);
     surface.mesh.computeNormals();
     return surface;
 }
 
-Surface extract(const std::string& file, double iso, bool closed)
+// Marching cubes runs on ints, floats, doubles and long doubles: smaller
+// integers become floats and unsigned ints doubles, exactly. A level that is
+// no integer (or beyond the ints) makes int voxels doubles too: cast to an
+// int, 0.5 would become 0 and put every voxel of value 0 inside.
+Surface extract(const AnyVoxelMatrix& volume, double iso, bool closed)
 {
-    switch (voxelType(file)) {
-    case VoxelType::Float:
-        return extract(loadVolume<float>(file), iso, closed);
-    case VoxelType::Double:
-        return extract(loadVolume<double>(file), iso, closed);
-    case VoxelType::Int:
-        return extract(loadVolume<int>(file), iso, closed);
-    case VoxelType::LongDouble:
-        return extract(loadVolume<long double>(file), iso, closed);
-    case VoxelType::UnsignedInt:
-        break;
+    const bool integralLevel = iso == std::floor(iso) && iso >= -2147483648.0 && iso <= 2147483647.0;
+    switch (volume.getType()) {
+    case AnyVoxelMatrix::Type::Int:
+        if (!integralLevel)
+            return extract(volume.toType<double>(), iso, closed);
+        return extract(*volume.get<int>(), iso, closed);
+    case AnyVoxelMatrix::Type::Float:
+        return extract(*volume.get<float>(), iso, closed);
+    case AnyVoxelMatrix::Type::Double:
+        return extract(*volume.get<double>(), iso, closed);
+    case AnyVoxelMatrix::Type::LongDouble:
+        return extract(*volume.get<long double>(), iso, closed);
+    case AnyVoxelMatrix::Type::UnsignedInt:
+        return extract(volume.toType<double>(), iso, closed);
+    default:
+        return extract(volume.toType<float>(), iso, closed);
     }
-    // Marching cubes takes no unsigned voxels: their values fit a double.
-    const VoxelMatrix<unsigned int> volume = loadVolume<unsigned int>(file);
-    VoxelMatrix<double> values = volume.toType<double>();
-    values.setVoxelCalibration(volume.getVoxelCalibration());
-    return extract(values, iso, closed);
 }
 
 class IsosurfaceCommand : public Command {
 public:
     std::string getName() const override { return "isosurface"; }
-    std::string getUsage() const override { return "VOLUME.vm --iso V [--open] -o OUT.stl|OUT.tm"; }
+    std::string getUsage() const override
+    {
+        return "VOLUME.vm --iso V [--open] -o OUT.stl|OUT.ply|OUT.obj|OUT.tm [--binary] [--color R,G,B]";
+    }
     std::string getSummary() const override { return "extract an isosurface of a volume (marching cubes)"; }
     std::string getHelp() const override
     {
         return "Extracts the surface where the volume crosses the level V (values at or above V\n"
                "are inside) by topologically consistent marching cubes, scales it by the voxel\n"
-               "size and writes it as ASCII STL (OUT.stl) or as a Plexan mesh file (OUT.tm).\n"
-               "Vertex coordinates are (row, column, plane) positions times the voxel height,\n"
-               "width and depth, in the volume's length unit. The surface is closed at the\n"
-               "volume's border unless --open is given. Triangles of no area (where voxels\n"
-               "equal V exactly) are left out. Prints the mesh's vertex and triangle counts,\n"
-               "area and enclosed volume (NA for an open surface, which encloses none).\n\n"
+               "size and writes it as STL (OUT.stl: ASCII, binary with --binary or beyond\n"
+               "50 MB), PLY (OUT.ply, binary, with vertex colours), OBJ (OUT.obj) or a Plexan\n"
+               "mesh file (OUT.tm). Coordinates are in the stack's frame, in the volume's\n"
+               "length unit: x = voxel width x (column - columns/2), y = voxel height x\n"
+               "(rows/2 - row), z = voxel depth x plane, so the surface of a volume made by\n"
+               "stack-to-volume (or imported) superposes on the surfaces export-stl writes for\n"
+               "the stack's models. The surface is closed at the volume's border unless --open\n"
+               "is given. Triangles of no area (where voxels equal V exactly) are left out.\n"
+               "Prints the mesh's vertex and triangle counts, area and enclosed volume (NA for\n"
+               "an open surface, which encloses none).\n\n"
                "Options:\n"
-               "  --iso V     the level (required)\n"
-               "  --open      leave the surface open where it meets the border\n"
-               "  -o FILE     the output, .stl or .tm (required)\n\n"
+               "  --iso V          the level (required)\n"
+               "  --open           leave the surface open where it meets the border\n"
+               "  -o FILE          the output, .stl, .ply, .obj or .tm (required)\n"
+               "  --binary         binary STL whatever its size\n"
+               "  --color R,G,B    the PLY vertex colour, 0 to 255 each (default 200,200,200)\n\n"
                "Example:\n"
                "  plexan-cli isosurface out/sample.vm --iso 80 -o out/organ.stl\n";
     }
@@ -116,6 +147,8 @@ public:
         arguments.addOption("--iso");
         arguments.addOption("-o");
         arguments.addFlag("--open");
+        arguments.addFlag("--binary");
+        arguments.addOption("--color");
     }
     int run(const Arguments& arguments, CommandContext& context) const override;
 };
@@ -125,34 +158,28 @@ int IsosurfaceCommand::run(const Arguments& arguments, CommandContext& context) 
     if (!arguments.has("--iso"))
         throw ArgumentError("missing --iso V");
     if (!arguments.has("-o"))
-        throw ArgumentError("missing -o OUT.stl|OUT.tm");
+        throw ArgumentError("missing -o OUT.stl|OUT.ply|OUT.obj|OUT.tm");
     const double iso = Arguments::toReal(arguments.value("--iso"), "--iso");
     const std::string output = arguments.value("-o");
-    checkExtension(output, {OutputKind::Stl, OutputKind::TriMesh}, "-o");
-    const bool stl = std::filesystem::path(output).extension() == ".stl";
+    checkExtension(output, {OutputKind::Stl, OutputKind::Ply, OutputKind::Obj, OutputKind::TriMesh}, "-o");
+    const std::array<unsigned char, 3> colour = meshColour(arguments);
     const bool open = arguments.has("--open");
     const std::string file = arguments.positional(0);
     InputFiles inputs;
     inputs.add(file);
-    checkOutput(output, stl ? OutputKind::Stl : OutputKind::TriMesh, inputs);
+    checkOutput(output, meshKind(output), inputs);
 
-    Surface surface = extract(file, iso, !open);
+    const AnyVoxelMatrix volume = loadAnyVolume(file);
+    ProgressSubject extraction;
+    extraction.addMonitor(context.progress);
+    extraction.notifyStarted("Extracting the isosurface...");
+    Surface surface = extract(volume, iso, !open);
+    extraction.notifyFinished("");
+    extraction.removeMonitor(context.progress);
     TriMesh<float>& mesh = surface.mesh;
-    mesh.setName(std::filesystem::path(output).stem().string());
-
-    {
-        PendingFile pending(output);
-        std::ofstream stream(pending.getPath(), std::ios::out | std::ios::trunc);
-        stream.imbue(std::locale::classic());
-        if (stl)
-            mesh.export2AsciiSTL(stream);
-        else
-            mesh.write(stream);
-        stream.close();
-        if (!stream)
-            throw FileWriteError("plexan-cli isosurface", "Cannot write file", output);
-        pending.commit();
-    }
+    const std::string name = std::filesystem::path(output).stem().string();
+    mesh.setName(name);
+    writeMesh(output, {{&mesh, name, colour}}, arguments.has("--binary"), context);
 
     MorphometryTable summary({"file", "vertices", "triangles", MorphometryTable::header("area", surface.unit, 2),
                               MorphometryTable::header("volume", surface.unit, 3)});

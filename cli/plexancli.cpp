@@ -31,6 +31,7 @@ std::vector<std::unique_ptr<Command>> commands()
     list.push_back(makeDensityCommand());
     list.push_back(makeSegmentCommand());
     list.push_back(makeFuseCommand());
+    list.push_back(makeImportCommand());
     return list;
 }
 

@@ -5,6 +5,7 @@
 #include "image/voxelmatrix.h"
 #include "stack/morphometrytable.h"
 #include "stack/stack.h"
+#include "stack/stackslice.h"
 #include "stack/stackvolumeconversion.h"
 
 namespace {
@@ -23,11 +24,14 @@ public:
     {
         return "Stacks the slice images into a voxel matrix of floats, plane k holding slice k\n"
                "at its display size (square pixels), as grey levels or one colour component,\n"
-               "and saves it as a voxel-matrix file. The images are taken as they are:\n"
+               "and saves it as a voxel-matrix file. Values are kept: 16-bit grey slices give\n"
+               "their 16-bit samples (never stretched slice by slice), 8-bit ones their grey\n"
+               "levels, colour images their mean grey. The images are taken as they are:\n"
                "registrations are not applied. The voxel size is the display pixel of the\n"
                "first slice and, between planes, the mean spacing of the slices, in the\n"
-               "stack's length unit. Every slice must have the first slice's size. Prints\n"
-               "the sizes and calibration written.\n\n"
+               "stack's length unit; plane 0 lies at depth 0, as slice 0 of a stack spaced by\n"
+               "relative positions. Every slice must have the first slice's size. Prints the\n"
+               "sizes and calibration written.\n\n"
                "Options:\n"
                "  --content C   gray (default), red, green or blue\n"
                "  --lenient     go on despite errors in the stack file's log (the slice\n"
@@ -66,6 +70,9 @@ public:
                               : content == "green" ? ImageColorContent::GreenOnly
                               : content == "blue"  ? ImageColorContent::BlueOnly
                                                    : ImageColorContent::Grayscale);
+        if (const float z0 = stack.getSlice(0)->getAbsolutePosition(); z0 != 0.0f)
+            context.warn("the first slice lies at depth " + Cell::real(shortest(z0)).toString() +
+                         ", the volume's first plane at 0: surfaces made from the volume lie that much lower");
         const VoxelMatrix<float> volume = conversion.apply<float>(stack);
         writeVolume(volume, output);
 

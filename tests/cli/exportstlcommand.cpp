@@ -1,4 +1,6 @@
 #include "clitesting.h"
+#include "image/image.h"
+#include "image/imagewriter.h"
 
 using namespace clitest;
 
@@ -101,4 +103,79 @@ TEST(ExportStlCommand, WritesEveryOutlineModelAsASurface)
     EXPECT_EQ(readFile(scratch / "sample-lumen.stl").rfind("solid lumen\n", 0), 0u);
     for (const auto& entry : fs::directory_iterator(scratch.path()))
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+namespace {
+
+struct Box {
+    Point low{1e9, 1e9, 1e9}, high{-1e9, -1e9, -1e9};
+    void add(const Point& p)
+    {
+        for (int a = 0; a < 3; ++a)
+            low[a] = std::min(low[a], p[a]), high[a] = std::max(high[a], p[a]);
+    }
+    double centre(int a) const { return (low[a] + high[a]) / 2; }
+};
+
+Box boxOf(const std::vector<Facet>& facets)
+{
+    Box box;
+    for (const Facet& f : facets)
+        for (const Point& p : f.vertices)
+            box.add(p);
+    return box;
+}
+
+} // namespace
+
+// The surface of a model and the isosurface of the stack's images, where
+// the model outlines a bright block, superpose: both are in the stack's
+// frame. The block lies off the image centre, so that a mirrored or shifted
+// frame shows.
+TEST(ExportStlCommand, ModelSurfacesAndIsosurfacesOfTheStackSuperpose)
+{
+    Scratch scratch;
+    std::string text = "FileFormatVersion 1.03;\nSTACK \"block\";\nLengthUnitScale -6;\nPIXASPECT 1;\nPIXWIDTH 0.5;\n"
+                       "RELPOSITION 2;\n";
+    for (int k = 0; k < 3; ++k) {
+        Image image;
+        image.init(16, 12, 8);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x)
+                image.getRow(y)[x] = static_cast<unsigned char>(x >= 2 && x <= 8 && y >= 2 && y <= 5 ? 200 : 20);
+        const std::string name = "b" + std::to_string(k) + ".tif";
+        ImageWriter().write(image, scratch / name, true);
+        text += "SLICE \"s" + std::to_string(k) + "\" \"" + name + "\";\nSliceSize1 12;\nSliceSize2 16;\n";
+    }
+    text += "MODEL \"block\";\nPRIMITIVE Polygon;\nRESAMPLING 16 4;\n";
+    for (int k = 0; k < 3; ++k)
+        text += "MODELITEM \"block\" \"s" + std::to_string(k) + "\";\nMODELITEMDATA 2,2 8,2 8,5 2,5;\n";
+    writeFile(scratch / "block.sdf", text);
+
+    const Result model = run({"export-stl", scratch / "block.sdf", scratch / "out"});
+    ASSERT_EQ(model.status, 0) << model.err;
+    ASSERT_EQ(run({"stack-to-volume", scratch / "block.sdf", scratch / "block.vm"}).status, 0);
+    const Result iso = run({"isosurface", scratch / "block.vm", "--iso", "110", "--open", "-o", scratch / "iso.stl"});
+    ASSERT_EQ(iso.status, 0) << iso.err;
+    const Box a = boxOf(readStl(scratch / "out/block-block.stl")), b = boxOf(readStl(scratch / "iso.stl"));
+    // Within a quarter of a pixel (0.5): the isosurface passes half-way
+    // between the block's pixels and the dark ones, the model through the
+    // pixels on the block's edge.
+    for (int axis = 0; axis < 3; ++axis)
+        EXPECT_NEAR(a.centre(axis), b.centre(axis), 0.125) << axis;
+    // The block's centre: column 5 and row 3.5 of 16 x 12 pixels of 0.5.
+    EXPECT_NEAR(a.centre(0), 0.5 * (5 - 8), 1e-4);
+    EXPECT_NEAR(a.centre(1), 0.5 * (6 - 3.5), 1e-4);
+    EXPECT_NEAR(a.centre(2), 2.0, 1e-4);
+
+    // The same surface as PLY and OBJ.
+    const Result ply = run({"export-stl", scratch / "block.sdf", scratch / "ply", "--format", "ply"});
+    ASSERT_EQ(ply.status, 0) << ply.err;
+    EXPECT_EQ(ply.out, scratch / "ply/block-block.ply\n" + scratch / "ply/block-block.qm\n");
+    const std::string bytes = readFile(scratch / "ply/block-block.ply");
+    EXPECT_NE(bytes.find("element face " + std::to_string(readStl(scratch / "out/block-block.stl").size()) + "\n"),
+              std::string::npos);
+    EXPECT_EQ(run({"export-stl", scratch / "block.sdf", scratch / "x", "--format", "ply", "--binary"}).status, 2);
+    EXPECT_EQ(run({"export-stl", scratch / "block.sdf", scratch / "x", "--format", "vrml"}).status, 2);
+    EXPECT_FALSE(fs::exists(scratch / "x"));
 }

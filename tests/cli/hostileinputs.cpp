@@ -237,11 +237,11 @@ struct Fixture {
             {{"isosurface", p("vol/ball.vm"), "--iso", "1", "-o", p("out/ünïcode dir/ball surface.stl")}, 0, "",
              {"out/ünïcode dir/ball surface.stl"}},
             // volume-to-stack: slices or stack files of another kind.
-            {{"volume-to-stack", p("vol/ball.vm"), "t", p("out/vts/imgs"), p("out/vts/stks")}, 2,
+            {{"volume-to-stack", p("vol/ball.vm"), "t", p("out/vts/imgs"), p("out/vts/stks"), "--rescale"}, 2,
              "t_000.tif is a text file, not a TIFF image (.tif)" + notReplaced},
-            {{"volume-to-stack", p("vol/ball.vm"), "t", p("out/vts2/imgs"), p("out/vts2/stks")}, 2,
+            {{"volume-to-stack", p("vol/ball.vm"), "t", p("out/vts2/imgs"), p("out/vts2/stks"), "--rescale"}, 2,
              "t.sdf is a TIFF image, not a stack file (.sdf)" + notReplaced},
-            {{"volume-to-stack", p("vol/ball.vm"), "t", p("out/rodir/imgs"), p("out/rodir/stks")}, 1, "rodir is read-only"},
+            {{"volume-to-stack", p("vol/ball.vm"), "t", p("out/rodir/imgs"), p("out/rodir/stks"), "--rescale"}, 1, "rodir is read-only"},
             {{"volume-to-stack", p("tiny"), "t", p("out/x"), p("out/y")}, 1, "tiny: a directory, not a voxel matrix (.vm)"},
             {{"volume-to-stack", p("vol/nifti.vm"), "t", p("out/x"), p("out/y")}, 1, "a NIfTI-1 or Analyze image"},
             // density: a rank beyond the points, outputs that are inputs.

@@ -94,7 +94,7 @@ TEST(Interruption, SignalsRemoveUnfinishedOutputsAndKeepTheOldOnes)
         {{"stack-to-volume", S, p("out/tiny.vm")}, SIGTERM, "out/.tiny.vm.plexan-"},
         {{"register", S, "-o", p("out/r.sdf"), "--method", "principal-axes"}, SIGINT, "out/.r.sdf.plexan-"},
         {{"export-stl", S, p("out/stl"), "--overwrite"}, SIGTERM, "out/stl/.plexan-"},
-        {{"volume-to-stack", p("in/ball.vm"), "t", p("out/images"), p("out/stacks")}, SIGINT, "out/images/.plexan-"},
+        {{"volume-to-stack", p("in/ball.vm"), "t", p("out/images"), p("out/stacks"), "--rescale"}, SIGINT, "out/images/.plexan-"},
         {{"fuse", p("in/tiny.conf"), "-o", p("out/fused")}, SIGTERM, "out/.plexan-"},
     };
     const Snapshot before = snapshot(scratch.path());

@@ -3,6 +3,8 @@
 #include "image/voxelmatrix.h"
 #include "imageprocessing/marchingcubes.h"
 
+#include <cstring>
+
 using namespace clitest;
 
 namespace {
@@ -51,11 +53,14 @@ TEST(IsosurfaceCommand, BallOfAnisotropicVoxelsIsASphere)
     ASSERT_GT(mesh.size(), 500u);
     // Outward triangles enclose the ball's volume; every vertex lies on its
     // sphere, once the voxel indices are scaled by the voxel size.
+    // Coordinates are in the stack's frame: x along the columns and y up the
+    // rows from the plane's centre, z across the planes from plane 0.
+    const Point c{centre[1] - voxel[1] * 26 / 2, voxel[0] * 42 / 2 - centre[0], centre[2]};
     const double ball = 4.0 / 3 * pi * std::pow(radius, 3);
     EXPECT_NEAR(volume(mesh), ball, 0.02 * ball);
     for (const Facet& f : mesh)
         for (const Point& v : f.vertices)
-            ASSERT_NEAR(std::hypot(v[0] - centre[0], v[1] - centre[1], v[2] - centre[2]), radius, 0.05 * radius);
+            ASSERT_NEAR(std::hypot(v[0] - c[0], v[1] - c[1], v[2] - c[2]), radius, 0.05 * radius);
     const Table t = tables(r.out).at(0);
     EXPECT_EQ(t[0], (Row{"file", "vertices", "triangles", "area [µm^2]", "volume [µm^3]"}));
     EXPECT_EQ(number(t, 1, "triangles"), mesh.size());
@@ -88,9 +93,12 @@ TEST(IsosurfaceCommand, ClosedAndOpenAtTheBorder)
     EXPECT_GT(volume(box), 3 * 4 * 2);
     EXPECT_LT(volume(box), upper[0] * upper[1] * upper[2]);
     for (const Facet& f : box)
-        for (const Point& v : f.vertices)
+        for (const Point& p : f.vertices) {
+            // Back from the stack's frame to (row, column, plane).
+            const Point v{2.0 - p[1], p[0] + 2.5, p[2]};
             for (int a = 0; a < 3; ++a)
-                EXPECT_TRUE(v[a] >= 0.0 && v[a] <= upper[a] + 1e-4) << a << " " << v[a];
+                EXPECT_TRUE(v[a] >= -1e-4 && v[a] <= upper[a] + 1e-4) << a << " " << v[a];
+        }
 
     const Result open = run({"isosurface", scratch / "full.vm", "--iso", "5", "--open", "-o", scratch / "open.stl"});
     ASSERT_EQ(open.status, 0) << open.err;
@@ -154,4 +162,202 @@ TEST(IsosurfaceCommand, FlatTrianglesAtExactTiesAreLeftOut)
     const Table t = tables(open.out).at(0);
     EXPECT_EQ(t[1].back(), "NA");
     EXPECT_EQ(TriMesh<float>(scratch / "open.tm").getNumTriangles(), number(t, 1, "triangles"));
+}
+
+// Regression: the level was cast to the voxels' integer type, so that 0.5
+// became 0 and every voxel of value 0 was inside: the surface was the
+// volume's border instead of the one bright voxel's.
+TEST(IsosurfaceCommand, FractionalLevelsOfIntegerVolumes)
+{
+    Scratch scratch;
+    VoxelMatrix<int> one(3, 3, 3);
+    one.fill(0);
+    one(1, 1, 1) = 1;
+    one.save(scratch / "int.vm", true);
+    one.toType<unsigned char>().save(scratch / "byte.vm", true);
+    one.toType<short>().save(scratch / "short.vm", true);
+    for (const char* file : {"int.vm", "byte.vm", "short.vm"}) {
+        const Result r = run({"isosurface", scratch / file, "--iso", "0.5", "-o", scratch / "one.stl"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<Facet> mesh = readStl(scratch / "one.stl");
+        // An octahedron of half-diagonals 0.5 around the voxel's centre.
+        ASSERT_EQ(mesh.size(), 8u) << file;
+        EXPECT_NEAR(volume(mesh), 4.0 / 3 * 0.125, 1e-6) << file;
+        for (const Facet& f : mesh)
+            for (const Point& v : f.vertices)
+                EXPECT_NEAR(std::fabs(v[0] + 0.5) + std::fabs(v[1] - 0.5) + std::fabs(v[2] - 1), 0.5, 1e-6) << file;
+    }
+    // A level beyond what an int holds is not cast either.
+    const Result r = run({"isosurface", scratch / "int.vm", "--iso", "-1e12", "-o", scratch / "all.stl"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Every voxel is inside: the surface encloses at least their centres' box.
+    EXPECT_GT(volume(readStl(scratch / "all.stl")), 8.0);
+}
+
+namespace {
+
+template <typename V>
+V little(const std::string& bytes, std::size_t offset)
+{
+    V v;
+    std::memcpy(&v, bytes.data() + offset, sizeof(V));
+    return v;
+}
+
+// The triangles of a mesh as corner triples in a canonical order, for
+// comparing files of different formats: exact floats.
+using Corner = std::array<float, 3>;
+using Corners = std::array<Corner, 3>;
+
+Corners triangle(Corners corners)
+{
+    // The same rotation whichever corner comes first.
+    const auto first = std::min_element(corners.begin(), corners.end()) - corners.begin();
+    std::rotate(corners.begin(), corners.begin() + first, corners.end());
+    return corners;
+}
+
+std::vector<Corners> sorted(std::vector<Corners> triangles)
+{
+    std::sort(triangles.begin(), triangles.end());
+    return triangles;
+}
+
+std::vector<Corners> fromBinaryStl(const std::string& bytes)
+{
+    std::vector<Corners> out;
+    const auto count = little<std::uint32_t>(bytes, 80);
+    EXPECT_EQ(bytes.size(), 84u + 50u * count);
+    EXPECT_NE(bytes.compare(0, 5, "solid"), 0) << "a binary file must not look like an ASCII one";
+    for (std::uint32_t t = 0; t < count && 84 + 50 * (t + 1) <= bytes.size(); ++t) {
+        Corners c;
+        for (int k = 0; k < 3; ++k) {
+            const std::size_t at = 84 + 50 * t + 12 + 12 * k;
+            c[k] = {little<float>(bytes, at), little<float>(bytes, at + 4), little<float>(bytes, at + 8)};
+        }
+        out.push_back(triangle(c));
+    }
+    return sorted(out);
+}
+
+std::vector<Corners> fromPly(const std::string& bytes, std::array<int, 3>& colour)
+{
+    const std::size_t end = bytes.find("end_header\n");
+    EXPECT_NE(end, std::string::npos);
+    std::istringstream head(bytes.substr(0, end));
+    std::string line;
+    std::size_t vertices = 0, faces = 0;
+    while (std::getline(head, line)) {
+        if (line.rfind("element vertex ", 0) == 0)
+            vertices = std::stoul(line.substr(15));
+        if (line.rfind("element face ", 0) == 0)
+            faces = std::stoul(line.substr(13));
+    }
+    std::size_t at = end + 11;
+    EXPECT_EQ(bytes.size(), at + 15 * vertices + 13 * faces);
+    std::vector<Corner> points;
+    for (std::size_t v = 0; v < vertices; ++v, at += 15) {
+        points.push_back({little<float>(bytes, at), little<float>(bytes, at + 4), little<float>(bytes, at + 8)});
+        colour = {static_cast<unsigned char>(bytes[at + 12]), static_cast<unsigned char>(bytes[at + 13]),
+                  static_cast<unsigned char>(bytes[at + 14])};
+    }
+    std::vector<Corners> out;
+    for (std::size_t f = 0; f < faces; ++f, at += 13) {
+        EXPECT_EQ(bytes[at], 3);
+        Corners c;
+        for (int k = 0; k < 3; ++k)
+            c[k] = points.at(static_cast<std::size_t>(little<std::int32_t>(bytes, at + 1 + 4 * k)));
+        out.push_back(triangle(c));
+    }
+    return sorted(out);
+}
+
+std::vector<Corners> fromObj(const std::string& text)
+{
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    std::vector<Corner> points;
+    std::vector<Corners> out;
+    std::string word;
+    while (in >> word) {
+        if (word == "v") {
+            Corner p;
+            in >> p[0] >> p[1] >> p[2];
+            points.push_back(p);
+        } else if (word == "f") {
+            std::size_t a, b, c;
+            in >> a >> b >> c;
+            out.push_back(triangle({points.at(a - 1), points.at(b - 1), points.at(c - 1)}));
+        } else {
+            std::getline(in, word);
+        }
+    }
+    return sorted(out);
+}
+
+double area(const std::vector<Corners>& triangles)
+{
+    double sum = 0.0;
+    for (const Corners& t : triangles) {
+        const double u[3] = {t[1][0] - t[0][0], t[1][1] - t[0][1], t[1][2] - t[0][2]};
+        const double v[3] = {t[2][0] - t[0][0], t[2][1] - t[0][1], t[2][2] - t[0][2]};
+        sum += std::hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]) / 2;
+    }
+    return sum;
+}
+
+} // namespace
+
+// One surface, four files: the same triangles, the same way round (the
+// binary files and OBJ exactly, the ASCII file to its printed digits).
+TEST(IsosurfaceCommand, StlPlyAndObjFilesHoldTheSameSurface)
+{
+    Scratch scratch;
+    writeBall<float>(scratch / "ball.vm");
+    auto surface = [&](const std::string& file, const std::vector<std::string>& more = {}) {
+        std::vector<std::string> args{"isosurface", scratch / "ball.vm", "--iso", "0", "-o", scratch / file};
+        args.insert(args.end(), more.begin(), more.end());
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return readFile(scratch / file);
+    };
+    const std::vector<Corners> expected = fromBinaryStl(surface("binary.stl", {"--binary"}));
+    ASSERT_GT(expected.size(), 500u);
+    std::array<int, 3> colour{};
+    EXPECT_TRUE(fromPly(surface("ball.ply", {"--color", "10,200,255"}), colour) == expected);
+    EXPECT_EQ(colour, (std::array<int, 3>{10, 200, 255}));
+    EXPECT_TRUE(fromObj(surface("ball.obj")) == expected);
+    surface("ascii.stl");
+    const std::vector<Facet> ascii = readStl(scratch / "ascii.stl");
+    EXPECT_EQ(ascii.size(), expected.size());
+    double asciiArea = 0.0;
+    for (const Facet& f : ascii) {
+        const auto& [a, b, c] = f.vertices;
+        asciiArea += std::hypot((b[1] - a[1]) * (c[2] - a[2]) - (b[2] - a[2]) * (c[1] - a[1]),
+                                (b[2] - a[2]) * (c[0] - a[0]) - (b[0] - a[0]) * (c[2] - a[2]),
+                                (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])) / 2;
+    }
+    EXPECT_NEAR(asciiArea, area(expected), 1e-5 * area(expected));
+    std::vector<Facet> binaryFacets;
+    for (const Corners& t : expected) {
+        Facet f{};
+        for (int k = 0; k < 3; ++k)
+            f.vertices[k] = {t[k][0], t[k][1], t[k][2]};
+        binaryFacets.push_back(f);
+    }
+    // The same way round: the same enclosed volume.
+    EXPECT_NEAR(volume(binaryFacets), volume(ascii), 1e-5 * volume(ascii));
+
+    EXPECT_EQ(run({"isosurface", scratch / "ball.vm", "--iso", "0", "-o", scratch / "x.ply", "--color", "1,2"}).status, 2);
+    EXPECT_EQ(run({"isosurface", scratch / "ball.vm", "--iso", "0", "-o", scratch / "x.ply", "--color", "1,2,256"}).status,
+              2);
+    EXPECT_FALSE(fs::exists(scratch / "x.ply"));
+    // An OBJ file is replaced, notes under an OBJ name are not.
+    EXPECT_TRUE(fromObj(surface("ball.obj")) == expected);
+    writeFile(scratch / "notes.obj", "surface of the left lobe, to redo\n");
+    const Result notes = run({"isosurface", scratch / "ball.vm", "--iso", "0", "-o", scratch / "notes.obj"});
+    EXPECT_EQ(notes.status, 2);
+    EXPECT_NE(notes.err.find("notes.obj is a text file, not an OBJ mesh (.obj): it is not replaced"), std::string::npos)
+        << notes.err;
+    EXPECT_EQ(readFile(scratch / "notes.obj"), "surface of the left lobe, to redo\n");
 }

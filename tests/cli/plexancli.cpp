@@ -64,7 +64,7 @@ TEST(PlexanCli, BadCommandLinesAndDamagedInputsEndWithOneLine)
         {2, {"measure", stack, "--digits", "3x"}},
         {2, {"export-stl", stack, s.path(), "--overwrite=yes"}},
         {2, {"isosurface", "v.vm", "--iso", "nan", "-o", s / "m.stl"}},
-        {2, {"isosurface", "v.vm", "--iso", "1", "-o", s / "m.obj"}},
+        {2, {"isosurface", "v.vm", "--iso", "1", "-o", s / "m.wrl"}},
         {2, {"register", stack, "-o", s / "r.sdf", "--slice", "s01"}},
         {2, {"stack-to-volume", stack, s / "v.vm", "--content", "alpha"}},
         {2, {"volume-to-stack", "v.vm", "a/b", s.path(), s.path()}},

@@ -30,23 +30,41 @@ TEST(VolumeToStackCommand, RoundTripThroughAStack)
         EXPECT_EQ(entry.path().filename().string().find(".plexan"), std::string::npos) << entry.path();
 }
 
-// Values beyond the grey levels keep their low byte, unless rescaled.
-TEST(VolumeToStackCommand, RescaleStretchesTheRangeOntoTheGreyLevels)
+// Regression: values beyond the grey levels kept their low byte silently.
+// They are refused, unless a window or a rescale says how they become grey
+// levels, alike on every slice.
+TEST(VolumeToStackCommand, ValuesThatDoNotFitNeedAWindowOrARescale)
 {
     Scratch scratch;
     VoxelMatrix<double> ramp(3, 4, 2);
     for (int n = 0; n < 24; ++n)
         ramp(n / 4 % 3, n % 4, n / 12) = 0.001 * n;
     ramp.save(scratch / "ramp.vm", true);
+    const std::vector<std::string> base{"volume-to-stack", scratch / "ramp.vm", "ramp", scratch / "images",
+                                        scratch / "stacks"};
+    const Result refused = run(base);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("Values from 0 to 0.023 (64-bit floats) do not fit"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(fs::exists(scratch / "images"));
+    EXPECT_FALSE(fs::exists(scratch / "stacks"));
+
     for (const bool rescale : {false, true}) {
-        std::vector<std::string> args{"volume-to-stack", scratch / "ramp.vm", "ramp", scratch.path(), scratch.path()};
+        std::vector<std::string> args = base;
         if (rescale)
             args.push_back("--rescale");
-        ASSERT_EQ(run(args).status, 0);
-        ASSERT_EQ(run({"stack-to-volume", scratch / "ramp.sdf", scratch / "back.vm"}).status, 0);
+        else
+            args.insert(args.end(), {"--window", "0.004", "0.016", "--bits", "16"});
+        const Result r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(run({"stack-to-volume", scratch / "stacks/ramp.sdf", scratch / "back.vm"}).status, 0);
         VoxelMatrix<float> back;
         back.load(scratch / "back.vm");
-        for (int n = 0; n < 24; ++n)
-            EXPECT_NEAR(back(n / 4 % 3, n % 4, n / 12), rescale ? 255.0 * n / 23 : 0.0, 1.0) << n;
+        for (int n = 0; n < 24; ++n) {
+            const double expected = rescale ? std::floor(255.0 * n / 23 + 0.5)
+                                            : std::clamp(std::floor(65535.0 * (n - 4) / 12 + 0.5), 0.0, 65535.0);
+            EXPECT_NEAR(back(n / 4 % 3, n % 4, n / 12), expected, 1.0) << n;
+        }
+        fs::remove(scratch / "back.vm");
     }
 }
