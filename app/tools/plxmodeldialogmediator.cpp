@@ -4,6 +4,7 @@
 #include "app/plxeventserver.h"
 #include "app/plxmodelactions.h"
 #include "app/plxstack.h"
+#include "app/slice/plxactionsequence.h"
 #include "app/tools/plxmodeldialog.h"
 #include "app/tools/plxmodelitempropertieseditor.h"
 #include "app/tools/plxmodelnameeditor.h"
@@ -291,9 +292,15 @@ void PLXModelDialogMediator::deleteSelectedModels()
     }
     m_updating = true;
     PLXActionHistory& history = m_stack->history();
+    // Each deletion shifts the places of the next: undone in reverse.
+    std::vector<PLXAction*> deletions;
+    for (Model* model : models) {
+        deletions.push_back(new PLXModelDeletionAction(*m_stack, *model));
+        deletions.back()->apply();
+    }
+    auto* sequence = new PLXActionSequence(deletions);
     history.openStep();
-    for (Model* model : models)
-        history.push(new PLXModelDeletionAction(*m_stack, *model), true);
+    history.push(sequence);
     history.closeStep();
     m_stack->setModified(true);
     m_updating = false;

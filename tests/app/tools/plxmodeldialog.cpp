@@ -277,6 +277,9 @@ TEST(PLXModelDialog, DeletionAsksWhenModelsHoldItems)
     EXPECT_EQ(stack->getNumModels(), 4);
     EXPECT_EQ(stack->getSlice(0)->getNumItems(), 1);
     EXPECT_EQ(listed(dialog), QStringList({"Model", "A", "B", "C", "D"}));
+    // Each model at its place again, though every deletion shifted the next.
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(stack->getModel(i)->getName(), std::string(1, char('A' + i)));
     EXPECT_EQ(script.unexpected(), 0);
 }
 
