@@ -176,26 +176,26 @@ TEST(PLXRegistrationCanvas, ScaleStepsByTenBetweenTenAndOneHundred)
     images.addSlice(101, 101, [](int, int) { return 0; });
     images.addSlice(101, 101, [](int, int) { return 0; });
     PLXRegistrationCanvas canvas;
-    canvas.setDesktopSize(QSize(1280, 1024));
+    canvas.setDesktopSize(QSize(320, 256));
     EXPECT_EQ(canvas.getScale(), 80);
-    EXPECT_EQ(canvas.getMaximumDisplaySize(), QSize(1024, 819));  // 819.2
+    EXPECT_EQ(canvas.getMaximumDisplaySize(), QSize(256, 205));  // 204.8
     canvas.setSlices(images.stack->getSlice(0), images.stack->getSlice(1));
     canvas.setRegistration(Registration(6, -4, 3.5f));
     const Registration before = canvas.getDisplayRegistration();
 
     EXPECT_TRUE(canvas.increaseScale());
     EXPECT_EQ(canvas.getScale(), 90);
-    EXPECT_EQ(canvas.getMaximumDisplaySize(), QSize(1152, 922));  // 921.6
+    EXPECT_EQ(canvas.getMaximumDisplaySize(), QSize(288, 230));  // 230.4
     EXPECT_TRUE(canvas.increaseScale());
     EXPECT_EQ(canvas.getScale(), 100);
     EXPECT_FALSE(canvas.increaseScale());
     EXPECT_EQ(canvas.getScale(), 100);
-    EXPECT_EQ(canvas.getMaximumDisplaySize(), QSize(1280, 1024));
-    // Square images fit the height: 1024 display pixels for 101.
-    EXPECT_EQ(canvas.getForegroundImage().size(), QSize(1024, 1024));
+    EXPECT_EQ(canvas.getMaximumDisplaySize(), QSize(320, 256));
+    // Square images fit the height: 256 display pixels for 101.
+    EXPECT_EQ(canvas.getForegroundImage().size(), QSize(256, 256));
     EXPECT_EQ(canvas.getRegistration(), Registration(6, -4, 3.5f));
-    // 6 x 1023 / 100 = 61.38: 61 display pixels.
-    EXPECT_EQ(canvas.getDisplayRegistration(), Registration(61, -41, 3.5f));
+    // 6 x 255 / 100 = 15.3: 15 display pixels; -4 x 2.55 = -10.2: -10.
+    EXPECT_EQ(canvas.getDisplayRegistration(), Registration(15, -10, 3.5f));
     EXPECT_NE(canvas.getDisplayRegistration(), before);
 
     int steps = 0;
@@ -203,7 +203,7 @@ TEST(PLXRegistrationCanvas, ScaleStepsByTenBetweenTenAndOneHundred)
         ++steps;
     EXPECT_EQ(steps, 9);
     EXPECT_EQ(canvas.getScale(), 10);
-    EXPECT_EQ(canvas.getMaximumDisplaySize(), QSize(128, 102));  // 102.4
+    EXPECT_EQ(canvas.getMaximumDisplaySize(), QSize(32, 26));  // 25.6
     EXPECT_EQ(canvas.getRegistration(), Registration(6, -4, 3.5f));
 }
 
