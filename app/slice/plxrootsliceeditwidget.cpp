@@ -1,5 +1,7 @@
 #include "app/slice/plxrootsliceeditwidget.h"
 
+#include "app/slice/plxsliceeditwidgetmediator.h"
+#include "app/slice/plxsliceeditwidgetstatusbar.h"
 #include "gl/blackwhitedoubleslider.h"
 
 #include <QLabel>
@@ -23,6 +25,7 @@ PLXRootSliceEditWidget::PLXRootSliceEditWidget(QWidget* parent) : PLXSliceEditWi
     m_zoomLabel->hide();
     connect(this, &PLXSliceEditWidget::zoomChanged, this, &PLXRootSliceEditWidget::showZoom);
     showZoom(getZoomFactor());
+    m_editor = new PLXSliceEditWidgetMediator(this);
 }
 
 PLXRootSliceEditWidget::~PLXRootSliceEditWidget()
@@ -42,6 +45,7 @@ void PLXRootSliceEditWidget::setStatusBar(QStatusBar* statusBar)
 {
     if (!statusBar)
         return;
+    statusBar->addWidget(m_editor->getStatusBar());
     statusBar->addPermanentWidget(m_zoomLabel);
     m_zoomLabel->show();
 }

@@ -2,13 +2,15 @@
 // PLXRootSliceEditWidget: the slice view of the root window. Its grey-level
 // window (a BlackWhiteDoubleSlider) and its zoom indicator live in the
 // window's tool bar and status bar, where setToolBar() and setStatusBar()
-// place them.
+// place them. Its editor (the drawing and editing tools, their context menu
+// and their mode, shown in the status bar) follows the slice shown.
 
 #include "app/slice/plxsliceeditwidget.h"
 #include "gl/blackwhitedoubleslider.h"
 
 #include <QPointer>
 
+class PLXSliceEditWidgetMediator;
 class QLabel;
 class QStatusBar;
 class QToolBar;
@@ -21,6 +23,7 @@ public:
 
     BlackWhiteDoubleSlider* getGreyLevelSlider() const { return m_slider; }
     QLabel* getZoomLabel() const { return m_zoomLabel; }
+    PLXSliceEditWidgetMediator* getEditor() const { return m_editor; }
 
     // Appends the grey-level window to the tool bar.
     void setToolBar(QToolBar* toolBar);
@@ -32,4 +35,5 @@ private:
 
     QPointer<BlackWhiteDoubleSlider> m_slider;
     QLabel* m_zoomLabel = nullptr;
+    PLXSliceEditWidgetMediator* m_editor = nullptr;
 };

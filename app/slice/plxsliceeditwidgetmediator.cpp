@@ -18,7 +18,9 @@
 #include "app/slice/plxsliceeditwidget.h"
 #include "app/slice/plxsliceeditwidgetcanvas.h"
 #include "app/slice/plxsliceeditwidgetstatusbar.h"
+#include "app/slice/plxsnakedelegate.h"
 #include "app/slice/plxsplitdelegate.h"
+#include "app/slice/plxthresholdingdelegate.h"
 #include "stack/model.h"
 #include "stack/modelitem.h"
 #include "stack/stack.h"
@@ -86,8 +88,11 @@ void PLXSliceEditWidgetMediator::initialize()
     m_reorigin = new PLXReoriginDelegate(this);
     m_fourier = new PLXFourierDelegate(this);
     m_split = new PLXSplitDelegate(this);
-    for (QObject* tool : std::initializer_list<QObject*>{m_selection, m_creation, m_edition, m_resampling,
-                                                         m_douglasPeucker, m_reorigin, m_fourier, m_split})
+    m_thresholding = new PLXThresholdingDelegate(this);
+    m_snake = new PLXSnakeDelegate(this);
+    for (QObject* tool :
+         std::initializer_list<QObject*>{m_selection, m_creation, m_edition, m_resampling, m_douglasPeucker,
+                                         m_reorigin, m_fourier, m_split, m_thresholding, m_snake})
         getCanvas()->installEventFilter(tool);
 
     const auto makeAction = [this](const QString& text, const QKeySequence& key = {}) {
@@ -129,6 +134,7 @@ void PLXSliceEditWidgetMediator::initialize()
     start(m_resample, m_resampling);
     start(m_smooth, m_fourier);
     start(m_splitAction, m_split);
+    start(m_runSnake, m_snake);
     connect(m_decimate, &QAction::triggered, m_selection, &PLXSelectionDelegate::decimateSelection);
     connect(m_selectAll, &QAction::triggered, m_selection, &PLXSelectionDelegate::selectAllModelItems);
     connect(m_properties, &QAction::triggered, m_selection, &PLXSelectionDelegate::editSelectionProperties);
@@ -260,7 +266,6 @@ void PLXSliceEditWidgetMediator::updateMenus()
             convert->setData(static_cast<int>(model->getGeometry()));
         }
     }
-    m_automaticMenu->setEnabled(false);
     selectionChange(m_info);
 }
 
@@ -287,7 +292,7 @@ void PLXSliceEditWidgetMediator::drawAutomatic(const QString& modelName)
     if (!m_slice)
         return;
     m_selection->cancelSelection();
-    Q_UNUSED(modelName);
+    m_thresholding->activate(modelName);
 }
 
 void PLXSliceEditWidgetMediator::toolActivated(PLXSliceEditWidgetMediatorDelegate* tool)
