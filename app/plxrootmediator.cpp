@@ -23,6 +23,7 @@
 #include "app/slice/plxslicelistwidget.h"
 #include "app/slice/plxstacklistwidget.h"
 #include "app/tools/plxrenderingwindow.h"
+#include "app/tools/plxanalysiswindow.h"
 #include "gl/dialogs.h"
 #include "numerics/exception.h"
 #include "stack/stackslice.h"
@@ -880,7 +881,7 @@ void PLXRootMediator::filterModels()
 void PLXRootMediator::openAnalysisWindow()
 {
     if (m_stack)
-        notAvailableYet(tr("The analysis window"));
+        PLXAnalysisWindow::open(*m_stack);
 }
 
 // Help ----------------------------------------------------------------------------------

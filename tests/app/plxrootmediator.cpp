@@ -375,7 +375,7 @@ TEST_F(RootMediatorTest, ToolWindowsStillToComeSaySo)
                                       mediator().annotateSliceAction(),   mediator().registerAction(),
                                       mediator().transferModelsAction(),
                                       mediator().findSpotsAction(),       mediator().normalizeAction(),
-                                      mediator().filterModelsAction(),    mediator().analyzeAction()};
+                                      mediator().filterModelsAction()};
     for (QAction* a : commands) {
         script.button("OK");
         a->trigger();

@@ -1,0 +1,218 @@
+// The analysis window measures a stack's models as the batch tool does: its
+// tables, exported, are the very text `plexan-cli measure` prints; sorting
+// reorders rows without changing a digit; exports never write over the
+// stack measured; the window follows its stack's edits and its closing.
+
+#include "../apptesting.h"
+#include "app/plxactionhistory.h"
+#include "app/plxevent.h"
+#include "app/plxmodelactions.h"
+#include "app/tools/plxanalysiswindow.h"
+#include "app/tools/plxtablewidget.h"
+#include "stack/model.h"
+#include "support/dialogscript.h"
+#include "support/qtprinters.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QImage>
+#include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+using namespace apptest;
+
+namespace {
+
+QString runMeasure(const QStringList& arguments)
+{
+    QProcess cli;
+    cli.start(PLEXAN_CLI, QStringList{"measure", QString::fromStdString(sampleFile())} + arguments);
+    EXPECT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    return QString::fromUtf8(cli.readAllStandardOutput());
+}
+
+QString readFile(const QString& name)
+{
+    QFile file(name);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    return QString::fromUtf8(file.readAll());
+}
+
+QString exported(const PLXTableWidget& table, const QString& name)
+{
+    QString error;
+    EXPECT_TRUE(table.exportTo(name, &error)) << error.toStdString();
+    return readFile(name);
+}
+
+QStringList sortedLines(const QString& text)
+{
+    QStringList lines = text.split('\n', Qt::SkipEmptyParts);
+    std::sort(lines.begin() + 1, lines.end());
+    return lines;
+}
+
+} // namespace
+
+TEST(AnalysisWindow, TablesAreWhatTheBatchToolPrints)
+{
+    auto stack = sampleStack();
+    PLXAnalysisWindow window(*stack);
+    QTemporaryDir dir;
+    const struct {
+        MPrimitive geometry;
+        const char* name;
+    } geometries[] = {{MPrimitive::Polygon, "polygon"},
+                      {MPrimitive::Polyline, "polyline"},
+                      {MPrimitive::Polypoint, "polypoint"}};
+    int models = 0;
+    for (const auto& g : geometries) {
+        window.setGeometry(g.geometry);
+        window.refresh();
+        ASSERT_GT(window.getModelTable()->rowCount(), 0) << g.name;
+        models += window.getModelTable()->rowCount();
+        EXPECT_EQ(exported(*window.getModelTable(), dir.filePath("m.tsv")),
+                  runMeasure({"--geometry", g.name}))
+            << g.name;
+        EXPECT_EQ(exported(*window.getModelTable(), dir.filePath("m.CSV")),
+                  runMeasure({"--geometry", g.name, "--format", "csv"}))
+            << g.name;
+
+        // Choosing a model (its row) lists its items as the tool does.
+        window.getModelTable()->selectRow(0);
+        const QString name = window.getModelTable()->item(0, 0)->text();
+        EXPECT_EQ(window.getModelName(), name.toStdString());
+        EXPECT_EQ(exported(*window.getItemTable(), dir.filePath("i.tsv")), runMeasure({"--model", name}));
+    }
+    // Every model of the sample has items: each is listed under one geometry.
+    EXPECT_EQ(models, stack->getNumModels());
+}
+
+TEST(AnalysisWindow, SortingReordersRowsWithoutChangingThem)
+{
+    auto stack = sampleStack();
+    PLXAnalysisWindow window(*stack);
+    window.setGeometry(MPrimitive::Polygon);
+    window.refresh();
+    PLXTableWidget& table = *window.getModelTable();
+    ASSERT_GE(table.rowCount(), 2);
+    const QString unsorted = QString::fromStdString(table.shownTable().toTsv());
+
+    // "Vertices" descending: by number, not by text ("9" > "10" as text).
+    table.horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
+    const MorphometryTable shown = table.shownTable();
+    for (int r = 1; r < shown.getNumRows(); ++r)
+        EXPECT_GE(shown.getCell(r - 1, 1).getValue(), shown.getCell(r, 1).getValue());
+    QTemporaryDir dir;
+    const QString sorted = exported(table, dir.filePath("sorted.tsv"));
+    EXPECT_EQ(sortedLines(sorted), sortedLines(unsorted));
+
+    // "Volume" ascending puts the measures that could not be made last.
+    const int volume = table.columnCount() - 1;
+    table.horizontalHeader()->setSortIndicator(volume, Qt::AscendingOrder);
+    const MorphometryTable byVolume = table.shownTable();
+    bool missingSeen = false;
+    for (int r = 0; r < byVolume.getNumRows(); ++r) {
+        const bool missing = byVolume.getCell(r, volume).getKind() == MorphometryTable::Cell::Missing;
+        EXPECT_FALSE(missingSeen && !missing) << "a number after NA at row " << r;
+        missingSeen = missingSeen || missing;
+        if (r > 0 && !missing && byVolume.getCell(r - 1, volume).getKind() != MorphometryTable::Cell::Missing)
+            EXPECT_LE(byVolume.getCell(r - 1, volume).getValue(), byVolume.getCell(r, volume).getValue());
+    }
+
+    // Copy puts the selected rows, with the headers, on the clipboard.
+    table.clearSelection();
+    table.selectRow(0);
+    table.getCopyAction()->trigger();
+    const QStringList copied = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(copied.size(), 2);
+    EXPECT_EQ(copied[1], QString::fromStdString(table.shownTable(true).toTsv()).split('\n')[1]);
+    EXPECT_TRUE(copied[1].startsWith(table.item(0, 0)->text() + '\t'));
+}
+
+TEST(AnalysisWindow, ExportsNeverWriteOverTheStackAndLeaveNothingOnFailure)
+{
+    QTemporaryDir dir;
+    auto stack = sampleStack();
+    const QString file = dir.filePath("specimen.sdf");
+    ASSERT_TRUE(stack->write(file));
+    stack->setFilename(file);
+    const QString before = readFile(file);
+    PLXAnalysisWindow window(*stack);
+    window.refresh();
+
+    // Chosen through the dialog: refused with a warning, the stack intact.
+    DialogScript script;
+    script.value(file).button("OK");
+    window.getModelTable()->getExportAction()->trigger();
+    ASSERT_EQ(script.requests().size(), 2u);
+    EXPECT_TRUE(script.requests()[1].text.contains("stack being measured")) << script.requests()[1].text.toStdString();
+    EXPECT_EQ(readFile(file), before);
+
+    // A directory that cannot take the file: no partial file is left.
+    const QString missing = dir.filePath("no/such/dir/table.tsv");
+    QString error;
+    EXPECT_FALSE(window.getModelTable()->exportTo(missing, &error));
+    EXPECT_TRUE(error.contains(missing));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"specimen.sdf"});
+}
+
+TEST(AnalysisWindow, FollowsItsStacksEditsAndClosing)
+{
+    auto stack = sampleStack();
+    QPointer<PLXAnalysisWindow> window = PLXAnalysisWindow::open(*stack);
+    ASSERT_EQ(PLXAnalysisWindow::open(*stack), window.data()) << "one window per stack";
+    window->setGeometry(MPrimitive::Polypoint);
+    window->refresh();
+    const int before = window->getModelTable()->rowCount();
+    ASSERT_GT(before, 0);
+
+    // Deleting a point model (undoably) drops its row once the event is heard.
+    const int index = stack->findModel(window->getModelTable()->item(0, 0)->text().toStdString());
+    ASSERT_GE(index, 0);
+    stack->history().openStep();
+    stack->history().push(new PLXModelDeletionAction(*stack, *stack->getModel(index)), true);
+    stack->history().closeStep();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->getModelTable()->rowCount(), before - 1);
+    stack->history().undo();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->getModelTable()->rowCount(), before);
+
+    // Closing the stack closes its window.
+    PLXStackCloseEvent close(*stack);
+    PLXEventClient sender;
+    sender.notifyEvent(close);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
+// On screen, with the sample's organ chosen: the picture in the manual
+// (written where PLEXAN_SCREENSHOT_DIR points).
+TEST(AnalysisWindowDisplay, ShowsTheSamplesTables)
+{
+    auto stack = sampleStack();
+    PLXAnalysisWindow window(*stack);
+    window.resize(820, 560);
+    window.show();
+    window.refresh();
+    window.getModelTable()->selectRow(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.getModelTable()->horizontalHeaderItem(7)->text(), QString::fromUtf8("Volume\n[µm^3]"));
+    EXPECT_GT(window.getItemTable()->rowCount(), 0);
+    const QImage shot = window.grab().toImage();
+    EXPECT_EQ(shot.size(), window.size() * window.devicePixelRatio());
+    const QByteArray out = qgetenv("PLEXAN_SCREENSHOT_DIR");
+    if (!out.isEmpty())
+        EXPECT_TRUE(shot.save(QString::fromLocal8Bit(out) + "/analysis-window.png"));
+}
