@@ -24,6 +24,7 @@
 #include "app/slice/plxstacklistwidget.h"
 #include "app/tools/plxrenderingwindow.h"
 #include "app/tools/plxanalysiswindow.h"
+#include "app/tools/plxdensitywindow.h"
 #include "gl/dialogs.h"
 #include "numerics/exception.h"
 #include "stack/stackslice.h"
@@ -241,6 +242,12 @@ void PLXRootMediator::buildMenus()
 
     QMenu* analyze = bar->addMenu(tr("Analyze"));
     analyze->addAction(m_analyze);
+    QAction* densityMap = analyze->addAction(tr("Density map..."));
+    connect(densityMap, &QAction::triggered, this, [this] {
+        auto* window = new PLXDensityWindow(m_stack ? std::vector<PLXStack*>{m_stack} : std::vector<PLXStack*>{});
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    });
 
     QMenu* show = bar->addMenu(tr("Show"));
     show->addActions({m_showToolBar, m_showBrowser, m_showStatusBar});
