@@ -25,6 +25,7 @@
 #include "app/tools/plxrenderingwindow.h"
 #include "app/tools/plxanalysiswindow.h"
 #include "app/tools/plxdensitywindow.h"
+#include "app/tools/plxfusionwindow.h"
 #include "gl/dialogs.h"
 #include "numerics/exception.h"
 #include "stack/stackslice.h"
@@ -875,8 +876,11 @@ void PLXRootMediator::findSpots()
 
 void PLXRootMediator::openFusionWindow()
 {
-    if (openStacks() >= 2)
-        notAvailableYet(tr("The fusion window"));
+    if (openStacks() >= 2) {
+        auto* window = new PLXFusionWindow;
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    }
 }
 
 void PLXRootMediator::filterModels()

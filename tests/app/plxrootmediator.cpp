@@ -374,7 +374,7 @@ TEST_F(RootMediatorTest, ToolWindowsStillToComeSaySo)
                                       mediator().slicePropertiesAction(), mediator().annotateStackAction(),
                                       mediator().annotateSliceAction(),   mediator().registerAction(),
                                       mediator().transferModelsAction(),
-                                      mediator().findSpotsAction(),       mediator().normalizeAction(),
+                                      mediator().findSpotsAction(),
                                       mediator().filterModelsAction()};
     for (QAction* a : commands) {
         script.button("OK");
