@@ -26,6 +26,11 @@
 #include "app/tools/plxanalysiswindow.h"
 #include "app/tools/plxdensitywindow.h"
 #include "app/tools/plxfusionwindow.h"
+#include "app/tools/plxmodeldialog.h"
+#include "app/tools/plxmodelfilterdialog.h"
+#include "app/tools/plxregistrationwindow.h"
+#include "app/tools/plxslicepropertiesdialog.h"
+#include "app/tools/plxstackpropertiesdialog.h"
 #include "gl/dialogs.h"
 #include "numerics/exception.h"
 #include "stack/stackslice.h"
@@ -812,19 +817,23 @@ void PLXRootMediator::notAvailableYet(const QString& what)
 void PLXRootMediator::openModelDialog()
 {
     if (m_stack)
-        notAvailableYet(tr("The model dialog"));
+        PLXModelDialog::open(*m_stack, m_parts.window);
 }
 
 void PLXRootMediator::openStackPropertiesDialog()
 {
-    if (m_stack)
-        notAvailableYet(tr("The stack properties dialog"));
+    if (m_stack) {
+        PLXStackPropertiesDialog dialog(*m_stack, m_parts.window);
+        Dialogs::exec(dialog);
+    }
 }
 
 void PLXRootMediator::openSlicePropertiesDialog()
 {
-    if (m_slice)
-        notAvailableYet(tr("The slice properties dialog"));
+    if (m_slice) {
+        PLXSlicePropertiesDialog dialog(*m_slice, m_parts.window);
+        Dialogs::exec(dialog);
+    }
 }
 
 void PLXRootMediator::annotateStack()
@@ -842,7 +851,7 @@ void PLXRootMediator::annotateSlice()
 void PLXRootMediator::openRegistrationWindow()
 {
     if (m_stack && m_stack->getNumSlices() > 1)
-        notAvailableYet(tr("The registration window"));
+        PLXRegistrationWindow::open(*m_stack, m_parts.window);
 }
 
 void PLXRootMediator::reconstruct()
@@ -886,7 +895,7 @@ void PLXRootMediator::openFusionWindow()
 void PLXRootMediator::filterModels()
 {
     if (m_stack)
-        notAvailableYet(tr("The model filter dialog"));
+        PLXModelFilterDialog::open(*m_stack, m_parts.window);
 }
 
 void PLXRootMediator::openAnalysisWindow()

@@ -2,6 +2,7 @@
 
 #include "app/plxsettingskeys.h"
 #include "app/plxstack.h"
+#include "app/tools/plxmodeldialog.h"
 #include "app/tools/plxrenderingmediator.h"
 #include "app/tools/plxrenderingtoolbar.h"
 #include "gl/viewercanvasgl.h"
@@ -58,6 +59,10 @@ PLXRenderingWindow::PLXRenderingWindow(QWidget* parent) : QMainWindow(parent)
     m_mediator->setPosePanel(m_panel);
     m_mediator->initialize();
     connect(m_mediator, &PLXRenderingMediator::stackClosed, this, &QWidget::close);
+    connect(m_mediator, &PLXRenderingMediator::editModelsRequested, this, [this](PLXStack* stack) {
+        if (stack)
+            PLXModelDialog::open(*stack, this);
+    });
 
     m_toolBar = new PLXRenderingToolbar(*m_mediator, this);
     addToolBar(m_toolBar);
