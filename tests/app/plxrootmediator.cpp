@@ -380,37 +380,34 @@ TEST_F(RootMediatorTest, EditAndProcessCommandsOpenTheirWindowsOnTheCurrentStack
     script.modal([&](QDialog& d) {
         auto* properties = qobject_cast<PLXStackPropertiesDialog*>(&d);
         EXPECT_NE(properties, nullptr);
-        if (properties)
+        if (properties) {
             EXPECT_EQ(&properties->getStack(), stack);
+        }
         return false;
     });
     mediator().stackPropertiesAction()->trigger();
     script.modal([&](QDialog& d) {
         auto* properties = qobject_cast<PLXSlicePropertiesDialog*>(&d);
         EXPECT_NE(properties, nullptr);
-        if (properties)
+        if (properties) {
             EXPECT_EQ(&properties->getSlice(), mediator().getCurrentSlice());
+        }
         return false;
     });
     mediator().slicePropertiesAction()->trigger();
     EXPECT_EQ(script.requests().size(), 2u);
     EXPECT_EQ(script.unexpected(), 0);
 
-    // The others are windows of their own, beside the root window.
-    auto shown = [](auto* kind) {
-        int count = 0;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            count += qobject_cast<decltype(kind)>(w) != nullptr && w->isVisible();
-        return count;
-    };
+    // The others are windows of their own, owned by the root window.
     mediator().editModelsAction()->trigger();
-    EXPECT_EQ(shown(static_cast<PLXModelDialog*>(nullptr)), 1);
+    EXPECT_EQ(m_window->findChildren<PLXModelDialog*>().size(), 1);
     mediator().filterModelsAction()->trigger();
-    EXPECT_EQ(shown(static_cast<PLXModelFilterDialog*>(nullptr)), 1);
+    EXPECT_EQ(m_window->findChildren<PLXModelFilterDialog*>().size(), 1);
     mediator().registerAction()->trigger();
-    EXPECT_EQ(shown(static_cast<PLXRegistrationWindow*>(nullptr)), 1);
+    EXPECT_EQ(m_window->findChildren<PLXRegistrationWindow*>().size(), 1);
+    EXPECT_EQ(script.unexpected(), 0);
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w != m_window.get() && w->isVisible())
+        if (w != m_window && w->isVisible())
             w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
