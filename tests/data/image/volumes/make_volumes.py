@@ -92,6 +92,7 @@ def nrrd():
                         "-e", "raw", "-en", "little", "-spc", "3",
                         "-dirs", "(0.5,0,0) (0,0.75,0) (0,0,2)", "-spu", "um", "um", "um",
                         "-o", "ramp16.nrrd"], check=True)
+        drop_comments("ramp16.nrrd")
         raw = os.path.join(directory, "rampfloat.raw")
         (values / 4.0 - 100.0).astype("<f4").tofile(raw)
         made = subprocess.run(["teem-unu", "make", "-i", raw, "-t", "float", "-s", str(NX), str(NY), str(NZ),
@@ -100,6 +101,19 @@ def nrrd():
         # Detached header, gzip data beside it.
         subprocess.run(["teem-unu", "save", "-f", "nrrd", "-e", "gzip", "-o", "rampfloat.nhdr"], input=made,
                        check=True)
+        drop_comments("rampfloat.nhdr")
+
+
+def drop_comments(name):
+    # teem writes a pointer to its format notes as comment lines; the header
+    # needs none of them.
+    with open(name, "rb") as f:
+        data = f.read()
+    end = data.find(b"\n\n")
+    end = len(data) if end < 0 else end + 2
+    header = b"\n".join(line for line in data[:end].split(b"\n") if not line.startswith(b"#"))
+    with open(name, "wb") as f:
+        f.write(header + data[end:])
 
 
 def mrc():
