@@ -27,6 +27,7 @@
 #include "app/tools/plxdensitywindow.h"
 #include "app/tools/plxfusionwindow.h"
 #include "app/tools/plxmodeldialog.h"
+#include "app/tools/plxmodelexchangedialog.h"
 #include "app/tools/plxmodelfilterdialog.h"
 #include "app/tools/plxregistrationwindow.h"
 #include "app/tools/plxslicepropertiesdialog.h"
@@ -873,8 +874,19 @@ void PLXRootMediator::openRenderingWindow()
 
 void PLXRootMediator::transferModels()
 {
-    if (openStacks() >= 2)
-        notAvailableYet(tr("The model exchange dialog"));
+    if (openStacks() < 2)
+        return;
+    // The current stack on the left, the first other open stack on the right.
+    PLXModelExchangeDialog dialog(m_parts.window);
+    if (m_stack) {
+        dialog.setStack(PLXModelExchangeDialog::Left, m_stack);
+        for (int i = 0; i < PLXStackServer::stackServer.getNumStacks(); ++i)
+            if (PLXStack* other = PLXStackServer::stackServer.getStack(i); other != m_stack) {
+                dialog.setStack(PLXModelExchangeDialog::Right, other);
+                break;
+            }
+    }
+    Dialogs::exec(dialog);
 }
 
 void PLXRootMediator::findSpots()

@@ -20,6 +20,7 @@
 #include "app/slice/plxslicelistwidget.h"
 #include "app/slice/plxstacklistwidget.h"
 #include "app/tools/plxmodeldialog.h"
+#include "app/tools/plxmodelexchangedialog.h"
 #include "app/tools/plxmodelfilterdialog.h"
 #include "app/tools/plxregistrationwindow.h"
 #include "app/tools/plxslicepropertiesdialog.h"
@@ -35,6 +36,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QFile>
@@ -412,13 +414,42 @@ TEST_F(RootMediatorTest, EditAndProcessCommandsOpenTheirWindowsOnTheCurrentStack
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+TEST_F(RootMediatorTest, TransferModelsRunsTheExchangeDialogOnTheCurrentStackAndAnother)
+{
+    mediator().openStack(writeStack("a", 2));
+    PLXStack* first = current();
+    mediator().openStack(writeStack("b", 2));
+    PLXStack* second = current();
+    ASSERT_NE(first, second);
+    mediator().openStack(writeStack("c", 2));
+    // The current stack is not necessarily the first open one.
+    mediator().setStack(*second);
+    ASSERT_TRUE(mediator().transferModelsAction()->isEnabled());
+    DialogScript script;
+    script.modal([&](QDialog& d) {
+        auto* exchange = qobject_cast<PLXModelExchangeDialog*>(&d);
+        EXPECT_NE(exchange, nullptr);
+        if (exchange) {
+            EXPECT_EQ(exchange->getStack(PLXModelExchangeDialog::Left), second);
+            EXPECT_EQ(exchange->getStack(PLXModelExchangeDialog::Right), first);
+            EXPECT_EQ(exchange->getStackBox(PLXModelExchangeDialog::Left)->count(), 3);
+        }
+        return false;
+    });
+    mediator().transferModelsAction()->trigger();
+    EXPECT_EQ(script.requests().size(), 1u);
+    EXPECT_EQ(script.unexpected(), 0);
+    // The dialog ran modally and is gone.
+    EXPECT_TRUE(m_window->findChildren<PLXModelExchangeDialog*>().isEmpty());
+}
+
 TEST_F(RootMediatorTest, ToolWindowsStillToComeSaySo)
 {
     mediator().openStack(writeStack("a", 2));
     mediator().openStack(writeStack("b", 2));
     DialogScript script;
     const QList<QAction*> commands = {mediator().annotateStackAction(), mediator().annotateSliceAction(),
-                                      mediator().transferModelsAction(), mediator().findSpotsAction()};
+                                      mediator().findSpotsAction()};
     for (QAction* a : commands) {
         script.button("OK");
         a->trigger();
