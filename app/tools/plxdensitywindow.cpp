@@ -6,6 +6,7 @@
 #include "app/plxstackserver.h"
 #include "app/plxworker.h"
 #include "app/tools/plxdensitymap.h"
+#include "app/tools/plxstackchecklist.h"
 #include "app/tools/plxtablewidget.h"
 #include "gl/dialogs.h"
 #include "gl/trimeshpaintergl.h"
@@ -23,7 +24,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
@@ -34,7 +34,6 @@
 
 namespace {
 
-constexpr int stackRole = Qt::UserRole + 1;
 
 // The shortest decimal form that reads back to the same float.
 double shortest(float value)
@@ -66,15 +65,7 @@ PLXDensityWindow::PLXDensityWindow(const std::vector<PLXStack*>& checked, QWidge
     : QWidget(parent, Qt::Window), m_map(std::make_unique<PLXDensityMap>())
 {
     setWindowTitle(tr("Density mapping"));
-    m_stacks = new QListWidget;
-    m_stacks->setMaximumHeight(110);
-    for (int i = 0; i < PLXStackServer::stackServer.getNumStacks(); ++i) {
-        PLXStack* stack = PLXStackServer::stackServer.getStack(i);
-        addStackRow(*stack, std::find(checked.begin(), checked.end(), stack) != checked.end());
-    }
-    for (PLXStack* stack : checked)
-        if (PLXStackServer::stackServer.find(stack) < 0)
-            addStackRow(*stack, true);
+    m_stacks = new PLXStackCheckList(checked);
 
     m_model = new QComboBox;
     m_method = new QComboBox;
@@ -145,9 +136,14 @@ PLXDensityWindow::PLXDensityWindow(const std::vector<PLXStack*>& checked, QWidge
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(splitter);
 
-    connect(m_stacks, &QListWidget::itemChanged, this, [this] {
+    connect(m_stacks, &PLXStackCheckList::checkedStacksChanged, this, [this] {
         updateModels();
         updateEnabling();
+    });
+    connect(m_stacks, &PLXStackCheckList::stackRemoved, this, [this](PLXStack* stack) {
+        const auto& used = m_map->getConfig().stacks;
+        if (std::find(used.begin(), used.end(), stack) != used.end())
+            clearMap();
     });
     connect(m_method, &QComboBox::currentIndexChanged, this, &PLXDensityWindow::updateEnabling);
     connect(m_mask, &QComboBox::currentIndexChanged, this, &PLXDensityWindow::updateEnabling);
@@ -165,22 +161,9 @@ PLXDensityWindow::~PLXDensityWindow()
         m_canvas->removePainters();
 }
 
-void PLXDensityWindow::addStackRow(PLXStack& stack, bool checked)
-{
-    auto* item = new QListWidgetItem(QString::fromStdString(stack.getName()));
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
-    item->setData(stackRole, QVariant::fromValue(static_cast<void*>(&stack)));
-    m_stacks->addItem(item);
-}
-
 std::vector<PLXStack*> PLXDensityWindow::getStacks() const
 {
-    std::vector<PLXStack*> stacks;
-    for (int i = 0; i < m_stacks->count(); ++i)
-        if (m_stacks->item(i)->checkState() == Qt::Checked)
-            stacks.push_back(static_cast<PLXStack*>(m_stacks->item(i)->data(stackRole).value<void*>()));
-    return stacks;
+    return m_stacks->getCheckedStacks();
 }
 
 std::vector<const Stack*> PLXDensityWindow::constStacks() const
@@ -193,9 +176,7 @@ std::vector<const Stack*> PLXDensityWindow::constStacks() const
 
 void PLXDensityWindow::setStackChecked(PLXStack& stack, bool checked)
 {
-    for (int i = 0; i < m_stacks->count(); ++i)
-        if (m_stacks->item(i)->data(stackRole).value<void*>() == &stack)
-            m_stacks->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    m_stacks->setStackChecked(stack, checked);
 }
 
 void PLXDensityWindow::updateModels()
@@ -380,36 +361,6 @@ void PLXDensityWindow::saveMap()
     QString error;
     if (!m_map->save(name, &error))
         Dialogs::warning(this, tr("Save density map"), error);
-}
-
-void PLXDensityWindow::stackOpenEvent(PLXStackOpenEvent& e)
-{
-    for (int i = 0; i < m_stacks->count(); ++i)
-        if (m_stacks->item(i)->data(stackRole).value<void*>() == &e.getStack())
-            return;
-    m_stacks->blockSignals(true);
-    addStackRow(e.getStack(), false);
-    m_stacks->blockSignals(false);
-}
-
-void PLXDensityWindow::stackCloseEvent(PLXStackCloseEvent& e)
-{
-    const Stack* closing = &e.getStack();
-    const auto& used = m_map->getConfig().stacks;
-    if (std::find(used.begin(), used.end(), closing) != used.end())
-        clearMap();
-    for (int i = m_stacks->count() - 1; i >= 0; --i)
-        if (m_stacks->item(i)->data(stackRole).value<void*>() == &e.getStack())
-            delete m_stacks->takeItem(i);
-    updateModels();
-    updateEnabling();
-}
-
-void PLXDensityWindow::stackNameEvent(PLXStackNameEvent& e)
-{
-    for (int i = 0; i < m_stacks->count(); ++i)
-        if (m_stacks->item(i)->data(stackRole).value<void*>() == &e.getStack())
-            m_stacks->item(i)->setText(QString::fromStdString(e.getStack().getName()));
 }
 
 void PLXDensityWindow::modelCreateEvent(PLXModelCreateEvent&)

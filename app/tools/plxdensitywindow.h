@@ -30,7 +30,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class PLXStackCheckList;
 class QPushButton;
 class QSpinBox;
 class ViewerCanvasGL;
@@ -71,15 +71,11 @@ public slots:
     void saveMap();
 
 protected:
-    void stackOpenEvent(PLXStackOpenEvent& e) override;
-    void stackCloseEvent(PLXStackCloseEvent& e) override;
-    void stackNameEvent(PLXStackNameEvent& e) override;
     void modelCreateEvent(PLXModelCreateEvent& e) override;
     void modelDeleteEvent(PLXModelDeleteEvent& e) override;
     void modelPropertiesEvent(PLXModelPropertiesEvent& e) override;
 
 private:
-    void addStackRow(PLXStack& stack, bool checked);
     void updateModels();
     void updateEnabling();
     void showMap();
@@ -87,7 +83,7 @@ private:
     std::vector<const Stack*> constStacks() const;
 
     std::unique_ptr<PLXDensityMap> m_map;
-    QListWidget* m_stacks = nullptr;
+    PLXStackCheckList* m_stacks = nullptr;
     QComboBox* m_model = nullptr;
     QComboBox* m_method = nullptr;
     QSpinBox* m_rank = nullptr;

@@ -5,6 +5,7 @@
 #include "app/plxstack.h"
 #include "app/plxstackserver.h"
 #include "app/plxworker.h"
+#include "app/tools/plxstackchecklist.h"
 #include "geometry/quadmesh.h"
 #include "geometry/vertexstack.h"
 #include "gl/dialogs.h"
@@ -27,7 +28,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
@@ -41,7 +41,6 @@
 
 namespace {
 
-constexpr int stackRole = Qt::UserRole + 1;
 // Reference structures are resampled into meshes of this many levels and
 // columns unless the user asks otherwise: enough for an organ's shape, few
 // enough for the registration to be quick.
@@ -64,6 +63,15 @@ QSpinBox* sizeBox(int value)
     return box;
 }
 
+// Every open stack is a specimen by default, and so is each stack given.
+std::vector<PLXStack*> openAndGiven(const std::vector<PLXStack*>& given)
+{
+    std::vector<PLXStack*> stacks = given;
+    for (int i = 0; i < PLXStackServer::stackServer.getNumStacks(); ++i)
+        stacks.push_back(PLXStackServer::stackServer.getStack(i));
+    return stacks;
+}
+
 } // namespace
 
 PLXFusionWindow::PLXFusionWindow(const std::vector<PLXStack*>& stacks, QWidget* parent, bool withViewer)
@@ -71,13 +79,7 @@ PLXFusionWindow::PLXFusionWindow(const std::vector<PLXStack*>& stacks, QWidget* 
 {
     setWindowTitle(tr("Fusion"));
     m_name = new QLineEdit(tr("Fusion"));
-    m_stacks = new QListWidget;
-    m_stacks->setMaximumHeight(110);
-    for (int i = 0; i < PLXStackServer::stackServer.getNumStacks(); ++i)
-        addStackRow(*PLXStackServer::stackServer.getStack(i), true);
-    for (PLXStack* stack : stacks)
-        if (PLXStackServer::stackServer.find(stack) < 0)
-            addStackRow(*stack, true);
+    m_stacks = new PLXStackCheckList(openAndGiven(stacks));
     m_structures = new QTableWidget(0, 4);
     m_structures->setHorizontalHeaderLabels({tr("Structure"), tr("Reference"), tr("Levels"), tr("Columns")});
     m_structures->verticalHeader()->setVisible(false);
@@ -135,9 +137,13 @@ PLXFusionWindow::PLXFusionWindow(const std::vector<PLXStack*>& stacks, QWidget* 
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(splitter);
 
-    connect(m_stacks, &QListWidget::itemChanged, this, [this] {
+    connect(m_stacks, &PLXStackCheckList::checkedStacksChanged, this, [this] {
         updateStructures();
         updateEnabling();
+    });
+    connect(m_stacks, &PLXStackCheckList::stackRemoved, this, [this](PLXStack* stack) {
+        if (std::find(m_fusedStacks.begin(), m_fusedStacks.end(), stack) != m_fusedStacks.end())
+            clearFusion();
     });
     for (QCheckBox* box : {m_registration, m_warping})
         connect(box, &QCheckBox::toggled, this, &PLXFusionWindow::updateEnabling);
@@ -155,29 +161,14 @@ PLXFusionWindow::~PLXFusionWindow()
         m_canvas->removePainters();
 }
 
-void PLXFusionWindow::addStackRow(PLXStack& stack, bool checked)
-{
-    auto* item = new QListWidgetItem(QString::fromStdString(stack.getName()));
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
-    item->setData(stackRole, QVariant::fromValue(static_cast<void*>(&stack)));
-    m_stacks->addItem(item);
-}
-
 std::vector<PLXStack*> PLXFusionWindow::getStacks() const
 {
-    std::vector<PLXStack*> stacks;
-    for (int i = 0; i < m_stacks->count(); ++i)
-        if (m_stacks->item(i)->checkState() == Qt::Checked)
-            stacks.push_back(static_cast<PLXStack*>(m_stacks->item(i)->data(stackRole).value<void*>()));
-    return stacks;
+    return m_stacks->getCheckedStacks();
 }
 
 void PLXFusionWindow::setStackChecked(PLXStack& stack, bool checked)
 {
-    for (int i = 0; i < m_stacks->count(); ++i)
-        if (m_stacks->item(i)->data(stackRole).value<void*>() == &stack)
-            m_stacks->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    m_stacks->setStackChecked(stack, checked);
 }
 
 void PLXFusionWindow::updateStructures()
@@ -425,32 +416,8 @@ void PLXFusionWindow::showFusion()
     m_canvas->update();
 }
 
-void PLXFusionWindow::stackOpenEvent(PLXStackOpenEvent& e)
+void PLXFusionWindow::stackNameEvent(PLXStackNameEvent&)
 {
-    for (int i = 0; i < m_stacks->count(); ++i)
-        if (m_stacks->item(i)->data(stackRole).value<void*>() == &e.getStack())
-            return;
-    m_stacks->blockSignals(true);
-    addStackRow(e.getStack(), false);
-    m_stacks->blockSignals(false);
-}
-
-void PLXFusionWindow::stackCloseEvent(PLXStackCloseEvent& e)
-{
-    if (std::find(m_fusedStacks.begin(), m_fusedStacks.end(), &e.getStack()) != m_fusedStacks.end())
-        clearFusion();
-    for (int i = m_stacks->count() - 1; i >= 0; --i)
-        if (m_stacks->item(i)->data(stackRole).value<void*>() == &e.getStack())
-            delete m_stacks->takeItem(i);
-    updateStructures();
-    updateEnabling();
-}
-
-void PLXFusionWindow::stackNameEvent(PLXStackNameEvent& e)
-{
-    for (int i = 0; i < m_stacks->count(); ++i)
-        if (m_stacks->item(i)->data(stackRole).value<void*>() == &e.getStack())
-            m_stacks->item(i)->setText(QString::fromStdString(e.getStack().getName()));
     updateStructures();
 }
 

@@ -22,12 +22,12 @@
 #include <vector>
 
 class PLXStack;
+class PLXStackCheckList;
 class PLXWorker;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -77,14 +77,11 @@ signals:
     void started();
 
 protected:
-    void stackOpenEvent(PLXStackOpenEvent& e) override;
-    void stackCloseEvent(PLXStackCloseEvent& e) override;
     void stackNameEvent(PLXStackNameEvent& e) override;
     void modelCreateEvent(PLXModelCreateEvent& e) override;
     void modelDeleteEvent(PLXModelDeleteEvent& e) override;
 
 private:
-    void addStackRow(PLXStack& stack, bool checked);
     void updateStructures();
     void updateEnabling();
     void showSummary();
@@ -95,7 +92,7 @@ private:
     std::vector<const PLXStack*> m_fusedStacks;
     PLXWorker* m_worker = nullptr;
     QLineEdit* m_name = nullptr;
-    QListWidget* m_stacks = nullptr;
+    PLXStackCheckList* m_stacks = nullptr;
     QTableWidget* m_structures = nullptr;
     QCheckBox* m_alignment = nullptr;
     QCheckBox* m_registration = nullptr;

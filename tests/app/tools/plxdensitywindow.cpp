@@ -5,6 +5,7 @@
 // writes over a stack and leaves nothing behind on failure.
 
 #include "../apptesting.h"
+#include "app/plxstackserver.h"
 #include "app/tools/plxdensitymap.h"
 #include "app/tools/plxdensitywindow.h"
 #include "app/tools/plxtablewidget.h"
@@ -231,4 +232,34 @@ TEST(DensityWindowDisplay, ShowsTheSamplesNucleiAndLevels)
     const QByteArray out = qgetenv("PLEXAN_SCREENSHOT_DIR");
     if (!out.isEmpty())
         EXPECT_TRUE(full.save(QString::fromLocal8Bit(out) + "/density-window.png"));
+}
+
+// The stack list follows the open stacks: a stack opened later comes
+// unchecked (the map's input does not change behind the user's back), and
+// closing a stack the map was computed from drops the map before the stack
+// goes (no dangling specimen).
+TEST(DensityWindow, StackListFollowsOpenedAndClosedStacks)
+{
+    PLXStack* first = sampleStack().release();
+    PLXStackServer::stackServer.addStack(first);
+    PLXDensityWindow window({first}, nullptr, false);
+    configure(window, true, 3, 8, 6, 4);
+    window.compute();
+    ASSERT_TRUE(window.getMap().hasMap());
+
+    PLXStack* second = sampleStack().release();
+    second->setName("second");
+    PLXStackServer::stackServer.addStack(second);
+    EXPECT_EQ(window.getStacks(), std::vector<PLXStack*>{first});
+    EXPECT_TRUE(window.getMap().hasMap()) << "opening another stack keeps the map";
+    window.setStackChecked(*second, true);
+    EXPECT_EQ(window.getStacks(), (std::vector<PLXStack*>{first, second}));
+
+    PLXStackServer::stackServer.removeStack(second);
+    EXPECT_EQ(window.getStacks(), std::vector<PLXStack*>{first});
+    EXPECT_TRUE(window.getMap().hasMap()) << "the closed stack was not one of the map's";
+
+    PLXStackServer::stackServer.removeStack(first);
+    EXPECT_TRUE(window.getStacks().empty());
+    EXPECT_FALSE(window.getMap().hasMap());
 }
