@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config ccache
-  qt6-base-dev libqt6opengl6-dev libtiff-dev libfftw3-dev libnifti2-dev zlib1g-dev libglu1-mesa-dev libgl-dev
+  qt6-base-dev libqt6opengl6-dev libtiff-dev libfftw3-dev libnifti2-dev zlib1g-dev libglu1-mesa-dev libgl-dev libtbb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth mesa-utils libgl1-mesa-dri ffmpeg desktop-file-utils
   pybind11-dev python3-dev python3-numpy python3-matplotlib python3-skimage python3-nibabel

@@ -1,0 +1,182 @@
+#include "numerics/parallel.h"
+
+#include <tbb/blocked_range.h>
+#include <tbb/global_control.h>
+#include <tbb/info.h>
+#include <tbb/parallel_for.h>
+#include <tbb/partitioner.h>
+#include <tbb/task_arena.h>
+#include <tbb/task_group.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+namespace plexan::parallel {
+
+namespace {
+
+// The setting made by setThreadCount (0: the default).
+std::atomic<int> chosenCount{0};
+
+// The arena the loops run in, made again when the thread count changes; a
+// loop keeps the arena it started in alive until it ends.
+std::mutex arenaMutex;
+std::shared_ptr<tbb::task_arena> sharedArena;
+
+// More threads than cores (as tests ask for) need the pool allowed to grow.
+std::unique_ptr<tbb::global_control> allowance;
+
+std::shared_ptr<tbb::task_arena> arenaFor(int threads)
+{
+    std::lock_guard<std::mutex> lock(arenaMutex);
+    if (threads > tbb::info::default_concurrency() &&
+        static_cast<int>(tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism)) < threads) {
+        auto larger = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
+                                                            static_cast<std::size_t>(threads));
+        allowance = std::move(larger);
+    }
+    if (!sharedArena || sharedArena->max_concurrency() != threads)
+        sharedArena = std::make_shared<tbb::task_arena>(threads);
+    return sharedArena;
+}
+
+int environmentCount()
+{
+    const char* text = std::getenv("PLEXAN_THREADS");
+    if (!text || !*text)
+        return 0;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value < 1 || value > 4096)
+        return 0;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+int getDefaultThreadCount()
+{
+    static const int count = [] {
+        const int fromEnvironment = environmentCount();
+        if (fromEnvironment > 0)
+            return fromEnvironment;
+        return std::max(1, tbb::info::default_concurrency());
+    }();
+    return count;
+}
+
+int getThreadCount()
+{
+    const int chosen = chosenCount.load(std::memory_order_relaxed);
+    return chosen > 0 ? chosen : getDefaultThreadCount();
+}
+
+void setThreadCount(int count)
+{
+    chosenCount.store(std::max(0, count), std::memory_order_relaxed);
+}
+
+ThreadCountScope::ThreadCountScope(int count) : m_previous(chosenCount.load(std::memory_order_relaxed))
+{
+    setThreadCount(count);
+}
+
+ThreadCountScope::~ThreadCountScope()
+{
+    setThreadCount(m_previous);
+}
+
+std::ptrdiff_t chunkCount(std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t grain)
+{
+    if (last <= first)
+        return 0;
+    grain = std::max<std::ptrdiff_t>(grain, 1);
+    return (last - first + grain - 1) / grain;
+}
+
+std::ptrdiff_t grainFor(std::ptrdiff_t count, std::ptrdiff_t chunks, std::ptrdiff_t minimum)
+{
+    chunks = std::max<std::ptrdiff_t>(chunks, 1);
+    const std::ptrdiff_t grain = (std::max<std::ptrdiff_t>(count, 0) + chunks - 1) / chunks;
+    return std::max({grain, minimum, std::ptrdiff_t(1)});
+}
+
+void forEachChunk(std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t grain, const ChunkBody& body,
+                  const ProgressSubject* subject)
+{
+    grain = std::max<std::ptrdiff_t>(grain, 1);
+    const std::ptrdiff_t chunks = chunkCount(first, last, grain);
+    if (chunks == 0)
+        return;
+    auto run = [&](std::ptrdiff_t c) {
+        const std::ptrdiff_t begin = first + c * grain;
+        body(begin, std::min(last, begin + grain));
+    };
+    const int threads = getThreadCount();
+    if (threads == 1 || chunks == 1) {
+        for (std::ptrdiff_t c = 0; c < chunks; ++c) {
+            if (subject && subject->isCanceled())
+                return;
+            run(c);
+        }
+        return;
+    }
+    // One task per chunk (the simple partitioner with a grain of one chunk
+    // never merges them); an exception cancels the context, so the chunks
+    // not yet started are dropped, and parallel_for rethrows it here.
+    const std::shared_ptr<tbb::task_arena> arena = arenaFor(threads);
+    arena->execute([&] {
+        tbb::task_group_context context;
+        tbb::parallel_for(
+            tbb::blocked_range<std::ptrdiff_t>(0, chunks, 1),
+            [&](const tbb::blocked_range<std::ptrdiff_t>& range) {
+                for (std::ptrdiff_t c = range.begin(); c != range.end(); ++c) {
+                    if (subject && subject->isCanceled()) {
+                        context.cancel_group_execution();
+                        return;
+                    }
+                    run(c);
+                }
+            },
+            tbb::simple_partitioner(), context);
+    });
+}
+
+ProgressCounter::ProgressCounter(ProgressSubject& subject, long long total, const std::string& title)
+    : m_subject(subject), m_total(total > 0 ? total : 1), m_owner(std::this_thread::get_id())
+{
+    m_subject.notifyStarted(title);
+}
+
+void ProgressCounter::advance(long long units)
+{
+    m_done.fetch_add(units, std::memory_order_relaxed);
+    if (std::this_thread::get_id() == m_owner)
+        report();
+}
+
+void ProgressCounter::report()
+{
+    const long long done = m_done.load(std::memory_order_relaxed);
+    const long long percent = std::min(100LL, std::max(0LL, done) * 100 / m_total);
+    if (percent > m_percent) {
+        m_percent = percent;
+        m_subject.notifyProgressed(static_cast<unsigned int>(percent), 100u);
+    }
+}
+
+void ProgressCounter::finish(const std::string& text)
+{
+    report();
+    if (m_percent < 100) {
+        m_percent = 100;
+        m_subject.notifyProgressed(100u, 100u);
+    }
+    m_subject.notifyFinished(text);
+}
+
+} // namespace plexan::parallel

@@ -1,0 +1,252 @@
+#include "numerics/exception.h"
+#include "numerics/parallel.h"
+#include "numerics/progressmonitor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <utility>
+#include <vector>
+
+using namespace plexan::parallel;
+
+namespace {
+
+const int threadCounts[] = {1, 2, 4};
+
+// Every chunk a loop ran, as (begin, end), in the order of their begins.
+std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> chunksOf(std::ptrdiff_t first, std::ptrdiff_t last,
+                                                                 std::ptrdiff_t grain)
+{
+    std::mutex mutex;
+    std::set<std::pair<std::ptrdiff_t, std::ptrdiff_t>> seen;
+    forEachChunk(first, last, grain, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_TRUE(seen.emplace(b, e).second) << "chunk " << b << " run twice";
+    });
+    return {seen.begin(), seen.end()};
+}
+
+} // namespace
+
+TEST(Parallel, ChunksCoverTheRangeOnceWhateverTheThreadCount)
+{
+    // Ranges shorter than the thread count, with a last short chunk, and a
+    // negative start: the cut is the same at every thread count.
+    const std::ptrdiff_t ranges[][3] = {{0, 1, 1}, {0, 3, 1}, {0, 3, 2}, {-5, 12, 4}, {7, 1000, 33}, {0, 10, 0}};
+    for (const auto& r : ranges) {
+        std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> expected;
+        const std::ptrdiff_t grain = std::max<std::ptrdiff_t>(r[2], 1);
+        for (std::ptrdiff_t b = r[0]; b < r[1]; b += grain)
+            expected.emplace_back(b, std::min(r[1], b + grain));
+        EXPECT_EQ(chunkCount(r[0], r[1], r[2]), static_cast<std::ptrdiff_t>(expected.size()));
+        for (int threads : threadCounts) {
+            ThreadCountScope scope(threads);
+            EXPECT_EQ(getThreadCount(), threads);
+            EXPECT_EQ(chunksOf(r[0], r[1], r[2]), expected) << threads << " threads, range " << r[0] << ".." << r[1];
+        }
+    }
+    EXPECT_TRUE(chunksOf(5, 5, 1).empty());
+    EXPECT_TRUE(chunksOf(5, 2, 1).empty());
+}
+
+TEST(Parallel, ChunkSumsCombinedInOrderGiveTheSameBits)
+{
+    // Floating-point sums whose value depends on the order of additions:
+    // partial sums per chunk added in chunk order agree to the bit.
+    std::vector<double> values(10007);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = 1.0 / static_cast<double>(i + 1) * ((i % 3) ? 1e8 : 1e-8);
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(values.size());
+    const std::ptrdiff_t grain = 97;
+    double reference = 0;
+    for (std::ptrdiff_t b = 0; b < n; b += grain) {
+        double part = 0;
+        for (std::ptrdiff_t i = b; i < std::min(n, b + grain); ++i)
+            part += values[static_cast<std::size_t>(i)];
+        reference += part;
+    }
+    for (int threads : threadCounts) {
+        ThreadCountScope scope(threads);
+        std::vector<double> parts(static_cast<std::size_t>(chunkCount(0, n, grain)));
+        forEachChunk(0, n, grain, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+            double part = 0;
+            for (std::ptrdiff_t i = b; i < e; ++i)
+                part += values[static_cast<std::size_t>(i)];
+            parts[static_cast<std::size_t>(b / grain)] = part;
+        });
+        double total = 0;
+        for (double p : parts)
+            total += p;
+        EXPECT_EQ(total, reference) << threads << " threads";
+    }
+}
+
+TEST(Parallel, SeveralThreadsWorkAtOnce)
+{
+    // With two threads, two chunks that wait for each other both finish:
+    // the second runs while the first is still waiting.
+    ThreadCountScope scope(2);
+    std::atomic<int> arrived{0};
+    std::set<std::thread::id> ids;
+    std::mutex mutex;
+    forEachChunk(0, 2, 1, [&](std::ptrdiff_t, std::ptrdiff_t) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ids.insert(std::this_thread::get_id());
+        }
+        ++arrived;
+        for (int spin = 0; arrived.load() < 2 && spin < 2000; ++spin)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    EXPECT_EQ(arrived.load(), 2);
+    EXPECT_EQ(ids.size(), 2u);
+}
+
+TEST(Parallel, AnExceptionFromAWorkerTravelsOutOnceAndStopsTheRest)
+{
+    for (int threads : threadCounts) {
+        ThreadCountScope scope(threads);
+        std::atomic<int> ran{0};
+        int caught = 0;
+        try {
+            forEachChunk(0, 400, 1, [&](std::ptrdiff_t b, std::ptrdiff_t) {
+                ++ran;
+                if (b == 3)
+                    throw ValueError("chunk", "Bad chunk");
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            });
+        } catch (const ValueError& e) {
+            ++caught;
+            EXPECT_EQ(e.getWhat(), "Bad chunk");
+        }
+        EXPECT_EQ(caught, 1) << threads << " threads";
+        EXPECT_LT(ran.load(), 400) << threads << " threads: the chunks after the failure were not dropped";
+    }
+}
+
+namespace {
+
+// Cancels its subject at the first progress notification of at least
+// `percent`, and checks that every notification comes from one thread.
+class CancellingMonitor : public ProgressMonitor {
+public:
+    explicit CancellingMonitor(unsigned int percent) : m_percent(percent) {}
+    std::set<std::thread::id> threads;
+    unsigned int last = 0;
+    int notifications = 0;
+
+protected:
+    void subjectProgressed(unsigned int i, unsigned int n) override
+    {
+        threads.insert(std::this_thread::get_id());
+        EXPECT_EQ(n, 100u);
+        EXPECT_GT(i, last);
+        last = i;
+        ++notifications;
+        if (i >= m_percent)
+            currentSubject()->cancel();
+    }
+
+private:
+    unsigned int m_percent;
+};
+
+} // namespace
+
+TEST(Parallel, ProgressComesFromOneThreadAndCancellingStopsEveryChunk)
+{
+    for (int threads : threadCounts) {
+        ThreadCountScope scope(threads);
+        ProgressSubject subject;
+        CancellingMonitor monitor(30);
+        subject.addMonitor(monitor);
+        std::atomic<int> ran{0};
+        {
+            ProgressCounter progress(subject, 1000, "work");
+            forEachChunk(
+                0, 1000, 1,
+                [&](std::ptrdiff_t, std::ptrdiff_t) {
+                    ++ran;
+                    std::this_thread::sleep_for(std::chrono::microseconds(50));
+                    progress.advance();
+                },
+                &subject);
+            EXPECT_TRUE(subject.isCanceled());
+        }
+        EXPECT_EQ(monitor.threads.size(), 1u) << threads << " threads";
+        EXPECT_EQ(*monitor.threads.begin(), std::this_thread::get_id());
+        EXPECT_GE(monitor.last, 30u);
+        // Chunks already running finish; no other chunk starts.
+        EXPECT_LT(ran.load(), 1000) << threads << " threads";
+        EXPECT_LE(ran.load(), 300 + 300 * (threads - 1)) << threads << " threads";
+    }
+}
+
+TEST(Parallel, ProgressCountsUnitsFromEveryThread)
+{
+    for (int threads : threadCounts) {
+        ThreadCountScope scope(threads);
+        ProgressSubject subject;
+        CancellingMonitor monitor(101); // never cancels
+        subject.addMonitor(monitor);
+        ProgressCounter progress(subject, 500, "");
+        forEachChunk(0, 500, 7, [&](std::ptrdiff_t b, std::ptrdiff_t e) { progress.advance(e - b); });
+        progress.finish();
+        EXPECT_EQ(monitor.last, 100u);
+        EXPECT_LE(monitor.notifications, 100);
+        EXPECT_EQ(monitor.threads.size(), 1u);
+    }
+}
+
+TEST(Parallel, NestedLoopsAndLoopsFromSeveralCallerThreads)
+{
+    // A loop inside a chunk, and loops started at once from two threads of
+    // their own (as two workers of the application would), each sum right.
+    ThreadCountScope scope(2);
+    auto nestedSum = [] {
+        std::atomic<long long> total{0};
+        forEachChunk(0, 20, 3, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+            for (std::ptrdiff_t i = b; i < e; ++i)
+                forEachChunk(0, 50, 4, [&](std::ptrdiff_t b2, std::ptrdiff_t e2) {
+                    for (std::ptrdiff_t j = b2; j < e2; ++j)
+                        total += i * 100 + j;
+                });
+        });
+        return total.load();
+    };
+    long long expected = 0;
+    for (int i = 0; i < 20; ++i)
+        for (int j = 0; j < 50; ++j)
+            expected += i * 100 + j;
+    long long a = 0, b = 0;
+    std::thread first([&] { a = nestedSum(); });
+    std::thread second([&] { b = nestedSum(); });
+    first.join();
+    second.join();
+    EXPECT_EQ(a, expected);
+    EXPECT_EQ(b, expected);
+}
+
+TEST(Parallel, GrainsAndThreadCountSettings)
+{
+    EXPECT_EQ(grainFor(100, 8), 13);
+    EXPECT_EQ(chunkCount(0, 100, grainFor(100, 8)), 8);
+    EXPECT_EQ(grainFor(5, 8), 1);
+    EXPECT_EQ(grainFor(100, 8, 40), 40);
+    EXPECT_EQ(grainFor(0, 0), 1);
+    const int before = getThreadCount();
+    {
+        ThreadCountScope outer(3);
+        {
+            ThreadCountScope inner(0); // back to the default
+            EXPECT_EQ(getThreadCount(), getDefaultThreadCount());
+        }
+        EXPECT_EQ(getThreadCount(), 3);
+    }
+    EXPECT_EQ(getThreadCount(), before);
+    EXPECT_GE(getDefaultThreadCount(), 1);
+}
