@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace plexan::parallel {
 
@@ -26,6 +28,7 @@ std::atomic<int> chosenCount{0};
 std::mutex arenaMutex;
 std::shared_ptr<tbb::task_arena> sharedArena;
 
+#ifndef PLEXAN_PARALLEL_STD_THREADS
 // More threads than cores (as tests ask for) need the pool allowed to grow.
 std::unique_ptr<tbb::global_control> allowance;
 
@@ -42,6 +45,7 @@ std::shared_ptr<tbb::task_arena> arenaFor(int threads)
         sharedArena = std::make_shared<tbb::task_arena>(threads);
     return sharedArena;
 }
+#endif
 
 int environmentCount()
 {
@@ -125,6 +129,40 @@ void forEachChunk(std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t grai
         }
         return;
     }
+#ifdef PLEXAN_PARALLEL_STD_THREADS
+    // Plain threads for each loop, which ThreadSanitizer follows (tools/tsan.sh):
+    // every thread takes the next chunk until none is left, a failure or a
+    // cancellation stops them all.
+    std::atomic<std::ptrdiff_t> nextChunk{0};
+    std::atomic<bool> stop{false};
+    std::mutex errorMutex;
+    std::exception_ptr error;
+    auto work = [&] {
+        for (;;) {
+            if (stop.load() || (subject && subject->isCanceled()))
+                return;
+            const std::ptrdiff_t c = nextChunk.fetch_add(1);
+            if (c >= chunks)
+                return;
+            try {
+                run(c);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(errorMutex);
+                if (!error)
+                    error = std::current_exception();
+                stop = true;
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (std::ptrdiff_t t = 1; t < std::min<std::ptrdiff_t>(threads, chunks); ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    if (error)
+        std::rethrow_exception(error);
+#else
     // One task per chunk (the simple partitioner with a grain of one chunk
     // never merges them); an exception cancels the context, so the chunks
     // not yet started are dropped, and parallel_for rethrows it here.
@@ -144,6 +182,7 @@ void forEachChunk(std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t grai
             },
             tbb::simple_partitioner(), context);
     });
+#endif
 }
 
 ProgressCounter::ProgressCounter(ProgressSubject& subject, long long total, const std::string& title)
