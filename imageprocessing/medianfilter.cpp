@@ -1,5 +1,6 @@
 #include "imageprocessing/medianfilter.h"
 
+#include "imageprocessing/linefilters.h"
 #include "imageprocessing/progresssteps.h"
 
 #include "image/pixelmatrix.h"
@@ -147,7 +148,81 @@ inline T median3(T a, T b, T c)
 // The median of a 3 x 3 window is the median of (the largest of the column
 // minima, the median of the column medians, the smallest of the column
 // maxima), each column sorted first. The sorted column triples of a row are
-// shared by the three windows that contain them.
+// shared by the three windows that contain them. A row is done in blocks of
+// columns whose triples stay in the first-level cache: one loop sorts the
+// triples of the block (and saves the middle input row, which the next row
+// still needs unfiltered), a second combines them; both are branch-free
+// minima and maxima over contiguous arrays, which the compiler vectorises.
+namespace {
+
+constexpr int medianBlock = 512;
+
+// out[1 .. columns - 2] from the input rows a, b, c, saving b into saved as
+// it goes. out may be b itself: each block first saves the columns of b it
+// reads, and the two columns it shares with the previous block (one of them
+// already overwritten there) come from saved.
+template <typename T>
+inline void median3x3RowKernel(const T* a, const T* b, const T* c, T* saved, T* out, int columns)
+{
+    alignas(64) T lo[medianBlock + 2];
+    alignas(64) T mid[medianBlock + 2];
+    alignas(64) T hi[medianBlock + 2];
+    for (int j0 = 0; j0 + 2 < columns; j0 += medianBlock) {
+        // Columns j0 .. j0 + n + 1 give the outputs j0 + 1 .. j0 + n.
+        const int n = std::min(medianBlock, columns - 2 - j0);
+        const T* aa = a + j0;
+        const T* cc = c + j0;
+        T* ss = saved + j0;
+        // The first two columns were read (and saved) by the previous block,
+        // whose outputs may already have replaced them in b.
+        const int first = j0 == 0 ? 0 : 2;
+        for (int j = first; j < n + 2; ++j)
+            ss[j] = b[j0 + j];
+        for (int j = 0; j < n + 2; ++j) {
+            T x = aa[j], y = ss[j], z = cc[j];
+            sort2(x, y);
+            sort2(y, z);
+            sort2(x, y);
+            lo[j] = x;
+            mid[j] = y;
+            hi[j] = z;
+        }
+        T* o = out + j0 + 1;
+        for (int j = 0; j < n; ++j) {
+            const T l = max2(max2(lo[j], lo[j + 1]), lo[j + 2]);
+            const T md = median3(mid[j], mid[j + 1], mid[j + 2]);
+            const T h = min2(min2(hi[j], hi[j + 1]), hi[j + 2]);
+            o[j] = median3(l, md, h);
+        }
+    }
+}
+
+template <typename T>
+inline void median3x3Row(const T* a, const T* b, const T* c, T* saved, T* out, int columns)
+{
+    median3x3RowKernel(a, b, c, saved, out, columns);
+}
+
+// Plain functions for the common element types, which overload resolution
+// ranks before the template above, compiled for the wider
+// vector units as well (the minima and maxima are exact: every version gives
+// the same medians).
+#define PLEXAN_MEDIAN_ROW(T)                                                                                   \
+    PLEXAN_VECTOR_CLONES void median3x3Row(const T* a, const T* b, const T* c, T* saved, T* out, int columns) \
+    {                                                                                                          \
+        median3x3RowKernel(a, b, c, saved, out, columns);                                                       \
+    }
+PLEXAN_MEDIAN_ROW(unsigned char)
+PLEXAN_MEDIAN_ROW(short)
+PLEXAN_MEDIAN_ROW(unsigned short)
+PLEXAN_MEDIAN_ROW(int)
+PLEXAN_MEDIAN_ROW(unsigned int)
+PLEXAN_MEDIAN_ROW(float)
+PLEXAN_MEDIAN_ROW(double)
+#undef PLEXAN_MEDIAN_ROW
+
+} // namespace
+
 template <typename T>
 void MedianFilter<T>::median3x3(PixelMatrix<T>& m)
 {
@@ -156,34 +231,14 @@ void MedianFilter<T>::median3x3(PixelMatrix<T>& m)
     if (rows < 3 || columns < 3)
         return;
     ProgressSteps progress(*this, rows - 2, "Median filter");
-    std::vector<T> buffer(3 * static_cast<std::size_t>(columns));
-    T* lo = buffer.data();
-    T* mid = lo + columns;
-    T* hi = mid + columns;
-    // The row above the current one, as it was before filtering.
+    // The row above the current one, as it was before filtering, and the
+    // current one as it is read.
     std::vector<T> above(m[0].data(), m[0].data() + columns);
     std::vector<T> current(columns);
     for (int i = 1; i < rows - 1; ++i) {
-        const T* b = m[i].data();
-        const T* c = m[i + 1].data();
-        std::copy(b, b + columns, current.begin());
-        const T* a = above.data();
-        for (int j = 0; j < columns; ++j) {
-            T x = a[j], y = b[j], z = c[j];
-            sort2(x, y);
-            sort2(y, z);
-            sort2(x, y);
-            lo[j] = x;
-            mid[j] = y;
-            hi[j] = z;
-        }
-        T* out = m[i].data();
-        for (int j = 1; j < columns - 1; ++j) {
-            const T l = max2(max2(lo[j - 1], lo[j]), lo[j + 1]);
-            const T md = median3(mid[j - 1], mid[j], mid[j + 1]);
-            const T h = min2(min2(hi[j - 1], hi[j]), hi[j + 1]);
-            out[j] = median3(l, md, h);
-        }
+        T* b = m[i].data();
+        median3x3Row(above.data(), static_cast<const T*>(b), static_cast<const T*>(m[i + 1].data()),
+                     current.data(), b, columns);
         above.swap(current);
         progress.advance();
     }

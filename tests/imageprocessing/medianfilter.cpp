@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
+#include <random>
 
 using plexan::test::randomPixels;
 using plexan::test::randomVoxels;
@@ -60,6 +62,42 @@ TYPED_TEST(MedianFilterTest, PixelsEqualSortedWindows)
             MedianFilter<T>(h).apply(out);
             EXPECT_EQ(out, referenceMedian(in, h)) << rows << "x" << columns << " h = " << h;
         }
+}
+
+// The 3 x 3 filter works through each row in blocks of columns, in place: a
+// block that read an already filtered element of the previous block, or
+// dropped the last columns of a row, shows only on rows wider than a block.
+TYPED_TEST(MedianFilterTest, WideRowsEqualSortedWindows)
+{
+    using T = TypeParam;
+    std::mt19937 rng(17);
+    for (int columns : {3, 4, 5, 33, 513, 514, 515, 516, 1100}) {
+        const PixelMatrix<T> in = randomPixels<T>(4, columns, rng, 0, 250);
+        PixelMatrix<T> out(in);
+        MedianFilter<T>(1).apply(out);
+        EXPECT_EQ(out, referenceMedian(in, 1)) << columns << " columns";
+    }
+}
+
+TEST(MedianFilter, FloatMediansOfSignedAndInfiniteValuesEqualSortedWindows)
+{
+    std::mt19937 rng(18);
+    std::uniform_real_distribution<float> d(-1e6f, 1e6f);
+    std::uniform_int_distribution<int> pick(0, 19);
+    for (auto [rows, columns] : {std::pair{3, 700}, std::pair{9, 37}, std::pair{6, 1030}}) {
+        PixelMatrix<float> in(rows, columns);
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < columns; ++j) {
+                const int p = pick(rng);
+                in(i, j) = p == 0   ? std::numeric_limits<float>::infinity()
+                           : p == 1 ? -std::numeric_limits<float>::infinity()
+                           : p == 2 ? std::numeric_limits<float>::lowest()
+                                    : d(rng);
+            }
+        PixelMatrix<float> out(in);
+        MedianFilter<float>(1).apply(out);
+        EXPECT_EQ(out, referenceMedian(in, 1)) << rows << "x" << columns;
+    }
 }
 
 TYPED_TEST(MedianFilterTest, VoxelsEqualSortedWindows)
