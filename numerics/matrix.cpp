@@ -19,6 +19,116 @@ namespace {
     throw e;
 }
 
+
+// PLEXAN_ROW_CLONES marks a plain function to be compiled for AVX-512 and
+// AVX2 as well as the baseline, the processor picking its version when the
+// program loads; `flatten` inlines the kernel templates into each version.
+// Contraction is off for this file, so every version rounds alike.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__has_attribute)
+#if __has_attribute(target_clones)
+#define PLEXAN_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
+#endif
+#endif
+#ifndef PLEXAN_ROW_CLONES
+#define PLEXAN_ROW_CLONES
+#endif
+
+// w = sum over rows i of v[i] * rows[i] (in row order), then every row i
+// loses v[i] * beta * w: a reflection applied from the left to `count` rows
+// of `width` elements. w has room for width values.
+template <typename T>
+inline void reflectRowsKernel(T* const* rows, int count, const T* v, T beta, T* w, int width)
+{
+    for (int j = 0; j < width; ++j)
+        w[j] = T(0);
+    for (int i = 0; i < count; ++i) {
+        const T vi = v[i];
+        const T* row = rows[i];
+        for (int j = 0; j < width; ++j)
+            w[j] += vi * row[j];
+    }
+    for (int j = 0; j < width; ++j)
+        w[j] = beta * w[j];
+    for (int i = 0; i < count; ++i) {
+        const T vi = v[i];
+        T* row = rows[i];
+        for (int j = 0; j < width; ++j)
+            row[j] -= vi * w[j];
+    }
+}
+
+template <typename T>
+inline void reflectRows(T* const* rows, int count, const T* v, T beta, T* w, int width)
+{
+    reflectRowsKernel(rows, count, v, beta, w, width);
+}
+
+PLEXAN_ROW_CLONES void reflectRows(double* const* rows, int count, const double* v, double beta, double* w, int width)
+{
+    reflectRowsKernel(rows, count, v, beta, w, width);
+}
+
+PLEXAN_ROW_CLONES void reflectRows(float* const* rows, int count, const float* v, float beta, float* w, int width)
+{
+    reflectRowsKernel(rows, count, v, beta, w, width);
+}
+
+// The rotations of neighbouring rows (rows[r], rows[r + 1]) by (c[r], s[r]),
+// r = 0 .. count - 1 in that order, as Matrix::leftGivensRotate applies them
+// one by one to rows of width elements. A block of columns goes through all
+// of them at once with the row shared by two successive rotations held in
+// registers, so every row is read and written once for the whole sequence;
+// each element sees the same operations in the same order.
+template <typename T>
+inline void rotateNeighbourRowsKernel(T* const* rows, int count, const T* c, const T* s, int width)
+{
+    constexpr int block = 64;
+    // Columns j0 .. j0 + w - 1; full blocks pass w as a constant.
+    const auto columns = [&](int j0, int w) {
+        T carry[block];
+        const T* top = rows[0] + j0;
+        for (int j = 0; j < w; ++j)
+            carry[j] = top[j];
+        for (int r = 0; r < count; ++r) {
+            T* out = rows[r] + j0;
+            const T* next = rows[r + 1] + j0;
+            const T cr = c[r];
+            const T sr = s[r];
+            for (int j = 0; j < w; ++j) {
+                const T a = carry[j];
+                const T b = next[j];
+                out[j] = cr * a - sr * b;
+                carry[j] = sr * a + cr * b;
+            }
+        }
+        T* last = rows[count] + j0;
+        for (int j = 0; j < w; ++j)
+            last[j] = carry[j];
+    };
+    int j0 = 0;
+    for (; j0 + block <= width; j0 += block)
+        columns(j0, block);
+    if (j0 < width)
+        columns(j0, width - j0);
+}
+
+template <typename T>
+inline void rotateNeighbourRows(T* const* rows, int count, const T* c, const T* s, int width)
+{
+    rotateNeighbourRowsKernel(rows, count, c, s, width);
+}
+
+PLEXAN_ROW_CLONES void rotateNeighbourRows(double* const* rows, int count, const double* c, const double* s,
+                                           int width)
+{
+    rotateNeighbourRowsKernel(rows, count, c, s, width);
+}
+
+PLEXAN_ROW_CLONES void rotateNeighbourRows(float* const* rows, int count, const float* c, const float* s, int width)
+{
+    rotateNeighbourRowsKernel(rows, count, c, s, width);
+}
+
 } // namespace
 
 template <typename T>
@@ -590,21 +700,11 @@ void Matrix<T>::leftHouseholderTransform(const Vector<T>& v, T beta, int i1, int
             return;
         // w = beta * v^T A, accumulated row by row so that the inner loops run
         // along contiguous rows; each column still sums over i in order.
-        std::vector<T> w(static_cast<std::size_t>(width), T(0));
-        for (int i = 0; i < v.getSize(); ++i) {
-            const T vi = v[i];
-            const T* row = m_rows[i1 + i].data() + j1;
-            for (int j = 0; j < width; ++j)
-                w[static_cast<std::size_t>(j)] += vi * row[j];
-        }
-        for (T& wj : w)
-            wj = beta * wj;
-        for (int i = 0; i < v.getSize(); ++i) {
-            const T vi = v[i];
-            T* row = m_rows[i1 + i].data() + j1;
-            for (int j = 0; j < width; ++j)
-                row[j] -= vi * w[static_cast<std::size_t>(j)];
-        }
+        std::vector<T> w(static_cast<std::size_t>(width));
+        std::vector<T*> rows(static_cast<std::size_t>(v.getSize()));
+        for (int i = 0; i < v.getSize(); ++i)
+            rows[static_cast<std::size_t>(i)] = m_rows[i1 + i].data() + j1;
+        reflectRows(rows.data(), v.getSize(), v.data(), beta, w.data(), width);
     }
 }
 
@@ -627,7 +727,35 @@ void Matrix<T>::rightHouseholderTransform(const Vector<T>& v, T beta, int i1, in
         if (width <= 0 || beta == T(0))
             return;
         const T* vv = v.data();
-        for (int i = i1; i <= i2; ++i) {
+        // Four rows at a time: their dot products are independent chains the
+        // processor overlaps, each summed in column order as for one row.
+        int i = i1;
+        for (; i + 3 <= i2; i += 4) {
+            T* r0 = m_rows[i].data() + j1;
+            T* r1 = m_rows[i + 1].data() + j1;
+            T* r2 = m_rows[i + 2].data() + j1;
+            T* r3 = m_rows[i + 3].data() + j1;
+            T s0 = T(0), s1 = T(0), s2 = T(0), s3 = T(0);
+            for (int j = 0; j < width; ++j) {
+                const T vj = vv[j];
+                s0 += vj * r0[j];
+                s1 += vj * r1[j];
+                s2 += vj * r2[j];
+                s3 += vj * r3[j];
+            }
+            s0 = beta * s0;
+            s1 = beta * s1;
+            s2 = beta * s2;
+            s3 = beta * s3;
+            for (int j = 0; j < width; ++j) {
+                const T vj = vv[j];
+                r0[j] -= vj * s0;
+                r1[j] -= vj * s1;
+                r2[j] -= vj * s2;
+                r3[j] -= vj * s3;
+            }
+        }
+        for (; i <= i2; ++i) {
             T* row = m_rows[i].data() + j1;
             T s = T(0);
             for (int j = 0; j < width; ++j)
@@ -638,6 +766,270 @@ void Matrix<T>::rightHouseholderTransform(const Vector<T>& v, T beta, int i1, in
         }
     }
 }
+
+namespace {
+
+// Where the left transforms of a decomposition go: into the whole left
+// factor, or only into its product with one vector, which is all a
+// least-squares solve needs (n values to update instead of n rows).
+template <typename T>
+struct LeftTransforms {
+    SquareMatrix<T>* factor = nullptr;
+    Vector<T>* product = nullptr;
+
+    // The reflection I - beta v v^T on rows k .. k + |v| - 1.
+    void reflect(const Vector<T>& v, T beta, int k) const
+    {
+        if (factor)
+            factor->leftHouseholderTransform(v, beta, k, k + v.getSize() - 1, 0, factor->getSize1() - 1);
+        if (product && beta != T(0)) {
+            T* u = product->data() + k;
+            T w = T(0);
+            for (int i = 0; i < v.getSize(); ++i)
+                w += v[i] * u[i];
+            w = beta * w;
+            for (int i = 0; i < v.getSize(); ++i)
+                u[i] -= v[i] * w;
+        }
+    }
+
+    // Rows i and k rotated as by Matrix::leftGivensRotate.
+    void rotate(T c, T s, int i, int k) const
+    {
+        if (factor)
+            factor->leftGivensRotate(c, s, i, k);
+        if (product) {
+            T& a = (*product)[i];
+            T& b = (*product)[k];
+            const T x = a;
+            const T y = b;
+            a = c * x - s * y;
+            b = s * x + c * y;
+        }
+    }
+
+    void negate(int i) const
+    {
+        if (factor)
+            (*factor)[i] *= T(-1);
+        if (product)
+            (*product)[i] = -(*product)[i];
+    }
+};
+
+// Householder bidiagonalisation of a (n >= p) in place. The left reflections
+// go to left; the right ones accumulate, when rt is not null, into the
+// transpose of the right factor, where they act on contiguous rows.
+template <typename T>
+void bidiagonalise(Matrix<T>& a, const LeftTransforms<T>& left, Matrix<T>* rt)
+{
+    const int n = a.getSize1();
+    const int p = a.getSize2();
+    Vector<T> v;
+    T beta = T(0);
+    for (int k = 0; k < p; ++k) {
+        // Column k below the diagonal.
+        v.setSize(n - k);
+        for (int i = k; i < n; ++i)
+            v[i - k] = a[i][k];
+        v.householderVector(beta);
+        a.leftHouseholderTransform(v, beta, k, n - 1, k, p - 1);
+        left.reflect(v, beta, k);
+        for (int i = k + 1; i < n; ++i)
+            a[i][k] = T(0);
+        if (k < p - 2) {
+            // Row k beyond the super-diagonal.
+            v.setSize(p - k - 1);
+            for (int j = k + 1; j < p; ++j)
+                v[j - k - 1] = a[k][j];
+            v.householderVector(beta);
+            a.rightHouseholderTransform(v, beta, k, n - 1, k + 1, p - 1);
+            if (rt)
+                rt->leftHouseholderTransform(v, beta, k + 1, p - 1, 0, p - 1);
+            for (int j = k + 2; j < p; ++j)
+                a[k][j] = T(0);
+        }
+    }
+}
+
+
+// The rotations (first + r, first + r + 1) by (c[r], s[r]), r = 0 .. count - 1
+// in that order, of the rows of m.
+template <typename T>
+void rotateRowSequence(Matrix<T>& m, int first, const T* c, const T* s, int count)
+{
+    if (count < 1)
+        return;
+    std::vector<T*> rows(static_cast<std::size_t>(count) + 1);
+    for (int r = 0; r <= count; ++r)
+        rows[static_cast<std::size_t>(r)] = m[first + r].data();
+    rotateNeighbourRows(rows.data(), count, c, s, m.getSize2());
+}
+
+constexpr const char* svdWhere = "Vector<T> Matrix<T>::svd(...) const";
+
+// The singular values of the bidiagonal matrix in the upper band of work, by
+// implicit-shift QR steps; the rotations go to left and to the rows of rt
+// (the transpose of the right factor) when not null.
+template <typename T>
+Vector<T> golubKahan(const Matrix<T>& work, const LeftTransforms<T>& left, Matrix<T>* rt)
+{
+    const int p = work.getSize2();
+    // The bidiagonal block lives in d (diagonal) and f (super-diagonal);
+    // every rotation below touches only the entries it can change, plus
+    // the bulge it chases along the band.
+    Vector<T> d(static_cast<unsigned int>(p));
+    Vector<T> f(static_cast<unsigned int>(p > 1 ? p - 1 : 0));
+    T sd = T(0);
+    T sf = T(0);
+    for (int i = 0; i < p; ++i) {
+        d[i] = work(i, i);
+        sd += d[i] * d[i];
+    }
+    for (int i = 0; i + 1 < p; ++i) {
+        f[i] = work(i, i + 1);
+        sf += f[i] * f[i];
+    }
+    const T norm = std::sqrt(sd + sf);
+    if (!std::isfinite(norm))
+        throwMath(svdWhere, "The matrix has elements that are not finite or too large");
+
+    const T eps = Vector<T>::epsilon();
+    const long maxSteps = 75L * p + 100;
+    long steps = 0;
+    T c = T(0);
+    T s = T(0);
+    // The rotations of one QR step, applied to the factors after the step.
+    std::vector<T> rightC(static_cast<std::size_t>(p)), rightS(rightC.size());
+    std::vector<T> leftC(rightC.size()), leftS(rightC.size());
+    while (p > 1) {
+        for (int i = 0; i + 1 < p; ++i)
+            if (std::abs(f[i]) < eps * (std::abs(d[i]) + std::abs(d[i + 1])))
+                f[i] = T(0);
+        // Largest trailing diagonal part, then the unreduced block above it.
+        int end = p - 1;
+        while (end > 0 && f[end - 1] == T(0))
+            --end;
+        if (end == 0)
+            break;
+        int start = end - 1;
+        while (start > 0 && f[start - 1] != T(0))
+            --start;
+
+        int zero = -1;
+        for (int i = start; i <= end; ++i)
+            if (std::abs(d[i]) < eps * norm) {
+                zero = i;
+                break;
+            }
+        if (zero >= 0) {
+            d[zero] = T(0);
+            if (zero < end) {
+                // Zero row `zero` by rotations with the rows below it; the
+                // bulge travels right along that row.
+                T x = f[zero];
+                f[zero] = T(0);
+                for (int j = zero + 1; j <= end; ++j) {
+                    Matrix<T>::givens(c, s, d[j], x);
+                    d[j] = c * d[j] - s * x;
+                    if (j < end) {
+                        x = s * f[j];
+                        f[j] = c * f[j];
+                    }
+                    left.rotate(c, s, j, zero);
+                }
+            } else {
+                // Zero the last column of the block by rotations with the
+                // columns to its left; the bulge travels up that column.
+                T x = f[end - 1];
+                f[end - 1] = T(0);
+                for (int k = end - 1; k >= start; --k) {
+                    Matrix<T>::givens(c, s, d[k], x);
+                    d[k] = c * d[k] - s * x;
+                    if (k > start) {
+                        x = s * f[k - 1];
+                        f[k - 1] = c * f[k - 1];
+                    }
+                    if (rt)
+                        rt->leftGivensRotate(c, s, k, end);
+                }
+            }
+            continue;
+        }
+
+        if (++steps > maxSteps)
+            throwMath(svdWhere, "The singular value decomposition does not converge");
+
+        // Implicit-shift QR step on the block start..end. The shift is the
+        // eigenvalue of the trailing 2 x 2 block of B^T B closer to its
+        // last diagonal element.
+        const T dm = d[end - 1];
+        const T dn = d[end];
+        const T fm = f[end - 1];
+        const T fmm = end - 1 > start ? f[end - 2] : T(0);
+        const T t11 = dm * dm + fmm * fmm;
+        const T t12 = dm * fm;
+        const T t22 = dn * dn + fm * fm;
+        const T delta = (t11 - t22) / T(2);
+        const T root = std::sqrt(delta * delta + t12 * t12);
+        const T denominator = delta >= T(0) ? delta + root : delta - root;
+        const T mu = denominator != T(0) ? t22 - t12 * t12 / denominator : t22;
+
+        T y = d[start] * d[start] - mu;
+        T z = d[start] * f[start];
+        for (int k = start; k < end; ++k) {
+            // From the right on columns k, k + 1: clears the bulge above
+            // the band (z at (k - 1, k + 1)) and makes one below it.
+            Matrix<T>::givens(c, s, y, z);
+            if (k > start)
+                f[k - 1] = c * f[k - 1] - s * z;
+            const T dk = d[k];
+            const T fk = f[k];
+            const T dk1 = d[k + 1];
+            d[k] = c * dk - s * fk;
+            f[k] = s * dk + c * fk;
+            const T below = -(s * dk1);
+            d[k + 1] = c * dk1;
+            rightC[k - start] = c;
+            rightS[k - start] = s;
+
+            // From the left on rows k, k + 1: clears the bulge below the
+            // band and makes one at (k, k + 2).
+            Matrix<T>::givens(c, s, d[k], below);
+            const T a = d[k];
+            const T b = f[k];
+            const T e = d[k + 1];
+            d[k] = c * a - s * below;
+            f[k] = c * b - s * e;
+            d[k + 1] = s * b + c * e;
+            if (k + 1 < end) {
+                const T g = f[k + 1];
+                z = -(s * g);
+                f[k + 1] = c * g;
+                y = f[k];
+            }
+            if (left.factor) {
+                leftC[k - start] = c;
+                leftS[k - start] = s;
+            }
+            if (left.product)
+                left.rotate(c, s, k, k + 1);
+        }
+        if (rt)
+            rotateRowSequence(*rt, start, rightC.data(), rightS.data(), end - start);
+        if (left.factor)
+            rotateRowSequence<T>(*left.factor, start, leftC.data(), leftS.data(), end - start);
+    }
+
+    for (int i = 0; i < p; ++i)
+        if (d[i] < T(0)) {
+            d[i] = -d[i];
+            left.negate(i);
+        }
+    return d;
+}
+
+} // namespace
 
 template <typename T>
 void Matrix<T>::householderBidiag(SquareMatrix<T>* left, SquareMatrix<T>* right)
@@ -650,204 +1042,40 @@ void Matrix<T>::householderBidiag(SquareMatrix<T>* left, SquareMatrix<T>* right)
                       "Cannot perform bidiagonalization of (n,p) matrix with p > n");
         if (left)
             left->setIdentity(m_n);
+        SquareMatrix<T> rt;
         if (right)
-            right->setIdentity(m_p);
-        Vector<T> v;
-        T beta = T(0);
-        for (int k = 0; k < m_p; ++k) {
-            // Column k below the diagonal.
-            v.setSize(m_n - k);
-            for (int i = k; i < m_n; ++i)
-                v[i - k] = m_rows[i][k];
-            v.householderVector(beta);
-            leftHouseholderTransform(v, beta, k, m_n - 1, k, m_p - 1);
-            if (left)
-                left->leftHouseholderTransform(v, beta, k, m_n - 1, 0, m_n - 1);
-            for (int i = k + 1; i < m_n; ++i)
-                m_rows[i][k] = T(0);
-            if (k < m_p - 2) {
-                // Row k beyond the super-diagonal.
-                v.setSize(m_p - k - 1);
-                for (int j = k + 1; j < m_p; ++j)
-                    v[j - k - 1] = m_rows[k][j];
-                v.householderVector(beta);
-                rightHouseholderTransform(v, beta, k, m_n - 1, k + 1, m_p - 1);
-                if (right)
-                    right->rightHouseholderTransform(v, beta, 0, m_p - 1, k + 1, m_p - 1);
-                for (int j = k + 2; j < m_p; ++j)
-                    m_rows[k][j] = T(0);
-            }
-        }
+            rt.setIdentity(m_p);
+        bidiagonalise(*this, LeftTransforms<T>{left, nullptr}, right ? &rt : nullptr);
+        if (right)
+            *right = rt.transpose();
     }
 }
 
 template <typename T>
 Vector<T> Matrix<T>::svd(SquareMatrix<T>* left, SquareMatrix<T>* right) const
 {
-    static constexpr const char* where = "Vector<T> Matrix<T>::svd(...) const";
     if constexpr (!plexan::isReal<T>) {
-        plexan::refuseType<T>(where);
+        plexan::refuseType<T>(svdWhere);
     } else {
         if (m_p > m_n)
-            throwSize(where, "Cannot perform svd of (n,p) matrix with p > n");
-        const int p = m_p;
+            throwSize(svdWhere, "Cannot perform svd of (n,p) matrix with p > n");
         Matrix work(*this);
-        work.householderBidiag(left, right);
-
-        // The bidiagonal block lives in d (diagonal) and f (super-diagonal);
-        // every rotation below touches only the entries it can change, plus
-        // the bulge it chases along the band.
-        Vector<T> d(static_cast<unsigned int>(p));
-        Vector<T> f(static_cast<unsigned int>(p > 1 ? p - 1 : 0));
-        T sd = T(0);
-        T sf = T(0);
-        for (int i = 0; i < p; ++i) {
-            d[i] = work(i, i);
-            sd += d[i] * d[i];
-        }
-        for (int i = 0; i + 1 < p; ++i) {
-            f[i] = work(i, i + 1);
-            sf += f[i] * f[i];
-        }
-        const T norm = std::sqrt(sd + sf);
-        if (!std::isfinite(norm))
-            throwMath(where, "The matrix has elements that are not finite or too large");
-
-        // Right rotations act on columns of right: they are applied to the rows
-        // of its transpose, contiguous in memory, and transposed back at the end.
-        Matrix rt;
+        if (left)
+            left->setIdentity(m_n);
+        SquareMatrix<T> rt;
         if (right)
-            rt = right->transpose();
-        const T eps = Vector<T>::epsilon();
-        const long maxSteps = 75L * p + 100;
-        long steps = 0;
-        T c = T(0);
-        T s = T(0);
-
-        while (p > 1) {
-            for (int i = 0; i + 1 < p; ++i)
-                if (std::abs(f[i]) < eps * (std::abs(d[i]) + std::abs(d[i + 1])))
-                    f[i] = T(0);
-            // Largest trailing diagonal part, then the unreduced block above it.
-            int end = p - 1;
-            while (end > 0 && f[end - 1] == T(0))
-                --end;
-            if (end == 0)
-                break;
-            int start = end - 1;
-            while (start > 0 && f[start - 1] != T(0))
-                --start;
-
-            int zero = -1;
-            for (int i = start; i <= end; ++i)
-                if (std::abs(d[i]) < eps * norm) {
-                    zero = i;
-                    break;
-                }
-            if (zero >= 0) {
-                d[zero] = T(0);
-                if (zero < end) {
-                    // Zero row `zero` by rotations with the rows below it; the
-                    // bulge travels right along that row.
-                    T x = f[zero];
-                    f[zero] = T(0);
-                    for (int j = zero + 1; j <= end; ++j) {
-                        givens(c, s, d[j], x);
-                        d[j] = c * d[j] - s * x;
-                        if (j < end) {
-                            x = s * f[j];
-                            f[j] = c * f[j];
-                        }
-                        if (left)
-                            left->leftGivensRotate(c, s, j, zero);
-                    }
-                } else {
-                    // Zero the last column of the block by rotations with the
-                    // columns to its left; the bulge travels up that column.
-                    T x = f[end - 1];
-                    f[end - 1] = T(0);
-                    for (int k = end - 1; k >= start; --k) {
-                        givens(c, s, d[k], x);
-                        d[k] = c * d[k] - s * x;
-                        if (k > start) {
-                            x = s * f[k - 1];
-                            f[k - 1] = c * f[k - 1];
-                        }
-                        if (right)
-                            rt.leftGivensRotate(c, s, k, end);
-                    }
-                }
-                continue;
-            }
-
-            if (++steps > maxSteps)
-                throwMath(where, "The singular value decomposition does not converge");
-
-            // Implicit-shift QR step on the block start..end. The shift is the
-            // eigenvalue of the trailing 2 x 2 block of B^T B closer to its
-            // last diagonal element.
-            const T dm = d[end - 1];
-            const T dn = d[end];
-            const T fm = f[end - 1];
-            const T fmm = end - 1 > start ? f[end - 2] : T(0);
-            const T t11 = dm * dm + fmm * fmm;
-            const T t12 = dm * fm;
-            const T t22 = dn * dn + fm * fm;
-            const T delta = (t11 - t22) / T(2);
-            const T root = std::sqrt(delta * delta + t12 * t12);
-            const T denominator = delta >= T(0) ? delta + root : delta - root;
-            const T mu = denominator != T(0) ? t22 - t12 * t12 / denominator : t22;
-
-            T y = d[start] * d[start] - mu;
-            T z = d[start] * f[start];
-            for (int k = start; k < end; ++k) {
-                // From the right on columns k, k + 1: clears the bulge above
-                // the band (z at (k - 1, k + 1)) and makes one below it.
-                givens(c, s, y, z);
-                if (k > start)
-                    f[k - 1] = c * f[k - 1] - s * z;
-                const T dk = d[k];
-                const T fk = f[k];
-                const T dk1 = d[k + 1];
-                d[k] = c * dk - s * fk;
-                f[k] = s * dk + c * fk;
-                const T below = -(s * dk1);
-                d[k + 1] = c * dk1;
-                if (right)
-                    rt.leftGivensRotate(c, s, k, k + 1);
-
-                // From the left on rows k, k + 1: clears the bulge below the
-                // band and makes one at (k, k + 2).
-                givens(c, s, d[k], below);
-                const T a = d[k];
-                const T b = f[k];
-                const T e = d[k + 1];
-                d[k] = c * a - s * below;
-                f[k] = c * b - s * e;
-                d[k + 1] = s * b + c * e;
-                if (k + 1 < end) {
-                    const T g = f[k + 1];
-                    z = -(s * g);
-                    f[k + 1] = c * g;
-                    y = f[k];
-                }
-                if (left)
-                    left->leftGivensRotate(c, s, k, k + 1);
-            }
-        }
-
-        for (int i = 0; i < p; ++i)
-            if (d[i] < T(0)) {
-                d[i] = -d[i];
-                if (left)
-                    (*left)[i] *= T(-1);
-            }
+            rt.setIdentity(m_p);
+        const LeftTransforms<T> transforms{left, nullptr};
+        bidiagonalise(work, transforms, right ? &rt : nullptr);
+        const Vector<T> d = golubKahan(work, transforms, right ? &rt : nullptr);
         if (right)
             *right = rt.transpose();
         return d;
     }
 }
 
+// The decomposition carries only the product of the left factor with b, and
+// the solution is combined from the rows of the transposed right factor.
 template <typename T>
 Vector<T> Matrix<T>::solve(const Vector<T>& b) const
 {
@@ -858,18 +1086,32 @@ Vector<T> Matrix<T>::solve(const Vector<T>& b) const
         if (b.getSize() != m_n)
             throwSize(where, "Incompatible vector and matrix dimensions");
         try {
-            SquareMatrix<T> left;
-            SquareMatrix<T> right;
-            const Vector<T> s = svd(&left, &right);
-            Vector<T> y(static_cast<unsigned int>(m_p));
+            if (m_p > m_n)
+                throwSize(svdWhere, "Cannot perform svd of (n,p) matrix with p > n");
+            Vector<T> x(static_cast<unsigned int>(m_p));
             if (m_p == 0)
-                return y;
+                return x;
+            Matrix work(*this);
+            Vector<T> u(b);
+            SquareMatrix<T> rt;
+            rt.setIdentity(m_p);
+            const LeftTransforms<T> transforms{nullptr, &u};
+            bidiagonalise(work, transforms, &rt);
+            const Vector<T> s = golubKahan(work, transforms, &rt);
             // Components along singular values below the threshold are
             // dropped: the minimum-norm least-squares solution.
             const T threshold = static_cast<T>(m_n) * s.max() * Vector<T>::epsilon();
-            for (int i = 0; i < m_p; ++i)
-                y[i] = s[i] > T(0) && s[i] >= threshold ? left[i].scalarProduct(b) / s[i] : T(0);
-            return right * y;
+            x.setZeros();
+            T* xx = x.data();
+            for (int i = 0; i < m_p; ++i) {
+                if (!(s[i] > T(0) && s[i] >= threshold))
+                    continue;
+                const T yi = u[i] / s[i];
+                const T* r = rt[i].data();
+                for (int j = 0; j < m_p; ++j)
+                    xx[j] += r[j] * yi;
+            }
+            return x;
         } catch (Exception& e) {
             e.addCall(where);
             throw e;

@@ -254,6 +254,74 @@ TYPED_TEST(Decomposition, RankDeficientSolveDropsTheNullSpace)
     EXPECT_EQ(zero.solve(Vector<T>{1, 2, 3}), Vector<T>({0, 0, 0}));
 }
 
+// x solving a x = b by Gaussian elimination with partial pivoting, in long
+// double: a reference independent of the decomposition.
+template <typename T>
+Vector<T> eliminate(const Matrix<T>& a, const Vector<T>& b)
+{
+    const int n = a.getSize1();
+    std::vector<std::vector<long double>> m(n, std::vector<long double>(n + 1));
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j)
+            m[i][j] = a(i, j);
+        m[i][n] = b[i];
+    }
+    for (int k = 0; k < n; ++k) {
+        int pivot = k;
+        for (int i = k + 1; i < n; ++i)
+            if (std::fabs(m[i][k]) > std::fabs(m[pivot][k]))
+                pivot = i;
+        std::swap(m[k], m[pivot]);
+        for (int i = k + 1; i < n; ++i) {
+            const long double f = m[i][k] / m[k][k];
+            for (int j = k; j <= n; ++j)
+                m[i][j] -= f * m[k][j];
+        }
+    }
+    Vector<T> x(static_cast<unsigned>(n));
+    for (int i = n - 1; i >= 0; --i) {
+        long double sum = m[i][n];
+        for (int j = i + 1; j < n; ++j)
+            sum -= m[i][j] * static_cast<long double>(x[j]);
+        x[i] = static_cast<T>(sum / m[i][i]);
+    }
+    return x;
+}
+
+// The solve carries only the product of the left factor with b and applies
+// the rotations of each step to the right factor in blocks of columns; sizes
+// around and past a block catch a rotation lost or applied twice at the
+// block edges, and the pseudo-inverse, which builds the whole left factor,
+// is the comparison for least-squares and rank-deficient systems.
+TYPED_TEST(Decomposition, SolveMatchesEliminationAndThePseudoInverse)
+{
+    using T = TypeParam;
+    std::mt19937 rng(30);
+    for (int n : {15, 16, 17, 33, 50}) {
+        const SquareMatrix<T> a = wellConditioned<T>(n, rng);
+        const Vector<T> b = randomVector<T>(n, rng);
+        EXPECT_LE(maxAbsDiff<T>(a.solve(b), eliminate<T>(a, b)), tolerance<T>()) << n;
+    }
+    for (auto [n, p] : {std::pair{45, 19}, {64, 33}}) {
+        const Matrix<T> a = randomMatrix<T>(n, p, rng);
+        const Vector<T> b = randomVector<T>(n, rng);
+        const Vector<T> x = a.solve(b);
+        EXPECT_LE(maxAbsDiff<T>(x, a.pinverse() * b), tolerance<T>() * 10) << n << " x " << p;
+        Vector<T> zero(static_cast<unsigned>(p));
+        zero.setZeros();
+        EXPECT_LE(maxAbsDiff<T>(a.transpose() * (a * x - b), zero), tolerance<T>() * 10 * n);
+    }
+    // Rank 17 of 20 columns: two repeated columns and one sum of two others.
+    Matrix<T> a = randomMatrix<T>(40, 20, rng);
+    a.setColumn(11, a.getColumn(3));
+    a.setColumn(18, a.getColumn(7));
+    a.setColumn(15, a.getColumn(2) + a.getColumn(4));
+    const Vector<T> b = randomVector<T>(40, rng);
+    const Vector<T> x = a.solve(b);
+    EXPECT_LE(maxAbsDiff<T>(x, a.pinverse() * b), tolerance<T>() * 10);
+    EXPECT_NEAR(x[3], x[11], tolerance<T>() * 10);
+}
+
 template <typename T>
 void expectMoorePenrose(const Matrix<T>& a)
 {
