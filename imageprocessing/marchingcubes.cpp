@@ -19,6 +19,27 @@ constexpr int edgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 
 // naming the list.
 constexpr long long maxVerticesPerList = 1LL << 29;
 
+// For every grid row i of a plane of inside flags (n1 rows of n2): first[i]
+// is the first j where the flag changes between j and j + 1 (n2 - 1 if it
+// never does), last[i] the last one (-1 if it never does). The cubes of a
+// cube row before the first change of all its four grid rows, or after the
+// last one, have eight equal corners when those rows start (or end) alike.
+void rowChanges(const std::uint8_t* inside, int n1, int n2, int* first, int* last)
+{
+    for (int i = 0; i < n1; ++i) {
+        const std::uint8_t* row = inside + static_cast<size_t>(i) * n2;
+        const void* q = std::memchr(row, row[0] ^ 1, static_cast<size_t>(n2));
+        if (!q) {
+            first[i] = n2 - 1;
+            last[i] = -1;
+            continue;
+        }
+        first[i] = static_cast<int>(static_cast<const std::uint8_t*>(q) - row) - 1;
+        const void* r = memrchr(row, row[n2 - 1] ^ 1, static_cast<size_t>(n2));
+        last[i] = static_cast<int>(static_cast<const std::uint8_t*>(r) - row);
+    }
+}
+
 } // namespace
 
 template <typename T>
@@ -622,6 +643,63 @@ void MarchingCubes<T>::addTriangles(unsigned char pattern)
     }
 }
 
+namespace {
+
+// Reserves the output lists for about the mesh to come, so that they are
+// allocated once instead of growing: the crossed grid edges counted on about
+// sixteen evenly spaced pairs of planes, scaled to the whole matrix, with a
+// quarter more for the estimate's error (a list that needs more still grows),
+// and two triangles per vertex, as on a closed surface.
+template <typename T, typename Real>
+void reserveOutput(const VoxelMatrix<T>& m, Real iso, std::vector<float> (&vertices)[4],
+                   std::vector<std::uint32_t>& triangles)
+{
+    const int s1 = m.getSize1();
+    const int s2 = m.getSize2();
+    const int s3 = m.getSize3();
+    if (s1 < 1 || s2 < 1 || s3 < 2)
+        return;
+    const size_t count = static_cast<size_t>(s1) * s2;
+    std::vector<std::uint8_t> a(count), b(count);
+    const auto flags = [&](int k, std::vector<std::uint8_t>& out) {
+        for (int i = 0; i < s1; ++i) {
+            const T* row = m[k][i].data();
+            std::uint8_t* f = out.data() + static_cast<size_t>(i) * s2;
+            for (int j = 0; j < s2; ++j)
+                f[j] = static_cast<Real>(row[j]) - iso >= Real(0);
+        }
+    };
+    const int step = std::max(1, (s3 - 1) / 16);
+    long long crossings[3] = {0, 0, 0};
+    int samples = 0;
+    for (int k = 0; k + 1 < s3; k += step, ++samples) {
+        flags(k, a);
+        flags(k + 1, b);
+        long long x = 0;
+        long long y = 0;
+        long long z = 0;
+        for (size_t n = 0; n + s2 < count; ++n)
+            x += a[n] != a[n + s2];
+        for (size_t n = 0; n + 1 < count; ++n)
+            y += a[n] != a[n + 1];
+        for (size_t n = 0; n < count; ++n)
+            z += a[n] != b[n];
+        crossings[0] += x;
+        crossings[1] += y;
+        crossings[2] += z;
+    }
+    const double scale = 1.25 * (s3 - 1) / samples;
+    size_t total = 0;
+    for (int list = 0; list < 3; ++list) {
+        const size_t estimate = static_cast<size_t>(static_cast<double>(crossings[list]) * scale) + 64;
+        vertices[list].reserve(3 * estimate);
+        total += estimate;
+    }
+    triangles.reserve(3 * 2 * total);
+}
+
+} // namespace
+
 template <typename T>
 TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, bool closed)
 {
@@ -644,12 +722,24 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, bool 
         Plane planes[2];
         m_zTable.resize(static_cast<size_t>(m_ni1) * m_ni2);
         std::vector<std::uint8_t> patterns(static_cast<size_t>(m_ni2));
+        // The first and last flag changes of every grid row of both planes.
+        std::vector<int> changes[2][2];
+        for (auto& plane : changes)
+            for (std::vector<int>& list : plane)
+                list.resize(static_cast<size_t>(m_ni1));
+        int* lowerFirst = changes[0][0].data();
+        int* lowerLast = changes[0][1].data();
+        int* upperFirst = changes[1][0].data();
+        int* upperLast = changes[1][1].data();
+        reserveOutput(m, m_iso, m_vertices, m_triangles);
         Plane* lower = &planes[0];
         Plane* upper = &planes[1];
         fillPlane(0, *lower);
+        rowChanges(lower->inside.data(), m_ni1, m_ni2, lowerFirst, lowerLast);
         computeVertices(0, *lower);
         for (int k = 0; k + 1 < m_ni3; ++k) {
             fillPlane(k + 1, *upper);
+            rowChanges(upper->inside.data(), m_ni1, m_ni2, upperFirst, upperLast);
             computeVertices(k + 1, *upper);
             computeZVertices(k, *lower, *upper);
             m_lower = lower;
@@ -662,12 +752,22 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, bool 
                 const std::uint8_t* b0 = a0 + n2;
                 const std::uint8_t* a1 = upper->inside.data() + static_cast<size_t>(i) * n2;
                 const std::uint8_t* b1 = a1 + n2;
+                // Only the cubes between the first and the last flag change
+                // of the four grid rows can be cut by the surface.
+                int start = 0;
+                int end = n2 - 1;
+                if (a0[0] == b0[0] && a0[0] == a1[0] && a0[0] == b1[0])
+                    start = std::min(std::min(lowerFirst[i], lowerFirst[i + 1]),
+                                     std::min(upperFirst[i], upperFirst[i + 1]));
+                if (a0[n2 - 1] == b0[n2 - 1] && a0[n2 - 1] == a1[n2 - 1] && a0[n2 - 1] == b1[n2 - 1])
+                    end = std::max(std::max(lowerLast[i], lowerLast[i + 1]),
+                                   std::max(upperLast[i], upperLast[i + 1])) + 1;
                 std::uint8_t* pattern = patterns.data();
-                for (int j = 0; j < n2 - 1; ++j)
+                for (int j = start; j < end; ++j)
                     pattern[j] = static_cast<std::uint8_t>(a0[j] | b0[j] << 1 | b0[j + 1] << 2 | a0[j + 1] << 3
                                                            | a1[j] << 4 | b1[j] << 5 | b1[j + 1] << 6
                                                            | a1[j + 1] << 7);
-                for (int j = 0; j < n2 - 1; ++j) {
+                for (int j = start; j < end; ++j) {
                     const std::uint8_t p = pattern[j];
                     if (p == 0 || p == 255)
                         continue;
@@ -678,6 +778,8 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, bool 
                 }
             }
             std::swap(lower, upper);
+            std::swap(lowerFirst, upperFirst);
+            std::swap(lowerLast, upperLast);
         }
     }
     TriMesh<float> mesh = makeMesh();

@@ -13,6 +13,7 @@ import sys
 # Workloads in table order, with what they compute.
 WORKLOADS = [
     ("W1_MarchingCubes", "W1 marching cubes, 256³ float blobs, iso 0.5, open"),
+    ("W1_MarchingCubesCold", "W1 the same, cold single call (new extractor and mesh)"),
     ("W2_GaussianVolume", "W2 Gaussian σ 2, 512×512×128 float"),
     ("W2_GaussianImage", "W2 Gaussian σ 2, 4096² float"),
     ("W3_Median3_Float", "W3 median 3×3, 2048² float"),

@@ -128,6 +128,53 @@ TYPED_TEST(MarchingCubesTyped, OpenSurfacesEndOnTheBorder)
     }
 }
 
+// Long rows of one sign, with the surface somewhere along them, at their
+// ends, or nowhere: the extractor only visits the cubes between the first
+// and the last sign change of each row of cubes. A cube it skipped or cut
+// short would lose its triangles: the open mesh must have as many as every
+// cube extracted on its own, and the closed mesh must stay closed.
+TEST(MarchingCubes, CubesAlongLongUniformRowsAreAllTriangulated)
+{
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::uniform_int_distribution<int> column(0, 39);
+    MarchingCubes<float> mc;
+    for (int trial = 0; trial < 6; ++trial) {
+        const int s1 = 4 + trial % 3, s2 = 40, s3 = 3 + trial % 2;
+        // Outside, or inside on whole rows at odd trials.
+        VoxelMatrix<float> v(s1, s2, s3);
+        for (int k = 0; k < s3; ++k)
+            for (int i = 0; i < s1; ++i) {
+                const float background = trial % 2 == 1 && (i + k) % 3 == 0 ? 1.0f : -1.0f;
+                for (int j = 0; j < s2; ++j)
+                    v(i, j, k) = background;
+            }
+        // A few runs of values around the level, some at the row ends.
+        for (int run = 0; run < 6; ++run) {
+            int a = column(rng), b = column(rng);
+            if (run == 0)
+                a = 0;
+            if (run == 1)
+                b = s2 - 1;
+            const int i = run % s1, k = run % s3;
+            for (int j = std::min(a, b); j <= std::max(a, b); ++j)
+                v(i, j, k) = static_cast<float>(u(rng));
+        }
+        SCOPED_TRACE(::testing::Message() << "trial " << trial);
+        int perCube = 0;
+        VoxelMatrix<float> cube(2, 2, 2);
+        for (int k = 0; k + 1 < s3; ++k)
+            for (int i = 0; i + 1 < s1; ++i)
+                for (int j = 0; j + 1 < s2; ++j) {
+                    for (int c = 0; c < 8; ++c)
+                        cube(c & 1, c >> 1 & 1, c >> 2) = v(i + (c & 1), j + (c >> 1 & 1), k + (c >> 2));
+                    perCube += mc.buildMesh(cube, 0.0f, false).getNumTriangles();
+                }
+        EXPECT_EQ(mc.buildMesh(v, 0.0f, false).getNumTriangles(), perCube);
+        expectClosedManifold(mc.buildMesh(v, 0.0f, true));
+    }
+}
+
 TEST(MarchingCubes, SingleVoxelGivesAnOctahedron)
 {
     VoxelMatrix<float> v(3, 3, 3);
