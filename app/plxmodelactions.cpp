@@ -55,3 +55,42 @@ void PLXModelDeletionAction::revert()
     PLXModelCreateEvent event(*m_model);
     PLXEventServer::notifyEvent(event);
 }
+
+PLXModelCreationAction::PLXModelCreationAction(Stack& stack, Model& model) : PLXModelAction(stack, model) {}
+
+PLXModelCreationAction::~PLXModelCreationAction()
+{
+    if (!m_inStack)
+        delete m_model;
+}
+
+void PLXModelCreationAction::apply()
+{
+    m_stack->addModel(m_model);
+    m_inStack = true;
+    setReverted(false);
+    PLXModelCreateEvent event(*m_model);
+    PLXEventServer::notifyEvent(event);
+    for (ModelItem* item : m_model->getItems()) {
+        PLXModelItemCreateEvent itemEvent(*item);
+        PLXEventServer::notifyEvent(itemEvent);
+    }
+}
+
+void PLXModelCreationAction::revert()
+{
+    for (ModelItem* item : m_model->getItems()) {
+        PLXModelItemDeleteEvent itemEvent(*item);
+        PLXEventServer::notifyEvent(itemEvent);
+    }
+    PLXModelDeleteEvent event(*m_model);
+    PLXEventServer::notifyEvent(event);
+    m_stack->removeModel(m_model);
+    m_inStack = false;
+    setReverted(true);
+}
+
+QString PLXModelCreationAction::description(bool) const
+{
+    return QStringLiteral("Model creation");
+}

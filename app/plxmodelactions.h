@@ -1,4 +1,12 @@
 #pragma once
+// PLXModelCreationAction: puts a new model, made with its items (listed in
+// the model, linked to their slices but not listed there), into its stack:
+// apply adds it at the end of the model list, lists its items on their
+// slices and announces the model's creation and then each item's; revert
+// announces the items' deletions and the model's, then takes the model out
+// of the stack again. The action owns the model while it is out of the
+// stack.
+//
 // PLXModelDeletionAction: takes a model out of its stack (announcing the
 // deletion first, while the model is still there); revert puts it back at
 // its place in the stack's model list, each of its items back at its place
@@ -21,4 +29,17 @@ private:
     // The position of each of the model's items in its slice's list.
     std::vector<int> m_slicePlaces;
     bool m_inStack = true;
+};
+
+class PLXModelCreationAction : public PLXModelAction {
+public:
+    // Takes ownership of the model while it is not in the stack.
+    PLXModelCreationAction(Stack& stack, Model& model);
+    ~PLXModelCreationAction() override;
+    void apply() override;
+    void revert() override;
+    QString description(bool detailed = false) const override;
+
+private:
+    bool m_inStack = false;
 };

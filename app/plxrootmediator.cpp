@@ -31,6 +31,7 @@
 #include "app/tools/plxmodelfilterdialog.h"
 #include "app/tools/plxregistrationwindow.h"
 #include "app/tools/plxslicepropertiesdialog.h"
+#include "app/tools/plxspotextractionprocess.h"
 #include "app/tools/plxstackpropertiesdialog.h"
 #include "gl/dialogs.h"
 #include "numerics/exception.h"
@@ -891,8 +892,17 @@ void PLXRootMediator::transferModels()
 
 void PLXRootMediator::findSpots()
 {
-    if (m_stack)
-        notAvailableYet(tr("Spot extraction"));
+    if (!m_stack)
+        return;
+    PLXSpotExtractionProcess process(m_parts.window);
+    // The threshold is previewed on the slice view when it shows a slice.
+    if (m_parts.sliceView)
+        process.setCanvas(m_parts.sliceView->getCanvas());
+    try {
+        process.run(*m_stack);
+    } catch (const Exception& e) {
+        Dialogs::critical(m_parts.window, tr("Find spots"), QString::fromStdString(e.getWhat()));
+    }
 }
 
 void PLXRootMediator::openFusionWindow()

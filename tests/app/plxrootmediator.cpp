@@ -448,8 +448,7 @@ TEST_F(RootMediatorTest, ToolWindowsStillToComeSaySo)
     mediator().openStack(writeStack("a", 2));
     mediator().openStack(writeStack("b", 2));
     DialogScript script;
-    const QList<QAction*> commands = {mediator().annotateStackAction(), mediator().annotateSliceAction(),
-                                      mediator().findSpotsAction()};
+    const QList<QAction*> commands = {mediator().annotateStackAction(), mediator().annotateSliceAction()};
     for (QAction* a : commands) {
         script.button("OK");
         a->trigger();
