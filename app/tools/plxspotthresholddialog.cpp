@@ -6,6 +6,9 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 PLXSpotThresholdDialog::PLXSpotThresholdDialog(double minimum, double maximum, int threshold, QWidget* parent)
     : QDialog(parent), m_minimum(minimum), m_maximum(maximum), m_slider(new QSlider(Qt::Horizontal, this)),
       m_value(new QLabel(this))
@@ -13,8 +16,11 @@ PLXSpotThresholdDialog::PLXSpotThresholdDialog(double minimum, double maximum, i
     setWindowTitle(QStringLiteral("Spot extraction"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Minimum: %1").arg(minimum, 0, 'g', 6), this), 0, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Maximum: %1").arg(maximum, 0, 'g', 6), this), 1, 0, 1, 3);
+    // Rounding leaves a few ulps where the top-hat cancels exactly.
+    const double tiny = 1e-9 * std::max({1.0, std::abs(minimum), std::abs(maximum)});
+    const auto shown = [tiny](double v) { return std::abs(v) < tiny ? 0.0 : v; };
+    grid->addWidget(new QLabel(QStringLiteral("Minimum: %1").arg(shown(minimum), 0, 'g', 6), this), 0, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Maximum: %1").arg(shown(maximum), 0, 'g', 6), this), 1, 0, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Threshold:"), this), 2, 0);
     m_slider->setRange(0, 255);
     m_slider->setValue(threshold);
