@@ -376,17 +376,22 @@ void PLXSpotExtractionProcess::thresholdChanged(int threshold)
     m_previewItem->setVertices(Vertices<int>(2, 0));
     for (const Vector<int>& p : thresholdedPixels(k, threshold))
         m_previewItem->appendVertex(p);
-    m_canvas->setExtraItem(m_previewItem.get());
+    if (m_canvas->getExtraItem() != m_previewItem.get()) {
+        // What an editing tool was drawing comes back with the preview's end.
+        m_canvasItem = m_canvas->getExtraItem();
+        m_canvas->setExtraItem(m_previewItem.get());
+    }
     m_canvas->update();
 }
 
 void PLXSpotExtractionProcess::clearPreview()
 {
     if (m_canvas && m_previewItem && m_canvas->getExtraItem() == m_previewItem.get()) {
-        m_canvas->clearExtraItem();
+        m_canvas->setExtraItem(m_canvasItem);
         m_canvas->update();
     }
     m_previewItem.reset();
+    m_canvasItem = nullptr;
 }
 
 void PLXSpotExtractionProcess::createModels(int numLabels, PLXStack& stack)

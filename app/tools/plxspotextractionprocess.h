@@ -136,4 +136,6 @@ private:
     std::vector<Spot> m_spots;
     std::unique_ptr<Model> m_previewModel;
     std::unique_ptr<ModelItem> m_previewItem;
+    // The canvas's extra item before the preview (not owned).
+    ModelItem* m_canvasItem = nullptr;
 };

@@ -375,6 +375,9 @@ TEST(PLXSpotExtraction, PreviewShowsWhatTheExtractionKeeps)
     const int shown = 6;
     view.setSlice(stack.getSlice(shown));
     PLXSliceEditWidgetCanvas* canvas = view.getCanvas();
+    // An outline a drawing tool was making when Find spots was chosen.
+    ModelItem drawing;
+    canvas->setExtraItem(&drawing);
 
     using Pixel = std::pair<int, int>;
     std::set<Pixel> previewed;
@@ -391,7 +394,7 @@ TEST(PLXSpotExtraction, PreviewShowsWhatTheExtractionKeeps)
                     pixels.emplace(item->getVertices()[i][0], item->getVertices()[i][1]);
             return pixels;
         };
-        EXPECT_NE(canvas->getExtraItem(), nullptr) << "a preview as the dialog opens";
+        EXPECT_NE(canvas->getExtraItem(), &drawing) << "a preview as the dialog opens";
         for (int t : {40, 90, 128, 200}) {
             dialog.setThreshold(t);
             counts.push_back(static_cast<int>(preview().size()));
@@ -404,7 +407,8 @@ TEST(PLXSpotExtraction, PreviewShowsWhatTheExtractionKeeps)
     process.setCanvas(canvas);
     process.run(stack);
     EXPECT_EQ(script.unexpected(), 0);
-    EXPECT_EQ(canvas->getExtraItem(), nullptr) << "the preview goes with the dialog";
+    EXPECT_EQ(canvas->getExtraItem(), &drawing) << "the preview goes with the dialog";
+    canvas->clearExtraItem();
 
     // Higher thresholds keep fewer pixels, and some are kept.
     ASSERT_EQ(counts.size(), 4u);
