@@ -444,13 +444,19 @@ void PLXSliceEditWidgetMediator::modelPropertiesEvent(PLXModelPropertiesEvent&)
     updateMenus();
 }
 
+// The Select menu lists the models present on the slice: the first item of
+// a model, or its last one gone, changes it.
 void PLXSliceEditWidgetMediator::modelItemCreateEvent(PLXModelItemCreateEvent& e)
 {
+    if (m_slice && e.getItem().getSlice() == m_slice)
+        updateMenus();
     itemChanged(e.getItem());
 }
 
 void PLXSliceEditWidgetMediator::modelItemDeleteEvent(PLXModelItemDeleteEvent& e)
 {
+    if (m_slice && e.getItem().getSlice() == m_slice)
+        updateMenus();
     itemChanged(e.getItem());
 }
 

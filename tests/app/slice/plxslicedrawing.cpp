@@ -124,6 +124,34 @@ TEST_F(SliceDrawing, PolygonClickedPointByPointIsOneUndoStepCounterClockwise)
     expectOneUndoStep(before);
 }
 
+// The Select menu offers the models on the slice: a model's first outline
+// drawn there adds it at once, and undoing that outline takes it away again
+// (the menu once kept the models of the slice as it was first shown).
+TEST_F(SliceDrawing, TheSelectMenuFollowsTheModelsDrawnOnTheSlice)
+{
+    const auto offered = [this] {
+        QStringList names;
+        for (QAction* a : editor->getSelectMenu()->actions())
+            if (!a->isSeparator() && a != editor->selectAllAction())
+                names << a->text();
+        return names;
+    };
+    EXPECT_TRUE(offered().isEmpty());
+    editor->drawManual("organ");
+    for (const auto& [x, y] : Points{{20, 20}, {20, 80}, {90, 80}})
+        click(x, y);
+    key(Qt::Key_Return);
+    ASSERT_EQ(slice()->getNumItems(), 1);
+    EXPECT_EQ(offered(), QStringList{"organ"});
+    history().undo();
+    EXPECT_TRUE(offered().isEmpty());
+    history().redo();
+    EXPECT_EQ(offered(), QStringList{"organ"});
+    // Choosing it selects the outline.
+    editor->getSelectMenu()->actions().back()->trigger();
+    EXPECT_TRUE(slice()->getItem(0)->getSelection().isComplete());
+}
+
 TEST_F(SliceDrawing, TooFewVerticesAreRefusedWithTheUserErrorBox)
 {
     DialogScript script;
