@@ -1,6 +1,7 @@
 #include "imageprocessing/componentlabelling.h"
 
 #include "imageprocessing/progresssteps.h"
+#include "numerics/parallel.h"
 
 #include <algorithm>
 #include <bit>
@@ -169,19 +170,19 @@ void ComponentLabelling<T>::resolve()
 }
 
 template <typename T>
-void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, size_t& next, ProgressSteps& progress)
+void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* table, const std::vector<int>& runLabels,
+                                       int offset, size_t& next, std::vector<Run>& rowRuns, ProgressSteps& progress)
 {
     const int columns = plane.getSize2();
-    const int* table = m_equivalence.data();
-    m_rowRuns.resize(static_cast<size_t>(columns / 2 + 1));
+    rowRuns.resize(static_cast<size_t>(columns / 2 + 1));
     for (int i = 0; i < plane.getSize1(); ++i) {
         T* row = plane[i].data();
-        const int count = findRuns(row, columns, m_rowRuns.data());
+        const int count = findRuns(row, columns, rowRuns.data());
         int j = 0;
         for (int r = 0; r < count; ++r) {
-            const Run& run = m_rowRuns[static_cast<size_t>(r)];
+            const Run& run = rowRuns[static_cast<size_t>(r)];
             std::fill(row + j, row + run.begin, T(0));
-            std::fill(row + run.begin, row + run.end, static_cast<T>(table[m_runLabels[next++]]));
+            std::fill(row + run.begin, row + run.end, static_cast<T>(table[runLabels[next++] + offset]));
             j = run.end;
         }
         std::fill(row + j, row + columns, T(0));
@@ -199,7 +200,7 @@ void ComponentLabelling<T>::apply(PixelMatrix<T>& m)
     labelPlane(m, m_planes[0], nullptr, progress);
     resolve();
     size_t next = 0;
-    writePlane(m, next, progress);
+    writePlane(m, m_equivalence.data(), m_runLabels, 0, next, m_rowRuns, progress);
     for (PlaneRuns& p : m_planes)
         p = PlaneRuns();
     std::vector<int>().swap(m_runLabels);
@@ -214,17 +215,100 @@ void ComponentLabelling<T>::apply(VoxelMatrix<T>& m)
     const int planes = m.getSize3() > 0 ? m.getSize3() : 0;
     const long long lines = static_cast<long long>(rows) * planes;
     ProgressSteps progress(*this, 2 * lines, "");
+    const int threads = plexan::parallel::getThreadCount();
+    if (threads > 1 && planes > 1) {
+        applyInSlabs(m, static_cast<int>(plexan::parallel::grainFor(planes, 4 * threads)), progress);
+        progress.finish();
+        return;
+    }
     reset(lines * columns, lines * (columns / 2 + 1));
     for (int k = 0; k < planes; ++k)
         labelPlane(m[k], m_planes[k % 2], k > 0 ? &m_planes[(k + 1) % 2] : nullptr, progress);
     resolve();
     size_t next = 0;
     for (int k = 0; k < planes; ++k)
-        writePlane(m[k], next, progress);
+        writePlane(m[k], m_equivalence.data(), m_runLabels, 0, next, m_rowRuns, progress);
     for (PlaneRuns& p : m_planes)
         p = PlaneRuns();
     std::vector<int>().swap(m_runLabels);
     progress.finish();
+}
+
+template <typename T>
+void ComponentLabelling<T>::labelSlab(const VoxelMatrix<T>& m, int first, int last, PlaneRuns& firstRuns,
+                                      ProgressSteps& progress)
+{
+    const long long lines = static_cast<long long>(m.getSize1()) * (last - first);
+    const int columns = m.getSize2();
+    reset(lines * columns, lines * (columns / 2 + 1));
+    for (int k = first; k < last; ++k) {
+        const int n = k - first;
+        labelPlane(m[k], m_planes[n % 2], n > 0 ? &m_planes[(n + 1) % 2] : nullptr, progress);
+        if (n == 0)
+            firstRuns = m_planes[0];
+    }
+}
+
+template <typename T>
+void ComponentLabelling<T>::applyInSlabs(VoxelMatrix<T>& m, int grain, ProgressSteps& progress)
+{
+    using plexan::parallel::forEachChunk;
+    const int planes = m.getSize3();
+    const int slabs = static_cast<int>(plexan::parallel::chunkCount(0, planes, grain));
+    std::vector<ComponentLabelling<T>> parts(static_cast<size_t>(slabs));
+    std::vector<PlaneRuns> firstRuns(static_cast<size_t>(slabs));
+    forEachChunk(0, planes, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+        const size_t s = static_cast<size_t>(first / grain);
+        parts[s].labelSlab(m, static_cast<int>(first), static_cast<int>(last), firstRuns[s], progress);
+    });
+
+    // One table: slab s's label l becomes l + offset[s], its parent likewise.
+    std::vector<int> offset(static_cast<size_t>(slabs) + 1, 0);
+    for (int s = 0; s < slabs; ++s)
+        offset[s + 1] = offset[s] + parts[s].m_count;
+    m_count = offset[slabs];
+    m_capacity = m_count + 1;
+    m_growth = m_capacity;
+    m_equivalence.setSize(m_capacity);
+    m_equivalence[0] = 0;
+    forEachChunk(0, slabs, 1, [&](std::ptrdiff_t s, std::ptrdiff_t) {
+        const int* parent = parts[s].m_equivalence.data();
+        int* table = m_equivalence.data() + offset[s];
+        for (int l = 1; l <= parts[s].m_count; ++l)
+            table[l] = parent[l] + offset[s];
+    });
+
+    // The runs of a slab's first plane against those of the last plane of the
+    // slab before, row by row.
+    const int rows = m.getSize1();
+    for (int s = 1; s < slabs; ++s) {
+        const PlaneRuns& current = firstRuns[s];
+        // Every slab but the last holds grain planes; its last one is in
+        // the ring slot of plane grain - 1.
+        const PlaneRuns& previous = parts[s - 1].m_planes[(grain - 1) % 2];
+        for (int i = 0; i < rows; ++i) {
+            const Run* before = previous.runs.data() + previous.rowStart[i];
+            const Run* beforeEnd = previous.runs.data() + previous.rowStart[i + 1];
+            for (int r = current.rowStart[i]; r < current.rowStart[i + 1]; ++r) {
+                const Run& run = current.runs[static_cast<size_t>(r)];
+                while (before < beforeEnd && before->end <= run.begin)
+                    ++before;
+                for (const Run* b = before; b < beforeEnd && b->begin < run.end; ++b)
+                    unite(findRoot(run.label + offset[s]), findRoot(b->label + offset[s - 1]));
+            }
+        }
+    }
+    resolve();
+
+    const int* table = m_equivalence.data();
+    forEachChunk(0, planes, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+        const size_t s = static_cast<size_t>(first / grain);
+        ComponentLabelling<T>& part = parts[s];
+        size_t next = 0;
+        for (int k = static_cast<int>(first); k < last; ++k)
+            writePlane(m[k], table, part.m_runLabels, offset[s], next, part.m_rowRuns, progress);
+        part = ComponentLabelling<T>();
+    });
 }
 
 template class ComponentLabelling<short>;

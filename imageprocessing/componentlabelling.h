@@ -12,6 +12,12 @@
 // class; the table then maps every label to the consecutive number of its
 // root, and the second pass writes the numbers.
 //
+// With several threads, slabs of planes go through the first pass at once,
+// each with a table of its own; the tables are then joined, every slab's
+// labels after those of the slabs before it, and the runs facing each other
+// across a slab border are merged. The labels after the join still rise in
+// raster order, so the numbers are those of one pass over the whole matrix.
+//
 // Element types: short, unsigned short, int, unsigned int, float, double,
 // long double.
 
@@ -72,8 +78,15 @@ protected:
     // Replaces every label of the table by the consecutive number of its root.
     void resolve();
     // Writes the final numbers into the rows of a plane, whose runs are found
-    // again, taking their labels from the run labels from position next on.
-    void writePlane(PixelMatrix<T>& plane, size_t& next, ProgressSteps& progress);
+    // again, taking their labels from the run labels from position next on,
+    // plus offset, through the table; rowRuns is scratch.
+    static void writePlane(PixelMatrix<T>& plane, const int* table, const std::vector<int>& runLabels, int offset,
+                           size_t& next, std::vector<Run>& rowRuns, ProgressSteps& progress);
+    // The first pass over planes [first, last) of m with this object's own
+    // table; the runs of the first plane are kept in firstRuns.
+    void labelSlab(const VoxelMatrix<T>& m, int first, int last, PlaneRuns& firstRuns, ProgressSteps& progress);
+    // Slabs of planes labelled at once, then joined; see above.
+    void applyInSlabs(VoxelMatrix<T>& m, int grain, ProgressSteps& progress);
 
     Vector<int> m_equivalence; // entry l: parent of label l; entry 0 = 0
     int m_capacity = 0;

@@ -1,9 +1,11 @@
 #include "imageprocessing/separablefilterbase.h"
 
 #include "imageprocessing/matrixpasses.h"
+#include "numerics/parallel.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 using namespace plexan::lines;
@@ -110,50 +112,111 @@ struct Ring {
     T* operator[](int r) { return lines.data() + static_cast<std::size_t>(r % slots) * length; }
 };
 
-// Sweeps a window of m = taps lines over `count` lines: calls filter(r) for
-// every line r in order and combine(i, t0, t1) for every output line i as
-// soon as the last line of its window (i + m - 1 - m / 2) has been filtered,
-// taps t0 .. t1 - 1 being those whose line exists. Output line i may then
-// overwrite input line i: lines are filtered before any output reaches them.
+// Whether a ring of `count` lines of `size` elements stays within the budget.
+template <typename T>
+bool ringFits(int count, std::size_t size)
+{
+    return count >= 1 && size > 0 && size <= ringBudget / sizeof(T) / static_cast<std::size_t>(count);
+}
+
+// Sweeps a window of m = taps lines over `count` lines to make the output
+// lines [a, b): calls filter(r) for every line r the window of those outputs
+// covers, in order, and combine(i, t0, t1) for every output line i as soon as
+// the last line of its window (i + m - 1 - m / 2) has been filtered, taps t0
+// .. t1 - 1 being those whose line exists. Output line i may then overwrite
+// input line i: the band's own lines are filtered before any output reaches
+// them.
 template <typename Filter, typename Combine>
-void slideWindow(int count, int taps, Filter&& filter, Combine&& combine)
+void slideWindow(int count, int taps, int a, int b, Filter&& filter, Combine&& combine)
 {
     const int c = taps / 2;
     const int lag = taps - 1 - c;
     auto emit = [&](int i) { combine(i, std::max(0, c - i), std::min(taps, count - i + c)); };
-    for (int r = 0; r < count; ++r) {
+    const int lo = std::max(0, a - c);
+    const int hi = std::min(count, b + lag);
+    int next = a;
+    for (int r = lo; r < hi; ++r) {
         filter(r);
-        if (r >= lag)
-            emit(r - lag);
+        while (next < b && next + lag <= r)
+            emit(next++);
     }
-    for (int i = std::max(0, count - lag); i < count; ++i)
-        emit(i);
+    while (next < b)
+        emit(next++);
+}
+
+template <typename Filter, typename Combine>
+void slideWindow(int count, int taps, Filter&& filter, Combine&& combine)
+{
+    slideWindow(count, taps, 0, count, std::forward<Filter>(filter), std::forward<Combine>(combine));
+}
+
+// Bands of output lines for the threads: a few per thread so that a busy
+// core holds no one up, each many times the window so that the lines
+// filtered twice (a window's height at either end) cost little. Every band
+// gives the same bits as one sweep, so the count may follow the threads.
+inline int bandGrain(int count, int taps)
+{
+    const int threads = plexan::parallel::getThreadCount();
+    if (threads <= 1)
+        return std::max(count, 1);
+    const int minimum = std::max(4 * taps, 16);
+    return static_cast<int>(plexan::parallel::grainFor(count, 4 * threads, minimum));
 }
 
 // The row kernel h along each of the `rows` lines in[r] (`width` long), then
 // the column kernel v (not empty) down the columns, into out[r] (out may be
 // in): rows pass through a ring of v.size() filtered rows, so that the
-// matrix is read and written once. One progress unit per row and pass.
-template <typename T>
+// matrix is read and written once. Bands of rows run in parallel, each with
+// its own ring; when out is in, the input rows a band shares with its
+// neighbours are copied first. after(a, b) runs on the output rows [a, b)
+// of a band once they are written. One progress unit per row and pass.
+template <typename T, typename After>
 void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, const std::vector<T>& h,
-                     const std::vector<T>& v, Ring<T>& ring, std::vector<const T*>& lines, ProgressSteps* progress)
+                     const std::vector<T>& v, ProgressSteps* progress, After&& after)
 {
     const int m = static_cast<int>(v.size());
-    lines.resize(v.size());
-    slideWindow(
-        rows, m,
-        [&](int r) {
-            convolveLine(in[r], ring[r], width, h.data(), static_cast<int>(h.size()));
-            if (progress)
-                progress->advance();
-        },
-        [&](int i, int t0, int t1) {
-            for (int t = t0; t < t1; ++t)
-                lines[t] = ring[i + t - m / 2];
-            combine(lines.data(), out[i], width, v.data(), t0, t1);
-            if (progress)
-                progress->advance();
-        });
+    const int c = m / 2;
+    const int lag = m - 1 - c;
+    const int grain = bandGrain(rows, m);
+    std::vector<T> saved;
+    std::vector<const T*> shared;
+    if (grain < rows && static_cast<const void*>(in[0]) == static_cast<const void*>(out[0])) {
+        shared.assign(static_cast<std::size_t>(rows), nullptr);
+        std::vector<int> copied;
+        for (int p = grain; p < rows; p += grain)
+            for (int r = std::max(0, p - c); r < std::min(rows, p + lag); ++r)
+                if (copied.empty() || copied.back() < r)
+                    copied.push_back(r);
+        saved.resize(copied.size() * static_cast<std::size_t>(width));
+        for (std::size_t n = 0; n < copied.size(); ++n) {
+            T* copy = saved.data() + n * static_cast<std::size_t>(width);
+            std::copy(in[copied[n]], in[copied[n]] + width, copy);
+            shared[static_cast<std::size_t>(copied[n])] = copy;
+        }
+    }
+    plexan::parallel::forEachChunk(0, rows, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+        const int a = static_cast<int>(first);
+        const int b = static_cast<int>(last);
+        Ring<T> ring;
+        ring.reserve(std::min(m, rows), static_cast<std::size_t>(width));
+        std::vector<const T*> lines(v.size());
+        slideWindow(
+            rows, m, a, b,
+            [&](int r) {
+                const T* source = (r < a || r >= b) && !shared.empty() ? shared[static_cast<std::size_t>(r)] : in[r];
+                convolveLine(source, ring[r], width, h.data(), static_cast<int>(h.size()));
+                if (progress)
+                    progress->advance();
+            },
+            [&](int i, int t0, int t1) {
+                for (int t = t0; t < t1; ++t)
+                    lines[t] = ring[i + t - m / 2];
+                combine(lines.data(), out[i], width, v.data(), t0, t1);
+                if (progress)
+                    progress->advance();
+            });
+        after(a, b);
+    });
 }
 
 // The masked convolution of every line of n elements, line l being the
@@ -196,11 +259,13 @@ void SeparableFilterBase<T>::setKernels(const Vector<T>& k)
 }
 
 template <typename T>
-void SeparableFilterBase<T>::scale(PixelMatrix<T>& m, const PixelMatrix<T>* mask) const
+void SeparableFilterBase<T>::scale(PixelMatrix<T>& m, const PixelMatrix<T>* mask, int first, int last) const
 {
     if (m_factor == T(1))
         return;
-    for (int i = 0; i < m.getSize1(); ++i) {
+    if (last < 0)
+        last = m.getSize1();
+    for (int i = first; i < last; ++i) {
         T* x = m[i].data();
         const T* inside = mask ? (*mask)[i].data() : nullptr;
         const int n = m.getSize2();
@@ -228,12 +293,10 @@ void SeparableFilterBase<T>::apply(PixelMatrix<T>& m)
     const std::vector<T> v = reversed(m_vMask);
     const int rows = m.getSize1();
     const int width = m.getSize2();
-    Ring<T> ring;
-    if (rows > 0 && width > 0 && ring.reserve(std::min(static_cast<int>(v.size()), rows), width)) {
+    if (rows > 0 && width > 0 && !v.empty() && ringFits<T>(std::min(static_cast<int>(v.size()), rows), width)) {
         std::vector<T*> lines = rowPointers(m);
-        std::vector<const T*> taps;
-        rowsThenColumns(lines.data(), lines.data(), rows, width, h, v, ring, taps, &progress);
-        scale(m, nullptr);
+        rowsThenColumns(lines.data(), lines.data(), rows, width, h, v, &progress,
+                        [&](int a, int b) { scale(m, nullptr, a, b); });
         progress.finish();
         return;
     }
@@ -262,15 +325,13 @@ void SeparableFilterBase<T>::apply(VoxelMatrix<T>& vm)
     // into a ring of planes, and output plane k is combined from the ring,
     // over the input plane, once plane k + m - 1 - m / 2 is in.
     Ring<T> planes;
-    Ring<T> rows;
     if (s1 > 0 && s2 > 0 && s3 > 0 && !k2.empty() &&
         planes.reserve(std::min(static_cast<int>(k3.size()), s3), static_cast<std::size_t>(s1) * s2) &&
-        rows.reserve(std::min(static_cast<int>(k2.size()), s1), s2)) {
+        ringFits<T>(std::min(static_cast<int>(k2.size()), s1), s2)) {
         const int m = static_cast<int>(k3.size());
         std::vector<const T*> in(static_cast<std::size_t>(s1));
         std::vector<T*> out(static_cast<std::size_t>(s1));
-        std::vector<const T*> taps;
-        std::vector<const T*> lines(k3.size());
+        const int grain = bandGrain(s1, 1);
         slideWindow(
             s3, m,
             [&](int r) {
@@ -279,16 +340,19 @@ void SeparableFilterBase<T>::apply(VoxelMatrix<T>& vm)
                     in[i] = vm[r][i].data();
                     out[i] = target + static_cast<std::size_t>(i) * s2;
                 }
-                rowsThenColumns(in.data(), out.data(), s1, s2, k1, k2, rows, taps, &progress);
+                rowsThenColumns(in.data(), out.data(), s1, s2, k1, k2, &progress, [](int, int) {});
             },
             [&](int k, int t0, int t1) {
-                for (int i = 0; i < s1; ++i) {
-                    for (int t = t0; t < t1; ++t)
-                        lines[t] = planes[k + t - m / 2] + static_cast<std::size_t>(i) * s2;
-                    combine(lines.data(), vm[k][i].data(), s2, k3.data(), t0, t1);
-                }
-                scale(vm[k], nullptr);
-                progress.advance(s1);
+                plexan::parallel::forEachChunk(0, s1, grain, [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+                    std::vector<const T*> lines(k3.size());
+                    for (int i = static_cast<int>(a); i < b; ++i) {
+                        for (int t = t0; t < t1; ++t)
+                            lines[t] = planes[k + t - m / 2] + static_cast<std::size_t>(i) * s2;
+                        combine(lines.data(), vm[k][i].data(), s2, k3.data(), t0, t1);
+                    }
+                    scale(vm[k], nullptr, static_cast<int>(a), static_cast<int>(b));
+                    progress.advance(b - a);
+                });
             });
         progress.finish();
         return;

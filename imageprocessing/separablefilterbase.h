@@ -65,7 +65,8 @@ protected:
     }
 
 private:
-    void scale(PixelMatrix<T>& m, const PixelMatrix<T>* mask) const;
+    // Applies the final factor to rows first .. last - 1 (last < 0: to the end).
+    void scale(PixelMatrix<T>& m, const PixelMatrix<T>* mask, int first = 0, int last = -1) const;
 
     Vector<T> m_hMask;
     Vector<T> m_vMask;

@@ -1,11 +1,15 @@
 #include "statistics/poissondensityestimator.h"
 
 #include "numerics/exception.h"
+#include "numerics/parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <iostream>
 #include <limits>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -245,16 +249,12 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
     for (std::size_t s = 0; s < m; ++s)
         rank[s] = std::min(m_rank, trees[s].getCount());
 
-    // The k-th neighbour distance at the previous sample, along the previous
-    // row, at the first sample of the row and at the first sample of the
-    // plane: a sample one step away has its k-th neighbour within that
-    // distance plus the step.
+    // Planes in parallel, each from its own first sample. Within a plane,
+    // the k-th neighbour distance at the previous sample, along the previous
+    // row and at the first sample of the row: a sample one step away has its
+    // k-th neighbour within that distance plus the step. The bound only
+    // prunes the search, so the samples do not depend on the cut.
     constexpr T infinity = std::numeric_limits<T>::max();
-    std::vector<T> previous(m, infinity);
-    std::vector<T> rowStart(m, infinity);
-    std::vector<T> planeStart(m, infinity);
-    // The distances along the previous row of the plane, per pattern.
-    std::vector<T> rowAbove(m * static_cast<std::size_t>(std::max(size[1], 0)), infinity);
     const T h[3] = {std::abs(step[0]), std::abs(step[1]), std::abs(step[2])};
     const T slack = T(1) + T(64) * std::numeric_limits<T>::epsilon();
     auto boundFrom = [&](T r, T hop) {
@@ -264,46 +264,79 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
         return b * b * slack + std::numeric_limits<T>::min();
     };
 
-    std::vector<T> best(static_cast<std::size_t>(m_rank));
     using R = plexan::Accumulator<T>;
-    R total = R(0);
+    // The sum of the distances of every plane, added in plane order after.
+    std::vector<R> planeTotals(static_cast<std::size_t>(std::max(size[2], 0)), R(0));
+    const int planes = size[2];
+    std::atomic<int> planesDone{0};
+    int reported = 0;
+    const std::thread::id owner = std::this_thread::get_id();
+    // Progress goes out from this thread only, one step per plane, in order.
+    auto report = [&] {
+        const int done = planesDone.load();
+        for (; reported < done; ++reported)
+            this->notifyProgressed(static_cast<unsigned int>(reported), static_cast<unsigned int>(planes));
+    };
     this->notifyStarted("Poisson density estimation");
-    T p[3];
-    for (int k = 0; k < size[2]; ++k) {
-        p[2] = origin[2] + static_cast<T>(k) * step[2];
-        for (int i = 0; i < size[0]; ++i) {
-            p[0] = origin[0] + static_cast<T>(i) * step[0];
-            T* row = matrix[k][i].data();
-            for (int j = 0; j < size[1]; ++j) {
-                p[1] = origin[1] + static_cast<T>(j) * step[1];
-                T sum = T(0);
-                for (std::size_t s = 0; s < m; ++s) {
-                    if (rank[s] < 1)
-                        continue;
-                    T* above = &rowAbove[s * static_cast<std::size_t>(size[1])];
-                    T bound = j > 0   ? boundFrom(previous[s], h[1])
-                              : i > 0 ? boundFrom(rowStart[s], h[0])
-                              : k > 0 ? boundFrom(planeStart[s], h[2])
-                                      : infinity;
-                    if (i > 0)
-                        bound = std::min(bound, boundFrom(above[j], h[0]));
-                    const T r2 = trees[s].kthSquaredDistance(p, rank[s], bound, best.data());
-                    const T r = std::sqrt(r2);
-                    total += static_cast<R>(r);
-                    previous[s] = r;
-                    above[j] = r;
-                    if (j == 0) {
-                        rowStart[s] = r;
-                        if (i == 0)
-                            planeStart[s] = r;
+    plexan::parallel::forEachChunk(
+        0, planes, 1,
+        [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
+            std::vector<T> previous(m, infinity);
+            std::vector<T> rowStart(m, infinity);
+            std::vector<T> planeStart(m, infinity);
+            std::vector<T> rowAbove(m * static_cast<std::size_t>(std::max(size[1], 0)), infinity);
+            std::vector<T> best(static_cast<std::size_t>(m_rank));
+            T p[3];
+            for (int k = static_cast<int>(k0); k < k1; ++k) {
+                R total = R(0);
+                p[2] = origin[2] + static_cast<T>(k) * step[2];
+                for (int i = 0; i < size[0]; ++i) {
+                    p[0] = origin[0] + static_cast<T>(i) * step[0];
+                    T* row = matrix[k][i].data();
+                    for (int j = 0; j < size[1]; ++j) {
+                        p[1] = origin[1] + static_cast<T>(j) * step[1];
+                        T sum = T(0);
+                        for (std::size_t s = 0; s < m; ++s) {
+                            if (rank[s] < 1)
+                                continue;
+                            T* above = &rowAbove[s * static_cast<std::size_t>(size[1])];
+                            T bound = j > 0       ? boundFrom(previous[s], h[1])
+                                      : i > 0     ? boundFrom(rowStart[s], h[0])
+                                      : k > k0    ? boundFrom(planeStart[s], h[2])
+                                                  : infinity;
+                            if (i > 0)
+                                bound = std::min(bound, boundFrom(above[j], h[0]));
+                            const T r2 = trees[s].kthSquaredDistance(p, rank[s], bound, best.data());
+                            const T r = std::sqrt(r2);
+                            total += static_cast<R>(r);
+                            previous[s] = r;
+                            above[j] = r;
+                            if (j == 0) {
+                                rowStart[s] = r;
+                                if (i == 0)
+                                    planeStart[s] = r;
+                            }
+                            sum += std::pow(r2, T(1.5));
+                        }
+                        row[j] = m > 0 ? numer / sum : T(0);
                     }
-                    sum += std::pow(r2, T(1.5));
                 }
-                row[j] = m > 0 ? numer / sum : T(0);
+                planeTotals[static_cast<std::size_t>(k)] = total;
+                ++planesDone;
+                if (std::this_thread::get_id() == owner)
+                    report();
             }
-        }
-        this->notifyProgressed(static_cast<unsigned int>(k), static_cast<unsigned int>(size[2]));
+        },
+        this);
+    report();
+    if (this->isCanceled()) {
+        // The planes not yet started were skipped: the grid is incomplete.
+        this->notifyCanceled("");
+        return;
     }
+    R total = R(0);
+    for (const R& t : planeTotals)
+        total += t;
     this->notifyFinished("");
     const R count = static_cast<R>(size[0]) * size[1] * size[2] * static_cast<R>(m);
     std::cout << "Average distance to kth nearest neighbor: " << (count > R(0) ? total / count : R(0))

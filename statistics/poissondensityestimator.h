@@ -16,7 +16,10 @@
 // neighbour distance on the standard output and then applies the masks.
 // Each sample starts its search from the distance found at the neighbouring
 // sample, which bounds the answer; the results are those of an exhaustive
-// search, to the last bit.
+// search, to the last bit. The planes of the grid are sampled in parallel
+// (numerics/parallel.h); the samples do not depend on the thread count.
+// Cancelling the estimator stops the planes not yet started, and compute()
+// then announces the cancellation instead of finishing.
 //
 // A pattern with fewer than k points answers with its farthest point; an
 // empty pattern contributes nothing.

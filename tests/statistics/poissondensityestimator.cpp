@@ -1,5 +1,7 @@
 #include "statistics/poissondensityestimator.h"
 
+#include "numerics/parallel.h"
+
 #include "statisticstesting.h"
 
 using namespace statisticstesting;
@@ -185,5 +187,93 @@ TYPED_TEST(PoissonDensityEstimatorTest, PointDensityKeepsThePrecisionOfItsType)
     EXPECT_EQ(density(0, 0, 0), static_cast<T>(static_cast<float>(0.75 / pi)) / T(2));
     if (!std::is_same_v<T, float>) {
         EXPECT_NE(density(0, 0, 0), exact);
+    }
+}
+
+namespace {
+
+// Cancels the estimation at its first progress step.
+class CancellingMonitor : public ProgressMonitor {
+public:
+    int steps = 0;
+    int canceled = 0;
+    int finished = 0;
+
+protected:
+    void subjectProgressed(unsigned int, unsigned int) override
+    {
+        ++steps;
+        currentSubject()->cancel();
+    }
+    void subjectCanceled(const std::string&) override { ++canceled; }
+    void subjectFinished(const std::string&) override { ++finished; }
+};
+
+} // namespace
+
+TEST(PoissonDensityParallel, PlanesInParallelGiveTheSingleThreadBits)
+{
+    std::mt19937 rng(21);
+    Vertices<double> a = randomPattern<double>(rng, 300, 0.0, 10.0);
+    Vertices<double> b = randomPattern<double>(rng, 120, 2.0, 9.0);
+    PoissonDensityEstimator<double> estimator;
+    estimator.setShapes({&a, &b});
+    estimator.setNeighbourRank(3);
+    const BoundingBox<double> box(Vector<double>{-1.0, 0.0, 0.5}, Vector<double>{11.0, 10.0, 9.5});
+    // Fewer planes than threads, and more.
+    for (int planes : {1, 3, 10}) {
+        VoxelMatrix<double> single(9, 7, planes);
+        std::string singleLine;
+        {
+            plexan::parallel::ThreadCountScope one(1);
+            singleLine = console([&] { estimator.compute(single, box); });
+        }
+        for (int threads : {2, 4}) {
+            plexan::parallel::ThreadCountScope scope(threads);
+            VoxelMatrix<double> parallel(9, 7, planes);
+            RecordingMonitor monitor;
+            estimator.addMonitor(monitor);
+            EXPECT_EQ(console([&] { estimator.compute(parallel, box); }), singleLine);
+            estimator.removeMonitor(monitor);
+            for (int k = 0; k < planes; ++k)
+                for (int i = 0; i < 9; ++i)
+                    for (int j = 0; j < 7; ++j)
+                        ASSERT_EQ(parallel(i, j, k), single(i, j, k)) << threads << " threads at " << i << " " << j
+                                                                      << " " << k;
+            // One step per plane, in order, whichever thread finished it.
+            ASSERT_GE(monitor.steps.size(), static_cast<size_t>(planes));
+            for (int k = 0; k < planes; ++k)
+                EXPECT_EQ(monitor.steps[static_cast<size_t>(k)],
+                          std::make_pair(static_cast<unsigned int>(k), static_cast<unsigned int>(planes)));
+        }
+    }
+}
+
+TEST(PoissonDensityParallel, CancellingStopsThePlanesNotYetStarted)
+{
+    std::mt19937 rng(22);
+    Vertices<double> a = randomPattern<double>(rng, 200, 0.0, 10.0);
+    const BoundingBox<double> box(Vector<double>{0.0, 0.0, 0.0}, Vector<double>{10.0, 10.0, 10.0});
+    for (int threads : {1, 2, 4}) {
+        plexan::parallel::ThreadCountScope scope(threads);
+        PoissonDensityEstimator<double> estimator;
+        estimator.setShapes({&a});
+        estimator.setNeighbourRank(2);
+        CancellingMonitor monitor;
+        estimator.addMonitor(monitor);
+        VoxelMatrix<double> density(6, 6, 40);
+        for (int k = 0; k < 40; ++k)
+            for (int i = 0; i < 6; ++i)
+                for (int j = 0; j < 6; ++j)
+                    density(i, j, k) = -1.0;
+        const std::string printed = console([&] { estimator.compute(density, box); });
+        EXPECT_TRUE(estimator.isCanceled());
+        EXPECT_EQ(monitor.canceled, 1) << threads << " threads";
+        EXPECT_EQ(monitor.finished, 0) << threads << " threads";
+        EXPECT_TRUE(printed.empty()) << printed;
+        int untouched = 0;
+        for (int k = 0; k < 40; ++k)
+            untouched += density(0, 0, k) == -1.0;
+        EXPECT_GT(untouched, 0) << threads << " threads: every plane was computed after the cancellation";
     }
 }
