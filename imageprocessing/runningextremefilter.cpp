@@ -110,8 +110,8 @@ void extremeRows(PixelMatrix<T>& m, const PixelMatrix<T>* mask, int h, ProgressS
             T* row = m[i].data();
             extremeLine<Op>(row, mask ? (*mask)[i].data() : nullptr, ws.result.data(), n, h, ws.scratch);
             std::copy(ws.result.data(), ws.result.data() + n, row);
+            progress.advance();
         }
-        progress.advance(b - a);
     });
 }
 
@@ -135,12 +135,19 @@ void extremeAcrossColumns(T* const* rows, const T* const* maskRows, int n, int w
             if (maskRows)
                 maskBand[i] = maskRows[i] + j0;
         }
-        acrossLines(band.data(), maskRows ? maskBand.data() : nullptr, n, static_cast<int>(j1 - j0), ws,
-                    [h, &ws](const T* const* in, const T* const* mk, T* const* out, int count, int w) {
-                        extremeAcross<Op>(in, mk, out, count, w, h, ws.scratch);
-                    });
-        if (progress)
-            progress->advance(units * j1 / width - units * j0 / width);
+        // The units of the columns done so far, block by block.
+        long long covered = j0;
+        acrossLines(
+            band.data(), maskRows ? maskBand.data() : nullptr, n, static_cast<int>(j1 - j0), ws,
+            [h, &ws](const T* const* in, const T* const* mk, T* const* out, int count, int w) {
+                extremeAcross<Op>(in, mk, out, count, w, h, ws.scratch);
+            },
+            [&](int w) {
+                const long long before = units * covered / width;
+                covered += w;
+                if (progress)
+                    progress->advance(units * covered / width - before);
+            });
     });
 }
 
