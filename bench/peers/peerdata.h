@@ -131,7 +131,8 @@ void addWorkload(const std::string& name, Function function, int iterations = 1)
     if (dataDirectory().empty())
         return;
     auto* b = benchmark::RegisterBenchmark(name.c_str(), function);
-    b->Unit(benchmark::kMillisecond)->UseRealTime();
+    // Processor time of the whole process: the worker threads' too.
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
     if (iterations > 0)
         b->Iterations(iterations);
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Joins our workload timings (Google Benchmark JSON files) and the peers'
 (peers.py output, one thread and all cores) into the comparison tables, as
-Markdown on the standard output.
+Markdown on the standard output: ours on one thread against the peers on
+one thread, and ours on every core against the peers on every core.
 
-Usage: report.py --ours FILE [FILE ...] --single FILE --all FILE
+Usage: report.py --ours FILE [FILE ...] [--ours-all FILE ...] --single FILE --all FILE
 """
 
 import argparse
@@ -66,51 +67,70 @@ def ratio(a, b):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--ours", nargs="+", required=True)
+    parser.add_argument("--ours-all", nargs="*", default=[])
     parser.add_argument("--single", required=True)
     parser.add_argument("--all", required=True)
     args = parser.parse_args()
     ours = our_times(args.ours)
     ours_cpu = our_times(args.ours, "cpu_time")
+    ours_all = our_times(args.ours_all) if args.ours_all else {}
     single = json.load(open(args.single))["results"]
     every = json.load(open(args.all))["results"]
 
-    print("| Workload | Ours (ms) | Fastest peer, 1 thread | Peer (ms) | Ratio ours/peer | "
-          "Processor time ratio | Goal |")
-    print("|---|---:|---|---:|---:|---:|---|")
-    for key, title in WORKLOADS:
-        peers = {p: r for p, r in single.get(key, {}).items() if p != PAGE_CACHE}
-        mine = ours.get(key)
+    def fastest(results, key):
+        peers = {p: r for p, r in results.get(key, {}).items() if p != PAGE_CACHE and r.get("ms")}
         if not peers:
-            print(f"| {title} | {fmt(mine)} | – | – | – | – | – |")
-            continue
+            return None, None
         best = min(peers, key=lambda p: peers[p]["ms"])
+        return best, peers[best]
+
+    print("| Workload | Ours, 1 thread (ms) | Fastest peer, 1 thread | Peer (ms) | Ratio ours/peer | "
+          "Processor time ratio | Ours, all cores (ms) | Speed-up | Fastest peer, all cores | Peer (ms) | "
+          "Ratio ours/peer | Goal |")
+    print("|---|---:|---|---:|---:|---:|---:|---:|---|---:|---:|---|")
+    for key, title in WORKLOADS:
+        mine = ours.get(key)
+        mine_all = ours_all.get(key)
+        speedup = f"{mine / mine_all:.2f}×" if mine and mine_all else "–"
+        best, result = fastest(single, key)
+        best_all, result_all = fastest(every, key)
+        if best is None:
+            print(f"| {title} | {fmt(mine)} | – | – | – | – | {fmt(mine_all)} | {speedup} | – | – | – | – |")
+            continue
         limit = single.get(key, {}).get(PAGE_CACHE)
         if limit:
             met = mine is not None and mine <= 1.5 * limit["ms"]
             goal = f"{'met' if met else 'NOT met'}: {ratio(mine, limit['ms'])} × page cache"
         else:
-            met = mine is not None and mine <= peers[best]["ms"]
+            met = mine is not None and mine <= result["ms"]
+            if ours_all and best_all is not None:
+                met = met and mine_all is not None and mine_all <= result_all["ms"]
             goal = "met" if met else "NOT met"
-        print(f"| {title} | {fmt(mine)} | {best} | {fmt(peers[best]['ms'])} | "
-              f"{ratio(mine, peers[best]['ms'])} | {ratio(ours_cpu.get(key), peers[best].get('cpu_ms'))} | "
-              f"{goal} |")
+        print(f"| {title} | {fmt(mine)} | {best} | {fmt(result['ms'])} | "
+              f"{ratio(mine, result['ms'])} | {ratio(ours_cpu.get(key), result.get('cpu_ms'))} | "
+              f"{fmt(mine_all)} | {speedup} | {best_all or '–'} | "
+              f"{fmt(result_all['ms']) if result_all else '–'} | "
+              f"{ratio(mine_all, result_all['ms']) if result_all else '–'} | {goal} |")
 
     print()
-    print("| Workload | Ours (ms) | Peer | 1 thread (ms) | Ratio | All cores (ms) | Ratio | Agreement with ours |")
-    print("|---|---:|---|---:|---:|---:|---:|---|")
+    print("| Workload | Ours, 1 thread (ms) | Ours, all cores (ms) | Peer | 1 thread (ms) | Ratio | "
+          "All cores (ms) | Ratio (all cores) | Agreement with ours |")
+    print("|---|---:|---:|---|---:|---:|---:|---:|---|")
     for key, title in WORKLOADS:
         mine = ours.get(key)
+        mine_all = ours_all.get(key)
         first = True
         for peer, result in single.get(key, {}).items():
             multi = every.get(key, {}).get(peer, {}).get("ms")
             agreement = ("✓ " if result["ok"] else "✗ ") + result["check"]
             label = f"{title}" if first else ""
             mine_text = fmt(mine) if first else ""
-            print(f"| {label} | {mine_text} | {peer} | {fmt(result['ms'])} | {ratio(mine, result['ms'])} | "
-                  f"{fmt(multi)} | {ratio(mine, multi)} | {agreement} |")
+            mine_all_text = fmt(mine_all) if first else ""
+            print(f"| {label} | {mine_text} | {mine_all_text} | {peer} | {fmt(result['ms'])} | "
+                  f"{ratio(mine, result['ms'])} | {fmt(multi)} | {ratio(mine_all or mine, multi)} | {agreement} |")
             first = False
         if first:
-            print(f"| {title} | {fmt(mine)} | – | – | – | – | – | – |")
+            print(f"| {title} | {fmt(mine)} | {fmt(mine_all)} | – | – | – | – | – | – |")
     return 0
 
 

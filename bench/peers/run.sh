@@ -9,7 +9,8 @@
 # Installs the peers with apt-get when missing, builds our benchmark programs
 # in Release (default build/peers), writes the inputs with fixed seeds
 # (default DIR/peers-data, about 1.1 GB), runs our workload benchmarks and
-# the peers (one thread, then all cores), and prints the tables. With --doc
+# the peers, each with one thread and then with every core, and prints the
+# tables. With --doc
 # the tables, date and machine also go into docs/performance.md.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -48,19 +49,23 @@ fi
 data=$(cd "$data" && pwd)
 load_at_start=$(cut -d' ' -f1 /proc/loadavg)
 
-# Our workloads, single-threaded; the marching-cubes mesh is written before
-# the STL workload reads it.
+# Our workloads, once on one thread (PLEXAN_THREADS=1) and once on every
+# core; the marching-cubes mesh is written before the STL workload reads it.
 filter='^W[0-9]'
 if [ -n "$only" ]; then
   filter="^($(echo "$only" | sed 's/,/|/g'))_"
 fi
 ours=()
-for folder in imageprocessing geometry image statistics numerics; do
-  out="$data/ours-$folder.json"
-  PLEXAN_PEERS_DATA="$data" "$build/bench/$folder/bench_$folder" \
-    --benchmark_filter="$filter" --benchmark_repetitions="$repetitions" \
-    --benchmark_report_aggregates_only=true --benchmark_out="$out" --benchmark_out_format=json >&2
-  ours+=("$out")
+ours_all=()
+cores=$(nproc)
+for threads in 1 "$cores"; do
+  for folder in imageprocessing geometry image statistics numerics; do
+    out="$data/ours-$folder-$threads.json"
+    PLEXAN_THREADS=$threads PLEXAN_PEERS_DATA="$data" "$build/bench/$folder/bench_$folder" \
+      --benchmark_filter="$filter" --benchmark_repetitions="$repetitions" \
+      --benchmark_report_aggregates_only=true --benchmark_out="$out" --benchmark_out_format=json >&2
+    if [ "$threads" = 1 ]; then ours+=("$out"); else ours_all+=("$out"); fi
+  done
 done
 
 # The peers: one thread, then every core.
@@ -70,7 +75,7 @@ single=(env OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1 MKL_NUM_THREADS=1 NUMEXPR_N
 "$python" bench/peers/peers.py "$data" --threads all --repetitions "$repetitions" \
   --tiffread "$build/peers-tiffread" --only "$only" --output "$data/peers-all.json"
 
-"$python" bench/peers/report.py --ours "${ours[@]}" --single "$data/peers-1.json" --all "$data/peers-all.json" \
+"$python" bench/peers/report.py --ours "${ours[@]}" --ours-all "${ours_all[@]}" --single "$data/peers-1.json" --all "$data/peers-all.json" \
   > "$data/tables.md"
 cat "$data/tables.md"
 
