@@ -164,6 +164,10 @@ TEST(ParallelFilters, LabellingInSlabsGivesTheSameLabels)
     // bottom, with a lone voxel between them that starts later in raster
     // order. One thread numbers the columns 1 and the voxel 2.
     VoxelMatrix<int> u(3, 5, 24);
+    for (int k = 0; k < 24; ++k)
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 5; ++j)
+                u(i, j, k) = 0;
     for (int k = 0; k < 24; ++k) {
         u(0, 0, k) = 1;
         u(0, 4, k) = 1;
