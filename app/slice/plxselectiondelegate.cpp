@@ -5,6 +5,7 @@
 #include "app/plxvertexactions.h"
 #include "app/slice/plxsliceeditwidgetcanvas.h"
 #include "app/slice/plxsliceeditwidgetmediator.h"
+#include "app/tools/plxmodelitemdialog.h"
 #include "geometry/curve.h"
 #include "geometry/curvedecimation.h"
 #include "gl/dialogs.h"
@@ -219,22 +220,13 @@ void PLXSelectionDelegate::convertSelection(const QString& modelName)
 void PLXSelectionDelegate::editSelectionProperties()
 {
     StackSlice* s = slice();
-    if (!s)
+    PLXStack* document = stack();
+    if (!s || !document)
         return;
     const std::vector<ModelItem*> items = s->getSelectedItems();
-    if (items.empty())
+    if (items.size() != 1)
         return;
-    const ModelItemProperties current = PLXSliceCanvas::drawingProperties(*items.front());
-    const Vector<int> c = current.getColor();
-    const QColor chosen = Dialogs::getColor(QColor(c[0], c[1], c[2]), &canvas(), tr("Item colour"));
-    if (!chosen.isValid())
-        return;
-    std::vector<PLXAction*> actions;
-    for (ModelItem* item : items) {
-        ModelItemProperties properties = item->getProperties();
-        properties.setColor(chosen.red(), chosen.green(), chosen.blue());
-        actions.push_back(new PLXItemSelectionAttributesAction(*item, properties));
-    }
-    pushStep(actions);
+    PLXModelItemDialog dialog(*document, *items.front(), &canvas());
+    Dialogs::exec(dialog);
     getSliceEditWidgetMediator().announceSelection();
 }

@@ -43,7 +43,7 @@ public slots:
     void decimateSelection();
     // Moves the selected items to the named model.
     void convertSelection(const QString& modelName);
-    // Asks for a colour and gives it to the selected items (or points).
+    // Runs the item properties dialog on the one selected item.
     void editSelectionProperties();
 
 protected:
