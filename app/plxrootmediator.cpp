@@ -26,6 +26,7 @@
 #include "app/tools/plxanalysiswindow.h"
 #include "app/tools/plxdensitywindow.h"
 #include "app/tools/plxfusionwindow.h"
+#include "app/tools/plxannotationdialog.h"
 #include "app/tools/plxmodeldialog.h"
 #include "app/tools/plxmodelexchangedialog.h"
 #include "app/tools/plxmodelfilterdialog.h"
@@ -840,14 +841,18 @@ void PLXRootMediator::openSlicePropertiesDialog()
 
 void PLXRootMediator::annotateStack()
 {
-    if (m_stack)
-        notAvailableYet(tr("The stack annotation dialog"));
+    if (m_stack) {
+        PLXAnnotationDialog dialog(*m_stack, m_parts.window);
+        Dialogs::exec(dialog);
+    }
 }
 
 void PLXRootMediator::annotateSlice()
 {
-    if (m_slice)
-        notAvailableYet(tr("The slice annotation dialog"));
+    if (m_stack && m_slice) {
+        PLXAnnotationDialog dialog(*m_stack, *m_slice, m_parts.window);
+        Dialogs::exec(dialog);
+    }
 }
 
 void PLXRootMediator::openRegistrationWindow()

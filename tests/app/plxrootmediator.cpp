@@ -1,7 +1,7 @@
 // The root window's commands: which are enabled when, the current stack and
 // slice as stacks open and close, navigation, drops, the title, slice locks,
 // the undo history, the view toggles, the window's settings and the
-// commands whose windows are still to come.
+// help links.
 
 #include "app/plxactionhistory.h"
 #include "app/plxrootbrowser.h"
@@ -443,21 +443,8 @@ TEST_F(RootMediatorTest, TransferModelsRunsTheExchangeDialogOnTheCurrentStackAnd
     EXPECT_TRUE(m_window->findChildren<PLXModelExchangeDialog*>().isEmpty());
 }
 
-TEST_F(RootMediatorTest, ToolWindowsStillToComeSaySo)
+TEST_F(RootMediatorTest, HelpLinksOpenInTheBrowser)
 {
-    mediator().openStack(writeStack("a", 2));
-    mediator().openStack(writeStack("b", 2));
-    DialogScript script;
-    const QList<QAction*> commands = {mediator().annotateStackAction(), mediator().annotateSliceAction()};
-    for (QAction* a : commands) {
-        script.button("OK");
-        a->trigger();
-    }
-    ASSERT_EQ(script.requests().size(), static_cast<std::size_t>(commands.size()));
-    for (const Dialogs::Request& r : script.requests())
-        EXPECT_TRUE(r.text.endsWith(" is not available yet.")) << r.text.toStdString();
-    EXPECT_EQ(script.unexpected(), 0);
-
     QList<QUrl> opened;
     const auto previous = PLXRootMediator::setUrlOpener([&](const QUrl& url) {
         opened << url;
