@@ -15,7 +15,7 @@ public:
     std::string getUsage() const override
     {
         return "STACK.sdf [--geometry polygon|polyline|polypoint] [--model NAME] [--format tsv|csv] "
-               "[--digits N] [--lenient]";
+               "[--triangulation matched|literal] [--digits N] [--lenient]";
     }
     std::string getSummary() const override { return "measure the models of a stack (model or item table)"; }
     std::string getHelp() const override
@@ -24,6 +24,12 @@ public:
                "and prints the model table: one row per model of the chosen geometry that has\n"
                "items, with its vertex count, centre (AverageX, AverageY, AverageZ), contour\n"
                "count, surface area (polygons and polylines) and slab volume (polygons).\n"
+               "The surface area comes from a triangulation between successive outlines;\n"
+               "by default their starting points are matched level to level first (and\n"
+               "every outline turned the same way round), so that the area does not depend\n"
+               "on where or which way each outline was drawn. --triangulation literal joins\n"
+               "the outlines as drawn, from their closest vertices (the analysis window's\n"
+               "table). The last column, Triangulation, names the one used.\n"
                "Values are in the stack's length unit, named in the headers; an area or a\n"
                "volume that cannot be measured (two contours on one slice) is NA.\n"
                "With --model, prints instead the item table of that model: one row per item\n"
@@ -31,6 +37,7 @@ public:
                "Options:\n"
                "  --geometry G       polygon (default), polyline or polypoint\n"
                "  --model NAME       the item table of the model NAME\n"
+               "  --triangulation T  matched (default) or literal\n"
                "  --format tsv|csv   table form (default tsv)\n"
                "  --digits N         significant digits (default: as many as needed to\n"
                "                     read the value back exactly)\n"
@@ -44,6 +51,7 @@ public:
         arguments.setPositionalCount(1, 1);
         arguments.addOption("--geometry");
         arguments.addOption("--model");
+        arguments.addOption("--triangulation");
         arguments.addOption("--digits");
         declareFormat(arguments);
         declareLenient(arguments);
@@ -53,6 +61,11 @@ public:
         const std::string format = tableFormat(arguments);
         const std::string geometry = Arguments::toChoice(arguments.value("--geometry", "polygon"),
                                                          {"polygon", "polyline", "polypoint"}, "--geometry");
+        const ModelMorphometry::Surface surface =
+            Arguments::toChoice(arguments.value("--triangulation", "matched"), {"matched", "literal"},
+                                "--triangulation") == "literal"
+                ? ModelMorphometry::Surface::Literal
+                : ModelMorphometry::Surface::MatchedStarts;
         int digits = 0;
         if (arguments.has("--digits")) {
             digits = Arguments::toInteger(arguments.value("--digits"), "--digits");
@@ -75,7 +88,7 @@ public:
             const MPrimitive g = geometry == "polyline"    ? MPrimitive::Polyline
                                  : geometry == "polypoint" ? MPrimitive::Polypoint
                                                            : MPrimitive::Polygon;
-            table = MorphometryTable::modelTable(stack, g);
+            table = MorphometryTable::modelTable(stack, g, surface);
         }
         table.setPrecision(digits);
         writeTable(table, format, context.out);

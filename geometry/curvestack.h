@@ -51,6 +51,19 @@ public:
     // Two consecutive levels start on the same slice (equal third coordinate
     // of their first vertices); false for fewer than 2 levels.
     bool isBranching() const;
+    // Readies a closed stack for a surface that does not depend on where each
+    // contour was started or which way it was drawn: every level is turned to
+    // run the way the first level with an area runs (by the sign of its area
+    // in the first two coordinates), the first level with vertices starts at
+    // its vertex of largest first coordinate (largest second on a tie), and
+    // every later level starts at the vertex that matches the previous
+    // level's start. Both contours are resampled by arc length to the same
+    // number of points (at least samples, and twice the larger vertex count);
+    // the cyclic shift with the least summed squared distance between them
+    // (Vertices::findMatch) places the previous start on this level, and the
+    // level's vertex nearest to it along the arc becomes its start. Only the
+    // levels' lists change, never the vertices. Open stacks are left alone.
+    void matchStarts(int samples = 64);
     // As VertexStack::closestPointMap, as a closed curve stack.
     CurveStack<int> closestPointMap(const VertexStack<T>& other) const;
 

@@ -138,6 +138,8 @@ bool CurveStackTriangulation<T>::prepareClosedBand(int k)
     const int n = m_upper.size;
     if (m == 0 || n == 0)
         return false;
+    if (m_fromStarts)
+        return true;
 
     // The closest pair, the first met (lower contour outside, upper inside)
     // winning a tie. For each lower vertex, the least distance to the upper

@@ -16,8 +16,8 @@
 //   4  minimal area: the exact minimum over all monotone tilings that start
 //      at the closest pair, by dynamic programming. Its triangles are listed
 //      from the end of each band backwards and wound the other way round.
-// Methods 1 to 3 march from the closest vertex pair of the two contours and
-// close the band with the closing quadrilateral split along its shorter
+// Methods 1 to 3 march from the closest vertex pair of the two contours (or
+// from position 0 of both, see setFromStarts) and close the band with the closing quadrilateral split along its shorter
 // diagonal. Open stacks (any method) march from position 0 of both polylines
 // by the shortest-diagonal rule, without closing.
 //
@@ -43,6 +43,11 @@ public:
 
     void setMethod(int method) { m_method = method; }
     int getMethod() const { return m_method; }
+    // Closed bands march from position 0 of both contours instead of their
+    // closest pair: for stacks whose starts were matched beforehand
+    // (CurveStack::matchStarts). Off by default.
+    void setFromStarts(bool fromStarts) { m_fromStarts = fromStarts; }
+    bool isFromStarts() const { return m_fromStarts; }
 
     // Rebuilds the mesh from stack: empty when check(stack) fails; otherwise
     // the stack's vertices, the triangles of every band and the vertex
@@ -86,7 +91,8 @@ private:
     // Loads level k into contour, starting at position origin.
     void loadContour(int k, int origin, Contour& contour) const;
     // Loads the lower (k - 1) and upper (k) contours of band k rotated to
-    // their closest pair; false when one of them is empty.
+    // their closest pair (unrotated from starts); false when one of them is
+    // empty.
     bool prepareClosedBand(int k);
     // The march of a closed band by the given rule, then the closing
     // quadrilateral.
@@ -96,6 +102,7 @@ private:
     T squaredDistance(const Contour& p, int s, const Contour& q, int t) const;
 
     int m_method = 2;
+    bool m_fromStarts = false;
     TriMesh<T> m_mesh;
     int m_space = 0;
     std::vector<T> m_coordinates;     // all vertices, stack order, m_space each

@@ -27,6 +27,11 @@ void ModelMorphometry::clear()
     m_matchingAxes = Vector<int>();
 }
 
+const char* ModelMorphometry::surfaceName(Surface surface)
+{
+    return surface == Surface::MatchedStarts ? "matched" : "literal";
+}
+
 double ModelMorphometry::getEquivRadius() const
 {
     if (m_volume < 0.0)
@@ -99,11 +104,17 @@ void ModelMorphometry::run()
     }
 
     // Surface: the arc-length skin of a stack with one contour per slice.
-    const auto& contours = static_cast<const CurveStack<double>&>(*shape);
+    auto& contours = static_cast<CurveStack<double>&>(*shape);
     if (!simpleCurveStack(contours))
         return;
-    m_area = CurveStackTriangulation<double>(contours, 2).getTriMesh().area();
     m_volume = geometry == MPrimitive::Polygon ? slabVolume(*stack, model, contours) : 0.0;
+    CurveStackTriangulation<double> triangulation(2);
+    if (m_surface == Surface::MatchedStarts && contours.isClosed()) {
+        contours.matchStarts();
+        triangulation.setFromStarts(true);
+    }
+    triangulation.apply(contours);
+    m_area = triangulation.getTriMesh().area();
 }
 
 double ModelMorphometry::slabVolume(const StackReconstruction<double>& reconstruction, const Model& model)

@@ -12,7 +12,12 @@
 // - the area of a polygon or polyline model is that of the arc-length
 //   triangulation (CurveStackTriangulation method 2) of its contour stack,
 //   which has no caps; a stack with two contours on one slice gets no
-//   surface, and area and volume are then -1;
+//   surface, and area and volume are then -1. The literal triangulation
+//   (the default) joins each pair of outlines from their closest vertices,
+//   as drawn; with matched starts, the outlines of a polygon model are first
+//   turned the same way round and started where they match level to level
+//   (CurveStack::matchStarts), so that the area no longer depends on where
+//   or which way each outline was drawn;
 // - the volume of a polygon model is the sum of its slabs: each slice's
 //   section (the signed areas of the model's outlines on it, summed) is
 //   extruded up to the next slice with a section, the last one by its own
@@ -35,6 +40,13 @@ public:
     // The model is referenced, not owned.
     void setModel(const Model& model) { m_model = &model; }
     const Model* getModel() const { return m_model; }
+
+    // The triangulation that measures the surface area.
+    enum class Surface { Literal, MatchedStarts };
+    void setSurface(Surface surface) { m_surface = surface; }
+    Surface getSurface() const { return m_surface; }
+    // "literal" or "matched".
+    static const char* surfaceName(Surface surface);
 
     // Measures the model. UsageError "No model to measure" without one.
     void run();
@@ -79,6 +91,7 @@ private:
     static double slabVolume(const Stack& stack, const Model& model, const CurveStack<double>& contours);
 
     const Model* m_model = nullptr;
+    Surface m_surface = Surface::Literal;
     int m_numVertices = 0;
     int m_numContours = 0;
     double m_area = 0.0;

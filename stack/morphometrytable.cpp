@@ -210,8 +210,25 @@ std::vector<std::string> MorphometryTable::itemHeaders(MPrimitive geometry, cons
 
 MorphometryTable MorphometryTable::modelTable(const Stack& stack, MPrimitive geometry)
 {
-    MorphometryTable table(modelHeaders(geometry, stack.getLengthUnit()));
+    return modelTable(stack, geometry, ModelMorphometry::Surface::Literal, false);
+}
+
+MorphometryTable MorphometryTable::modelTable(const Stack& stack, MPrimitive geometry,
+                                              ModelMorphometry::Surface surface)
+{
+    return modelTable(stack, geometry, surface, true);
+}
+
+MorphometryTable MorphometryTable::modelTable(const Stack& stack, MPrimitive geometry,
+                                              ModelMorphometry::Surface surface, bool named)
+{
+    std::vector<std::string> headers = modelHeaders(geometry, stack.getLengthUnit());
+    named = named && geometry != MPrimitive::Polypoint;
+    if (named)
+        headers.push_back("Triangulation");
+    MorphometryTable table(headers);
     ModelMorphometry morphometry;
+    morphometry.setSurface(surface);
     for (int i = 0; i < stack.getNumModels(); ++i) {
         const Model& model = *stack.getModel(i);
         if (model.getGeometry() != geometry || model.getNumItems() == 0)
@@ -227,6 +244,8 @@ MorphometryTable MorphometryTable::modelTable(const Stack& stack, MPrimitive geo
             row.push_back(Cell::measure(morphometry.getArea()));
             if (geometry == MPrimitive::Polygon)
                 row.push_back(Cell::measure(morphometry.getVolume()));
+            if (named)
+                row.push_back(Cell::text(ModelMorphometry::surfaceName(surface)));
         }
         table.addRow(row);
     }

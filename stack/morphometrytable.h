@@ -10,7 +10,10 @@
 // - the model table, one row per model of one geometry that has items (in
 //   the stack's model order): "Model", "Vertices", "AverageX", "AverageY",
 //   "AverageZ", then "Contours" for polygon and polyline models, "Area" for
-//   both and "Volume" for polygons; a negative area or volume is "NA";
+//   both and "Volume" for polygons; a negative area or volume is "NA". Asked
+//   for a given surface triangulation (ModelMorphometry::Surface), polygon
+//   and polyline tables end with a "Triangulation" column naming it
+//   ("matched" or "literal");
 // - the item table of one model, one row per item, slices in stack order
 //   (items of one slice in the slice's order), in physical units: polygons
 //   "Slice", "Vertices", "Length", "Area", "AverageX", "AverageY", "Z";
@@ -25,6 +28,7 @@
 // double, or with a given number of significant digits.
 
 #include "image/lengthunit.h"
+#include "stack/modelmorphometry.h"
 #include "stack/modelproperties.h"
 
 #include <iosfwd>
@@ -100,9 +104,12 @@ public:
     static std::vector<std::string> modelHeaders(MPrimitive geometry, const LengthUnit& unit);
     static std::vector<std::string> itemHeaders(MPrimitive geometry, const LengthUnit& unit);
     static MorphometryTable modelTable(const Stack& stack, MPrimitive geometry);
+    static MorphometryTable modelTable(const Stack& stack, MPrimitive geometry, ModelMorphometry::Surface surface);
     static MorphometryTable itemTable(const Stack& stack, const Model& model);
 
 private:
+    static MorphometryTable modelTable(const Stack& stack, MPrimitive geometry, ModelMorphometry::Surface surface,
+                                       bool named);
     void write(std::ostream& stream, char separator) const;
 
     std::vector<std::string> m_headers;

@@ -31,7 +31,7 @@ TEST(MeasureCommand, TablesMatchTheAnalyticSpecimen)
     const Table t = measure({});
     ASSERT_EQ(t.size(), 3u);
     EXPECT_EQ(t[0], (Row{"Model", "Vertices", "AverageX [µm]", "AverageY [µm]", "AverageZ [µm]", "Contours", "Area [µm^2]",
-                         "Volume [µm^3]"}));
+                         "Volume [µm^3]", "Triangulation"}));
     EXPECT_EQ(t[1][0], "organ");
     const double organ = slabVolume({0, 0, 0}, sample().organAxes);
     EXPECT_NEAR(number(t, 1, "Volume"), organ, 0.01 * organ);

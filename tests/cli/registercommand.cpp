@@ -1,5 +1,7 @@
 #include "clitesting.h"
 
+#include <random>
+
 using namespace clitest;
 
 namespace {
@@ -39,6 +41,30 @@ double lateralArea(double z0, double z1)
     return area * (z1 - z0) / n * 2 * pi / n;
 }
 
+// The stack file with every outline started at a random vertex of its own.
+std::string withRandomStarts(const std::string& text, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string out;
+    std::size_t at = 0;
+    const std::string key = "MODELITEMDATA";
+    for (std::size_t found; (found = text.find(key, at)) != std::string::npos;) {
+        const std::size_t begin = found + key.size();
+        const std::size_t end = text.find(';', begin);
+        std::istringstream words(text.substr(begin, end - begin));
+        std::vector<std::string> vertices;
+        for (std::string w; words >> w;)
+            vertices.push_back(w);
+        if (!vertices.empty())
+            std::rotate(vertices.begin(), vertices.begin() + static_cast<long>(rng() % vertices.size()), vertices.end());
+        out += text.substr(at, begin - at);
+        for (const std::string& v : vertices)
+            out += " " + v;
+        at = end;
+    }
+    return out + text.substr(at);
+}
+
 } // namespace
 
 // Each registration found by correlation (the default) is the inverse of
@@ -75,7 +101,22 @@ TEST(RegisterCommand, UndoesTheSlidePlacementsOfTheSample)
     const double area = lateralArea(sample().sections.front().position - sample().organCentreZ,
                                     sample().sections.back().position - sample().organCentreZ);
     EXPECT_GT(number(tables(run({"measure", sampleStack()}).out).at(0), 1, "Area"), 1.2 * area);
-    EXPECT_NEAR(number(tables(run({"measure", output}).out).at(0), 1, "Area"), area, 0.02 * area);
+    const Table measured = tables(run({"measure", output}).out).at(0);
+    EXPECT_NEAR(number(measured, 1, "Area"), area, 0.02 * area);
+    EXPECT_EQ(measured[1].back(), "matched");
+    // Outlines started elsewhere give the same surface, to 1 %, and the
+    // literal triangulation says so in its table.
+    for (unsigned seed : {1u, 2u}) {
+        const std::string redrawn = scratch / ("redrawn" + std::to_string(seed) + ".sdf");
+        writeFile(redrawn, withRandomStarts(readFile(output), seed));
+        ASSERT_NE(readFile(redrawn), readFile(output));
+        const Table again = tables(run({"measure", redrawn}).out).at(0);
+        EXPECT_NEAR(number(again, 1, "Area"), number(measured, 1, "Area"), 0.01 * number(measured, 1, "Area"));
+        EXPECT_EQ(number(again, 1, "Volume"), number(measured, 1, "Volume"));
+    }
+    const Table literal = tables(run({"measure", output, "--triangulation", "literal"}).out).at(0);
+    EXPECT_EQ(literal[1].back(), "literal");
+    EXPECT_NEAR(number(literal, 1, "Area"), area, 0.02 * area);
 
     // The saved stack still finds its images, from its own directory.
     const Result info = run({"info", output});
