@@ -97,6 +97,10 @@ void MarchingCubes<T>::computeVertices(int k, Plane& plane)
     const std::uint8_t* inside = plane.inside.data();
     std::vector<float>& xs = m_vertices[xAxis];
     std::vector<float>& ys = m_vertices[yAxis];
+    // Closing on the faces: an edge whose far end lies beyond the last grid
+    // point has its vertex on that grid point.
+    const int onFaces1 = m_onFaces ? m_last1 : n1;
+    const int onFaces2 = m_onFaces ? m_last2 : n2;
 
     // Edges along the first axis, from grid point (i, j) to (i + 1, j).
     for (int i = 0; i < n1 - 1; ++i) {
@@ -116,8 +120,9 @@ void MarchingCubes<T>::computeVertices(int k, Plane& plane)
                 continue;
             }
             edges[j] = static_cast<int>(xs.size() / 3 * 4 + xAxis);
-            xs.push_back(i + origin < 0 ? 0.0f
-                                        : x + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
+            xs.push_back(i + origin < 0       ? 0.0f
+                         : i + 1 > onFaces1 ? x
+                                            : x + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
             xs.push_back(static_cast<float>(j + origin));
             xs.push_back(z);
         }
@@ -139,9 +144,10 @@ void MarchingCubes<T>::computeVertices(int k, Plane& plane)
             }
             edges[j] = static_cast<int>(ys.size() / 3 * 4 + yAxis);
             ys.push_back(x);
-            ys.push_back(j + origin < 0 ? 0.0f
-                                        : static_cast<float>(j + origin)
-                                              + static_cast<float>(std::fabs(va[j] / (va[j + 1] - va[j]))));
+            ys.push_back(j + origin < 0       ? 0.0f
+                         : j + 1 > onFaces2 ? static_cast<float>(j + origin)
+                                            : static_cast<float>(j + origin)
+                                                  + static_cast<float>(std::fabs(va[j] / (va[j + 1] - va[j]))));
             ys.push_back(z);
         }
         edges[n2 - 1] = -1;
@@ -160,6 +166,7 @@ void MarchingCubes<T>::computeZVertices(int k, const Plane& lower, const Plane& 
     const int origin = m_origin;
     const float z = static_cast<float>(k + origin);
     std::vector<float>& zs = m_vertices[zAxis];
+    const int onFaces3 = m_onFaces ? m_last3 : m_ni3;
     int* edges = m_zTable.data();
     for (int i = 0; i < n1; ++i) {
         const size_t row = static_cast<size_t>(i) * n2;
@@ -180,7 +187,9 @@ void MarchingCubes<T>::computeZVertices(int k, const Plane& lower, const Plane& 
             edges[row + j] = static_cast<int>(zs.size() / 3 * 4 + zAxis);
             zs.push_back(x);
             zs.push_back(static_cast<float>(j + origin));
-            zs.push_back(k + origin < 0 ? 0.0f : z + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
+            zs.push_back(k + origin < 0 ? 0.0f
+                         : k + 1 > onFaces3 ? z
+                                            : z + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
         }
     }
     if (static_cast<long long>(zs.size() / 3) >= maxVerticesPerList)
@@ -701,10 +710,12 @@ void reserveOutput(const VoxelMatrix<T>& m, Real iso, std::vector<float> (&verti
 } // namespace
 
 template <typename T>
-TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, bool closed)
+TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Border border)
 {
+    const bool closed = border != Border::Open;
     m_matrix = &m;
     m_closed = closed;
+    m_onFaces = border == Border::Faces;
     m_iso = static_cast<Real>(iso);
     for (std::vector<float>& list : m_vertices)
         list.clear();
@@ -718,6 +729,9 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, bool 
     m_ni1 = closed ? size1 + 2 : size1;
     m_ni2 = closed ? size2 + 2 : size2;
     m_ni3 = closed ? size3 + 2 : size3;
+    m_last1 = m_ni1 - 1 - (closed ? 1 : 0);
+    m_last2 = m_ni2 - 1 - (closed ? 1 : 0);
+    m_last3 = m_ni3 - 1 - (closed ? 1 : 0);
     if (!empty && m_ni1 >= 2 && m_ni2 >= 2 && m_ni3 >= 2) {
         Plane planes[2];
         m_zTable.resize(static_cast<size_t>(m_ni1) * m_ni2);

@@ -21,7 +21,12 @@
 // (cubes overhang the matrix by one voxel on every side), so every surface
 // is closed; a vertex on an edge from outside the matrix sits on the border
 // (coordinate 0 or size - 1 + fraction). Open mode only uses the cubes inside
-// the matrix and leaves the surface open where it meets the border.
+// the matrix and leaves the surface open where it meets the border. Closing
+// on the faces (Border::Faces) overhangs alike but puts every vertex of an
+// edge to or from outside the matrix on the border grid point itself
+// (coordinate 0 or size - 1), so that the surface is capped on the matrix's
+// faces on both sides: a matrix all inside encloses (n1 - 1)(n2 - 1)(n3 - 1)
+// voxel volumes; the overhang cubes' other triangles then have no area.
 //
 // Vertices on grid edges are shared by all the cubes that meet at the edge.
 // The mesh lists the vertices on edges along the first axis, then the second,
@@ -48,8 +53,20 @@ class MarchingCubes {
 public:
     MarchingCubes() = default;
 
+    // How the surface meets the matrix's border.
+    enum class Border {
+        Open,     // left open
+        Overhang, // closed a fraction of a voxel beyond the last grid points
+        Faces     // closed on the faces through the first and last grid points
+    };
+
     // The mesh of the surface {value = iso}, with its normals computed.
-    TriMesh<float> buildMesh(const VoxelMatrix<T>& m, T iso, bool closed);
+    TriMesh<float> buildMesh(const VoxelMatrix<T>& m, T iso, Border border);
+    // Border::Overhang when closed, Border::Open otherwise.
+    TriMesh<float> buildMesh(const VoxelMatrix<T>& m, T iso, bool closed)
+    {
+        return buildMesh(m, iso, closed ? Border::Overhang : Border::Open);
+    }
 
 protected:
     // Corner values and the tests on them are computed in this type.
@@ -105,6 +122,11 @@ protected:
     // 0 open) and the number of grid points along each axis.
     const VoxelMatrix<T>* m_matrix = nullptr;
     bool m_closed = false;
+    bool m_onFaces = false;
+    // The last grid point of each axis, counted from the start of the range.
+    int m_last1 = 0;
+    int m_last2 = 0;
+    int m_last3 = 0;
     Real m_iso = 0;
     int m_origin = 0;
     int m_ni1 = 0;

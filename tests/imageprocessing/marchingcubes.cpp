@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <map>
 #include <numbers>
@@ -421,3 +422,76 @@ TEST(MarchingCubes, OutsideDiagonalCornersAreJoinedAsTheTablesDecide)
 }
 
 } // namespace
+
+namespace {
+
+// The signed distance r - |p - c| sampled on a matrix of the given size.
+VoxelMatrix<float> ball(int s1, int s2, int s3, const std::array<double, 3>& c, double r)
+{
+    VoxelMatrix<float> v(s1, s2, s3);
+    for (int k = 0; k < s3; ++k)
+        for (int i = 0; i < s1; ++i)
+            for (int j = 0; j < s2; ++j)
+                v(i, j, k) = static_cast<float>(r - std::hypot(i - c[0], j - c[1], k - c[2]));
+    return v;
+}
+
+} // namespace
+
+// Regression: closed surfaces were capped a fraction of a voxel beyond the
+// last row, column and plane (a corner outside the matrix counts as one
+// below the level), though exactly on the first ones. Closed on the faces,
+// a matrix all inside is the box through its first and last grid points:
+// (n1 - 1)(n2 - 1)(n3 - 1) voxel volumes, each vertex on a face of that box.
+TEST(MarchingCubes, ClosingOnTheFacesCapsTheBlockOnItsGridPoints)
+{
+    MarchingCubes<double> mc;
+    for (const auto& [a, b, c] : {std::array<int, 3>{5, 6, 7}, {2, 2, 2}, {1, 4, 3}, {9, 3, 2}}) {
+        VoxelMatrix<double> block(a, b, c);
+        block.fill(3.0);
+        const TriMesh<float> faces = mc.buildMesh(block, 1.0, MarchingCubes<double>::Border::Faces);
+        expectClosedManifold(faces);
+        EXPECT_NEAR(faces.volume(), double((a - 1) * (b - 1) * (c - 1)), 1e-9) << a << " " << b << " " << c;
+        for (int n = 0; n < faces.getNumVertices(); ++n) {
+            const Vector<float>& p = faces[n];
+            const int size[3] = {a, b, c};
+            int onFace = 0;
+            for (int d = 0; d < 3; ++d) {
+                EXPECT_GE(p[d], 0.0f);
+                EXPECT_LE(p[d], float(size[d] - 1));
+                onFace += p[d] == 0.0f || p[d] == float(size[d] - 1);
+            }
+            EXPECT_GT(onFace, 0) << n;
+        }
+        // The overhanging closure reaches 2/3 of a voxel beyond the far faces.
+        if (a > 1 && b > 1 && c > 1)
+            EXPECT_GT(mc.buildMesh(block, 1.0, true).volume(), (a - 0.5) * (b - 0.5) * (c - 0.5));
+    }
+}
+
+// A ball of radius r encloses 4/3 pi r^3 to 1 % whether it floats inside
+// the matrix or touches its first or last faces; cut through its centre by
+// a face, the half left encloses half that, where the overhanging closure
+// adds a slab beyond the face.
+TEST(MarchingCubes, ClosingOnTheFacesKeepsBallsTouchingThem)
+{
+    MarchingCubes<float> mc;
+    const double r = 9.5, exact = 4.0 / 3.0 * std::numbers::pi * r * r * r;
+    const auto faces = MarchingCubes<float>::Border::Faces;
+    const int s1 = 23, s2 = 22, s3 = 21;
+    const std::array<std::array<double, 3>, 4> centres{{{11.2, 10.6, 10.1}, {r, r, 10.2},
+                                                       {s1 - 1 - r, 10.4, s3 - 1 - r}, {r, s2 - 1 - r, s3 - 1 - r}}};
+    double floating = 0;
+    for (const auto& c : centres) {
+        const TriMesh<float> mesh = mc.buildMesh(ball(s1, s2, s3, c, r), 0.0f, faces);
+        expectClosedManifold(mesh);
+        const double volume = mesh.volume();
+        EXPECT_NEAR(volume, exact, 0.01 * exact) << c[0] << " " << c[1] << " " << c[2];
+        // Touching a face changes nothing beyond the sampling.
+        floating = floating == 0 ? volume : floating;
+        EXPECT_NEAR(volume, floating, 0.002 * floating) << c[0] << " " << c[1] << " " << c[2];
+    }
+    const VoxelMatrix<float> half = ball(s1, s2, s3, {11.1, 10.3, s3 - 1.0}, r);
+    EXPECT_NEAR(mc.buildMesh(half, 0.0f, faces).volume(), exact / 2, 0.01 * exact / 2);
+    EXPECT_GT(mc.buildMesh(half, 0.0f, true).volume(), 1.05 * exact / 2);
+}
