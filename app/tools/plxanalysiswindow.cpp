@@ -158,7 +158,9 @@ void PLXAnalysisWindow::refresh()
     try {
         PLXWorker worker;
         const Stack& stack = *m_stack;
-        worker.run([&](PLXProgressProxy&) { table = MorphometryTable::modelTable(stack, geometry); });
+        worker.run([&](PLXProgressProxy&) {
+            table = MorphometryTable::modelTable(stack, geometry, ModelMorphometry::Surface::Literal);
+        });
     } catch (const Exception& e) {
         Dialogs::warning(this, tr("Analysis"),
                          tr("The models could not be measured:\n%1").arg(QString::fromStdString(e.getWhat())));

@@ -85,7 +85,7 @@ TEST(AnalysisWindow, TablesAreWhatTheBatchToolPrints)
         ASSERT_GT(window.getModelTable()->rowCount(), 0) << g.name;
         models += window.getModelTable()->rowCount();
         EXPECT_EQ(exported(*window.getModelTable(), dir.filePath(QString("m.") + (g.format[0] == 'c' ? "CSV" : "tsv"))),
-                  runMeasure({"--geometry", g.name, "--format", g.format}))
+                  runMeasure({"--geometry", g.name, "--format", g.format, "--triangulation", "literal"}))
             << g.name;
     }
     // Choosing a model (its row) lists its items as the tool does.
