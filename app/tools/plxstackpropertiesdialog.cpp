@@ -1,7 +1,6 @@
 #include "app/tools/plxstackpropertiesdialog.h"
 
 #include "app/plxevent.h"
-#include "app/plxeventclient.h"
 #include "app/plxeventserver.h"
 #include "app/plxstack.h"
 #include "app/tools/plxstackpropertieseditor.h"
@@ -10,9 +9,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QHBoxLayout>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -45,80 +41,43 @@ private:
 } // namespace
 
 PLXStackPropertiesDialog::PLXStackPropertiesDialog(PLXStack& stack, QWidget* parent)
-    : QDialog(parent), m_stack(stack),
-      m_editor(new PLXStackPropertiesEditor(PLXStackPropertiesEditor::StackProperties, this)),
-      m_apply(new QPushButton(QStringLiteral("Apply"), this)), m_reset(new QPushButton(QStringLiteral("Reset"), this)),
-      m_close(new QPushButton(QStringLiteral("Close"), this))
+    : PLXPropertiesDialog(PLXStackPropertiesEditor::StackProperties, QStringLiteral("Stack properties"), parent),
+      m_stack(stack)
 {
-    setWindowTitle(QStringLiteral("Stack properties"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_editor);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* button : {m_apply, m_reset, m_close}) {
-        button->setAutoDefault(false);
-        buttons->addWidget(button);
-    }
-    layout->addLayout(buttons);
-
-    connect(m_editor, &PLXStackPropertiesEditor::changed, this, &PLXStackPropertiesDialog::edited);
-    connect(m_editor->getLengthUnitBox(), &QComboBox::activated, this, &PLXStackPropertiesDialog::edited);
-    connect(m_editor->getAbsolutePathBox(), &QCheckBox::clicked, this, &PLXStackPropertiesDialog::edited);
-    connect(m_apply, &QPushButton::clicked, this, &PLXStackPropertiesDialog::apply);
-    connect(m_reset, &QPushButton::clicked, this, &PLXStackPropertiesDialog::reset);
-    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(getEditor()->getLengthUnitBox(), &QComboBox::activated, this, &PLXStackPropertiesDialog::edited);
+    connect(getEditor()->getAbsolutePathBox(), &QCheckBox::clicked, this, &PLXStackPropertiesDialog::edited);
     reset();
 }
 
-void PLXStackPropertiesDialog::reset()
+void PLXStackPropertiesDialog::load()
 {
-    m_editor->setStack(m_stack);
-    m_shownSpacing = m_editor->getSliceSpacing();
-    m_shownCalibration = m_editor->getPixelCalibration();
-    m_apply->setEnabled(false);
-    m_reset->setEnabled(false);
+    getEditor()->setStack(m_stack);
 }
 
-void PLXStackPropertiesDialog::edited()
+void PLXStackPropertiesDialog::applyChanges()
 {
-    const bool valid = m_editor->isValid();
-    m_apply->setEnabled(valid);
-    m_reset->setEnabled(valid);
-}
-
-void PLXStackPropertiesDialog::apply()
-{
-    if (!m_editor->isValid())
-        return;
-    PLXEventClient::enableEventBatch(true);
-    try {
-        const std::string name = m_editor->getName().simplified().toStdString();
-        if (name != m_stack.getName()) {
-            m_stack.setName(name);
-            PLXStackNameEvent event(m_stack);
-            PLXEventServer::notifyEvent(event);
-        }
-        const LengthUnit unit = m_editor->getLengthUnit();
-        if (!(unit == m_stack.getLengthUnit())) {
-            m_stack.setLengthUnit(unit);
-            m_stack.setModified(true);
-        }
-        const float spacing = m_editor->getSliceSpacing();
-        if (spacing != m_shownSpacing && spacing != m_stack.getDefaultRelativePosition())
-            applySpacing(spacing);
-        const PixelCalibration calibration = m_editor->getPixelCalibration();
-        if (calibration != m_shownCalibration && calibration != m_stack.getDefaultPixelCalibration())
-            applyCalibration(calibration);
-        if (m_editor->getAbsoluteImagesPath() != m_stack.getAbsoluteImagesPathPolicy()) {
-            m_stack.setAbsoluteImagesPathPolicy(m_editor->getAbsoluteImagesPath());
-            m_stack.setModified(true);
-        }
-    } catch (...) {
-        PLXEventClient::enableEventBatch(false);
-        throw;
+    PLXStackPropertiesEditor& editor = *getEditor();
+    const std::string name = editor.getName().simplified().toStdString();
+    if (name != m_stack.getName()) {
+        m_stack.setName(name);
+        PLXStackNameEvent event(m_stack);
+        PLXEventServer::notifyEvent(event);
     }
-    PLXEventClient::enableEventBatch(false);
-    reset();
+    const LengthUnit unit = editor.getLengthUnit();
+    if (!(unit == m_stack.getLengthUnit())) {
+        m_stack.setLengthUnit(unit);
+        m_stack.setModified(true);
+    }
+    const float spacing = editor.getSliceSpacing();
+    if (spacing != getShownSpacing() && spacing != m_stack.getDefaultRelativePosition())
+        applySpacing(spacing);
+    const PixelCalibration calibration = editor.getPixelCalibration();
+    if (calibration != getShownCalibration() && calibration != m_stack.getDefaultPixelCalibration())
+        applyCalibration(calibration);
+    if (editor.getAbsoluteImagesPath() != m_stack.getAbsoluteImagesPathPolicy()) {
+        m_stack.setAbsoluteImagesPathPolicy(editor.getAbsoluteImagesPath());
+        m_stack.setModified(true);
+    }
 }
 
 void PLXStackPropertiesDialog::applySpacing(float spacing)

@@ -10,43 +10,24 @@
 // other slice the user is asked "Changing slice spacing" ("Changing image
 // calibration") with Yes, Yes to All and No, No the default.
 
-#include <QDialog>
-
-#include "image/pixelcalibration.h"
+#include "app/tools/plxpropertiesdialog.h"
 
 class PLXStack;
-class PLXStackPropertiesEditor;
-class QPushButton;
-class StackSlice;
 
-class PLXStackPropertiesDialog : public QDialog {
+class PLXStackPropertiesDialog : public PLXPropertiesDialog {
     Q_OBJECT
 public:
     explicit PLXStackPropertiesDialog(PLXStack& stack, QWidget* parent = nullptr);
 
     PLXStack& getStack() const { return m_stack; }
-    PLXStackPropertiesEditor* getEditor() const { return m_editor; }
-    QPushButton* getApplyButton() const { return m_apply; }
-    QPushButton* getResetButton() const { return m_reset; }
-    QPushButton* getCloseButton() const { return m_close; }
 
-public slots:
-    void apply();
-    // Shows the stack's properties again.
-    void reset();
+protected:
+    void load() override;
+    void applyChanges() override;
 
 private:
-    void edited();
     void applySpacing(float spacing);
     void applyCalibration(const PixelCalibration& calibration);
 
     PLXStack& m_stack;
-    PLXStackPropertiesEditor* m_editor;
-    QPushButton* m_apply;
-    QPushButton* m_reset;
-    QPushButton* m_close;
-    // What the fields read just after the stack was shown: a field the user
-    // did not change applies nothing, whatever rounding its text carries.
-    float m_shownSpacing = 0.0f;
-    PixelCalibration m_shownCalibration;
 };
