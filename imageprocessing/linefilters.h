@@ -26,7 +26,7 @@
 // inlines the kernels into every version, without which each version would
 // only call the baseline code. Clang refuses `flatten` beside
 // `target_clones`: its builds (the fuzz targets) keep the baseline alone.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__has_attribute)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) && defined(__has_attribute)
 #if __has_attribute(target_clones)
 #define PLEXAN_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
 #endif

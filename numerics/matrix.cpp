@@ -24,7 +24,7 @@ namespace {
 // AVX2 as well as the baseline, the processor picking its version when the
 // program loads; `flatten` inlines the kernel templates into each version.
 // Contraction is off for this file, so every version rounds alike.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__has_attribute)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) && defined(__has_attribute)
 #if __has_attribute(target_clones)
 #define PLEXAN_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
 #endif
