@@ -74,10 +74,12 @@ void toStackFrame(TriMesh<float>& mesh, const VoxelCalibration& c, int rows, int
     }
 }
 
+// Closed on the volume's faces, or open there.
 template <typename T>
-Surface extract(const VoxelMatrix<T>& volume, double iso, bool closed)
+Surface extract(const VoxelMatrix<T>& volume, double iso, bool open)
 {
-    Surface surface{MarchingCubes<T>().buildMesh(volume, static_cast<T>(iso), closed),
+    using Border = typename MarchingCubes<T>::Border;
+    Surface surface{MarchingCubes<T>().buildMesh(volume, static_cast<T>(iso), open ? Border::Open : Border::Faces),
                     volume.getVoxelCalibration().getLengthUnit()};
     toStackFrame(surface.mesh, volume.getVoxelCalibration(), volume.getSize1(), volume.getSize2());
     dropFlatTriangles(surface.mesh);
@@ -89,24 +91,24 @@ Surface extract(const VoxelMatrix<T>& volume, double iso, bool closed)
 // integers become floats and unsigned ints doubles, exactly. A level that is
 // no integer (or beyond the ints) makes int voxels doubles too: cast to an
 // int, 0.5 would become 0 and put every voxel of value 0 inside.
-Surface extract(const AnyVoxelMatrix& volume, double iso, bool closed)
+Surface extract(const AnyVoxelMatrix& volume, double iso, bool open)
 {
     const bool integralLevel = iso == std::floor(iso) && iso >= -2147483648.0 && iso <= 2147483647.0;
     switch (volume.getType()) {
     case AnyVoxelMatrix::Type::Int:
         if (!integralLevel)
-            return extract(volume.toType<double>(), iso, closed);
-        return extract(*volume.get<int>(), iso, closed);
+            return extract(volume.toType<double>(), iso, open);
+        return extract(*volume.get<int>(), iso, open);
     case AnyVoxelMatrix::Type::Float:
-        return extract(*volume.get<float>(), iso, closed);
+        return extract(*volume.get<float>(), iso, open);
     case AnyVoxelMatrix::Type::Double:
-        return extract(*volume.get<double>(), iso, closed);
+        return extract(*volume.get<double>(), iso, open);
     case AnyVoxelMatrix::Type::LongDouble:
-        return extract(*volume.get<long double>(), iso, closed);
+        return extract(*volume.get<long double>(), iso, open);
     case AnyVoxelMatrix::Type::UnsignedInt:
-        return extract(volume.toType<double>(), iso, closed);
+        return extract(volume.toType<double>(), iso, open);
     default:
-        return extract(volume.toType<float>(), iso, closed);
+        return extract(volume.toType<float>(), iso, open);
     }
 }
 
@@ -128,8 +130,11 @@ public:
                "length unit: x = voxel width x (column - columns/2), y = voxel height x\n"
                "(rows/2 - row), z = voxel depth x plane, so the surface of a volume made by\n"
                "stack-to-volume (or imported) superposes on the surfaces export-stl writes for\n"
-               "the stack's models. The surface is closed at the volume's border unless --open\n"
-               "is given. Triangles of no area (where voxels equal V exactly) are left out.\n"
+               "the stack's models. Where the inside meets the volume's border, the surface is\n"
+               "closed on the volume's faces (the planes through its first and last rows,\n"
+               "columns and planes), so a volume all inside encloses (rows - 1)(columns - 1)\n"
+               "(planes - 1) voxels; --open leaves it open there. Triangles of no area (where\n"
+               "voxels equal V exactly) are left out.\n"
                "Prints the mesh's vertex and triangle counts, area and enclosed volume (NA for\n"
                "an open surface, which encloses none).\n\n"
                "Options:\n"
@@ -173,7 +178,7 @@ int IsosurfaceCommand::run(const Arguments& arguments, CommandContext& context) 
     ProgressSubject extraction;
     extraction.addMonitor(context.progress);
     extraction.notifyStarted("Extracting the isosurface...");
-    Surface surface = extract(volume, iso, !open);
+    Surface surface = extract(volume, iso, open);
     extraction.notifyFinished("");
     extraction.removeMonitor(context.progress);
     TriMesh<float>& mesh = surface.mesh;

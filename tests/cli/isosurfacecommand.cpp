@@ -77,33 +77,68 @@ TEST(IsosurfaceCommand, BallOfAnisotropicVoxelsIsASphere)
     }
 }
 
-// Closed surfaces close at the volume's border; open ones stop there.
-TEST(IsosurfaceCommand, ClosedAndOpenAtTheBorder)
+// Closed surfaces close on the volume's faces, the planes through its first
+// and last voxels, on both sides alike; open ones stop at the border.
+// Regression: the far faces were capped up to 2/3 of a voxel beyond the last
+// voxels, so a uniform block of 5 x 6 x 7 voxels of 1 x 2 x 3 µm enclosed
+// 873 µm^3 instead of the 4 x 10 x 18 between its outer voxels' centres.
+TEST(IsosurfaceCommand, ClosedOnTheVolumesFacesOrOpen)
 {
     Scratch scratch;
-    VoxelMatrix<int> full(4, 5, 3);
+    VoxelMatrix<int> full(5, 6, 7);
     full.fill(7);
+    full.getVoxelCalibration().setVoxelSize(Vector<float>{1.0f, 2.0f, 3.0f});
+    full.getVoxelCalibration().setLengthUnit(LengthUnit(-6));
     full.save(scratch / "full.vm", true);
-    ASSERT_EQ(run({"isosurface", scratch / "full.vm", "--iso", "5", "-o", scratch / "closed.stl"}).status, 0);
+    const Result closed = run({"isosurface", scratch / "full.vm", "--iso", "5", "-o", scratch / "closed.stl"});
+    ASSERT_EQ(closed.status, 0) << closed.err;
     const std::vector<Facet> box = readStl(scratch / "closed.stl");
-    // Around every voxel centre, within the border planes: 0 below, and
-    // size - 1 + 2/3 above, where the values go from 7 - 5 to the -1 that
-    // stands for the outside.
-    const double upper[3] = {3 + 2.0 / 3, 4 + 2.0 / 3, 2 + 2.0 / 3};
-    EXPECT_GT(volume(box), 3 * 4 * 2);
-    EXPECT_LT(volume(box), upper[0] * upper[1] * upper[2]);
+    EXPECT_NEAR(volume(box), 720.0, 1e-3);
+    EXPECT_NEAR(number(tables(closed.out).at(0), 1, "volume"), 720.0, 1e-3);
+    // The box in the stack's frame: x = 2 (column - 3), y = 2.5 - row,
+    // z = 3 plane; every corner on one of its faces at least.
+    const double low[3] = {-6, -1.5, 0}, high[3] = {4, 2.5, 18};
     for (const Facet& f : box)
         for (const Point& p : f.vertices) {
-            // Back from the stack's frame to (row, column, plane).
-            const Point v{2.0 - p[1], p[0] + 2.5, p[2]};
-            for (int a = 0; a < 3; ++a)
-                EXPECT_TRUE(v[a] >= -1e-4 && v[a] <= upper[a] + 1e-4) << a << " " << v[a];
+            int onFace = 0;
+            for (int a = 0; a < 3; ++a) {
+                EXPECT_TRUE(p[a] >= low[a] - 1e-5 && p[a] <= high[a] + 1e-5) << a << " " << p[a];
+                onFace += std::fabs(p[a] - low[a]) < 1e-5 || std::fabs(p[a] - high[a]) < 1e-5;
+            }
+            EXPECT_GT(onFace, 0) << p[0] << " " << p[1] << " " << p[2];
         }
 
     const Result open = run({"isosurface", scratch / "full.vm", "--iso", "5", "--open", "-o", scratch / "open.stl"});
     ASSERT_EQ(open.status, 0) << open.err;
     EXPECT_TRUE(readStl(scratch / "open.stl").empty());
     EXPECT_EQ(number(tables(open.out).at(0), 1, "triangles"), 0);
+}
+
+// A ball touching the far faces of its volume, or cut in half by one, keeps
+// its volume (half of it when cut): the faces add nothing beyond them.
+TEST(IsosurfaceCommand, BallsAtTheFacesKeepTheirVolume)
+{
+    Scratch scratch;
+    const double r = 6.0, ball = 4.0 / 3 * pi * r * r * r, step = 0.5;
+    const int rows = 30, columns = 28, planes = 26;
+    // Touching the last row and plane faces; then cut by the last plane face.
+    const struct {
+        Point centre;
+        double fraction;
+    } cases[] = {{{(rows - 1) * step - r, 7.3, (planes - 1) * step - r}, 1.0}, {{7.1, 7.3, (planes - 1) * step}, 0.5}};
+    for (const auto& c : cases) {
+        VoxelMatrix<float> m(rows, columns, planes);
+        for (int k = 0; k < planes; ++k)
+            for (int i = 0; i < rows; ++i)
+                for (int j = 0; j < columns; ++j)
+                    m(i, j, k) = static_cast<float>(
+                        r - std::hypot(i * step - c.centre[0], j * step - c.centre[1], k * step - c.centre[2]));
+        m.getVoxelCalibration().setVoxelSize(Vector<float>{float(step), float(step), float(step)});
+        m.save(scratch / "ball.vm", true);
+        const Result result = run({"isosurface", scratch / "ball.vm", "--iso", "0", "-o", scratch / "ball.stl"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_NEAR(volume(readStl(scratch / "ball.stl")), c.fraction * ball, 0.01 * c.fraction * ball) << c.fraction;
+    }
 }
 
 // Regression: where voxels equal the level exactly, several cube edges meet
@@ -122,7 +157,7 @@ TEST(IsosurfaceCommand, FlatTrianglesAtExactTiesAreLeftOut)
             for (int j = 0; j < 7; ++j)
                 rings(i, j, k) = 4 - std::max({std::abs(i - 3), std::abs(j - 3), std::abs(k - 3)});
     rings.save(scratch / "rings.vm", true);
-    const TriMesh<float> extracted = MarchingCubes<int>().buildMesh(rings, 2, true);
+    const TriMesh<float> extracted = MarchingCubes<int>().buildMesh(rings, 2, MarchingCubes<int>::Border::Faces);
     int flat = 0;
     std::vector<Facet> reference;
     for (int t = 0; t < extracted.getNumTriangles(); ++t) {
@@ -190,8 +225,8 @@ TEST(IsosurfaceCommand, FractionalLevelsOfIntegerVolumes)
     // A level beyond what an int holds is not cast either.
     const Result r = run({"isosurface", scratch / "int.vm", "--iso", "-1e12", "-o", scratch / "all.stl"});
     ASSERT_EQ(r.status, 0) << r.err;
-    // Every voxel is inside: the surface encloses at least their centres' box.
-    EXPECT_GT(volume(readStl(scratch / "all.stl")), 8.0);
+    // Every voxel is inside: the surface is the box through their centres.
+    EXPECT_NEAR(volume(readStl(scratch / "all.stl")), 8.0, 1e-6);
 }
 
 namespace {
