@@ -17,7 +17,7 @@ public:
     std::string getName() const override { return "stack-to-volume"; }
     std::string getUsage() const override
     {
-        return "STACK.sdf OUT.vm [--content gray|red|green|blue] [--lenient]";
+        return "STACK.sdf OUT.vm [--registered|--as-stored] [--content gray|red|green|blue] [--lenient]";
     }
     std::string getSummary() const override { return "stack the slice images into a volume (.vm)"; }
     std::string getHelp() const override
@@ -26,13 +26,21 @@ public:
                "at its display size (square pixels), as grey levels or one colour component,\n"
                "and saves it as a voxel-matrix file. Values are kept: 16-bit grey slices give\n"
                "their 16-bit samples (never stretched slice by slice), 8-bit ones their grey\n"
-               "levels, colour images their mean grey. The images are taken as they are:\n"
-               "registrations are not applied. The voxel size is the display pixel of the\n"
-               "first slice and, between planes, the mean spacing of the slices, in the\n"
+               "levels, colour images their mean grey. The voxel size is the display pixel of\n"
+               "the first slice and, between planes, the mean spacing of the slices, in the\n"
                "stack's length unit; plane 0 lies at depth 0, as slice 0 of a stack spaced by\n"
-               "relative positions. Every slice must have the first slice's size. Prints the\n"
-               "sizes and calibration written.\n\n"
+               "relative positions.\n"
+               "Registered (the default when a slice has a registration), every slice is\n"
+               "moved as its registrations place it in the stack's frame, the one the models\n"
+               "are measured and exported in: each voxel takes the bilinear value of the\n"
+               "slice's image at its place (0 where the moved image does not reach), and the\n"
+               "planes grow by whole voxels on every side until they hold every moved slice,\n"
+               "so the volume's centre stays the stack's origin. As stored, the images are\n"
+               "stacked as they are and every slice must have the first slice's size. Prints\n"
+               "the sizes and calibration written and how the slices were placed.\n\n"
                "Options:\n"
+               "  --registered  resample every slice through its registrations\n"
+               "  --as-stored   stack the images as they are, registrations not applied\n"
                "  --content C   gray (default), red, green or blue\n"
                "  --lenient     go on despite errors in the stack file's log (the slice\n"
                "                images must still all be readable)\n\n"
@@ -42,6 +50,8 @@ public:
     void declare(Arguments& arguments) const override
     {
         arguments.setPositionalCount(2, 2);
+        arguments.addFlag("--registered");
+        arguments.addFlag("--as-stored");
         arguments.addOption("--content");
         declareLenient(arguments);
     }
@@ -49,6 +59,8 @@ public:
     {
         const std::string content = Arguments::toChoice(arguments.value("--content", "gray"),
                                                         {"gray", "red", "green", "blue"}, "--content");
+        if (arguments.has("--registered") && arguments.has("--as-stored"))
+            throw ArgumentError("--registered and --as-stored exclude each other");
         const std::string output = arguments.positional(1);
         checkExtension(output, {OutputKind::VoxelMatrix}, "OUT");
         StackReading reading;
@@ -62,6 +74,8 @@ public:
         checkOutput(output, OutputKind::VoxelMatrix, inputs);
         if (stack.getNumSlices() == 0)
             throw CommandError(input.file + ": the stack has no slice");
+        const bool registered = arguments.has("--registered") ||
+                                (!arguments.has("--as-stored") && StackVolumeConversion::hasRegistrations(stack));
         if (!StackVolumeConversion::isEvenlySpaced(stack))
             context.warn("the slices are not evenly spaced: planes are placed at their mean spacing");
 
@@ -70,6 +84,8 @@ public:
                               : content == "green" ? ImageColorContent::GreenOnly
                               : content == "blue"  ? ImageColorContent::BlueOnly
                                                    : ImageColorContent::Grayscale);
+        conversion.setPlacement(registered ? StackVolumeConversion::Placement::Registered
+                                           : StackVolumeConversion::Placement::AsStored);
         if (const float z0 = stack.getSlice(0)->getAbsolutePosition(); z0 != 0.0f)
             context.warn("the first slice lies at depth " + Cell::real(shortest(z0)).toString() +
                          ", the volume's first plane at 0: surfaces made from the volume lie that much lower");
@@ -80,11 +96,11 @@ public:
         const LengthUnit& unit = c.getLengthUnit();
         MorphometryTable summary({"file", "rows", "columns", "planes", MorphometryTable::header("voxel height", unit),
                                   MorphometryTable::header("voxel width", unit),
-                                  MorphometryTable::header("voxel depth", unit)});
+                                  MorphometryTable::header("voxel depth", unit), "slices"});
         summary.addRow({Cell::text(output), Cell::integer(volume.getSize1()),
                         Cell::integer(volume.getSize2()), Cell::integer(volume.getSize3()),
                         Cell::real(shortest(c.getVoxelHeight())), Cell::real(shortest(c.getVoxelWidth())),
-                        Cell::real(shortest(c.getVoxelDepth()))});
+                        Cell::real(shortest(c.getVoxelDepth())), Cell::text(registered ? "registered" : "as stored")});
         summary.writeTsv(context.out);
         return 0;
     }

@@ -3,9 +3,9 @@
 // calibration, for the volume views, the isosurfaces and the ".vm" files.
 //
 // Plane k holds slice k's image at its display size (square pixels, see
-// Slice), as grey levels or one colour component; the images are stacked as
-// they are, registrations are not applied. Every slice must have the first
-// slice's display size. Values are kept: 16-bit grey images give their
+// Slice), as grey levels or one colour component. As stored (the default),
+// the images are stacked as they are, registrations are not applied, and
+// every slice must have the first slice's display size. Values are kept: 16-bit grey images give their
 // 16-bit samples, the same on every plane, never stretched image by image
 // (unlike Stack::toVoxelMatrix, which makes every image 8-bit grey for
 // display first); 8-bit grey images their bytes, indexed images their
@@ -18,6 +18,17 @@
 // first slice to the last over the number of gaps. A stack of one slice takes
 // its own spacing, and a spacing that is not positive leaves the default
 // depth of 1.
+//
+// Registered, every plane is its slice's image moved as StackReconstruction
+// places the slice (and so its outlines) in the stack's frame: voxel (i, j)
+// lies at x = w (j - columns / 2), y = h (rows / 2 - i) and takes the
+// bilinear value of the image at the display pixel the slice's map takes
+// there (the pixels of the border reach half a pixel beyond their centres,
+// 0 lies beyond). The planes grow from the first slice's display size by
+// whole voxels on both sides of each axis until they hold every moved
+// slice's pixel centres, so their centre stays the stack's origin and a
+// stack without registrations gives the stored volume. Slices may differ in
+// size; integer voxels take the nearest integer.
 
 #include "image/anyvoxelmatrix.h"
 #include "image/imagecolorcontent.h"
@@ -31,9 +42,13 @@ public:
     // Grey levels (the default) or the red, green or blue component.
     void setContent(ImageColorContent content) { m_content = content; }
     ImageColorContent getContent() const { return m_content; }
+    // The images as they are (the default), or moved by their registrations.
+    enum class Placement { AsStored, Registered };
+    void setPlacement(Placement placement) { m_placement = placement; }
+    Placement getPlacement() const { return m_placement; }
 
     // The calibrated volume; empty for a stack without slices. SizeError when
-    // a slice's display size differs from the first one's; the image
+    // a slice's display size differs from the first one's (as stored); the image
     // readers' errors propagate. T: int, float, double, long double.
     template <typename T>
     VoxelMatrix<T> apply(const Stack& stack) const;
@@ -50,7 +65,10 @@ public:
     // spacing), so that the volume's depth places every plane where its
     // slice lies.
     static bool isEvenlySpaced(const Stack& stack);
+    // Whether a slice has a registration that moves it.
+    static bool hasRegistrations(const Stack& stack);
 
 private:
     ImageColorContent m_content = ImageColorContent::Grayscale;
+    Placement m_placement = Placement::AsStored;
 };

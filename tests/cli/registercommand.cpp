@@ -1,4 +1,5 @@
 #include "clitesting.h"
+#include "image/voxelmatrix.h"
 
 #include <random>
 
@@ -65,6 +66,44 @@ std::string withRandomStarts(const std::string& text, unsigned seed)
     return out + text.substr(at);
 }
 
+// The centre of the organ's cross-section on every plane of a volume, in the
+// stack's frame (x along the columns and y up the rows from the plane's
+// centre): the mean place of the voxels above the background.
+std::vector<std::array<double, 2>> sectionCentres(const std::string& file)
+{
+    VoxelMatrix<float> v;
+    v.load(file);
+    const double w = v.getVoxelCalibration().getVoxelWidth(), h = v.getVoxelCalibration().getVoxelHeight();
+    std::vector<std::array<double, 2>> centres;
+    for (int k = 0; k < v.getSize3(); ++k) {
+        double n = 0, x = 0, y = 0;
+        for (int i = 0; i < v.getSize1(); ++i)
+            for (int j = 0; j < v.getSize2(); ++j)
+                if (v(i, j, k) > 28.0f) {
+                    n += 1;
+                    x += w * (j - v.getSize2() / 2.0);
+                    y += h * (v.getSize1() / 2.0 - i);
+                }
+        centres.push_back({x / n, y / n});
+    }
+    return centres;
+}
+
+// How far the centres lie from their mean: the root of the summed variances
+// of both coordinates.
+double wander(const std::vector<std::array<double, 2>>& centres)
+{
+    double mx = 0, my = 0;
+    for (const auto& c : centres) {
+        mx += c[0] / centres.size();
+        my += c[1] / centres.size();
+    }
+    double sum = 0;
+    for (const auto& c : centres)
+        sum += (c[0] - mx) * (c[0] - mx) + (c[1] - my) * (c[1] - my);
+    return std::sqrt(sum / (centres.size() - 1));
+}
+
 } // namespace
 
 // Each registration found by correlation (the default) is the inverse of
@@ -117,6 +156,25 @@ TEST(RegisterCommand, UndoesTheSlidePlacementsOfTheSample)
     const Table literal = tables(run({"measure", output, "--triangulation", "literal"}).out).at(0);
     EXPECT_EQ(literal[1].back(), "literal");
     EXPECT_NEAR(number(literal, 1, "Area"), area, 0.02 * area);
+
+    // Converted to a volume, the registered stack's planes line the organ up:
+    // the centres of its cross-sections (voxels brighter than the background,
+    // in the stack's frame) keep still to a fraction of a pixel, where the
+    // stored images wander with the slides, each section's centre at its
+    // slide's shift.
+    ASSERT_EQ(run({"stack-to-volume", output, scratch / "registered.vm"}).status, 0);
+    const Result stored = run({"stack-to-volume", output, scratch / "stored.vm", "--as-stored"});
+    ASSERT_EQ(stored.status, 0) << stored.err;
+    EXPECT_EQ(tables(stored.out).at(0)[1].back(), "as stored");
+    const std::vector<std::array<double, 2>> moved = sectionCentres(scratch / "registered.vm");
+    const std::vector<std::array<double, 2>> still = sectionCentres(scratch / "stored.vm");
+    ASSERT_EQ(moved.size(), sample().sections.size());
+    for (std::size_t k = 0; k < still.size(); ++k) {
+        EXPECT_NEAR(still[k][0], sample().sections[k].shiftX * sample().pixel, 0.3) << k;
+        EXPECT_NEAR(still[k][1], -sample().sections[k].shiftY * sample().pixel, 0.3) << k;
+    }
+    EXPECT_GT(wander(still), 2.0);
+    EXPECT_LT(wander(moved), 0.5);
 
     // The saved stack still finds its images, from its own directory.
     const Result info = run({"info", output});

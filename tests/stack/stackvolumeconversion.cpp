@@ -4,11 +4,16 @@
 #include "stack/stackfromvolume.h"
 
 #include "image/voxelmatrix.h"
+#include "stack/registration.h"
 #include "stack/stack.h"
+#include "stack/stackreconstruction.h"
 #include "stack/stackslice.h"
 #include "stackfixture.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
 
 using namespace stacktest;
 
@@ -174,4 +179,110 @@ TEST(StackFromVolume, ValuesAreKeptOrWindowedAlikeOnEveryPlane)
             for (int j = 0; j < 4; ++j)
                 EXPECT_EQ(windowed(i, j, k), std::floor(volume(i, j, k) / 2 + 0.5f)) << i << " " << j << " " << k;
     EXPECT_THROW(maker.setWindow(3.0, 3.0), ValueError);
+}
+
+namespace {
+
+// A stack of discs: slice k's 8-bit image (60 x 48 pixels of 0.5 µm) holds a
+// disc of 255 of radius 8 pixels about its own centre centres[k] (x, y), 0
+// elsewhere; slice k carries registrations[k].
+struct Discs {
+    ImageFiles files;
+    Stack stack;
+    std::vector<std::array<double, 2>> centres;
+};
+
+void makeDiscs(Discs& d, const std::vector<std::array<double, 2>>& centres,
+               const std::vector<Registration>& registrations)
+{
+    d.centres = centres;
+    d.stack.setLengthUnit(LengthUnit(-6));
+    d.stack.setDefaultRelativePosition(2.0f);
+    for (std::size_t k = 0; k < centres.size(); ++k) {
+        auto* slice = new StackSlice("d" + std::to_string(k));
+        const auto [cx, cy] = centres[k];
+        slice->setImageSource(d.files.write("d" + std::to_string(k) + ".tif", 60, 48, 8, [=](int x, int y, int) {
+            return std::hypot(x - cx, y - cy) <= 8.0 ? 255 : 0;
+        }));
+        slice->setPixelCalibration(pixels(0.5f, 0.5f));
+        slice->setRegistration(registrations[k]);
+        d.stack.addSlice(slice);
+    }
+}
+
+// The centre (in the stack's frame: x along the columns, y up the rows, from
+// the plane's centre) and the area of the bright part of plane k, each voxel
+// weighted by its value (255 for a voxel all inside).
+std::array<double, 3> brightPart(const VoxelMatrix<float>& v, int k)
+{
+    const double w = v.getVoxelCalibration().getVoxelWidth(), h = v.getVoxelCalibration().getVoxelHeight();
+    double n = 0, x = 0, y = 0;
+    for (int i = 0; i < v.getSize1(); ++i)
+        for (int j = 0; j < v.getSize2(); ++j)
+            if (const double weight = v(i, j, k) / 255.0; weight > 0) {
+                n += weight;
+                x += weight * w * (j - v.getSize2() / 2.0);
+                y += weight * h * (v.getSize1() / 2.0 - i);
+            }
+    return {x / n, y / n, n * w * h};
+}
+
+} // namespace
+
+// Registered, each plane is its slice moved as the reconstruction places the
+// slice's outlines: a disc's centre, outlined by a point on every slice,
+// lands where the models put that point, whole in the grown planes and with
+// its area, whatever the shifts and turns; an unregistered stack gives the
+// stored volume itself.
+TEST(StackVolumeConversion, RegisteredPlanesAreTheSlicesWhereTheModelsLie)
+{
+    Discs d;
+    makeDiscs(d, {{30, 24}, {18, 30}, {41, 12}, {52, 40}},
+              {Registration(), Registration(12, -6, 90.0f), Registration(-20, 15, 33.5f), Registration(-9, -25, 300.0f)});
+    StackVolumeConversion conversion;
+    conversion.setPlacement(StackVolumeConversion::Placement::Registered);
+    const VoxelMatrix<float> volume = conversion.apply<float>(d.stack);
+    EXPECT_EQ(volume.getVoxelCalibration(), StackVolumeConversion::voxelCalibration(d.stack));
+    // Grown by whole voxels on both sides: the centre stays the stack's origin.
+    EXPECT_GT(volume.getSize2(), 60);
+    EXPECT_EQ((volume.getSize2() - 60) % 2, 0);
+    EXPECT_EQ((volume.getSize1() - 48) % 2, 0);
+    EXPECT_EQ(volume.getSize3(), 4);
+
+    // Each disc's centre where the reconstruction maps its pixel, as it maps
+    // outlines drawn on the slice; its area (its pixels') kept.
+    const StackReconstruction<double> reconstruction(d.stack);
+    int discPixels = 0;
+    for (int y = -8; y <= 8; ++y)
+        for (int x = -8; x <= 8; ++x)
+            discPixels += std::hypot(x, y) <= 8.0;
+    const double area = discPixels * 0.25;
+    for (int k = 0; k < 4; ++k) {
+        const Vector<double>& m = reconstruction.getMaps()[k];
+        const auto [cx, cy] = d.centres[static_cast<std::size_t>(k)];
+        const auto [x, y, a] = brightPart(volume, k);
+        EXPECT_NEAR(x, m[0] * cx + m[1] * cy + m[2], 0.05) << k;
+        EXPECT_NEAR(y, m[3] * cx + m[4] * cy + m[5], 0.05) << k;
+        EXPECT_NEAR(a, area, 0.01 * area) << k;
+    }
+    // A quarter turn with whole-pixel shifts moves pixels onto voxels: plane 1
+    // holds the disc's pixels and nothing else, none of them interpolated.
+    int pixels = 0, bright = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 60; ++x)
+            pixels += std::hypot(x - 18.0, y - 30.0) <= 8.0;
+    for (int i = 0; i < volume.getSize1(); ++i)
+        for (int j = 0; j < volume.getSize2(); ++j) {
+            ASSERT_TRUE(volume(i, j, 1) == 0.0f || volume(i, j, 1) == 255.0f) << i << " " << j;
+            bright += volume(i, j, 1) == 255.0f;
+        }
+    EXPECT_EQ(bright, pixels);
+
+    // Without registrations, the stored volume itself.
+    Discs plain;
+    makeDiscs(plain, {{30, 24}, {18, 30}}, {Registration(), Registration()});
+    const VoxelMatrix<float> stored = StackVolumeConversion().apply<float>(plain.stack);
+    EXPECT_TRUE(conversion.apply<float>(plain.stack) == stored);
+    EXPECT_FALSE(StackVolumeConversion::hasRegistrations(plain.stack));
+    EXPECT_TRUE(StackVolumeConversion::hasRegistrations(d.stack));
 }
