@@ -32,6 +32,8 @@ std::vector<PLXAnalysisWindow*>& windows()
 }
 
 const MPrimitive geometries[] = {MPrimitive::Polygon, MPrimitive::Polyline, MPrimitive::Polypoint};
+const ModelMorphometry::Surface surfaces[] = {ModelMorphometry::Surface::MatchedStarts,
+                                              ModelMorphometry::Surface::Literal};
 
 QWidget* tableBox(const QString& title, PLXTableWidget* table, QLabel** label = nullptr)
 {
@@ -91,6 +93,12 @@ PLXAnalysisWindow::PLXAnalysisWindow(PLXStack& stack, QWidget* parent) : QWidget
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(tr("Geometry:")));
     top->addWidget(m_geometry);
+    m_triangulation = new QComboBox;
+    m_triangulation->addItems({tr("Matched starts"), tr("Literal")});
+    m_triangulation->setToolTip(tr("Surface areas from outlines started where they match level to level, so that "
+                                   "they do not depend on where each outline was drawn from, or joined as drawn"));
+    top->addWidget(new QLabel(tr("Triangulation:")));
+    top->addWidget(m_triangulation);
     top->addStretch();
     auto* refreshButton = new QPushButton(tr("Measure again"));
     top->addWidget(refreshButton);
@@ -106,6 +114,7 @@ PLXAnalysisWindow::PLXAnalysisWindow(PLXStack& stack, QWidget* parent) : QWidget
         m_modelName.clear();
         refresh();
     });
+    connect(m_triangulation, &QComboBox::currentIndexChanged, this, &PLXAnalysisWindow::refresh);
     connect(refreshButton, &QPushButton::clicked, this, &PLXAnalysisWindow::refresh);
     connect(m_models, &QTableWidget::itemSelectionChanged, this, &PLXAnalysisWindow::modelRowChosen);
     const QStringList files{stack.getFilename()};
@@ -132,6 +141,16 @@ void PLXAnalysisWindow::setGeometry(MPrimitive geometry)
             m_geometry->setCurrentIndex(i);
 }
 
+ModelMorphometry::Surface PLXAnalysisWindow::getSurface() const
+{
+    return surfaces[std::max(0, m_triangulation->currentIndex())];
+}
+
+void PLXAnalysisWindow::setSurface(ModelMorphometry::Surface surface)
+{
+    m_triangulation->setCurrentIndex(surface == ModelMorphometry::Surface::Literal ? 1 : 0);
+}
+
 void PLXAnalysisWindow::setModelName(const std::string& name)
 {
     m_modelName = name;
@@ -154,12 +173,13 @@ void PLXAnalysisWindow::refresh()
     m_refreshing = true;
     m_stale = false;
     const MPrimitive geometry = getGeometry();
+    const ModelMorphometry::Surface surface = getSurface();
     MorphometryTable table;
     try {
         PLXWorker worker;
         const Stack& stack = *m_stack;
         worker.run([&](PLXProgressProxy&) {
-            table = MorphometryTable::modelTable(stack, geometry, ModelMorphometry::Surface::Literal);
+            table = MorphometryTable::modelTable(stack, geometry, surface);
         });
     } catch (const Exception& e) {
         Dialogs::warning(this, tr("Analysis"),

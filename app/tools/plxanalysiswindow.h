@@ -2,7 +2,10 @@
 // PLXAnalysisWindow: the measures of one stack's models, in two tables.
 // The model table lists the models of the chosen geometry (polygons,
 // polylines or point sets) that have items, with their vertex and contour
-// counts, centres, surface areas and volumes in the stack's length unit;
+// counts, centres, surface areas and volumes in the stack's length unit,
+// and the triangulation the areas come from (outlines started where they
+// match level to level, the default, or joined as drawn), named in the
+// table's last column;
 // choosing a model lists its items (its points, for a point set) in the item
 // table. Both tables sort by any column and are copied or exported (TSV or
 // CSV) with the same digits as the batch tool's measures.
@@ -14,6 +17,7 @@
 // One window per stack: open() raises the stack's window when it has one.
 
 #include "app/plxeventclient.h"
+#include "stack/modelmorphometry.h"
 #include "stack/modelproperties.h"
 
 #include <QWidget>
@@ -38,6 +42,10 @@ public:
     void setGeometry(MPrimitive geometry);
     // The model whose items are listed (empty for none).
     const std::string& getModelName() const { return m_modelName; }
+    // The triangulation that measures surface areas (matched starts by
+    // default); a change measures again.
+    ModelMorphometry::Surface getSurface() const;
+    void setSurface(ModelMorphometry::Surface surface);
     void setModelName(const std::string& name);
 
     PLXTableWidget* getModelTable() const { return m_models; }
@@ -78,6 +86,7 @@ private:
     bool m_stale = false;
     bool m_refreshing = false;
     QComboBox* m_geometry = nullptr;
+    QComboBox* m_triangulation = nullptr;
     QLabel* m_itemsLabel = nullptr;
     PLXTableWidget* m_models = nullptr;
     PLXTableWidget* m_items = nullptr;

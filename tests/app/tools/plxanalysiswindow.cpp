@@ -85,7 +85,7 @@ TEST(AnalysisWindow, TablesAreWhatTheBatchToolPrints)
         ASSERT_GT(window.getModelTable()->rowCount(), 0) << g.name;
         models += window.getModelTable()->rowCount();
         EXPECT_EQ(exported(*window.getModelTable(), dir.filePath(QString("m.") + (g.format[0] == 'c' ? "CSV" : "tsv"))),
-                  runMeasure({"--geometry", g.name, "--format", g.format, "--triangulation", "literal"}))
+                  runMeasure({"--geometry", g.name, "--format", g.format}))
             << g.name;
     }
     // Choosing a model (its row) lists its items as the tool does.
@@ -97,6 +97,31 @@ TEST(AnalysisWindow, TablesAreWhatTheBatchToolPrints)
     EXPECT_EQ(exported(*window.getItemTable(), dir.filePath("i.tsv")), runMeasure({"--model", name}));
     // Every model of the sample has items: each is listed under one geometry.
     EXPECT_EQ(models, stack->getNumModels());
+}
+
+// The window offers both triangulations of the surface area, matched starts
+// by default, and its table names the one used as the tool's does: the
+// literal one gives the tool's literal areas, the matched one the tool's
+// default ones, and the two differ on the sample's outlines.
+TEST(AnalysisWindow, TriangulationsAreTheBatchToolsAndNamed)
+{
+    auto stack = sampleStack();
+    PLXAnalysisWindow window(*stack);
+    QTemporaryDir dir;
+    window.setGeometry(MPrimitive::Polygon);
+    window.refresh();
+    EXPECT_EQ(window.getSurface(), ModelMorphometry::Surface::MatchedStarts);
+    const QString matched = exported(*window.getModelTable(), dir.filePath("matched.tsv"));
+    // Choosing the literal one measures again.
+    window.setSurface(ModelMorphometry::Surface::Literal);
+    const QString literal = exported(*window.getModelTable(), dir.filePath("literal.tsv"));
+    EXPECT_EQ(literal, runMeasure({"--triangulation", "literal"}));
+    EXPECT_NE(literal, matched);
+    const QStringList header = literal.section('\n', 0, 0).split('\t');
+    EXPECT_EQ(header.back(), "Triangulation");
+    const QStringList row = literal.section('\n', 1, 1).split('\t');
+    EXPECT_EQ(row.back(), "literal");
+    EXPECT_EQ(matched.section('\n', 1, 1).split('\t').back(), "matched");
 }
 
 TEST(AnalysisWindow, SortingReordersRowsWithoutChangingThem)
