@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 PLXModelDeletionAction::PLXModelDeletionAction(Stack& stack, Model& model) : PLXModelAction(stack, model) {}
 
@@ -56,7 +57,10 @@ void PLXModelDeletionAction::revert()
     PLXEventServer::notifyEvent(event);
 }
 
-PLXModelCreationAction::PLXModelCreationAction(Stack& stack, Model& model) : PLXModelAction(stack, model) {}
+PLXModelCreationAction::PLXModelCreationAction(Stack& stack, Model& model, QString description)
+    : PLXModelAction(stack, model), m_description(std::move(description))
+{
+}
 
 PLXModelCreationAction::~PLXModelCreationAction()
 {
@@ -92,5 +96,5 @@ void PLXModelCreationAction::revert()
 
 QString PLXModelCreationAction::description(bool) const
 {
-    return QStringLiteral("Model creation");
+    return m_description;
 }

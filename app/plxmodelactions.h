@@ -33,13 +33,15 @@ private:
 
 class PLXModelCreationAction : public PLXModelAction {
 public:
-    // Takes ownership of the model while it is not in the stack.
-    PLXModelCreationAction(Stack& stack, Model& model);
+    // Takes ownership of the model while it is not in the stack; the
+    // description names the gesture ("Model creation" unless told).
+    PLXModelCreationAction(Stack& stack, Model& model, QString description = QStringLiteral("Model creation"));
     ~PLXModelCreationAction() override;
     void apply() override;
     void revert() override;
     QString description(bool detailed = false) const override;
 
 private:
+    QString m_description;
     bool m_inStack = false;
 };

@@ -2,7 +2,6 @@
 
 #include "app/plxactionhistory.h"
 #include "app/plxevent.h"
-#include "app/plxeventserver.h"
 #include "app/plxitemactions.h"
 #include "app/plxmodelactions.h"
 #include "app/plxsettingskeys.h"
@@ -39,42 +38,6 @@ T* pointerOf(const QVariant& data)
 {
     return reinterpret_cast<T*>(data.value<quintptr>());
 }
-
-// Adds a model made outside the stack (its items listed in it only) to the
-// stack, which lists the items on their slices; revert takes it out again.
-class ModelCreationAction : public PLXModelAction {
-public:
-    ModelCreationAction(Stack& stack, Model& model) : PLXModelAction(stack, model) {}
-    ~ModelCreationAction() override
-    {
-        if (!m_inStack)
-            delete m_model;
-    }
-    void apply() override
-    {
-        m_stack->addModel(m_model);
-        m_inStack = true;
-        setReverted(false);
-        PLXModelCreateEvent event(*m_model);
-        PLXEventServer::notifyEvent(event);
-        for (ModelItem* item : m_model->getItems()) {
-            PLXModelItemCreateEvent created(*item);
-            PLXEventServer::notifyEvent(created);
-        }
-    }
-    void revert() override
-    {
-        PLXModelDeleteEvent event(*m_model);
-        PLXEventServer::notifyEvent(event);
-        m_stack->removeModel(m_model);
-        m_inStack = false;
-        setReverted(true);
-    }
-    QString description(bool = false) const override { return QStringLiteral("Model transfer"); }
-
-private:
-    bool m_inStack = false;
-};
 
 // A new item of model on slice with a copy of the source item's vertices
 // (nothing else of it), listed in the model only.
@@ -322,6 +285,7 @@ void PLXModelExchangeDialog::transfer(Side from)
 
     // Replacing deletes what later copies are placed after: undone in reverse.
     std::vector<PLXAction*> done;
+    const QString transfer = QStringLiteral("Model transfer");
     const auto applied = [&done](PLXAction* action) {
         std::unique_ptr<PLXAction> owned(action);
         action->apply();
@@ -331,7 +295,7 @@ void PLXModelExchangeDialog::transfer(Side from)
     for (const Model* model : models) {
         const int existing = target->findModel(model->getName());
         if (existing < 0) {
-            applied(new ModelCreationAction(*target, *copyModel(*model, model->getName(), *target)));
+            applied(new PLXModelCreationAction(*target, *copyModel(*model, model->getName(), *target), transfer));
             continue;
         }
         PLXModelExchangeActionDialog::Choice choice = forAll;
@@ -346,11 +310,11 @@ void PLXModelExchangeDialog::transfer(Side from)
         switch (choice) {
         case PLXModelExchangeActionDialog::Replace:
             applied(new PLXModelDeletionAction(*target, theirs));
-            applied(new ModelCreationAction(*target, *copyModel(*model, model->getName(), *target)));
+            applied(new PLXModelCreationAction(*target, *copyModel(*model, model->getName(), *target), transfer));
             break;
         case PLXModelExchangeActionDialog::Duplicate:
-            applied(new ModelCreationAction(
-                *target, *copyModel(*model, duplicateName(*target, model->getName()), *target)));
+            applied(new PLXModelCreationAction(
+                *target, *copyModel(*model, duplicateName(*target, model->getName()), *target), transfer));
             break;
         case PLXModelExchangeActionDialog::Append:
             for (const ModelItem* item : model->getItems()) {

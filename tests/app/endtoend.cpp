@@ -38,6 +38,7 @@
 #include "app/tools/plxrenderingwindow.h"
 #include "app/tools/plxtablewidget.h"
 #include "apptesting.h"
+#include "specimen.h"
 #include "gl/viewercanvasgl.h"
 #include "gl/viewerposepanel.h"
 #include "imageprocessing/snakeconfig.h"
@@ -81,6 +82,9 @@
 #include <vector>
 
 namespace {
+
+using apptest::knownRegistrations;
+using apptest::Placement;
 
 using Points = std::vector<std::pair<int, int>>;
 
@@ -136,45 +140,6 @@ std::string fileText(const QString& path)
     return documentText(stack);
 }
 
-// The slide placements the sample was drawn with (specimen.txt), turned into
-// the registration that brings each section onto the one before: shifts in
-// pixels (x right, y down), angle in degrees.
-struct Placement {
-    double x, y, angle;
-};
-
-std::map<std::string, Placement> knownRegistrations(double* pixelSize)
-{
-    QFile file(QStringLiteral(PLEXAN_SOURCE_DIR "/data/sample/specimen.txt"));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    QTextStream in(&file);
-    double pixel = 0.0;
-    struct Section {
-        std::string name;
-        double x, y, angle;
-    };
-    std::vector<Section> sections;
-    while (!in.atEnd()) {
-        const QStringList words = in.readLine().split(' ', Qt::SkipEmptyParts);
-        if (words.size() == 2 && words[0] == "pixel_size")
-            pixel = words[1].toDouble();
-        if (words.size() == 6 && words[0] == "slice")
-            sections.push_back({words[1].toStdString(), words[3].toDouble(), words[4].toDouble(), words[5].toDouble()});
-    }
-    *pixelSize = pixel;
-    std::map<std::string, Placement> expected;
-    const double rad = std::numbers::pi / 180;
-    for (std::size_t k = 1; k < sections.size(); ++k) {
-        const Section& a = sections[k - 1];
-        const Section& b = sections[k];
-        const double turn = (a.angle - b.angle) * rad;
-        const double tu = b.x * pixel, tv = -b.y * pixel;
-        const double u = a.x * pixel - (std::cos(turn) * tu - std::sin(turn) * tv);
-        const double v = -a.y * pixel - (std::sin(turn) * tu + std::cos(turn) * tv);
-        expected[b.name] = {u / pixel, -v / pixel, b.angle - a.angle};
-    }
-    return expected;
-}
 
 // Mouse events sent to a widget as a hand would make them.
 void mouse(QWidget& widget, QEvent::Type type, const QPoint& p, Qt::MouseButton button, Qt::MouseButtons buttons)
