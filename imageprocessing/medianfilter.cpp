@@ -2,6 +2,7 @@
 
 #include "imageprocessing/linefilters.h"
 #include "imageprocessing/progresssteps.h"
+#include "numerics/parallel.h"
 
 #include "image/pixelmatrix.h"
 #include "image/voxelmatrix.h"
@@ -123,15 +124,6 @@ void MedianFilter<T>::printSortTable(std::ostream& stream) const
 namespace {
 
 template <typename T>
-inline void sort2(T& a, T& b)
-{
-    const T lo = b < a ? b : a;
-    const T hi = b < a ? a : b;
-    a = lo;
-    b = hi;
-}
-
-template <typename T>
 inline T min2(T a, T b) { return b < a ? b : a; }
 template <typename T>
 inline T max2(T a, T b) { return a < b ? b : a; }
@@ -148,129 +140,168 @@ inline T median3(T a, T b, T c)
 // The median of a 3 x 3 window is the median of (the largest of the column
 // minima, the median of the column medians, the smallest of the column
 // maxima), each column sorted first. The sorted column triples of a row are
-// shared by the three windows that contain them. A row is done in blocks of
-// columns whose triples stay in the first-level cache: one loop sorts the
-// triples of the block (and saves the middle input row, which the next row
-// still needs unfiltered), a second combines them; both are branch-free
-// minima and maxima over contiguous arrays, which the compiler vectorises.
+// shared by the three windows that contain them, and two output rows are
+// made together: rows i and i + 1 share the pair of input rows i and i + 1,
+// sorted once per column, and each output row's triple adds one value (row
+// i - 1 or row i + 2) to that sorted pair. A pair of rows is done in blocks
+// of columns whose triples stay in the first-level cache: one loop sorts the
+// columns of the block, a second combines them; both are branch-free minima
+// and maxima over contiguous arrays, which the compiler vectorises.
 namespace {
 
 constexpr int medianBlock = 512;
 
-// out[1 .. columns - 2] from the input rows a, b, c, saving b into saved as
-// it goes. out may be b itself: each block first saves the columns of b it
-// reads, and the two columns it shares with the previous block (one of them
-// already overwritten there) come from saved.
+// The sorted column triples of a block, lo <= mid <= hi at every column.
 template <typename T>
-inline void median3x3RowKernel(const T* a, const T* b, const T* c, T* saved, T* out, int columns)
-{
+struct SortedColumns {
     alignas(64) T lo[medianBlock + 2];
     alignas(64) T mid[medianBlock + 2];
     alignas(64) T hi[medianBlock + 2];
+
+    // Block columns 0 and 1 of the next block are the last two of this one.
+    void carry()
+    {
+        for (T* a : {lo, mid, hi}) {
+            a[0] = a[medianBlock];
+            a[1] = a[medianBlock + 1];
+        }
+    }
+    // Column j from the sorted pair p <= q and a third value x.
+    void set(int j, T p, T q, T x)
+    {
+        lo[j] = min2(x, p);
+        hi[j] = max2(x, q);
+        mid[j] = max2(p, min2(x, q));
+    }
+    // The median of the window whose columns are j, j + 1, j + 2.
+    T median(int j) const
+    {
+        const T l = max2(max2(lo[j], lo[j + 1]), lo[j + 2]);
+        const T md = median3(mid[j], mid[j + 1], mid[j + 2]);
+        const T h = min2(min2(hi[j], hi[j + 1]), hi[j + 2]);
+        return median3(l, md, h);
+    }
+};
+
+// Rows b and c (two consecutive rows) replaced by their medians, a being the
+// row above b and d the row below c, as they were before filtering; c's
+// values before filtering go to saved. Each block reads the columns of b and
+// c its outputs cover and the next one, then overwrites them; the next block
+// takes its first two columns, already sorted, from this one, so b and c are
+// never read after their outputs were written.
+template <typename T>
+inline void median3x3PairKernel(const T* a, T* b, T* c, const T* d, T* saved, int columns)
+{
+    SortedColumns<T> upper;
+    SortedColumns<T> lower;
     for (int j0 = 0; j0 + 2 < columns; j0 += medianBlock) {
         // Columns j0 .. j0 + n + 1 give the outputs j0 + 1 .. j0 + n.
         const int n = std::min(medianBlock, columns - 2 - j0);
-        const T* aa = a + j0;
-        const T* cc = c + j0;
-        T* ss = saved + j0;
-        // The first two columns were read (and saved) by the previous block,
-        // whose outputs may already have replaced them in b.
-        const int first = j0 == 0 ? 0 : 2;
-        for (int j = first; j < n + 2; ++j)
-            ss[j] = b[j0 + j];
-        for (int j = 0; j < n + 2; ++j) {
-            T x = aa[j], y = ss[j], z = cc[j];
-            sort2(x, y);
-            sort2(y, z);
-            sort2(x, y);
-            lo[j] = x;
-            mid[j] = y;
-            hi[j] = z;
+        int first = 0;
+        if (j0 > 0) {
+            upper.carry();
+            lower.carry();
+            first = 2;
         }
-        T* o = out + j0 + 1;
+        for (int j = first; j < n + 2; ++j) {
+            const int column = j0 + j;
+            const T y = b[column];
+            const T z = c[column];
+            saved[column] = z;
+            const T p = min2(y, z);
+            const T q = max2(y, z);
+            upper.set(j, p, q, a[column]);
+            lower.set(j, p, q, d[column]);
+        }
+        T* ob = b + j0 + 1;
+        T* oc = c + j0 + 1;
         for (int j = 0; j < n; ++j) {
-            const T l = max2(max2(lo[j], lo[j + 1]), lo[j + 2]);
-            const T md = median3(mid[j], mid[j + 1], mid[j + 2]);
-            const T h = min2(min2(hi[j], hi[j + 1]), hi[j + 2]);
-            o[j] = median3(l, md, h);
+            ob[j] = upper.median(j);
+            oc[j] = lower.median(j);
         }
     }
 }
 
+// Row b alone replaced by its medians, a above and c below it unfiltered.
 template <typename T>
-inline void median3x3Row(const T* a, const T* b, const T* c, T* saved, T* out, int columns)
+inline void median3x3RowKernel(const T* a, T* b, const T* c, int columns)
 {
-    median3x3RowKernel(a, b, c, saved, out, columns);
+    SortedColumns<T> columnsSorted;
+    for (int j0 = 0; j0 + 2 < columns; j0 += medianBlock) {
+        const int n = std::min(medianBlock, columns - 2 - j0);
+        int first = 0;
+        if (j0 > 0) {
+            columnsSorted.carry();
+            first = 2;
+        }
+        for (int j = first; j < n + 2; ++j) {
+            const int column = j0 + j;
+            const T y = b[column];
+            const T z = c[column];
+            columnsSorted.set(j, min2(y, z), max2(y, z), a[column]);
+        }
+        T* ob = b + j0 + 1;
+        for (int j = 0; j < n; ++j)
+            ob[j] = columnsSorted.median(j);
+    }
+}
+
+template <typename T>
+inline void median3x3Pair(const T* a, T* b, T* c, const T* d, T* saved, int columns)
+{
+    median3x3PairKernel(a, b, c, d, saved, columns);
+}
+
+template <typename T>
+inline void median3x3Row(const T* a, T* b, const T* c, int columns)
+{
+    median3x3RowKernel(a, b, c, columns);
 }
 
 // Plain functions for the common element types, which overload resolution
-// ranks before the template above, compiled for the wider
-// vector units as well (the minima and maxima are exact: every version gives
-// the same medians).
-#define PLEXAN_MEDIAN_ROW(T)                                                                                   \
-    PLEXAN_VECTOR_CLONES void median3x3Row(const T* a, const T* b, const T* c, T* saved, T* out, int columns) \
+// ranks before the templates above, compiled for the wider vector units as
+// well (the minima and maxima are exact: every version gives the same
+// medians).
+#define PLEXAN_MEDIAN_ROWS(T)                                                                                  \
+    PLEXAN_VECTOR_CLONES void median3x3Pair(const T* a, T* b, T* c, const T* d, T* saved, int columns)        \
     {                                                                                                          \
-        median3x3RowKernel(a, b, c, saved, out, columns);                                                       \
+        median3x3PairKernel(a, b, c, d, saved, columns);                                                       \
+    }                                                                                                          \
+    PLEXAN_VECTOR_CLONES void median3x3Row(const T* a, T* b, const T* c, int columns)                         \
+    {                                                                                                          \
+        median3x3RowKernel(a, b, c, columns);                                                                  \
     }
-PLEXAN_MEDIAN_ROW(unsigned char)
-PLEXAN_MEDIAN_ROW(short)
-PLEXAN_MEDIAN_ROW(unsigned short)
-PLEXAN_MEDIAN_ROW(int)
-PLEXAN_MEDIAN_ROW(unsigned int)
-PLEXAN_MEDIAN_ROW(float)
-PLEXAN_MEDIAN_ROW(double)
-#undef PLEXAN_MEDIAN_ROW
+PLEXAN_MEDIAN_ROWS(unsigned char)
+PLEXAN_MEDIAN_ROWS(short)
+PLEXAN_MEDIAN_ROWS(unsigned short)
+PLEXAN_MEDIAN_ROWS(int)
+PLEXAN_MEDIAN_ROWS(unsigned int)
+PLEXAN_MEDIAN_ROWS(float)
+PLEXAN_MEDIAN_ROWS(double)
+#undef PLEXAN_MEDIAN_ROWS
 
-} // namespace
-
-template <typename T>
-void MedianFilter<T>::median3x3(PixelMatrix<T>& m)
-{
-    const int rows = m.getSize1();
-    const int columns = m.getSize2();
-    if (rows < 3 || columns < 3)
-        return;
-    ProgressSteps progress(*this, rows - 2, "Median filter");
-    // The row above the current one, as it was before filtering, and the
-    // current one as it is read.
-    std::vector<T> above(m[0].data(), m[0].data() + columns);
-    std::vector<T> current(columns);
-    for (int i = 1; i < rows - 1; ++i) {
-        T* b = m[i].data();
-        median3x3Row(above.data(), static_cast<const T*>(b), static_cast<const T*>(m[i + 1].data()),
-                     current.data(), b, columns);
-        above.swap(current);
-        progress.advance();
-    }
-    progress.finish();
-}
-
-namespace {
-
-// The window median of every interior element of a byte image, from a
-// histogram of the window that slides along the row: each step takes out the
-// leaving column and brings in the entering one, and the median moves from
-// its previous value, carrying the count of window values below it.
-void histogramMedian(PixelMatrix<unsigned char>& m, const std::vector<std::vector<unsigned char>>& saved,
-                     int i, int h)
+// The window median of every interior element of a row of a byte image, from
+// a histogram of the window that slides along the row: each step takes out
+// the leaving column and brings in the entering one, and the median moves
+// from its previous value, carrying the count of window values below it.
+// window[0 .. 2h] are the input rows of the window, out the output row.
+void histogramMedian(const unsigned char* const* window, unsigned char* out, int columns, int h)
 {
     const int side = 2 * h + 1;
-    const int columns = m.getSize2();
     const int rank = side * side / 2; // 0-based rank of the median
     int histogram[256] = {};
     for (int r = 0; r < side; ++r)
         for (int c = 0; c < side; ++c)
-            ++histogram[saved[r][c]];
+            ++histogram[window[r][c]];
     int median = 0;
     int below = 0; // window values below median
     while (below + histogram[median] <= rank)
         below += histogram[median++];
-    unsigned char* out = m[i].data();
     out[h] = static_cast<unsigned char>(median);
     for (int j = h + 1; j < columns - h; ++j) {
         for (int r = 0; r < side; ++r) {
-            const int leaving = saved[r][j - h - 1];
-            const int entering = saved[r][j + h];
+            const int leaving = window[r][j - h - 1];
+            const int entering = window[r][j + h];
             --histogram[leaving];
             below -= leaving < median;
             ++histogram[entering];
@@ -284,7 +315,90 @@ void histogramMedian(PixelMatrix<unsigned char>& m, const std::vector<std::vecto
     }
 }
 
+// Bands of output rows are filtered at once, each in place and in order. A
+// band needs the h input rows above and below it as they were before
+// filtering; those belong to its neighbours (or to the border, which keeps
+// its values), so they are copied for every band before any band starts.
+// Bands per thread: enough that a core slowed by other work holds no one up.
+constexpr int bandsPerThread = 4;
+
 } // namespace
+
+template <typename T>
+void MedianFilter<T>::median3x3Band(PixelMatrix<T>& m, int first, int last, const T* above, const T* below,
+                                    ProgressSteps& progress)
+{
+    const int columns = m.getSize2();
+    // c's input values of one pair, the row above the next pair.
+    std::vector<T> saved(static_cast<size_t>(columns));
+    std::vector<T> previous(static_cast<size_t>(columns));
+    int i = first;
+    for (; i + 1 < last; i += 2) {
+        const T* d = i + 2 == last ? below : m[i + 2].data();
+        median3x3Pair(above, m[i].data(), m[i + 1].data(), d, saved.data(), columns);
+        saved.swap(previous);
+        above = previous.data();
+        progress.advance(2);
+    }
+    if (i < last) {
+        median3x3Row(above, m[i].data(), below, columns);
+        progress.advance();
+    }
+}
+
+template <typename T>
+void MedianFilter<T>::windowBand(PixelMatrix<T>& m, int first, int last, const T* edges, ProgressSteps& progress)
+{
+    const int h = getHalfSize();
+    const int side = 2 * h + 1;
+    const int columns = m.getSize2();
+    // Input row r as it was before filtering: the copies above and below the
+    // band, the band's own rows until they are filtered.
+    auto input = [&](int r) -> const T* {
+        if (r < first)
+            return edges + static_cast<size_t>(r - first + h) * columns;
+        if (r >= last)
+            return edges + static_cast<size_t>(h + r - last) * columns;
+        return m[r].data();
+    };
+    // The input rows of the window, kept as they were before filtering.
+    std::vector<std::vector<T>> saved(side, std::vector<T>(static_cast<size_t>(columns)));
+    std::vector<const T*> window(side);
+    for (int r = 0; r < side - 1; ++r) {
+        const T* row = input(first - h + r);
+        std::copy(row, row + columns, saved[r + 1].begin());
+    }
+    MedianFilter<T> table(h);
+    if constexpr (!std::is_same_v<T, unsigned char>)
+        table.setup2DCase();
+    for (int i = first; i < last; ++i) {
+        // Slide the saved rows up by one and bring in row i + h.
+        std::rotate(saved.begin(), saved.begin() + 1, saved.end());
+        const T* entering = input(i + h);
+        std::copy(entering, entering + columns, saved[side - 1].begin());
+        T* out = m[i].data();
+        if constexpr (std::is_same_v<T, unsigned char>) {
+            for (int r = 0; r < side; ++r)
+                window[r] = saved[r].data();
+            histogramMedian(window.data(), out, columns, h);
+        } else {
+            table.resetTable();
+            for (int c = 0; c < side; ++c)
+                for (int r = 0; r < side; ++r)
+                    table.replaceItem(static_cast<unsigned int>(c * side + r), saved[r][c]);
+            out[h] = table.getMedian();
+            int leaving = 0; // the cyclic column of slots that the next step refills
+            for (int j = h + 1; j < columns - h; ++j) {
+                const unsigned int base = static_cast<unsigned int>(leaving * side);
+                for (int r = 0; r < side; ++r)
+                    table.replaceItem(base + r, saved[r][j + h]);
+                out[j] = table.getMedian();
+                leaving = leaving + 1 == side ? 0 : leaving + 1;
+            }
+        }
+        progress.advance();
+    }
+}
 
 template <typename T>
 void MedianFilter<T>::standardApply(PixelMatrix<T>& m)
@@ -292,45 +406,38 @@ void MedianFilter<T>::standardApply(PixelMatrix<T>& m)
     const int h = getHalfSize();
     if (h < 1)
         return;
-    if (h == 1) {
-        median3x3(m);
-        return;
-    }
-    setup2DCase();
     const int rows = m.getSize1();
     const int columns = m.getSize2();
     const int side = 2 * h + 1;
     if (rows < side || columns < side)
         return;
-    ProgressSteps progress(*this, rows - 2 * h, "Median filter");
-    // The input rows of the window, kept as they were before filtering.
-    std::vector<std::vector<T>> saved(side, std::vector<T>(columns));
-    for (int r = 0; r < side - 1; ++r)
-        std::copy(m[r].data(), m[r].data() + columns, saved[r + 1].begin());
-    for (int i = h; i < rows - h; ++i) {
-        // Slide the saved rows up by one and bring in row i + h.
-        std::rotate(saved.begin(), saved.begin() + 1, saved.end());
-        std::copy(m[i + h].data(), m[i + h].data() + columns, saved[side - 1].begin());
-        if constexpr (std::is_same_v<T, unsigned char>) {
-            histogramMedian(m, saved, i, h);
-        } else {
-            resetTable();
-            for (int c = 0; c < side; ++c)
-                for (int r = 0; r < side; ++r)
-                    replaceItem(static_cast<unsigned int>(c * side + r), saved[r][c]);
-            T* out = m[i].data();
-            out[h] = getMedian();
-            int leaving = 0; // the cyclic column of slots that the next step refills
-            for (int j = h + 1; j < columns - h; ++j) {
-                const unsigned int base = static_cast<unsigned int>(leaving * side);
-                for (int r = 0; r < side; ++r)
-                    replaceItem(base + r, saved[r][j + h]);
-                out[j] = getMedian();
-                leaving = leaving + 1 == side ? 0 : leaving + 1;
-            }
+    using plexan::parallel::getThreadCount;
+    const int first = h;
+    const int last = rows - h;
+    const int threads = getThreadCount();
+    const std::ptrdiff_t grain =
+        threads == 1 ? last - first : plexan::parallel::grainFor(last - first, bandsPerThread * threads, 8);
+    const std::ptrdiff_t bands = plexan::parallel::chunkCount(first, last, grain);
+    // For every band, the h input rows above it, then the h below it.
+    const size_t bandEdges = static_cast<size_t>(2 * h) * columns;
+    std::vector<T> edges(static_cast<size_t>(bands) * bandEdges);
+    for (std::ptrdiff_t s = 0; s < bands; ++s) {
+        const int begin = static_cast<int>(first + s * grain);
+        const int end = static_cast<int>(std::min<std::ptrdiff_t>(last, begin + grain));
+        T* to = edges.data() + static_cast<size_t>(s) * bandEdges;
+        for (int r = 0; r < h; ++r) {
+            std::copy(m[begin - h + r].data(), m[begin - h + r].data() + columns, to + static_cast<size_t>(r) * columns);
+            std::copy(m[end + r].data(), m[end + r].data() + columns, to + static_cast<size_t>(h + r) * columns);
         }
-        progress.advance();
     }
+    ProgressSteps progress(*this, last - first, "Median filter");
+    plexan::parallel::forEachChunk(first, last, grain, [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        const T* edge = edges.data() + static_cast<size_t>((begin - first) / grain) * bandEdges;
+        if (h == 1)
+            median3x3Band(m, static_cast<int>(begin), static_cast<int>(end), edge, edge + columns, progress);
+        else
+            windowBand(m, static_cast<int>(begin), static_cast<int>(end), edge, progress);
+    });
     progress.finish();
 }
 

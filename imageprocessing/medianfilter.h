@@ -8,8 +8,12 @@
 // (2h + 1)^2) values of the leaving column are replaced, in a cyclic slot
 // order, by those of the entering one, each with replaceItem. Byte images
 // slide a histogram of the window instead, and the 3 x 3 case, the most used,
-// takes the median of nine from the sorted column triples, for a whole row
-// at a time. Every route gives the same medians.
+// takes the median of nine from the sorted column triples, two rows at a
+// time. Every route gives the same medians.
+//
+// Images are filtered in bands of rows on every thread (numerics/parallel.h);
+// each band works from the input rows as they were before filtering, so the
+// medians are the same whatever the number of threads.
 //
 // With more than one iteration (IteratedFilter) the filter is applied that
 // many times in a row.
@@ -24,6 +28,8 @@
 
 #include <iostream>
 #include <vector>
+
+class ProgressSteps;
 
 template <typename T>
 class MedianFilter : public PixelMatrixProcessing<T>,
@@ -56,7 +62,13 @@ public:
 private:
     void setupTable(int count);
     void resetTable();
-    void median3x3(PixelMatrix<T>& m);
+    // Output rows [first, last) of m, filtered in place; `above` and `below`
+    // are the input rows first - 1 and last as they were before filtering.
+    void median3x3Band(PixelMatrix<T>& m, int first, int last, const T* above, const T* below,
+                       ProgressSteps& progress);
+    // The same for any half-size h; edges holds the h input rows above the
+    // band, then the h rows below it.
+    void windowBand(PixelMatrix<T>& m, int first, int last, const T* edges, ProgressSteps& progress);
 
     int m_count = 0;                    // n, the number of window values
     std::vector<T> m_values;            // n + 2 sorted values, sentinels at both ends

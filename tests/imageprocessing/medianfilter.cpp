@@ -1,4 +1,5 @@
 #include "imageprocessing/medianfilter.h"
+#include "numerics/parallel.h"
 
 #include "randomimages.h"
 #include "support/expect.h"
@@ -76,6 +77,60 @@ TYPED_TEST(MedianFilterTest, WideRowsEqualSortedWindows)
         PixelMatrix<T> out(in);
         MedianFilter<T>(1).apply(out);
         EXPECT_EQ(out, referenceMedian(in, 1)) << columns << " columns";
+    }
+}
+
+// The 3 x 3 filter makes two output rows at a time from one sorted pair of
+// input rows, and a last row alone when the interior rows are odd in number:
+// a pair that took its rows in the wrong order, read the row above from the
+// filtered output, or a lone last row that was skipped or read a filtered
+// neighbour, shows on images of every height from 1 to 10 rows (and 1 to 6
+// columns, ties everywhere), and on rows wider than a block of columns.
+TYPED_TEST(MedianFilterTest, PairsOfRowsEqualSortedWindowsAtEveryHeight)
+{
+    using T = TypeParam;
+    std::mt19937 rng(27);
+    for (int rows = 1; rows <= 10; ++rows) {
+        for (int columns = 1; columns <= 6; ++columns) {
+            const PixelMatrix<T> in = randomPixels<T>(rows, columns, rng, 0, 3);
+            PixelMatrix<T> out(in);
+            MedianFilter<T>(1).apply(out);
+            EXPECT_EQ(out, referenceMedian(in, 1)) << rows << "x" << columns;
+        }
+        const PixelMatrix<T> wide = randomPixels<T>(rows, 1030, rng, 0, 250);
+        PixelMatrix<T> out(wide);
+        MedianFilter<T>(1).apply(out);
+        EXPECT_EQ(out, referenceMedian(wide, 1)) << rows << " rows of 1030";
+    }
+}
+
+// Bands of rows are filtered at once, each from the input rows above and
+// below it as they were before filtering. A band that read a row its
+// neighbour had already filtered, or lost a row at its edges, differs from
+// the sorted windows at some thread count; the bands are 8 or 9 rows high
+// (even and odd, so some end on a lone row), and the shortest image has
+// fewer bands than threads.
+TEST(MedianFilter, BandsOnEveryThreadCountEqualSortedWindows)
+{
+    using plexan::parallel::ThreadCountScope;
+    std::mt19937 rng(28);
+    for (int h : {1, 3}) {
+        for (auto [rows, columns] : {std::pair{12, 40}, std::pair{67, 45}, std::pair{90, 33}}) {
+            const PixelMatrix<float> in = randomPixels<float>(rows, columns, rng, 0, 40);
+            const PixelMatrix<unsigned char> bytes = randomPixels<unsigned char>(rows, columns, rng, 0, 40);
+            const PixelMatrix<float> expected = referenceMedian(in, h);
+            const PixelMatrix<unsigned char> expectedBytes = referenceMedian(bytes, h);
+            for (int threads : {1, 2, 3, 4}) {
+                ThreadCountScope scope(threads);
+                PixelMatrix<float> out(in);
+                MedianFilter<float>(h).apply(out);
+                EXPECT_EQ(out, expected) << rows << "x" << columns << " h = " << h << ", " << threads << " threads";
+                PixelMatrix<unsigned char> outBytes(bytes);
+                MedianFilter<unsigned char>(h).apply(outBytes);
+                EXPECT_EQ(outBytes, expectedBytes)
+                    << rows << "x" << columns << " bytes, h = " << h << ", " << threads << " threads";
+            }
+        }
     }
 }
 
