@@ -183,8 +183,12 @@ void RunningExtremeFilter<T, Maximum>::filter(VoxelMatrix<T>& v, const VoxelMatr
     const int s2 = v.getSize2();
     const int s3 = v.getSize3();
     // Every plane in two dimensions, planes in parallel; then along k, rows of
-    // the planes in parallel.
-    forEachChunk(0, s3, 1, [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
+    // the planes in parallel. A chunk holds several planes, so that its
+    // workspace (a block of columns, a quarter of a megabyte) is allocated
+    // and first touched once for all of them, not once per plane: freed and
+    // taken again for every plane it cost more than the filtering itself.
+    const std::ptrdiff_t planeGrain = grainFor(s3, chunksPerThread * getThreadCount());
+    forEachChunk(0, s3, planeGrain, [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
         Workspace<T> ws;
         auto line = [h, &ws](const T* in, const T* mk, T* out, int n) {
             extremeLine<Op>(in, mk, out, n, h, ws.scratch);
