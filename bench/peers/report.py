@@ -9,6 +9,7 @@ Usage: report.py --ours FILE [FILE ...] [--ours-all FILE ...] --single FILE --al
 
 import argparse
 import json
+import os
 import sys
 
 # Workloads in table order, with what they compute.
@@ -42,6 +43,9 @@ def our_times(files, field="real_time"):
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
     times = {}
     for file in files:
+        # A program none of whose workloads --only selected leaves its output empty.
+        if os.path.getsize(file) == 0:
+            continue
         with open(file) as stream:
             data = json.load(stream)
         for b in data.get("benchmarks", []):
