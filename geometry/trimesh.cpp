@@ -1,6 +1,7 @@
 #include "geometry/trimesh.h"
 
 #include "geometry/triangle.h"
+#include "numerics/hugepages.h"
 
 #include <algorithm>
 #include <bit>
@@ -441,6 +442,13 @@ void TriMesh<T>::setTriangles(const std::vector<Vector<unsigned int>>& list)
 }
 
 template <typename T>
+void TriMesh<T>::setTriangles(std::vector<std::array<unsigned int, 3>>&& list)
+{
+    m_triangles = std::move(list);
+    dropStars();
+}
+
+template <typename T>
 Vector<unsigned int> TriMesh<T>::getTriangleIndexes(unsigned int i) const
 {
     const auto& t = m_triangles[i];
@@ -595,7 +603,9 @@ void TriMesh<T>::computeNormals()
         return;
     }
     const VertexServer<T>& server = *this->getServer();
-    std::vector<R> sum(static_cast<std::size_t>(vertexCount()) * 3, R(0));
+    std::vector<R> sum;
+    plexan::reserveLarge(sum, static_cast<std::size_t>(vertexCount()) * 3);
+    sum.resize(static_cast<std::size_t>(vertexCount()) * 3, R(0));
     for (const auto& t : m_triangles) {
         R a[3], b[3], c[3], u[3], v[3], w[3];
         load(server, t[0], a);

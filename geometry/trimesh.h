@@ -51,6 +51,8 @@ public:
     void addTriangle(unsigned int a, unsigned int b, unsigned int c);
     // Replaces all triangles; every entry holds three vertex numbers.
     void setTriangles(const std::vector<Vector<unsigned int>>& list);
+    // Takes over a whole triangle list at once (vertex numbers not checked).
+    void setTriangles(std::vector<std::array<unsigned int, 3>>&& list);
     int getNumTriangles() const { return static_cast<int>(m_triangles.size()); }
     Vector<unsigned int> getTriangleIndexes(unsigned int i) const;
     // The three vertex numbers of triangle i, unchecked.

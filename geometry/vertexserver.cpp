@@ -1,6 +1,10 @@
 #include "geometry/vertexserver.h"
 
+#include "numerics/hugepages.h"
+
 #include <algorithm>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -42,6 +46,13 @@ template <typename T>
 VertexServer<T>::~VertexServer() = default;
 
 template <typename T>
+void VertexServer<T>::ViewsDeleter::operator()(Vector<T>* views) const
+{
+    std::destroy_n(views, count);
+    ::operator delete(views);
+}
+
+template <typename T>
 void VertexServer<T>::copyFrom(const VertexServer& other)
 {
     m_space = other.m_space;
@@ -66,14 +77,25 @@ void VertexServer<T>::addSlots(int n)
             block.capacity = std::max(n, minimumBlockSlots);
             block.firstSlot = getCapacity();
             const std::size_t count = static_cast<std::size_t>(block.capacity) * static_cast<std::size_t>(m_space);
-            block.coordinates.reset(new T[count]());
-            block.views.reset(new Vector<T>[static_cast<std::size_t>(block.capacity)]);
+            // A large block is written for the first time here: advised
+            // before it is touched, it takes few page faults.
+            block.coordinates.reset(new T[count]);
+            plexan::adviseHugePages(block.coordinates.get(), count * sizeof(T));
+            std::fill(block.coordinates.get(), block.coordinates.get() + count, T(0));
+            const std::size_t viewBytes = static_cast<std::size_t>(block.capacity) * sizeof(Vector<T>);
+            auto* views = static_cast<Vector<T>*>(::operator new(viewBytes));
+            plexan::adviseHugePages(views, viewBytes);
+            for (int k = 0; k < block.capacity; ++k)
+                new (views + k) Vector<T>();
+            block.views = std::unique_ptr<Vector<T>[], ViewsDeleter>(views, ViewsDeleter{block.capacity});
             for (int k = 0; k < block.capacity; ++k)
                 block.views[k].setShallow(block.coordinates.get() + static_cast<std::size_t>(k) * m_space, m_space);
             m_blocks.push_back(std::move(block));
         }
         Block& last = m_blocks.back();
         const int take = std::min(n, last.capacity - last.used);
+        if (m_slots.size() + static_cast<std::size_t>(take) > m_slots.capacity())
+            plexan::reserveLarge(m_slots, std::max(m_slots.size() + static_cast<std::size_t>(take), 2 * m_slots.capacity()));
         for (int k = 0; k < take; ++k)
             m_slots.push_back(&last.views[last.used + k]);
         last.used += take;

@@ -56,10 +56,15 @@ public:
     void deref();
 
 private:
+    // Destroys and frees views placed in raw storage.
+    struct ViewsDeleter {
+        int count = 0;
+        void operator()(Vector<T>* views) const;
+    };
     // A run of consecutive slots: their coordinates and their shallow views.
     struct Block {
         std::unique_ptr<T[]> coordinates;
-        std::unique_ptr<Vector<T>[]> views;
+        std::unique_ptr<Vector<T>[], ViewsDeleter> views;
         int capacity = 0;  // slots allocated
         int used = 0;      // slots currently handed out
         int firstSlot = 0; // server index of the first slot

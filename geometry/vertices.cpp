@@ -1,5 +1,7 @@
 #include "geometry/vertices.h"
 
+#include "numerics/hugepages.h"
+
 #include <algorithm>
 #include <cmath>
 #include <istream>
@@ -16,8 +18,10 @@ constexpr int defaultGrowth = 64;
 
 template <typename T>
 Vertices<T>::Vertices(int space, int size, int capacity, int growth)
-    : Shape<T>(space, size, capacity, growth), m_indexes(static_cast<std::size_t>(std::max(size, 0)))
+    : Shape<T>(space, size, capacity, growth)
 {
+    plexan::reserveLarge(m_indexes, static_cast<std::size_t>(std::max(size, 0)));
+    m_indexes.resize(static_cast<std::size_t>(std::max(size, 0)));
     std::iota(m_indexes.begin(), m_indexes.end(), 0);
 }
 

@@ -2,10 +2,18 @@
 
 #include "imageprocessing/marchingcubestables.h"
 
+#include "numerics/hugepages.h"
+#include "numerics/parallel.h"
+
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 using namespace plexan::mc;
 
@@ -40,10 +48,136 @@ void rowChanges(const std::uint8_t* inside, int n1, int n2, int* first, int* las
     }
 }
 
+// The grid and the level, as every slab sees them.
+template <typename T>
+struct Grid {
+    const VoxelMatrix<T>* matrix = nullptr;
+    bool closed = false;
+    bool onFaces = false;
+    // The first index of the range of grid points (-1 closed, 0 open), the
+    // number of grid points along each axis and the last grid point inside
+    // the matrix, counted from the start of the range.
+    int origin = 0;
+    int ni1 = 0;
+    int ni2 = 0;
+    int ni3 = 0;
+    int last1 = 0;
+    int last2 = 0;
+    int last3 = 0;
+};
+
 } // namespace
 
 template <typename T>
-void MarchingCubes<T>::fillPlane(int k, Plane& plane) const
+class MarchingCubes<T>::Slab {
+public:
+    // A vertex is referred to by its number in one of four lists (edges along
+    // the first, second and third axes, interior vertices) and the list, in
+    // the two low bits.
+    enum { xAxis = 0, yAxis = 1, zAxis = 2, interior = 3 };
+
+    // One grid plane: the values (minus iso; -1 outside the matrix in closed
+    // mode), the inside flags, and the vertices on its edges along the first
+    // and second axes (-1 where an edge carries none).
+    struct Plane {
+        std::vector<Real> values;
+        std::vector<std::uint8_t> inside;
+        std::vector<int> xEdges;
+        std::vector<int> yEdges;
+    };
+
+    // What a slab needs while it runs and not after: two planes, the third
+    // axis's edge vertices between them, the flag changes of their rows and
+    // the corner patterns of a cube row. Slabs run one after another on a
+    // thread reuse one, so that the memory is touched once.
+    struct Workspace {
+        Plane planes[2];
+        std::vector<int> zTable;
+        std::vector<int> changes[2][2];
+        std::vector<std::uint8_t> patterns;
+    };
+
+    // The cube layers first .. end - 1 (between grid planes k and k + 1).
+    Slab(const Grid<T>& grid, Real iso, int first, int end)
+        : m_matrix(grid.matrix), m_closed(grid.closed), m_onFaces(grid.onFaces), m_last1(grid.last1),
+          m_last2(grid.last2), m_last3(grid.last3), m_iso(iso), m_origin(grid.origin), m_ni1(grid.ni1),
+          m_ni2(grid.ni2), m_ni3(grid.ni3), m_first(first), m_end(end)
+    {
+    }
+
+    // Reserves the output for about `vertices` vertices on grid edges.
+    void reserve(std::size_t estimate[3]);
+    // Extracts the slab's vertices and triangles.
+    void run(Workspace& work);
+
+    // The output: coordinates of the four vertex lists and the triangles
+    // (three vertex codes each). The vertices on the edges of the slab's
+    // last grid plane come last in the first two lists; they belong to the
+    // next slab, which makes them first in the same order, unless this is
+    // the last slab.
+    std::vector<float> m_vertices[4];
+    std::vector<std::uint32_t> m_triangles;
+    // The vertices of each list that belong to this slab.
+    std::size_t m_owned[4] = {0, 0, 0, 0};
+
+private:
+    void fillPlane(int k, Plane& plane) const;
+    // Creates the vertices on the edges of grid plane k along the first two
+    // axes, and on the edges along the third axis between it and plane k + 1.
+    void computeVertices(int k, Plane& plane);
+    void computeZVertices(int k, const Plane& lower, const Plane& upper);
+    // Position in a plane table of grid point (i, j), both counted from the
+    // start of the range.
+    int forIdx(int i, int j) const { return i * m_ni2 + j; }
+
+    // Loads the corner values of the cube at (i, j) between the two planes.
+    void fillCube(int i, int j, const Plane& lower, const Plane& upper);
+    // The bilinear test on a face of the current cube (face number 1..6,
+    // its sign telling which side is tested).
+    bool testFace(int face) const;
+    // The trilinear test inside the current cube; s is the signed interior
+    // code of the tables, subconfig the subcase of case 13.
+    bool testInterior(int s, int cubeCase, int config, int subconfig) const;
+    // Triangulates the current cube of the given corner pattern.
+    void addTriangles(unsigned char pattern);
+    // Appends n triangles of a tiling.
+    void emit(const signed char* tiling, int n);
+    // The vertex inside the current cube: the mean of its edge vertices.
+    int buildInsideVertex();
+    // The vertex on edge e (0..11) of the current cube.
+    int edgeVertex(int e) const;
+    const float* vertexPosition(int code) const;
+
+    const VoxelMatrix<T>* m_matrix;
+    bool m_closed;
+    bool m_onFaces;
+    int m_last1;
+    int m_last2;
+    int m_last3;
+    Real m_iso;
+    int m_origin;
+    int m_ni1;
+    int m_ni2;
+    int m_ni3;
+    int m_first;
+    int m_end;
+
+    // The current cube: origin (grid point, counted from the start of the
+    // range), its planes, corner values and edge vertices.
+    int m_i = 0;
+    int m_j = 0;
+    int m_k = 0;
+    const Plane* m_lower = nullptr;
+    const Plane* m_upper = nullptr;
+    const int* m_zEdges = nullptr;
+    // The vertices on the edges along the third axis between the two planes.
+    int* m_zTable = nullptr;
+    Real m_corners[8] = {};
+    int m_insideVertex = -1;
+};
+
+template <typename T>
+void MarchingCubes<T>::Slab::fillPlane(int k, Plane& plane) const
 {
     const int n1 = m_ni1;
     const int n2 = m_ni2;
@@ -87,7 +221,7 @@ void MarchingCubes<T>::fillPlane(int k, Plane& plane) const
 }
 
 template <typename T>
-void MarchingCubes<T>::computeVertices(int k, Plane& plane)
+void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane)
 {
     const int n1 = m_ni1;
     const int n2 = m_ni2;
@@ -159,7 +293,7 @@ void MarchingCubes<T>::computeVertices(int k, Plane& plane)
 }
 
 template <typename T>
-void MarchingCubes<T>::computeZVertices(int k, const Plane& lower, const Plane& upper)
+void MarchingCubes<T>::Slab::computeZVertices(int k, const Plane& lower, const Plane& upper)
 {
     const int n1 = m_ni1;
     const int n2 = m_ni2;
@@ -167,7 +301,7 @@ void MarchingCubes<T>::computeZVertices(int k, const Plane& lower, const Plane& 
     const float z = static_cast<float>(k + origin);
     std::vector<float>& zs = m_vertices[zAxis];
     const int onFaces3 = m_onFaces ? m_last3 : m_ni3;
-    int* edges = m_zTable.data();
+    int* edges = m_zTable;
     for (int i = 0; i < n1; ++i) {
         const size_t row = static_cast<size_t>(i) * n2;
         const std::uint8_t* a = lower.inside.data() + row;
@@ -198,7 +332,7 @@ void MarchingCubes<T>::computeZVertices(int k, const Plane& lower, const Plane& 
 }
 
 template <typename T>
-void MarchingCubes<T>::fillCube(int i, int j, const Plane& lower, const Plane& upper)
+void MarchingCubes<T>::Slab::fillCube(int i, int j, const Plane& lower, const Plane& upper)
 {
     const size_t a = static_cast<size_t>(forIdx(i, j));
     const size_t b = a + static_cast<size_t>(m_ni2); // (i + 1, j)
@@ -220,7 +354,7 @@ void MarchingCubes<T>::fillCube(int i, int j, const Plane& lower, const Plane& u
 }
 
 template <typename T>
-bool MarchingCubes<T>::testFace(int face) const
+bool MarchingCubes<T>::Slab::testFace(int face) const
 {
     const Real* c = m_corners;
     Real a, b, cc, d;
@@ -255,7 +389,7 @@ bool MarchingCubes<T>::testFace(int face) const
 }
 
 template <typename T>
-bool MarchingCubes<T>::testInterior(int s, int cubeCase, int config, int subconfig) const
+bool MarchingCubes<T>::Slab::testInterior(int s, int cubeCase, int config, int subconfig) const
 {
     const Real* c = m_corners;
     Real at = 0, bt = 0, ct = 0, dt = 0, t;
@@ -430,7 +564,7 @@ bool MarchingCubes<T>::testInterior(int s, int cubeCase, int config, int subconf
 }
 
 template <typename T>
-int MarchingCubes<T>::edgeVertex(int e) const
+int MarchingCubes<T>::Slab::edgeVertex(int e) const
 {
     const int a = forIdx(m_i, m_j);
     const int b = a + m_ni2; // (i + 1, j)
@@ -465,13 +599,13 @@ int MarchingCubes<T>::edgeVertex(int e) const
 }
 
 template <typename T>
-const float* MarchingCubes<T>::vertexPosition(int code) const
+const float* MarchingCubes<T>::Slab::vertexPosition(int code) const
 {
     return m_vertices[code & 3].data() + static_cast<size_t>(code >> 2) * 3;
 }
 
 template <typename T>
-int MarchingCubes<T>::buildInsideVertex()
+int MarchingCubes<T>::Slab::buildInsideVertex()
 {
     float sum[3] = {0, 0, 0};
     int n = 0;
@@ -492,7 +626,7 @@ int MarchingCubes<T>::buildInsideVertex()
 }
 
 template <typename T>
-void MarchingCubes<T>::emit(const signed char* tiling, int n)
+void MarchingCubes<T>::Slab::emit(const signed char* tiling, int n)
 {
     // The tilings turn their triangles' normals towards the inside; they are
     // written in the reverse order so that the normals point out of it.
@@ -507,7 +641,7 @@ void MarchingCubes<T>::emit(const signed char* tiling, int n)
 }
 
 template <typename T>
-void MarchingCubes<T>::addTriangles(unsigned char pattern)
+void MarchingCubes<T>::Slab::addTriangles(unsigned char pattern)
 {
     const int cubeCase = cases[pattern][0];
     const int config = cases[pattern][1];
@@ -652,22 +786,119 @@ void MarchingCubes<T>::addTriangles(unsigned char pattern)
     }
 }
 
+
+template <typename T>
+void MarchingCubes<T>::Slab::reserve(std::size_t estimate[3])
+{
+    std::size_t total = 0;
+    for (int list = 0; list < 3; ++list) {
+        m_vertices[list].reserve(3 * estimate[list]);
+        total += estimate[list];
+    }
+    m_triangles.reserve(3 * 2 * total);
+}
+
+template <typename T>
+void MarchingCubes<T>::Slab::run(Workspace& work)
+{
+    const size_t count = static_cast<size_t>(m_ni1) * m_ni2;
+    work.zTable.resize(count);
+    work.patterns.resize(static_cast<size_t>(m_ni2));
+    // The first and last flag changes of every grid row of both planes.
+    for (auto& plane : work.changes)
+        for (std::vector<int>& list : plane)
+            list.resize(static_cast<size_t>(m_ni1));
+    int* lowerFirst = work.changes[0][0].data();
+    int* lowerLast = work.changes[0][1].data();
+    int* upperFirst = work.changes[1][0].data();
+    int* upperLast = work.changes[1][1].data();
+    m_zTable = work.zTable.data();
+    Plane* lower = &work.planes[0];
+    Plane* upper = &work.planes[1];
+    fillPlane(m_first, *lower);
+    rowChanges(lower->inside.data(), m_ni1, m_ni2, lowerFirst, lowerLast);
+    computeVertices(m_first, *lower);
+    for (int k = m_first; k < m_end; ++k) {
+        fillPlane(k + 1, *upper);
+        rowChanges(upper->inside.data(), m_ni1, m_ni2, upperFirst, upperLast);
+        // The last grid plane of a slab other than the last belongs to the
+        // next slab.
+        if (k + 1 == m_end && m_end + 1 < m_ni3) {
+            m_owned[xAxis] = m_vertices[xAxis].size() / 3;
+            m_owned[yAxis] = m_vertices[yAxis].size() / 3;
+        }
+        computeVertices(k + 1, *upper);
+        computeZVertices(k, *lower, *upper);
+        m_lower = lower;
+        m_upper = upper;
+        m_zEdges = m_zTable;
+        m_k = k;
+        const int n2 = m_ni2;
+        for (int i = 0; i + 1 < m_ni1; ++i) {
+            const std::uint8_t* a0 = lower->inside.data() + static_cast<size_t>(i) * n2;
+            const std::uint8_t* b0 = a0 + n2;
+            const std::uint8_t* a1 = upper->inside.data() + static_cast<size_t>(i) * n2;
+            const std::uint8_t* b1 = a1 + n2;
+            // Only the cubes between the first and the last flag change
+            // of the four grid rows can be cut by the surface.
+            int start = 0;
+            int end = n2 - 1;
+            if (a0[0] == b0[0] && a0[0] == a1[0] && a0[0] == b1[0])
+                start = std::min(std::min(lowerFirst[i], lowerFirst[i + 1]),
+                                 std::min(upperFirst[i], upperFirst[i + 1]));
+            if (a0[n2 - 1] == b0[n2 - 1] && a0[n2 - 1] == a1[n2 - 1] && a0[n2 - 1] == b1[n2 - 1])
+                end = std::max(std::max(lowerLast[i], lowerLast[i + 1]),
+                               std::max(upperLast[i], upperLast[i + 1])) + 1;
+            std::uint8_t* pattern = work.patterns.data();
+            for (int j = start; j < end; ++j)
+                pattern[j] = static_cast<std::uint8_t>(a0[j] | b0[j] << 1 | b0[j + 1] << 2 | a0[j + 1] << 3
+                                                       | a1[j] << 4 | b1[j] << 5 | b1[j + 1] << 6
+                                                       | a1[j + 1] << 7);
+            for (int j = start; j < end; ++j) {
+                const std::uint8_t p = pattern[j];
+                if (p == 0 || p == 255)
+                    continue;
+                m_i = i;
+                m_j = j;
+                fillCube(i, j, *lower, *upper);
+                addTriangles(p);
+            }
+        }
+        std::swap(lower, upper);
+        std::swap(lowerFirst, upperFirst);
+        std::swap(lowerLast, upperLast);
+    }
+    if (m_end + 1 >= m_ni3) {
+        m_owned[xAxis] = m_vertices[xAxis].size() / 3;
+        m_owned[yAxis] = m_vertices[yAxis].size() / 3;
+    }
+    m_owned[zAxis] = m_vertices[zAxis].size() / 3;
+    m_owned[interior] = m_vertices[interior].size() / 3;
+    m_lower = m_upper = nullptr;
+    m_zEdges = m_zTable = nullptr;
+}
+
 namespace {
 
-// Reserves the output lists for about the mesh to come, so that they are
-// allocated once instead of growing: the crossed grid edges counted on about
-// sixteen evenly spaced pairs of planes, scaled to the whole matrix, with a
-// quarter more for the estimate's error (a list that needs more still grows),
-// and two triangles per vertex, as on a closed surface.
+// The cube layers of a slab. Fixed, so that the slabs, and the mesh, do not
+// depend on the number of threads.
+constexpr int slabLayers = 16;
+
+// About how many vertices each slab will make on the grid edges along each
+// axis, so that its output lists are allocated once instead of growing: the
+// crossed grid edges counted on evenly spaced pairs of planes (about one per
+// slab, sixteen at least), scaled to the slab's layers, with a quarter more
+// for the estimate's error (a list that needs more still grows).
 template <typename T, typename Real>
-void reserveOutput(const VoxelMatrix<T>& m, Real iso, std::vector<float> (&vertices)[4],
-                   std::vector<std::uint32_t>& triangles)
+std::vector<std::array<std::size_t, 3>> estimateSlabs(const VoxelMatrix<T>& m, Real iso, const Grid<T>& grid,
+                                                      int slabs)
 {
+    std::vector<std::array<std::size_t, 3>> estimates(static_cast<size_t>(slabs), {64, 64, 64});
     const int s1 = m.getSize1();
     const int s2 = m.getSize2();
     const int s3 = m.getSize3();
     if (s1 < 1 || s2 < 1 || s3 < 2)
-        return;
+        return estimates;
     const size_t count = static_cast<size_t>(s1) * s2;
     std::vector<std::uint8_t> a(count), b(count);
     const auto flags = [&](int k, std::vector<std::uint8_t>& out) {
@@ -678,10 +909,12 @@ void reserveOutput(const VoxelMatrix<T>& m, Real iso, std::vector<float> (&verti
                 f[j] = static_cast<Real>(row[j]) - iso >= Real(0);
         }
     };
-    const int step = std::max(1, (s3 - 1) / 16);
-    long long crossings[3] = {0, 0, 0};
-    int samples = 0;
-    for (int k = 0; k + 1 < s3; k += step, ++samples) {
+    // The crossings counted on matrix plane pairs, by the slab of the cube
+    // layer they stand for.
+    std::vector<std::array<double, 3>> crossings(static_cast<size_t>(slabs), {0, 0, 0});
+    std::vector<int> samples(static_cast<size_t>(slabs), 0);
+    const int step = std::max(1, std::min((s3 - 1) / 16, slabLayers));
+    for (int k = std::min(slabLayers / 2, (s3 - 2) / 2); k + 1 < s3; k += step) {
         flags(k, a);
         flags(k + 1, b);
         long long x = 0;
@@ -693,18 +926,30 @@ void reserveOutput(const VoxelMatrix<T>& m, Real iso, std::vector<float> (&verti
             y += a[n] != a[n + 1];
         for (size_t n = 0; n < count; ++n)
             z += a[n] != b[n];
-        crossings[0] += x;
-        crossings[1] += y;
-        crossings[2] += z;
+        const int slab = std::min(slabs - 1, (k - grid.origin) / slabLayers);
+        crossings[slab][0] += static_cast<double>(x);
+        crossings[slab][1] += static_cast<double>(y);
+        crossings[slab][2] += static_cast<double>(z);
+        ++samples[slab];
     }
-    const double scale = 1.25 * (s3 - 1) / samples;
-    size_t total = 0;
-    for (int list = 0; list < 3; ++list) {
-        const size_t estimate = static_cast<size_t>(static_cast<double>(crossings[list]) * scale) + 64;
-        vertices[list].reserve(3 * estimate);
-        total += estimate;
+    // Slabs without a sample of their own take the mean of all samples.
+    std::array<double, 3> mean = {0, 0, 0};
+    int total = 0;
+    for (int s = 0; s < slabs; ++s) {
+        for (int list = 0; list < 3; ++list)
+            mean[list] += crossings[s][list];
+        total += samples[s];
     }
-    triangles.reserve(3 * 2 * total);
+    for (int s = 0; s < slabs; ++s) {
+        const int layers = std::min(slabLayers, grid.ni3 - 1 - s * slabLayers);
+        for (int list = 0; list < 3; ++list) {
+            const double perLayer = samples[s] > 0 ? crossings[s][list] / samples[s]
+                                    : total > 0    ? mean[list] / total
+                                                   : 0.0;
+            estimates[s][list] = static_cast<std::size_t>(1.25 * perLayer * (layers + 1)) + 64;
+        }
+    }
+    return estimates;
 }
 
 } // namespace
@@ -712,131 +957,103 @@ void reserveOutput(const VoxelMatrix<T>& m, Real iso, std::vector<float> (&verti
 template <typename T>
 TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Border border)
 {
+    const char* where = "TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>&,T,bool)";
     const bool closed = border != Border::Open;
-    m_matrix = &m;
-    m_closed = closed;
-    m_onFaces = border == Border::Faces;
-    m_iso = static_cast<Real>(iso);
-    for (std::vector<float>& list : m_vertices)
-        list.clear();
-    m_triangles.clear();
+    Grid<T> grid;
+    grid.matrix = &m;
+    grid.closed = closed;
+    grid.onFaces = border == Border::Faces;
+    const Real level = static_cast<Real>(iso);
 
     const int size1 = m.getSize1();
     const int size2 = m.getSize2();
     const int size3 = m.getSize3();
     const bool empty = size1 < 1 || size2 < 1 || size3 < 1;
-    m_origin = closed ? -1 : 0;
-    m_ni1 = closed ? size1 + 2 : size1;
-    m_ni2 = closed ? size2 + 2 : size2;
-    m_ni3 = closed ? size3 + 2 : size3;
-    m_last1 = m_ni1 - 1 - (closed ? 1 : 0);
-    m_last2 = m_ni2 - 1 - (closed ? 1 : 0);
-    m_last3 = m_ni3 - 1 - (closed ? 1 : 0);
-    if (!empty && m_ni1 >= 2 && m_ni2 >= 2 && m_ni3 >= 2) {
-        Plane planes[2];
-        m_zTable.resize(static_cast<size_t>(m_ni1) * m_ni2);
-        std::vector<std::uint8_t> patterns(static_cast<size_t>(m_ni2));
-        // The first and last flag changes of every grid row of both planes.
-        std::vector<int> changes[2][2];
-        for (auto& plane : changes)
-            for (std::vector<int>& list : plane)
-                list.resize(static_cast<size_t>(m_ni1));
-        int* lowerFirst = changes[0][0].data();
-        int* lowerLast = changes[0][1].data();
-        int* upperFirst = changes[1][0].data();
-        int* upperLast = changes[1][1].data();
-        reserveOutput(m, m_iso, m_vertices, m_triangles);
-        Plane* lower = &planes[0];
-        Plane* upper = &planes[1];
-        fillPlane(0, *lower);
-        rowChanges(lower->inside.data(), m_ni1, m_ni2, lowerFirst, lowerLast);
-        computeVertices(0, *lower);
-        for (int k = 0; k + 1 < m_ni3; ++k) {
-            fillPlane(k + 1, *upper);
-            rowChanges(upper->inside.data(), m_ni1, m_ni2, upperFirst, upperLast);
-            computeVertices(k + 1, *upper);
-            computeZVertices(k, *lower, *upper);
-            m_lower = lower;
-            m_upper = upper;
-            m_zEdges = m_zTable.data();
-            m_k = k;
-            const int n2 = m_ni2;
-            for (int i = 0; i + 1 < m_ni1; ++i) {
-                const std::uint8_t* a0 = lower->inside.data() + static_cast<size_t>(i) * n2;
-                const std::uint8_t* b0 = a0 + n2;
-                const std::uint8_t* a1 = upper->inside.data() + static_cast<size_t>(i) * n2;
-                const std::uint8_t* b1 = a1 + n2;
-                // Only the cubes between the first and the last flag change
-                // of the four grid rows can be cut by the surface.
-                int start = 0;
-                int end = n2 - 1;
-                if (a0[0] == b0[0] && a0[0] == a1[0] && a0[0] == b1[0])
-                    start = std::min(std::min(lowerFirst[i], lowerFirst[i + 1]),
-                                     std::min(upperFirst[i], upperFirst[i + 1]));
-                if (a0[n2 - 1] == b0[n2 - 1] && a0[n2 - 1] == a1[n2 - 1] && a0[n2 - 1] == b1[n2 - 1])
-                    end = std::max(std::max(lowerLast[i], lowerLast[i + 1]),
-                                   std::max(upperLast[i], upperLast[i + 1])) + 1;
-                std::uint8_t* pattern = patterns.data();
-                for (int j = start; j < end; ++j)
-                    pattern[j] = static_cast<std::uint8_t>(a0[j] | b0[j] << 1 | b0[j + 1] << 2 | a0[j + 1] << 3
-                                                           | a1[j] << 4 | b1[j] << 5 | b1[j + 1] << 6
-                                                           | a1[j + 1] << 7);
-                for (int j = start; j < end; ++j) {
-                    const std::uint8_t p = pattern[j];
-                    if (p == 0 || p == 255)
-                        continue;
-                    m_i = i;
-                    m_j = j;
-                    fillCube(i, j, *lower, *upper);
-                    addTriangles(p);
+    grid.origin = closed ? -1 : 0;
+    grid.ni1 = closed ? size1 + 2 : size1;
+    grid.ni2 = closed ? size2 + 2 : size2;
+    grid.ni3 = closed ? size3 + 2 : size3;
+    grid.last1 = grid.ni1 - 1 - (closed ? 1 : 0);
+    grid.last2 = grid.ni2 - 1 - (closed ? 1 : 0);
+    grid.last3 = grid.ni3 - 1 - (closed ? 1 : 0);
+
+    std::vector<std::unique_ptr<Slab>> slabs;
+    if (!empty && grid.ni1 >= 2 && grid.ni2 >= 2 && grid.ni3 >= 2) {
+        const int layers = grid.ni3 - 1;
+        const int count = static_cast<int>(plexan::parallel::chunkCount(0, layers, slabLayers));
+        const std::vector<std::array<std::size_t, 3>> estimates = estimateSlabs(m, level, grid, count);
+        slabs.resize(static_cast<size_t>(count));
+        // Workspaces are handed from slab to slab: at most one per thread.
+        std::mutex mutex;
+        std::vector<std::unique_ptr<typename Slab::Workspace>> spare;
+        plexan::parallel::forEachChunk(0, layers, slabLayers, [&](std::ptrdiff_t first, std::ptrdiff_t end) {
+            const size_t s = static_cast<size_t>(first / slabLayers);
+            std::unique_ptr<typename Slab::Workspace> work;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (!spare.empty()) {
+                    work = std::move(spare.back());
+                    spare.pop_back();
                 }
             }
-            std::swap(lower, upper);
-            std::swap(lowerFirst, upperFirst);
-            std::swap(lowerLast, upperLast);
-        }
+            if (!work)
+                work = std::make_unique<typename Slab::Workspace>();
+            auto slab = std::make_unique<Slab>(grid, level, static_cast<int>(first), static_cast<int>(end));
+            std::size_t estimate[3] = {estimates[s][0], estimates[s][1], estimates[s][2]};
+            slab->reserve(estimate);
+            slab->run(*work);
+            slabs[s] = std::move(slab);
+            std::lock_guard<std::mutex> lock(mutex);
+            spare.push_back(std::move(work));
+        });
     }
-    TriMesh<float> mesh = makeMesh();
-    m_matrix = nullptr;
-    m_lower = m_upper = nullptr;
-    m_zEdges = nullptr;
-    for (std::vector<float>& list : m_vertices)
-        std::vector<float>().swap(list);
-    std::vector<std::uint32_t>().swap(m_triangles);
-    std::vector<int>().swap(m_zTable);
-    return mesh;
-}
 
-template <typename T>
-TriMesh<float> MarchingCubes<T>::makeMesh() const
-{
-    size_t offsets[4];
-    size_t total = 0;
-    for (int list = 0; list < 4; ++list) {
-        offsets[list] = total;
-        total += m_vertices[list].size() / 3;
-    }
-    TriMesh<float> mesh(3, static_cast<int>(total), static_cast<int>(total), 0);
-    size_t n = 0;
-    for (int list = 0; list < 4; ++list) {
-        const float* p = m_vertices[list].data();
-        const size_t count = m_vertices[list].size() / 3;
-        for (size_t v = 0; v < count; ++v, ++n, p += 3) {
-            Vector<float>& vertex = mesh[static_cast<int>(n)];
-            vertex[0] = p[0];
-            vertex[1] = p[1];
-            vertex[2] = p[2];
+    // Where each slab's vertices of each list go: the lists one after the
+    // other, each in slab order.
+    const size_t count = slabs.size();
+    std::vector<std::array<std::size_t, 4>> start(count);
+    std::vector<std::size_t> triangleStart(count + 1, 0);
+    std::size_t totals[4] = {0, 0, 0, 0};
+    for (size_t s = 0; s < count; ++s) {
+        for (int list = 0; list < 4; ++list) {
+            start[s][list] = totals[list];
+            totals[list] += slabs[s]->m_owned[list];
         }
+        triangleStart[s + 1] = triangleStart[s] + slabs[s]->m_triangles.size() / 3;
     }
-    const size_t triangles = m_triangles.size() / 3;
-    for (size_t t = 0; t < triangles; ++t) {
-        unsigned int index[3];
-        for (int c = 0; c < 3; ++c) {
-            const std::uint32_t code = m_triangles[3 * t + c];
-            index[c] = static_cast<unsigned int>(offsets[code & 3] + (code >> 2));
-        }
-        mesh.addTriangle(index[0], index[1], index[2]);
-    }
+    for (int list = 0; list < 3; ++list)
+        if (totals[list] >= static_cast<std::size_t>(maxVerticesPerList))
+            throw SizeError(where, "Too many vertices");
+    const std::size_t base[4] = {0, totals[0], totals[0] + totals[1], totals[0] + totals[1] + totals[2]};
+    const std::size_t vertexCount = base[3] + totals[3];
+    if (vertexCount > 0x7fffffffu || triangleStart[count] > 0x7fffffffu)
+        throw SizeError(where, "Too many vertices");
+    for (size_t s = 0; s < count; ++s)
+        for (int list = 0; list < 4; ++list)
+            start[s][list] += base[list];
+
+    TriMesh<float> mesh(3, static_cast<int>(vertexCount), static_cast<int>(vertexCount), 0);
+    float* coordinates = vertexCount > 0 ? mesh.vertex(0).data() : nullptr;
+    std::vector<std::array<unsigned int, 3>> triangles;
+    plexan::reserveLarge(triangles, triangleStart[count]);
+    triangles.resize(triangleStart[count]);
+    plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(count), 1, [&](std::ptrdiff_t first, std::ptrdiff_t) {
+        const Slab& slab = *slabs[static_cast<size_t>(first)];
+        const std::array<std::size_t, 4>& at = start[static_cast<size_t>(first)];
+        for (int list = 0; list < 4; ++list)
+            std::copy(slab.m_vertices[list].data(), slab.m_vertices[list].data() + 3 * slab.m_owned[list],
+                      coordinates + 3 * at[list]);
+        const std::uint32_t* codes = slab.m_triangles.data();
+        std::array<unsigned int, 3>* out = triangles.data() + triangleStart[static_cast<size_t>(first)];
+        const size_t n = slab.m_triangles.size() / 3;
+        for (size_t t = 0; t < n; ++t)
+            for (int c = 0; c < 3; ++c) {
+                const std::uint32_t code = codes[3 * t + c];
+                out[t][c] = static_cast<unsigned int>(at[code & 3] + (code >> 2));
+            }
+    });
+    slabs.clear();
+    mesh.setTriangles(std::move(triangles));
     mesh.computeNormals();
     return mesh;
 }

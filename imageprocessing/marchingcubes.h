@@ -35,18 +35,19 @@
 // that need one (the mean of the cube's edge vertices), in the order of the
 // cubes.
 //
-// One pass over the planes of the matrix: the values, signs and edge vertex
-// tables of two neighbouring grid planes are all that is kept besides the
-// output, and no cube allocates anything.
+// The planes are cut into slabs of a fixed number of cube layers, extracted
+// on every core at once: each slab keeps the values, signs and edge vertex
+// tables of two neighbouring grid planes besides its output, and no cube
+// allocates anything. The slabs' vertices and triangles are then put
+// together in slab order (the vertices of a grid plane shared by two slabs
+// are made once), so the mesh is the same whatever the number of threads.
 //
 // Element types: int, float, double, long double.
 
 #include "geometry/trimesh.h"
 #include "image/voxelmatrix.h"
 
-#include <cstdint>
 #include <type_traits>
-#include <vector>
 
 template <typename T>
 class MarchingCubes {
@@ -68,88 +69,12 @@ public:
         return buildMesh(m, iso, closed ? Border::Overhang : Border::Open);
     }
 
-protected:
+private:
     // Corner values and the tests on them are computed in this type.
     using Real = std::conditional_t<std::is_same_v<T, long double>, long double,
                                     std::conditional_t<std::is_same_v<T, float>, float, double>>;
-
-    // A vertex is referred to by its number in one of four lists (edges along
-    // the first, second and third axes, interior vertices) and the list, in
-    // the two low bits.
-    enum { xAxis = 0, yAxis = 1, zAxis = 2, interior = 3 };
-
-    // One grid plane: the values (minus iso; -1 outside the matrix in closed
-    // mode), the inside flags, and the vertices on its edges along the first
-    // and second axes (-1 where an edge carries none).
-    struct Plane {
-        std::vector<Real> values;
-        std::vector<std::uint8_t> inside;
-        std::vector<int> xEdges;
-        std::vector<int> yEdges;
-    };
-
-    // Fills plane with grid plane k (counted from the start of the range).
-    void fillPlane(int k, Plane& plane) const;
-    // Creates the vertices on the edges of grid plane k along the first two
-    // axes, and on the edges along the third axis between it and plane k + 1.
-    void computeVertices(int k, Plane& plane);
-    void computeZVertices(int k, const Plane& lower, const Plane& upper);
-    // Position in a plane table of grid point (i, j), both counted from the
-    // start of the range.
-    int forIdx(int i, int j) const { return i * m_ni2 + j; }
-
-    // Loads the corner values of the cube at (i, j) between the two planes.
-    void fillCube(int i, int j, const Plane& lower, const Plane& upper);
-    // The bilinear test on a face of the current cube (face number 1..6,
-    // its sign telling which side is tested).
-    bool testFace(int face) const;
-    // The trilinear test inside the current cube; s is the signed interior
-    // code of the tables, subconfig the subcase of case 13.
-    bool testInterior(int s, int cubeCase, int config, int subconfig) const;
-    // Triangulates the current cube of the given corner pattern.
-    void addTriangles(unsigned char pattern);
-    // Appends n triangles of a tiling.
-    void emit(const signed char* tiling, int n);
-    // The vertex inside the current cube: the mean of its edge vertices.
-    int buildInsideVertex();
-    // The vertex on edge e (0..11) of the current cube.
-    int edgeVertex(int e) const;
-    const float* vertexPosition(int code) const;
-
-    TriMesh<float> makeMesh() const;
-
-    // The matrix and the range of grid points: first index g0 (-1 closed,
-    // 0 open) and the number of grid points along each axis.
-    const VoxelMatrix<T>* m_matrix = nullptr;
-    bool m_closed = false;
-    bool m_onFaces = false;
-    // The last grid point of each axis, counted from the start of the range.
-    int m_last1 = 0;
-    int m_last2 = 0;
-    int m_last3 = 0;
-    Real m_iso = 0;
-    int m_origin = 0;
-    int m_ni1 = 0;
-    int m_ni2 = 0;
-    int m_ni3 = 0;
-
-    // The current cube: origin (grid point, counted from the start of the
-    // range), its planes, corner values and edge vertices (-2: not looked up).
-    int m_i = 0;
-    int m_j = 0;
-    int m_k = 0;
-    const Plane* m_lower = nullptr;
-    const Plane* m_upper = nullptr;
-    const int* m_zEdges = nullptr;
-    // The vertices on the edges along the third axis between the two planes.
-    std::vector<int> m_zTable;
-    Real m_corners[8] = {};
-    int m_insideVertex = -1;
-
-    // Output: coordinates of the four vertex lists and the triangles (three
-    // vertex codes each).
-    std::vector<float> m_vertices[4];
-    std::vector<std::uint32_t> m_triangles;
+    // The extraction of one slab of cube layers (marchingcubes.cpp).
+    class Slab;
 };
 
 #define PLEXAN_EXTERN_MARCHINGCUBES(T) extern template class MarchingCubes<T>;

@@ -1,0 +1,30 @@
+#pragma once
+// Large buffers written for the first time cost one page fault per 4 KiB
+// page, which on virtual machines can outweigh the writing itself. Asking the
+// system for transparent huge pages on such a buffer before touching it makes
+// that one fault per 2 MiB.
+//
+// adviseHugePages(data, bytes) gives that advice for the whole pages inside
+// [data, data + bytes) when the range is at least 2 MiB long (smaller ones
+// cannot hold a huge page and are left alone). It changes no content, and
+// does nothing where the system has no such advice.
+//
+// reserveLarge(v, n) reserves room for n elements in a vector and advises
+// the new storage, for a vector about to be filled.
+
+#include <cstddef>
+
+namespace plexan {
+
+void adviseHugePages(const void* data, std::size_t bytes);
+
+template <typename Vector>
+void reserveLarge(Vector& v, std::size_t n)
+{
+    if (n <= v.capacity())
+        return;
+    v.reserve(n);
+    adviseHugePages(v.data() + v.size(), (v.capacity() - v.size()) * sizeof(*v.data()));
+}
+
+} // namespace plexan

@@ -1,0 +1,963 @@
+#pragma once
+// The marching cubes extraction as it was written before the slabs: one
+// sequential pass over the planes into growing lists, the mesh built vertex
+// by vertex and triangle by triangle. The tests compare the current
+// extractor's meshes with it, vertex for vertex and triangle for triangle.
+
+#include "geometry/trimesh.h"
+#include "image/voxelmatrix.h"
+#include "imageprocessing/marchingcubestables.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+#include <vector>
+
+namespace plexan::test {
+
+template <typename T>
+class ReferenceMarchingCubes {
+public:
+    ReferenceMarchingCubes() = default;
+
+    // How the surface meets the matrix's border.
+    enum class Border {
+        Open,     // left open
+        Overhang, // closed a fraction of a voxel beyond the last grid points
+        Faces     // closed on the faces through the first and last grid points
+    };
+
+    // The mesh of the surface {value = iso}, with its normals computed.
+    TriMesh<float> buildMesh(const VoxelMatrix<T>& m, T iso, Border border);
+    // Border::Overhang when closed, Border::Open otherwise.
+    TriMesh<float> buildMesh(const VoxelMatrix<T>& m, T iso, bool closed)
+    {
+        return buildMesh(m, iso, closed ? Border::Overhang : Border::Open);
+    }
+
+protected:
+    // Corner values and the tests on them are computed in this type.
+    using Real = std::conditional_t<std::is_same_v<T, long double>, long double,
+                                    std::conditional_t<std::is_same_v<T, float>, float, double>>;
+
+    // A vertex is referred to by its number in one of four lists (edges along
+    // the first, second and third axes, interior vertices) and the list, in
+    // the two low bits.
+    enum { xAxis = 0, yAxis = 1, zAxis = 2, interior = 3 };
+
+    // One grid plane: the values (minus iso; -1 outside the matrix in closed
+    // mode), the inside flags, and the vertices on its edges along the first
+    // and second axes (-1 where an edge carries none).
+    struct Plane {
+        std::vector<Real> values;
+        std::vector<std::uint8_t> inside;
+        std::vector<int> xEdges;
+        std::vector<int> yEdges;
+    };
+
+    // Fills plane with grid plane k (counted from the start of the range).
+    void fillPlane(int k, Plane& plane) const;
+    // Creates the vertices on the edges of grid plane k along the first two
+    // axes, and on the edges along the third axis between it and plane k + 1.
+    void computeVertices(int k, Plane& plane);
+    void computeZVertices(int k, const Plane& lower, const Plane& upper);
+    // Position in a plane table of grid point (i, j), both counted from the
+    // start of the range.
+    int forIdx(int i, int j) const { return i * m_ni2 + j; }
+
+    // Loads the corner values of the cube at (i, j) between the two planes.
+    void fillCube(int i, int j, const Plane& lower, const Plane& upper);
+    // The bilinear test on a face of the current cube (face number 1..6,
+    // its sign telling which side is tested).
+    bool testFace(int face) const;
+    // The trilinear test inside the current cube; s is the signed interior
+    // code of the tables, subconfig the subcase of case 13.
+    bool testInterior(int s, int cubeCase, int config, int subconfig) const;
+    // Triangulates the current cube of the given corner pattern.
+    void addTriangles(unsigned char pattern);
+    // Appends n triangles of a tiling.
+    void emit(const signed char* tiling, int n);
+    // The vertex inside the current cube: the mean of its edge vertices.
+    int buildInsideVertex();
+    // The vertex on edge e (0..11) of the current cube.
+    int edgeVertex(int e) const;
+    const float* vertexPosition(int code) const;
+
+    TriMesh<float> makeMesh() const;
+
+    // The matrix and the range of grid points: first index g0 (-1 closed,
+    // 0 open) and the number of grid points along each axis.
+    const VoxelMatrix<T>* m_matrix = nullptr;
+    bool m_closed = false;
+    bool m_onFaces = false;
+    // The last grid point of each axis, counted from the start of the range.
+    int m_last1 = 0;
+    int m_last2 = 0;
+    int m_last3 = 0;
+    Real m_iso = 0;
+    int m_origin = 0;
+    int m_ni1 = 0;
+    int m_ni2 = 0;
+    int m_ni3 = 0;
+
+    // The current cube: origin (grid point, counted from the start of the
+    // range), its planes, corner values and edge vertices (-2: not looked up).
+    int m_i = 0;
+    int m_j = 0;
+    int m_k = 0;
+    const Plane* m_lower = nullptr;
+    const Plane* m_upper = nullptr;
+    const int* m_zEdges = nullptr;
+    // The vertices on the edges along the third axis between the two planes.
+    std::vector<int> m_zTable;
+    Real m_corners[8] = {};
+    int m_insideVertex = -1;
+
+    // Output: coordinates of the four vertex lists and the triangles (three
+    // vertex codes each).
+    std::vector<float> m_vertices[4];
+    std::vector<std::uint32_t> m_triangles;
+};
+
+
+namespace reference {
+
+using namespace plexan::mc;
+
+// The corners at the ends of the twelve cube edges.
+constexpr int edgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
+                                    {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+
+// Vertex codes hold the number of the vertex in its list above two bits
+// naming the list.
+constexpr long long maxVerticesPerList = 1LL << 29;
+
+// For every grid row i of a plane of inside flags (n1 rows of n2): first[i]
+// is the first j where the flag changes between j and j + 1 (n2 - 1 if it
+// never does), last[i] the last one (-1 if it never does). The cubes of a
+// cube row before the first change of all its four grid rows, or after the
+// last one, have eight equal corners when those rows start (or end) alike.
+inline void rowChanges(const std::uint8_t* inside, int n1, int n2, int* first, int* last)
+{
+    for (int i = 0; i < n1; ++i) {
+        const std::uint8_t* row = inside + static_cast<size_t>(i) * n2;
+        const void* q = std::memchr(row, row[0] ^ 1, static_cast<size_t>(n2));
+        if (!q) {
+            first[i] = n2 - 1;
+            last[i] = -1;
+            continue;
+        }
+        first[i] = static_cast<int>(static_cast<const std::uint8_t*>(q) - row) - 1;
+        const void* r = memrchr(row, row[n2 - 1] ^ 1, static_cast<size_t>(n2));
+        last[i] = static_cast<int>(static_cast<const std::uint8_t*>(r) - row);
+    }
+}
+
+} // namespace reference
+
+using namespace reference;
+
+template <typename T>
+void ReferenceMarchingCubes<T>::fillPlane(int k, Plane& plane) const
+{
+    const int n1 = m_ni1;
+    const int n2 = m_ni2;
+    const size_t count = static_cast<size_t>(n1) * n2;
+    plane.values.resize(count);
+    plane.inside.resize(count);
+    plane.xEdges.resize(count);
+    plane.yEdges.resize(count);
+    Real* values = plane.values.data();
+    const VoxelMatrix<T>& m = *m_matrix;
+    const int plane3 = k + m_origin;
+    const Real iso = m_iso;
+    if (m_closed) {
+        if (plane3 < 0 || plane3 >= m.getSize3()) {
+            std::fill(values, values + count, Real(-1));
+        } else {
+            std::fill(values, values + n2, Real(-1));
+            std::fill(values + static_cast<size_t>(n1 - 1) * n2, values + count, Real(-1));
+            const PixelMatrix<T>& source = m[plane3];
+            for (int i = 1; i < n1 - 1; ++i) {
+                Real* row = values + static_cast<size_t>(i) * n2;
+                const T* in = source[i - 1].data();
+                row[0] = Real(-1);
+                row[n2 - 1] = Real(-1);
+                for (int j = 0; j < n2 - 2; ++j)
+                    row[j + 1] = static_cast<Real>(in[j]) - iso;
+            }
+        }
+    } else {
+        const PixelMatrix<T>& source = m[plane3];
+        for (int i = 0; i < n1; ++i) {
+            Real* row = values + static_cast<size_t>(i) * n2;
+            const T* in = source[i].data();
+            for (int j = 0; j < n2; ++j)
+                row[j] = static_cast<Real>(in[j]) - iso;
+        }
+    }
+    std::uint8_t* inside = plane.inside.data();
+    for (size_t n = 0; n < count; ++n)
+        inside[n] = values[n] >= Real(0);
+}
+
+template <typename T>
+void ReferenceMarchingCubes<T>::computeVertices(int k, Plane& plane)
+{
+    const int n1 = m_ni1;
+    const int n2 = m_ni2;
+    const int origin = m_origin;
+    const float z = static_cast<float>(k + origin);
+    const Real* values = plane.values.data();
+    const std::uint8_t* inside = plane.inside.data();
+    std::vector<float>& xs = m_vertices[xAxis];
+    std::vector<float>& ys = m_vertices[yAxis];
+    // Closing on the faces: an edge whose far end lies beyond the last grid
+    // point has its vertex on that grid point.
+    const int onFaces1 = m_onFaces ? m_last1 : n1;
+    const int onFaces2 = m_onFaces ? m_last2 : n2;
+
+    // Edges along the first axis, from grid point (i, j) to (i + 1, j).
+    for (int i = 0; i < n1 - 1; ++i) {
+        const std::uint8_t* a = inside + static_cast<size_t>(i) * n2;
+        const std::uint8_t* b = a + n2;
+        int* edges = plane.xEdges.data() + static_cast<size_t>(i) * n2;
+        if (std::memcmp(a, b, n2) == 0) {
+            std::fill(edges, edges + n2, -1);
+            continue;
+        }
+        const Real* va = values + static_cast<size_t>(i) * n2;
+        const Real* vb = va + n2;
+        const float x = static_cast<float>(i + origin);
+        for (int j = 0; j < n2; ++j) {
+            if (a[j] == b[j]) {
+                edges[j] = -1;
+                continue;
+            }
+            edges[j] = static_cast<int>(xs.size() / 3 * 4 + xAxis);
+            xs.push_back(i + origin < 0       ? 0.0f
+                         : i + 1 > onFaces1 ? x
+                                            : x + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
+            xs.push_back(static_cast<float>(j + origin));
+            xs.push_back(z);
+        }
+    }
+    // Edges along the second axis, from grid point (i, j) to (i, j + 1).
+    for (int i = 0; i < n1; ++i) {
+        const std::uint8_t* a = inside + static_cast<size_t>(i) * n2;
+        int* edges = plane.yEdges.data() + static_cast<size_t>(i) * n2;
+        if (std::memcmp(a, a + 1, n2 - 1) == 0) {
+            std::fill(edges, edges + n2, -1);
+            continue;
+        }
+        const Real* va = values + static_cast<size_t>(i) * n2;
+        const float x = static_cast<float>(i + origin);
+        for (int j = 0; j < n2 - 1; ++j) {
+            if (a[j] == a[j + 1]) {
+                edges[j] = -1;
+                continue;
+            }
+            edges[j] = static_cast<int>(ys.size() / 3 * 4 + yAxis);
+            ys.push_back(x);
+            ys.push_back(j + origin < 0       ? 0.0f
+                         : j + 1 > onFaces2 ? static_cast<float>(j + origin)
+                                            : static_cast<float>(j + origin)
+                                                  + static_cast<float>(std::fabs(va[j] / (va[j + 1] - va[j]))));
+            ys.push_back(z);
+        }
+        edges[n2 - 1] = -1;
+    }
+    if (static_cast<long long>(xs.size() / 3) >= maxVerticesPerList
+        || static_cast<long long>(ys.size() / 3) >= maxVerticesPerList)
+        throw SizeError("TriMesh<float> ReferenceMarchingCubes<T>::buildMesh(const VoxelMatrix<T>&,T,bool)",
+                        "Too many vertices");
+}
+
+template <typename T>
+void ReferenceMarchingCubes<T>::computeZVertices(int k, const Plane& lower, const Plane& upper)
+{
+    const int n1 = m_ni1;
+    const int n2 = m_ni2;
+    const int origin = m_origin;
+    const float z = static_cast<float>(k + origin);
+    std::vector<float>& zs = m_vertices[zAxis];
+    const int onFaces3 = m_onFaces ? m_last3 : m_ni3;
+    int* edges = m_zTable.data();
+    for (int i = 0; i < n1; ++i) {
+        const size_t row = static_cast<size_t>(i) * n2;
+        const std::uint8_t* a = lower.inside.data() + row;
+        const std::uint8_t* b = upper.inside.data() + row;
+        if (std::memcmp(a, b, n2) == 0) {
+            std::fill(edges + row, edges + row + n2, -1);
+            continue;
+        }
+        const Real* va = lower.values.data() + row;
+        const Real* vb = upper.values.data() + row;
+        const float x = static_cast<float>(i + origin);
+        for (int j = 0; j < n2; ++j) {
+            if (a[j] == b[j]) {
+                edges[row + j] = -1;
+                continue;
+            }
+            edges[row + j] = static_cast<int>(zs.size() / 3 * 4 + zAxis);
+            zs.push_back(x);
+            zs.push_back(static_cast<float>(j + origin));
+            zs.push_back(k + origin < 0 ? 0.0f
+                         : k + 1 > onFaces3 ? z
+                                            : z + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
+        }
+    }
+    if (static_cast<long long>(zs.size() / 3) >= maxVerticesPerList)
+        throw SizeError("TriMesh<float> ReferenceMarchingCubes<T>::buildMesh(const VoxelMatrix<T>&,T,bool)",
+                        "Too many vertices");
+}
+
+template <typename T>
+void ReferenceMarchingCubes<T>::fillCube(int i, int j, const Plane& lower, const Plane& upper)
+{
+    const size_t a = static_cast<size_t>(forIdx(i, j));
+    const size_t b = a + static_cast<size_t>(m_ni2); // (i + 1, j)
+    const Real* l = lower.values.data();
+    const Real* u = upper.values.data();
+    m_corners[0] = l[a];
+    m_corners[1] = l[b];
+    m_corners[2] = l[b + 1];
+    m_corners[3] = l[a + 1];
+    m_corners[4] = u[a];
+    m_corners[5] = u[b];
+    m_corners[6] = u[b + 1];
+    m_corners[7] = u[a + 1];
+    // A corner exactly at the iso level is inside; keep it strictly positive
+    // so that the face and interior tests see the same sign.
+    for (Real& c : m_corners)
+        if (c == Real(0))
+            c = static_cast<Real>(FLT_EPSILON);
+}
+
+template <typename T>
+bool ReferenceMarchingCubes<T>::testFace(int face) const
+{
+    const Real* c = m_corners;
+    Real a, b, cc, d;
+    switch (face < 0 ? -face : face) {
+    case 1:
+        a = c[0], b = c[4], cc = c[5], d = c[1];
+        break;
+    case 2:
+        a = c[1], b = c[5], cc = c[6], d = c[2];
+        break;
+    case 3:
+        a = c[2], b = c[6], cc = c[7], d = c[3];
+        break;
+    case 4:
+        a = c[3], b = c[7], cc = c[4], d = c[0];
+        break;
+    case 5:
+        a = c[0], b = c[3], cc = c[2], d = c[1];
+        break;
+    case 6:
+        a = c[4], b = c[7], cc = c[6], d = c[5];
+        break;
+    default:
+        return face >= 0;
+    }
+    // The sign of the saddle value decides; a face exactly at the saddle
+    // counts as joined on the side the face number's sign names.
+    const Real saddle = a * cc - b * d;
+    if (saddle == 0)
+        return face >= 0;
+    return static_cast<Real>(face) * a * saddle >= 0;
+}
+
+template <typename T>
+bool ReferenceMarchingCubes<T>::testInterior(int s, int cubeCase, int config, int subconfig) const
+{
+    const Real* c = m_corners;
+    Real at = 0, bt = 0, ct = 0, dt = 0, t;
+    if (cubeCase == 4 && s < 0) {
+        // Six corners inside, the two outside ones on a diagonal. The
+        // section is taken across the first axis (edges 0-1, 3-2, 7-6, 4-5),
+        // on the plane where its saddle is extreme: the two corners stay
+        // apart when that plane lies in the cube and at most one corner of
+        // the section is outside there; otherwise a tunnel joins them. The
+        // saddle's sign on that section is not consulted, so the tunnel is
+        // built more often than the trilinear interpolant has one. This is
+        // the decision of the independent implementation of these tables
+        // that tests/imageprocessing/marchingcubes_compare.py runs, whose
+        // surfaces ours must equal.
+        const Real da = c[1] - c[0], db = c[2] - c[3], dc = c[6] - c[7], dd = c[5] - c[4];
+        const Real a = da * dc - db * dd;
+        const Real b = c[7] * da + c[0] * dc - c[4] * db - c[3] * dd;
+        t = -b / (2 * a);
+        if (t < 0 || t > 1)
+            return false;
+        const int inside = (c[0] + da * t >= 0) + (c[3] + db * t >= 0) + (c[7] + dc * t >= 0) + (c[4] + dd * t >= 0);
+        return inside >= 3;
+    }
+    switch (cubeCase) {
+    case 4:
+    case 10: {
+        // The plane of the third axis on which the section's saddle is
+        // extreme.
+        const Real a = (c[4] - c[0]) * (c[6] - c[2]) - (c[7] - c[3]) * (c[5] - c[1]);
+        const Real b = c[2] * (c[4] - c[0]) + c[0] * (c[6] - c[2]) - c[1] * (c[7] - c[3]) - c[3] * (c[5] - c[1]);
+        t = -b / (2 * a);
+        if (t < 0 || t > 1)
+            return s > 0;
+        at = c[0] + (c[4] - c[0]) * t;
+        bt = c[3] + (c[7] - c[3]) * t;
+        ct = c[2] + (c[6] - c[2]) * t;
+        dt = c[1] + (c[5] - c[1]) * t;
+        break;
+    }
+    case 6:
+    case 7:
+    case 12:
+    case 13: {
+        // The section through the crossing on a reference edge, across the
+        // cube.
+        int edge = -1;
+        switch (cubeCase) {
+        case 6:
+            edge = test6[config][2];
+            break;
+        case 7:
+            edge = test7[config][4];
+            break;
+        case 12:
+            edge = test12[config][3];
+            break;
+        default:
+            edge = tiling13_5_1[config][subconfig][0];
+            break;
+        }
+        switch (edge) {
+        case 0:
+            t = c[0] / (c[0] - c[1]);
+            bt = c[3] + (c[2] - c[3]) * t;
+            ct = c[7] + (c[6] - c[7]) * t;
+            dt = c[4] + (c[5] - c[4]) * t;
+            break;
+        case 1:
+            t = c[1] / (c[1] - c[2]);
+            bt = c[0] + (c[3] - c[0]) * t;
+            ct = c[4] + (c[7] - c[4]) * t;
+            dt = c[5] + (c[6] - c[5]) * t;
+            break;
+        case 2:
+            t = c[2] / (c[2] - c[3]);
+            bt = c[1] + (c[0] - c[1]) * t;
+            ct = c[5] + (c[4] - c[5]) * t;
+            dt = c[6] + (c[7] - c[6]) * t;
+            break;
+        case 3:
+            t = c[3] / (c[3] - c[0]);
+            bt = c[2] + (c[1] - c[2]) * t;
+            ct = c[6] + (c[5] - c[6]) * t;
+            dt = c[7] + (c[4] - c[7]) * t;
+            break;
+        case 4:
+            t = c[4] / (c[4] - c[5]);
+            bt = c[7] + (c[6] - c[7]) * t;
+            ct = c[3] + (c[2] - c[3]) * t;
+            dt = c[0] + (c[1] - c[0]) * t;
+            break;
+        case 5:
+            t = c[5] / (c[5] - c[6]);
+            bt = c[4] + (c[7] - c[4]) * t;
+            ct = c[0] + (c[3] - c[0]) * t;
+            dt = c[1] + (c[2] - c[1]) * t;
+            break;
+        case 6:
+            t = c[6] / (c[6] - c[7]);
+            bt = c[5] + (c[4] - c[5]) * t;
+            ct = c[1] + (c[0] - c[1]) * t;
+            dt = c[2] + (c[3] - c[2]) * t;
+            break;
+        case 7:
+            t = c[7] / (c[7] - c[4]);
+            bt = c[6] + (c[5] - c[6]) * t;
+            ct = c[2] + (c[1] - c[2]) * t;
+            dt = c[3] + (c[0] - c[3]) * t;
+            break;
+        case 8:
+            t = c[0] / (c[0] - c[4]);
+            bt = c[3] + (c[7] - c[3]) * t;
+            ct = c[2] + (c[6] - c[2]) * t;
+            dt = c[1] + (c[5] - c[1]) * t;
+            break;
+        case 9:
+            t = c[1] / (c[1] - c[5]);
+            bt = c[0] + (c[4] - c[0]) * t;
+            ct = c[3] + (c[7] - c[3]) * t;
+            dt = c[2] + (c[6] - c[2]) * t;
+            break;
+        case 10:
+            t = c[2] / (c[2] - c[6]);
+            bt = c[1] + (c[5] - c[1]) * t;
+            ct = c[0] + (c[4] - c[0]) * t;
+            dt = c[3] + (c[7] - c[3]) * t;
+            break;
+        case 11:
+            t = c[3] / (c[3] - c[7]);
+            bt = c[2] + (c[6] - c[2]) * t;
+            ct = c[1] + (c[5] - c[1]) * t;
+            dt = c[0] + (c[4] - c[0]) * t;
+            break;
+        default:
+            break;
+        }
+        at = 0;
+        break;
+    }
+    default:
+        return s > 0;
+    }
+
+    int test = 0;
+    if (at >= 0)
+        test += 1;
+    if (bt >= 0)
+        test += 2;
+    if (ct >= 0)
+        test += 4;
+    if (dt >= 0)
+        test += 8;
+    switch (test) {
+    case 5:
+        if (at * ct - bt * dt < 0)
+            return s > 0;
+        break;
+    case 10:
+        if (at * ct - bt * dt >= 0)
+            return s > 0;
+        break;
+    case 7:
+    case 11:
+    case 13:
+    case 14:
+    case 15:
+        return s < 0;
+    default:
+        return s > 0;
+    }
+    return s < 0;
+}
+
+template <typename T>
+int ReferenceMarchingCubes<T>::edgeVertex(int e) const
+{
+    const int a = forIdx(m_i, m_j);
+    const int b = a + m_ni2; // (i + 1, j)
+    switch (e) {
+    case 0:
+        return m_lower->xEdges[a];
+    case 1:
+        return m_lower->yEdges[b];
+    case 2:
+        return m_lower->xEdges[a + 1];
+    case 3:
+        return m_lower->yEdges[a];
+    case 4:
+        return m_upper->xEdges[a];
+    case 5:
+        return m_upper->yEdges[b];
+    case 6:
+        return m_upper->xEdges[a + 1];
+    case 7:
+        return m_upper->yEdges[a];
+    case 8:
+        return m_zEdges[a];
+    case 9:
+        return m_zEdges[b];
+    case 10:
+        return m_zEdges[b + 1];
+    case 11:
+        return m_zEdges[a + 1];
+    default:
+        return m_insideVertex;
+    }
+}
+
+template <typename T>
+const float* ReferenceMarchingCubes<T>::vertexPosition(int code) const
+{
+    return m_vertices[code & 3].data() + static_cast<size_t>(code >> 2) * 3;
+}
+
+template <typename T>
+int ReferenceMarchingCubes<T>::buildInsideVertex()
+{
+    float sum[3] = {0, 0, 0};
+    int n = 0;
+    for (int e = 0; e < 12; ++e) {
+        if ((m_corners[edgeCorners[e][0]] >= 0) == (m_corners[edgeCorners[e][1]] >= 0))
+            continue;
+        const float* p = vertexPosition(edgeVertex(e));
+        sum[0] += p[0];
+        sum[1] += p[1];
+        sum[2] += p[2];
+        ++n;
+    }
+    std::vector<float>& list = m_vertices[interior];
+    const int code = static_cast<int>(list.size() / 3 * 4 + interior);
+    for (float s : sum)
+        list.push_back(n > 0 ? s / static_cast<float>(n) : 0.0f);
+    return code;
+}
+
+template <typename T>
+void ReferenceMarchingCubes<T>::emit(const signed char* tiling, int n)
+{
+    // The tilings turn their triangles' normals towards the inside; they are
+    // written in the reverse order so that the normals point out of it.
+    for (int t = 0; t < 3 * n; t += 3) {
+        for (int c : {0, 2, 1}) {
+            const int e = tiling[t + c];
+            if (e == 12 && m_insideVertex < 0)
+                m_insideVertex = buildInsideVertex();
+            m_triangles.push_back(static_cast<std::uint32_t>(edgeVertex(e)));
+        }
+    }
+}
+
+template <typename T>
+void ReferenceMarchingCubes<T>::addTriangles(unsigned char pattern)
+{
+    const int cubeCase = cases[pattern][0];
+    const int config = cases[pattern][1];
+    int subconfig = 0;
+    m_insideVertex = -1;
+    switch (cubeCase) {
+    case 1:
+        emit(tiling1[config], 1);
+        break;
+    case 2:
+        emit(tiling2[config], 2);
+        break;
+    case 3:
+        if (testFace(test3[config]))
+            emit(tiling3_2[config], 4);
+        else
+            emit(tiling3_1[config], 2);
+        break;
+    case 4:
+        if (testInterior(test4[config], cubeCase, config, 0))
+            emit(tiling4_1[config], 2);
+        else
+            emit(tiling4_2[config], 6);
+        break;
+    case 5:
+        emit(tiling5[config], 3);
+        break;
+    case 6:
+        if (testFace(test6[config][0]))
+            emit(tiling6_2[config], 5);
+        else if (testInterior(test6[config][1], cubeCase, config, 0))
+            emit(tiling6_1_1[config], 3);
+        else
+            emit(tiling6_1_2[config], 9);
+        break;
+    case 7:
+        if (testFace(test7[config][0]))
+            subconfig += 1;
+        if (testFace(test7[config][1]))
+            subconfig += 2;
+        if (testFace(test7[config][2]))
+            subconfig += 4;
+        switch (subconfig) {
+        case 0:
+            emit(tiling7_1[config], 3);
+            break;
+        case 1:
+            emit(tiling7_2[config][0], 5);
+            break;
+        case 2:
+            emit(tiling7_2[config][1], 5);
+            break;
+        case 3:
+            emit(tiling7_3[config][0], 9);
+            break;
+        case 4:
+            emit(tiling7_2[config][2], 5);
+            break;
+        case 5:
+            emit(tiling7_3[config][1], 9);
+            break;
+        case 6:
+            emit(tiling7_3[config][2], 9);
+            break;
+        default:
+            if (testInterior(test7[config][3], cubeCase, config, 0))
+                emit(tiling7_4_2[config], 9);
+            else
+                emit(tiling7_4_1[config], 5);
+            break;
+        }
+        break;
+    case 8:
+        emit(tiling8[config], 2);
+        break;
+    case 9:
+        emit(tiling9[config], 4);
+        break;
+    case 10:
+        if (testFace(test10[config][0])) {
+            if (testFace(test10[config][1]))
+                emit(tiling10_1_1_[config], 4);
+            else
+                emit(tiling10_2[config], 8);
+        } else if (testFace(test10[config][1])) {
+            emit(tiling10_2_[config], 8);
+        } else if (testInterior(test10[config][2], cubeCase, config, 0)) {
+            emit(tiling10_1_1[config], 4);
+        } else {
+            emit(tiling10_1_2[config], 8);
+        }
+        break;
+    case 11:
+        emit(tiling11[config], 4);
+        break;
+    case 12:
+        if (testFace(test12[config][0])) {
+            if (testFace(test12[config][1]))
+                emit(tiling12_1_1_[config], 4);
+            else
+                emit(tiling12_2[config], 8);
+        } else if (testFace(test12[config][1])) {
+            emit(tiling12_2_[config], 8);
+        } else if (testInterior(test12[config][2], cubeCase, config, 0)) {
+            emit(tiling12_1_1[config], 4);
+        } else {
+            emit(tiling12_1_2[config], 8);
+        }
+        break;
+    case 13: {
+        for (int f = 0; f < 6; ++f)
+            if (testFace(test13[config][f]))
+                subconfig += 1 << f;
+        const int sub = subconfig13[subconfig];
+        if (sub == 0)
+            emit(tiling13_1[config], 4);
+        else if (sub <= 6)
+            emit(tiling13_2[config][sub - 1], 6);
+        else if (sub <= 18)
+            emit(tiling13_3[config][sub - 7], 10);
+        else if (sub <= 22)
+            emit(tiling13_4[config][sub - 19], 12);
+        else if (sub <= 26) {
+            if (testInterior(test13[config][6], cubeCase, config, sub - 23))
+                emit(tiling13_5_1[config][sub - 23], 6);
+            else
+                emit(tiling13_5_2[config][sub - 23], 10);
+        } else if (sub <= 38)
+            emit(tiling13_3_[config][sub - 27], 10);
+        else if (sub <= 44)
+            emit(tiling13_2_[config][sub - 39], 6);
+        else if (sub == 45)
+            emit(tiling13_1_[config], 4);
+        // A negative entry marks face patterns a trilinear cube cannot have.
+        break;
+    }
+    case 14:
+        emit(tiling14[config], 4);
+        break;
+    default:
+        break;
+    }
+}
+
+namespace reference {
+
+// Reserves the output lists for about the mesh to come, so that they are
+// allocated once instead of growing: the crossed grid edges counted on about
+// sixteen evenly spaced pairs of planes, scaled to the whole matrix, with a
+// quarter more for the estimate's error (a list that needs more still grows),
+// and two triangles per vertex, as on a closed surface.
+template <typename T, typename Real>
+void reserveOutput(const VoxelMatrix<T>& m, Real iso, std::vector<float> (&vertices)[4],
+                   std::vector<std::uint32_t>& triangles)
+{
+    const int s1 = m.getSize1();
+    const int s2 = m.getSize2();
+    const int s3 = m.getSize3();
+    if (s1 < 1 || s2 < 1 || s3 < 2)
+        return;
+    const size_t count = static_cast<size_t>(s1) * s2;
+    std::vector<std::uint8_t> a(count), b(count);
+    const auto flags = [&](int k, std::vector<std::uint8_t>& out) {
+        for (int i = 0; i < s1; ++i) {
+            const T* row = m[k][i].data();
+            std::uint8_t* f = out.data() + static_cast<size_t>(i) * s2;
+            for (int j = 0; j < s2; ++j)
+                f[j] = static_cast<Real>(row[j]) - iso >= Real(0);
+        }
+    };
+    const int step = std::max(1, (s3 - 1) / 16);
+    long long crossings[3] = {0, 0, 0};
+    int samples = 0;
+    for (int k = 0; k + 1 < s3; k += step, ++samples) {
+        flags(k, a);
+        flags(k + 1, b);
+        long long x = 0;
+        long long y = 0;
+        long long z = 0;
+        for (size_t n = 0; n + s2 < count; ++n)
+            x += a[n] != a[n + s2];
+        for (size_t n = 0; n + 1 < count; ++n)
+            y += a[n] != a[n + 1];
+        for (size_t n = 0; n < count; ++n)
+            z += a[n] != b[n];
+        crossings[0] += x;
+        crossings[1] += y;
+        crossings[2] += z;
+    }
+    const double scale = 1.25 * (s3 - 1) / samples;
+    size_t total = 0;
+    for (int list = 0; list < 3; ++list) {
+        const size_t estimate = static_cast<size_t>(static_cast<double>(crossings[list]) * scale) + 64;
+        vertices[list].reserve(3 * estimate);
+        total += estimate;
+    }
+    triangles.reserve(3 * 2 * total);
+}
+
+} // namespace reference
+
+template <typename T>
+TriMesh<float> ReferenceMarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Border border)
+{
+    const bool closed = border != Border::Open;
+    m_matrix = &m;
+    m_closed = closed;
+    m_onFaces = border == Border::Faces;
+    m_iso = static_cast<Real>(iso);
+    for (std::vector<float>& list : m_vertices)
+        list.clear();
+    m_triangles.clear();
+
+    const int size1 = m.getSize1();
+    const int size2 = m.getSize2();
+    const int size3 = m.getSize3();
+    const bool empty = size1 < 1 || size2 < 1 || size3 < 1;
+    m_origin = closed ? -1 : 0;
+    m_ni1 = closed ? size1 + 2 : size1;
+    m_ni2 = closed ? size2 + 2 : size2;
+    m_ni3 = closed ? size3 + 2 : size3;
+    m_last1 = m_ni1 - 1 - (closed ? 1 : 0);
+    m_last2 = m_ni2 - 1 - (closed ? 1 : 0);
+    m_last3 = m_ni3 - 1 - (closed ? 1 : 0);
+    if (!empty && m_ni1 >= 2 && m_ni2 >= 2 && m_ni3 >= 2) {
+        Plane planes[2];
+        m_zTable.resize(static_cast<size_t>(m_ni1) * m_ni2);
+        std::vector<std::uint8_t> patterns(static_cast<size_t>(m_ni2));
+        // The first and last flag changes of every grid row of both planes.
+        std::vector<int> changes[2][2];
+        for (auto& plane : changes)
+            for (std::vector<int>& list : plane)
+                list.resize(static_cast<size_t>(m_ni1));
+        int* lowerFirst = changes[0][0].data();
+        int* lowerLast = changes[0][1].data();
+        int* upperFirst = changes[1][0].data();
+        int* upperLast = changes[1][1].data();
+        reserveOutput(m, m_iso, m_vertices, m_triangles);
+        Plane* lower = &planes[0];
+        Plane* upper = &planes[1];
+        fillPlane(0, *lower);
+        rowChanges(lower->inside.data(), m_ni1, m_ni2, lowerFirst, lowerLast);
+        computeVertices(0, *lower);
+        for (int k = 0; k + 1 < m_ni3; ++k) {
+            fillPlane(k + 1, *upper);
+            rowChanges(upper->inside.data(), m_ni1, m_ni2, upperFirst, upperLast);
+            computeVertices(k + 1, *upper);
+            computeZVertices(k, *lower, *upper);
+            m_lower = lower;
+            m_upper = upper;
+            m_zEdges = m_zTable.data();
+            m_k = k;
+            const int n2 = m_ni2;
+            for (int i = 0; i + 1 < m_ni1; ++i) {
+                const std::uint8_t* a0 = lower->inside.data() + static_cast<size_t>(i) * n2;
+                const std::uint8_t* b0 = a0 + n2;
+                const std::uint8_t* a1 = upper->inside.data() + static_cast<size_t>(i) * n2;
+                const std::uint8_t* b1 = a1 + n2;
+                // Only the cubes between the first and the last flag change
+                // of the four grid rows can be cut by the surface.
+                int start = 0;
+                int end = n2 - 1;
+                if (a0[0] == b0[0] && a0[0] == a1[0] && a0[0] == b1[0])
+                    start = std::min(std::min(lowerFirst[i], lowerFirst[i + 1]),
+                                     std::min(upperFirst[i], upperFirst[i + 1]));
+                if (a0[n2 - 1] == b0[n2 - 1] && a0[n2 - 1] == a1[n2 - 1] && a0[n2 - 1] == b1[n2 - 1])
+                    end = std::max(std::max(lowerLast[i], lowerLast[i + 1]),
+                                   std::max(upperLast[i], upperLast[i + 1])) + 1;
+                std::uint8_t* pattern = patterns.data();
+                for (int j = start; j < end; ++j)
+                    pattern[j] = static_cast<std::uint8_t>(a0[j] | b0[j] << 1 | b0[j + 1] << 2 | a0[j + 1] << 3
+                                                           | a1[j] << 4 | b1[j] << 5 | b1[j + 1] << 6
+                                                           | a1[j + 1] << 7);
+                for (int j = start; j < end; ++j) {
+                    const std::uint8_t p = pattern[j];
+                    if (p == 0 || p == 255)
+                        continue;
+                    m_i = i;
+                    m_j = j;
+                    fillCube(i, j, *lower, *upper);
+                    addTriangles(p);
+                }
+            }
+            std::swap(lower, upper);
+            std::swap(lowerFirst, upperFirst);
+            std::swap(lowerLast, upperLast);
+        }
+    }
+    TriMesh<float> mesh = makeMesh();
+    m_matrix = nullptr;
+    m_lower = m_upper = nullptr;
+    m_zEdges = nullptr;
+    for (std::vector<float>& list : m_vertices)
+        std::vector<float>().swap(list);
+    std::vector<std::uint32_t>().swap(m_triangles);
+    std::vector<int>().swap(m_zTable);
+    return mesh;
+}
+
+template <typename T>
+TriMesh<float> ReferenceMarchingCubes<T>::makeMesh() const
+{
+    size_t offsets[4];
+    size_t total = 0;
+    for (int list = 0; list < 4; ++list) {
+        offsets[list] = total;
+        total += m_vertices[list].size() / 3;
+    }
+    TriMesh<float> mesh(3, static_cast<int>(total), static_cast<int>(total), 0);
+    size_t n = 0;
+    for (int list = 0; list < 4; ++list) {
+        const float* p = m_vertices[list].data();
+        const size_t count = m_vertices[list].size() / 3;
+        for (size_t v = 0; v < count; ++v, ++n, p += 3) {
+            Vector<float>& vertex = mesh[static_cast<int>(n)];
+            vertex[0] = p[0];
+            vertex[1] = p[1];
+            vertex[2] = p[2];
+        }
+    }
+    const size_t triangles = m_triangles.size() / 3;
+    for (size_t t = 0; t < triangles; ++t) {
+        unsigned int index[3];
+        for (int c = 0; c < 3; ++c) {
+            const std::uint32_t code = m_triangles[3 * t + c];
+            index[c] = static_cast<unsigned int>(offsets[code & 3] + (code >> 2));
+        }
+        mesh.addTriangle(index[0], index[1], index[2]);
+    }
+    mesh.computeNormals();
+    return mesh;
+}
+
+
+} // namespace plexan::test
