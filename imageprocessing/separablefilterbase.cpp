@@ -1,6 +1,7 @@
 #include "imageprocessing/separablefilterbase.h"
 
 #include "imageprocessing/matrixpasses.h"
+#include "numerics/hugepages.h"
 #include "numerics/parallel.h"
 
 #include <algorithm>
@@ -106,6 +107,7 @@ struct Ring {
             return false;
         slots = count;
         length = size;
+        plexan::reserveLarge(lines, static_cast<std::size_t>(count) * size);
         lines.resize(static_cast<std::size_t>(count) * size);
         return true;
     }
@@ -170,14 +172,15 @@ inline int bandGrain(int count, int taps)
 // its own ring; when out is in, the input rows a band shares with its
 // neighbours are copied first. after(a, b) runs on the output rows [a, b)
 // of a band once they are written. One progress unit per row and pass.
+// Without bands, the rows go in one sweep in the calling thread.
 template <typename T, typename After>
 void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, const std::vector<T>& h,
-                     const std::vector<T>& v, ProgressSteps* progress, After&& after)
+                     const std::vector<T>& v, ProgressSteps* progress, After&& after, bool bands = true)
 {
     const int m = static_cast<int>(v.size());
     const int c = m / 2;
     const int lag = m - 1 - c;
-    const int grain = bandGrain(rows, m);
+    const int grain = bands ? bandGrain(rows, m) : std::max(rows, 1);
     std::vector<T> saved;
     std::vector<const T*> shared;
     if (grain < rows && static_cast<const void*>(in[0]) == static_cast<const void*>(out[0])) {
@@ -323,37 +326,84 @@ void SeparableFilterBase<T>::apply(VoxelMatrix<T>& vm)
     const int s3 = vm.getSize3();
     // One sweep over the planes: each plane is filtered in two dimensions
     // into a ring of planes, and output plane k is combined from the ring,
-    // over the input plane, once plane k + m - 1 - m / 2 is in.
-    Ring<T> planes;
-    if (s1 > 0 && s2 > 0 && s3 > 0 && !k2.empty() &&
-        planes.reserve(std::min(static_cast<int>(k3.size()), s3), static_cast<std::size_t>(s1) * s2) &&
+    // over the input plane, once plane k + m - 1 - m / 2 is in. With several
+    // threads the planes are cut into slabs swept at once, each with its own
+    // ring, filtering again the planes its window shares with its
+    // neighbours; those input planes are copied first, as the neighbour
+    // overwrites them. Every slab gives the same bits as one sweep.
+    const int m = static_cast<int>(k3.size());
+    const std::size_t planeSize = static_cast<std::size_t>(s1) * static_cast<std::size_t>(s2);
+    if (s1 > 0 && s2 > 0 && s3 > 0 && !k2.empty() && !k3.empty() && ringFits<T>(std::min(m, s3), planeSize) &&
         ringFits<T>(std::min(static_cast<int>(k2.size()), s1), s2)) {
-        const int m = static_cast<int>(k3.size());
-        std::vector<const T*> in(static_cast<std::size_t>(s1));
-        std::vector<T*> out(static_cast<std::size_t>(s1));
-        const int grain = bandGrain(s1, 1);
-        slideWindow(
-            s3, m,
-            [&](int r) {
-                T* target = planes[r];
-                for (int i = 0; i < s1; ++i) {
-                    in[i] = vm[r][i].data();
-                    out[i] = target + static_cast<std::size_t>(i) * s2;
-                }
-                rowsThenColumns(in.data(), out.data(), s1, s2, k1, k2, &progress, [](int, int) {});
-            },
-            [&](int k, int t0, int t1) {
-                plexan::parallel::forEachChunk(0, s1, grain, [&](std::ptrdiff_t a, std::ptrdiff_t b) {
-                    std::vector<const T*> lines(k3.size());
-                    for (int i = static_cast<int>(a); i < b; ++i) {
-                        for (int t = t0; t < t1; ++t)
-                            lines[t] = planes[k + t - m / 2] + static_cast<std::size_t>(i) * s2;
-                        combine(lines.data(), vm[k][i].data(), s2, k3.data(), t0, t1);
+        const int c = m / 2;
+        const int lag = m - 1 - c;
+        const int threads = plexan::parallel::getThreadCount();
+        const int grain = threads <= 1 ? s3
+                                       : static_cast<int>(plexan::parallel::grainFor(s3, threads, std::max(2 * m, 4)));
+        std::vector<const T*> saved(static_cast<std::size_t>(s3), nullptr);
+        std::vector<T> copies;
+        if (grain < s3) {
+            std::vector<int> copied;
+            for (int p = grain; p < s3; p += grain)
+                for (int r = std::max(0, p - c); r < std::min(s3, p + lag); ++r)
+                    if (copied.empty() || copied.back() < r)
+                        copied.push_back(r);
+            plexan::reserveLarge(copies, copied.size() * planeSize);
+            copies.resize(copied.size() * planeSize);
+            plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(copied.size()), 1,
+                                           [&](std::ptrdiff_t n, std::ptrdiff_t) {
+                                               T* copy = copies.data() + static_cast<std::size_t>(n) * planeSize;
+                                               const PixelMatrix<T>& plane = vm[copied[static_cast<std::size_t>(n)]];
+                                               for (int i = 0; i < s1; ++i)
+                                                   std::copy(plane[i].data(), plane[i].data() + s2,
+                                                             copy + static_cast<std::size_t>(i) * s2);
+                                           });
+            for (std::size_t n = 0; n < copied.size(); ++n)
+                saved[static_cast<std::size_t>(copied[n])] = copies.data() + n * planeSize;
+        }
+        const bool bands = grain >= s3;
+        plexan::parallel::forEachChunk(0, s3, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+            const int a = static_cast<int>(first);
+            const int b = static_cast<int>(last);
+            Ring<T> planes;
+            planes.reserve(std::min(m, s3), planeSize);
+            std::vector<const T*> in(static_cast<std::size_t>(s1));
+            std::vector<T*> out(static_cast<std::size_t>(s1));
+            const int rowGrain = bandGrain(s1, 1);
+            slideWindow(
+                s3, m, a, b,
+                [&](int r) {
+                    T* target = planes[r];
+                    const T* copy = saved[static_cast<std::size_t>(r)];
+                    for (int i = 0; i < s1; ++i) {
+                        in[i] = copy ? copy + static_cast<std::size_t>(i) * s2 : vm[r][i].data();
+                        out[i] = target + static_cast<std::size_t>(i) * s2;
                     }
-                    scale(vm[k], nullptr, static_cast<int>(a), static_cast<int>(b));
-                    progress.advance(b - a);
+                    // A plane filtered again for a neighbour's window counts
+                    // no progress: the neighbour counts it.
+                    const bool own = r >= a && r < b;
+                    rowsThenColumns(in.data(), out.data(), s1, s2, k1, k2, own ? &progress : nullptr,
+                                    [](int, int) {}, bands);
+                },
+                [&](int k, int t0, int t1) {
+                    const auto across = [&](int i0, int i1) {
+                        std::vector<const T*> window(k3.size());
+                        for (int i = i0; i < i1; ++i) {
+                            for (int t = t0; t < t1; ++t)
+                                window[t] = planes[k + t - m / 2] + static_cast<std::size_t>(i) * s2;
+                            combine(window.data(), vm[k][i].data(), s2, k3.data(), t0, t1);
+                        }
+                        scale(vm[k], nullptr, i0, i1);
+                        progress.advance(i1 - i0);
+                    };
+                    if (bands)
+                        plexan::parallel::forEachChunk(0, s1, rowGrain, [&](std::ptrdiff_t i0, std::ptrdiff_t i1) {
+                            across(static_cast<int>(i0), static_cast<int>(i1));
+                        });
+                    else
+                        across(0, s1);
                 });
-            });
+        });
         progress.finish();
         return;
     }
