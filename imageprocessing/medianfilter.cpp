@@ -447,7 +447,6 @@ void MedianFilter<T>::standardApply(VoxelMatrix<T>& v)
     const int h = getHalfSize();
     if (h < 1)
         return;
-    setup3DCase();
     const int s1 = v.getSize1();
     const int s2 = v.getSize2();
     const int s3 = v.getSize3();
@@ -457,27 +456,39 @@ void MedianFilter<T>::standardApply(VoxelMatrix<T>& v)
     ProgressSteps progress(*this, static_cast<long long>(s3 - 2 * h) * (s1 - 2 * h), "Median filter");
     const VoxelMatrix<T> src(v);
     const unsigned int columnSlots = static_cast<unsigned int>(side * side);
-    for (int k = h; k < s3 - h; ++k)
-        for (int i = h; i < s1 - h; ++i) {
-            resetTable();
+    // Rows of output planes in parallel, each chunk with its own sort table;
+    // every window is read from the unfiltered copy.
+    const long long planeRows = s1 - 2 * h;
+    const long long rows = static_cast<long long>(s3 - 2 * h) * planeRows;
+    const std::ptrdiff_t grain = plexan::parallel::grainFor(
+        rows, static_cast<std::ptrdiff_t>(bandsPerThread) * plexan::parallel::getThreadCount(), 4);
+    plexan::parallel::forEachChunk(0, rows, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+        MedianFilter<T> table(h);
+        table.setup3DCase();
+        for (std::ptrdiff_t n = first; n < last; ++n) {
+            const int k = h + static_cast<int>(n / planeRows);
+            const int i = h + static_cast<int>(n % planeRows);
+            table.resetTable();
             for (int c = 0; c < side; ++c)
                 for (int p = 0; p < side; ++p)
                     for (int r = 0; r < side; ++r)
-                        replaceItem(static_cast<unsigned int>(c * side * side + p * side + r),
-                                    src[k - h + p][i - h + r][c]);
+                        table.replaceItem(static_cast<unsigned int>(c * side * side + p * side + r),
+                                          src[k - h + p][i - h + r][c]);
             T* out = v[k][i].data();
-            out[h] = getMedian();
+            out[h] = table.getMedian();
             int leaving = 0;
             for (int j = h + 1; j < s2 - h; ++j) {
                 const unsigned int base = static_cast<unsigned int>(leaving) * columnSlots;
                 for (int p = 0; p < side; ++p)
                     for (int r = 0; r < side; ++r)
-                        replaceItem(base + static_cast<unsigned int>(p * side + r), src[k - h + p][i - h + r][j + h]);
-                out[j] = getMedian();
+                        table.replaceItem(base + static_cast<unsigned int>(p * side + r),
+                                          src[k - h + p][i - h + r][j + h]);
+                out[j] = table.getMedian();
                 leaving = leaving + 1 == side ? 0 : leaving + 1;
             }
             progress.advance();
         }
+    });
     progress.finish();
 }
 

@@ -11,9 +11,10 @@
 // takes the median of nine from the sorted column triples, two rows at a
 // time. Every route gives the same medians.
 //
-// Images are filtered in bands of rows on every thread (numerics/parallel.h);
-// each band works from the input rows as they were before filtering, so the
-// medians are the same whatever the number of threads.
+// Images are filtered in bands of rows on every thread (numerics/parallel.h),
+// volumes in chunks of rows of their planes; each works from the input as it
+// was before filtering, so the medians are the same whatever the number of
+// threads.
 //
 // With more than one iteration (IteratedFilter) the filter is applied that
 // many times in a row.

@@ -134,6 +134,25 @@ TEST(MedianFilter, BandsOnEveryThreadCountEqualSortedWindows)
     }
 }
 
+// Volumes are filtered in chunks of rows of planes at once, each with a sort
+// table of its own, from an unfiltered copy: a shared table or a window read
+// from already filtered voxels differs from the sorted windows.
+TEST(MedianFilter, VolumeChunksOnEveryThreadCountEqualSortedWindows)
+{
+    using plexan::parallel::ThreadCountScope;
+    std::mt19937 rng(29);
+    for (int h : {1, 2}) {
+        const VoxelMatrix<float> in = randomVoxels<float>(13, 9, 11, rng, 0, 30);
+        const VoxelMatrix<float> expected = referenceMedian(in, h, false);
+        for (int threads : {1, 2, 3, 4}) {
+            ThreadCountScope scope(threads);
+            VoxelMatrix<float> out(in);
+            MedianFilter<float>(h).apply(out);
+            EXPECT_TRUE(out == expected) << "h = " << h << ", " << threads << " threads";
+        }
+    }
+}
+
 TEST(MedianFilter, FloatMediansOfSignedAndInfiniteValuesEqualSortedWindows)
 {
     std::mt19937 rng(18);
