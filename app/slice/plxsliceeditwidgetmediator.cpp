@@ -112,6 +112,7 @@ void PLXSliceEditWidgetMediator::initialize()
     m_changeOrigin = makeAction(tr("Change origin"));
     m_resample = makeAction(tr("Resample"), QKeySequence(Qt::Key_R));
     m_runSnake = makeAction(tr("Run Snake"), QKeySequence(Qt::Key_S));
+    m_snakeParameters = makeAction(tr("Snake parameters..."), QKeySequence(Qt::SHIFT | Qt::Key_S));
     m_smooth = makeAction(tr("Smooth (Fourier)"));
     m_selectAll = makeAction(tr("Select all"), QKeySequence(Qt::CTRL | Qt::Key_A));
     m_splitAction = makeAction(tr("Split contour"));
@@ -135,6 +136,10 @@ void PLXSliceEditWidgetMediator::initialize()
     start(m_smooth, m_fourier);
     start(m_splitAction, m_split);
     start(m_runSnake, m_snake);
+    connect(m_snakeParameters, &QAction::triggered, m_snake, [this] {
+        if (!m_snake->isActive())
+            m_snake->configure();
+    });
     connect(m_decimate, &QAction::triggered, m_selection, &PLXSelectionDelegate::decimateSelection);
     connect(m_selectAll, &QAction::triggered, m_selection, &PLXSelectionDelegate::selectAllModelItems);
     connect(m_properties, &QAction::triggered, m_selection, &PLXSelectionDelegate::editSelectionProperties);
@@ -144,7 +149,7 @@ void PLXSliceEditWidgetMediator::initialize()
     m_automaticMenu = m_drawMenu->addMenu(tr("Automatic"));
     m_editMenu = new QMenu(tr("Edit"));
     m_editMenu->addActions({m_delete, m_editPoints, m_decimate, m_douglasPeuckerAction, m_changeOrigin,
-                            m_resample, m_runSnake, m_smooth, m_splitAction});
+                            m_resample, m_runSnake, m_snakeParameters, m_smooth, m_splitAction});
     m_editMenu->addSeparator();
     m_editMenu->addActions({m_properties, m_cancel});
     m_selectMenu = new QMenu(tr("Select"));
@@ -228,7 +233,7 @@ void PLXSliceEditWidgetMediator::selectionChange(const StackSliceSelectionInfo& 
     m_decimate->setEnabled(some);
     m_douglasPeuckerAction->setEnabled(whole &&
                                        (geometry == MPrimitive::Polygon || geometry == MPrimitive::Polyline));
-    for (QAction* action : {m_changeOrigin, m_resample, m_runSnake, m_smooth, m_splitAction})
+    for (QAction* action : {m_changeOrigin, m_resample, m_runSnake, m_snakeParameters, m_smooth, m_splitAction})
         action->setEnabled(onePolygon);
     m_selectAll->setEnabled(true);
     m_properties->setEnabled(!(selected > 1) && !(one && geometry == MPrimitive::Polypoint));

@@ -124,6 +124,7 @@ public:
     QAction* changeOriginAction() const { return m_changeOrigin; }
     QAction* resampleAction() const { return m_resample; }
     QAction* runSnakeAction() const { return m_runSnake; }
+    QAction* snakeParametersAction() const { return m_snakeParameters; }
     QAction* smoothAction() const { return m_smooth; }
     QAction* selectAllAction() const { return m_selectAll; }
     QAction* splitAction() const { return m_splitAction; }
@@ -197,6 +198,7 @@ private:
     QAction* m_changeOrigin = nullptr;
     QAction* m_resample = nullptr;
     QAction* m_runSnake = nullptr;
+    QAction* m_snakeParameters = nullptr;
     QAction* m_smooth = nullptr;
     QAction* m_selectAll = nullptr;
     QAction* m_splitAction = nullptr;

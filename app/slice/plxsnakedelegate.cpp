@@ -6,6 +6,7 @@
 #include "app/slice/plxoutlines.h"
 #include "app/slice/plxsliceeditwidgetcanvas.h"
 #include "app/slice/plxsliceeditwidgetmediator.h"
+#include "app/slice/plxsnakeconfigdialog.h"
 #include "gl/dialogs.h"
 #include "image/image.h"
 #include "image/pixelmatrix.h"
@@ -78,6 +79,33 @@ PLXSnakeDelegate::PLXSnakeDelegate(PLXSliceEditWidgetMediator* mediator)
     : PLXSliceEditWidgetMediatorDelegate(mediator)
 {
     setMode(QStringLiteral("SNAKE"));
+    m_overStack = PLXSnakeConfigDialog::rememberedOverStack();
+    m_propagation = PLXSnakeConfigDialog::rememberedPropagation();
+}
+
+bool PLXSnakeDelegate::configure()
+{
+    // The parameters are those of the selected outline's model, when there is one.
+    Model* model = nullptr;
+    if (StackSlice* s = slice()) {
+        const std::vector<ModelItem*> selected = s->getSelectedItems();
+        if (selected.size() == 1)
+            model = selected.front()->getModel();
+    }
+    const SnakeConfig shown = model && model->getSnakeConfig() ? *model->getSnakeConfig()
+                                                               : PLXSnakeConfigDialog::rememberedConfig();
+    PLXSnakeConfigDialog dialog(shown, m_overStack, m_propagation, &canvas());
+    if (model)
+        dialog.setWindowTitle(tr("Snake parameters of %1").arg(QString::fromStdString(model->getName())));
+    if (Dialogs::exec(dialog) != QDialog::Accepted)
+        return false;
+    const SnakeConfig config = dialog.getConfig();
+    m_overStack = dialog.isRunOverStack();
+    m_propagation = dialog.isPropagationEnabled();
+    if (model)
+        model->setSnakeConfig(config);
+    PLXSnakeConfigDialog::remember(config, m_overStack, m_propagation);
+    return true;
 }
 
 void PLXSnakeDelegate::activate()
@@ -91,7 +119,8 @@ void PLXSnakeDelegate::activate()
         return;
     const ModelItem* item = selected.front();
     Model* model = item->getModel();
-    const SnakeConfig config = model->getSnakeConfig() ? *model->getSnakeConfig() : SnakeConfig();
+    const SnakeConfig config =
+        model->getSnakeConfig() ? *model->getSnakeConfig() : PLXSnakeConfigDialog::rememberedConfig();
     const int factor = static_cast<int>(std::max(1u, config.getScale()));
     m_canceled = false;
     m_failures.clear();

@@ -15,6 +15,11 @@
 // slice being processed; whatever was made until then is kept. All the new
 // items form one undo step. Failures are reported in one box once the run
 // is over.
+//
+// "Snake parameters..." (configure) edits the selected outline's model's
+// parameters and the tool's two choices; the last ones accepted are
+// remembered between runs of the program (PLXSnakeConfigDialog), and a
+// model without parameters of its own runs with the remembered ones.
 
 #include "app/slice/plxsliceeditwidgetmediatordelegate.h"
 
@@ -41,6 +46,8 @@ public:
 
 public slots:
     void activate() override;
+    // Asks for the parameters (modal dialog); returns whether accepted.
+    bool configure();
 
 private:
     bool m_overStack = false;

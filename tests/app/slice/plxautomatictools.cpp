@@ -3,12 +3,16 @@
 // the sample stack in a worker thread, cancellable, each run one undo step.
 
 #include "app/plxprogressdialog.h"
+#include "app/slice/plxsnakeconfigdialog.h"
 #include "app/slice/plxsnakedelegate.h"
 #include "editortesting.h"
 #include "image/imagesourcefile.h"
 #include "imageprocessing/snakeconfig.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QSpinBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -266,4 +270,91 @@ TEST_F(SampleSnakes, CancellingKeepsWhatWasMadeAsOneStep)
     EXPECT_EQ(stack->history().getNumUndoSteps(), 1);
     stack->history().undo();
     EXPECT_EQ(apptest::stackText(*stack), text);
+}
+
+// Regression: running over the stack, propagation and the parameters were
+// reachable from no control; the only way was a call from code.
+TEST_F(SampleSnakes, ParametersAndRunOverTheStackAreChosenInTheEditMenuAndRemembered)
+{
+    QAction* parameters = nullptr;
+    for (QAction* action : editor->getEditMenu()->actions())
+        if (action->text() == "Snake parameters...")
+            parameters = action;
+    ASSERT_NE(parameters, nullptr) << "the Edit menu offers the snake's parameters";
+    ASSERT_TRUE(parameters->isEnabled());
+
+    // Cancel changes nothing.
+    {
+        DialogScript script;
+        script.modal([](QDialog& d) {
+            d.findChild<QCheckBox*>()->setChecked(true);
+            return false;
+        });
+        parameters->trigger();
+        EXPECT_EQ(script.requests().size(), 1u);
+        EXPECT_FALSE(editor->getSnakeDelegate()->isRunOverStack());
+        EXPECT_EQ(organ->getSnakeConfig()->getAlpha(), SnakeConfig().getAlpha());
+    }
+
+    // The dialog opens on the organ's own parameters; three slices, each
+    // from the selected outline.
+    DialogScript script;
+    script.modal([](QDialog& d) {
+        auto& dialog = dynamic_cast<PLXSnakeConfigDialog&>(d);
+        EXPECT_EQ(dialog.getScaleBox()->value(), 4);
+        EXPECT_EQ(dialog.getDistanceBox()->value(), 10);
+        dialog.getAlphaBox()->setValue(2.0);
+        dialog.getThresholdBox()->setValue(15.0);
+        dialog.getOverStackBox()->setChecked(true);
+        EXPECT_TRUE(dialog.getPropagationBox()->isEnabled());
+        dialog.getPropagationBox()->setChecked(false);
+        return true;
+    });
+    parameters->trigger();
+    ASSERT_TRUE(organ->getSnakeConfig());
+    EXPECT_FLOAT_EQ(organ->getSnakeConfig()->getAlpha(), 2.0f);
+    EXPECT_FLOAT_EQ(organ->getSnakeConfig()->getGradThreshold(), 15.0f);
+    EXPECT_EQ(organ->getSnakeConfig()->getScale(), 4u);
+    EXPECT_TRUE(editor->getSnakeDelegate()->isRunOverStack());
+    EXPECT_FALSE(editor->getSnakeDelegate()->isPropagationEnabled());
+
+    const auto organOn = [this](int i) {
+        int count = 0;
+        for (const ModelItem* item : stack->getSlice(i)->getItems())
+            count += item->getModel() == organ;
+        return count;
+    };
+    std::vector<int> counts;
+    for (int i = 0; i < stack->getNumSlices(); ++i)
+        counts.push_back(organOn(i));
+    const int before = organItems();
+    script.value(1);
+    editor->runSnakeAction()->trigger();
+    ASSERT_EQ(script.requests().size(), 2u);
+    EXPECT_EQ(script.requests()[1].text, "nSlices");
+    EXPECT_TRUE(editor->getSnakeDelegate()->getFailures().isEmpty());
+    // Slices 14, 15 and 16, one new outline each, as one undo step.
+    EXPECT_EQ(organItems(), before + 3);
+    for (int i = 0; i < stack->getNumSlices(); ++i)
+        EXPECT_EQ(organOn(i), counts[i] + (i >= 14 && i <= 16 ? 1 : 0)) << "slice " << i;
+    EXPECT_EQ(stack->history().getNumUndoSteps(), 1);
+
+    // A new editor (as after a restart) keeps the choices; a model without
+    // parameters of its own is shown (and run with) the ones accepted last.
+    PLXSliceEditWidget other;
+    auto* second = new PLXSliceEditWidgetMediator(&other);
+    EXPECT_TRUE(second->getSnakeDelegate()->isRunOverStack());
+    EXPECT_FALSE(second->getSnakeDelegate()->isPropagationEnabled());
+    const SnakeConfig remembered = PLXSnakeConfigDialog::rememberedConfig();
+    EXPECT_FLOAT_EQ(remembered.getAlpha(), 2.0f);
+    EXPECT_FLOAT_EQ(remembered.getGradThreshold(), 15.0f);
+    EXPECT_EQ(remembered.getDistance(), 10);
+    EXPECT_EQ(remembered.getScale(), 4u);
+    DialogScript again;
+    again.modal([](QDialog& d) {
+        EXPECT_DOUBLE_EQ(dynamic_cast<PLXSnakeConfigDialog&>(d).getAlphaBox()->value(), 2.0);
+        return false;
+    });
+    second->getSnakeDelegate()->configure();
+    EXPECT_EQ(again.requests().size(), 1u);
 }
