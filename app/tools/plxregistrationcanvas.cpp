@@ -58,6 +58,62 @@ PLXRegistrationCanvas::~PLXRegistrationCanvas() = default;
 
 // Slices and display images ---------------------------------------------------------
 
+namespace {
+
+// One physical scale for both: the largest physical extent per display
+// pixel that lets each image fit within maximum.
+double displayFactor(const StackSlice& background, const StackSlice& foreground, const QSize& maximum)
+{
+    double factor = 0.0;
+    for (const StackSlice* slice : {&background, &foreground}) {
+        const PixelCalibration& c = slice->getPixelCalibration();
+        const ImageSource& source = slice->getImageSource();
+        factor = std::max({factor, source.getSize2() * double(c.getPixelWidth()) / std::max(1, maximum.width()),
+                           source.getSize1() * double(c.getPixelHeight()) / std::max(1, maximum.height())});
+    }
+    return factor;
+}
+
+// A slice's display size at that factor; invalid without a calibration.
+QSize displaySize(const StackSlice& slice, double factor)
+{
+    const PixelCalibration& c = slice.getPixelCalibration();
+    const ImageSource& source = slice.getImageSource();
+    if (!(factor > 0.0 && c.getPixelWidth() > 0.0f && c.getPixelHeight() > 0.0f))
+        return QSize();
+    return QSize(std::max(1, int(std::lround(source.getSize2() * c.getPixelWidth() / factor))),
+                 std::max(1, int(std::lround(source.getSize1() * c.getPixelHeight() / factor))));
+}
+
+} // namespace
+
+std::pair<QSize, QSize> PLXRegistrationCanvas::displaySizes(const StackSlice& background,
+                                                            const StackSlice& foreground, const QSize& maximum)
+{
+    const double factor = displayFactor(background, foreground, maximum);
+    return {displaySize(background, factor), displaySize(foreground, factor)};
+}
+
+int PLXRegistrationCanvas::fittingScale(const std::vector<const StackSlice*>& slices, const QSize& available) const
+{
+    const QSize desktop = getDesktopSize();
+    for (int scale = 100; scale > 10; scale -= 10) {
+        const QSize maximum(int(std::lround(desktop.width() * scale / 100.0)),
+                            int(std::lround(desktop.height() * scale / 100.0)));
+        bool fits = true;
+        for (size_t k = 1; k < slices.size() && fits; ++k) {
+            if (!slices[k - 1]->hasImageSource() || !slices[k]->hasImageSource())
+                continue;
+            const auto [b, f] = displaySizes(*slices[k - 1], *slices[k], maximum);
+            fits = b.width() <= available.width() && b.height() <= available.height() &&
+                   f.width() <= available.width() && f.height() <= available.height();
+        }
+        if (fits)
+            return scale;
+    }
+    return 10;
+}
+
 void PLXRegistrationCanvas::setSlices(StackSlice* background, StackSlice* foreground)
 {
     m_backgroundSlice = background;
@@ -82,25 +138,15 @@ void PLXRegistrationCanvas::makeDisplayImages()
         SliceJob jobs[2];
         const StackSlice* slices[2] = {m_backgroundSlice, m_foregroundSlice};
         const char* names[2] = {"background", "foreground"};
-        // One physical scale for both: the largest physical extent per
-        // display pixel that lets each image fit.
         const QSize maximum = getMaximumDisplaySize();
-        double factor = 0.0;
-        for (const StackSlice* slice : slices) {
-            const PixelCalibration& c = slice->getPixelCalibration();
-            const ImageSource& source = slice->getImageSource();
-            factor = std::max({factor, source.getSize2() * double(c.getPixelWidth()) / std::max(1, maximum.width()),
-                               source.getSize1() * double(c.getPixelHeight()) / std::max(1, maximum.height())});
-        }
+        const double factor = displayFactor(*slices[0], *slices[1], maximum);
         for (int k = 0; k < 2; ++k) {
             const PixelCalibration& c = slices[k]->getPixelCalibration();
-            const ImageSource& source = slices[k]->getImageSource();
             SliceJob& job = jobs[k];
-            job.source = source.clone();
+            job.source = slices[k]->getImageSource().clone();
             job.name = names[k];
-            if (factor > 0.0 && c.getPixelWidth() > 0.0f && c.getPixelHeight() > 0.0f) {
-                job.displaySize = QSize(std::max(1, int(std::lround(source.getSize2() * c.getPixelWidth() / factor))),
-                                        std::max(1, int(std::lround(source.getSize1() * c.getPixelHeight() / factor))));
+            job.displaySize = displaySize(*slices[k], factor);
+            if (job.displaySize.isValid()) {
                 const double reduction = std::max(factor / c.getPixelWidth(), factor / c.getPixelHeight());
                 job.halfSize = static_cast<int>(reduction / 2.0);
             }

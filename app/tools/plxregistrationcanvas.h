@@ -42,6 +42,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class Image;
@@ -91,6 +92,14 @@ public:
     int getScale() const { return m_scale; }
     // The desktop's size times the scale / 100, each rounded.
     QSize getMaximumDisplaySize() const;
+    // The largest scale (100 down to 10 by tens) at which every slice of
+    // the list shown over the one before it fits within available (display
+    // pixels); 10 when none does. Reads no image: only the sizes and
+    // calibrations the slices know.
+    int fittingScale(const std::vector<const StackSlice*>& slices, const QSize& available) const;
+    // The display sizes of a background and foreground within maximum.
+    static std::pair<QSize, QSize> displaySizes(const StackSlice& background, const StackSlice& foreground,
+                                                const QSize& maximum);
     // The desktop size the maximum display size derives from (the primary
     // screen's unless set).
     void setDesktopSize(const QSize& size);

@@ -9,8 +9,13 @@
 #include "app/tools/plxregistrationpanel.h"
 #include "app/tools/plxregistrationstatusbar.h"
 #include "gl/blackwhitedoubleslider.h"
+#include "stack/stackslice.h"
+
+#include <vector>
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
 #include <QSplitter>
@@ -74,6 +79,8 @@ PLXRegistrationWindow::PLXRegistrationWindow(QWidget* parent)
     const QVariant size = settings.value(QString::fromLatin1(PLXSettingsKeys::registrationWindowSize));
     if (size.isValid())
         resize(size.toSize());
+    else if (const QScreen* screen = QGuiApplication::primaryScreen())
+        resize(PLXSettingsKeys::rootWindowDefaultSize(screen->availableGeometry().size()));
     const QVariant pos = settings.value(QString::fromLatin1(PLXSettingsKeys::registrationWindowPos));
     if (pos.isValid())
         move(pos.toPoint());
@@ -95,7 +102,19 @@ PLXRegistrationWindow* PLXRegistrationWindow::open(PLXStack& stack, QWidget* par
     window->setWindowFlag(Qt::Window);
     window->setStack(stack);
     window->show();
+    window->fitToView();
     return window;
+}
+
+void PLXRegistrationWindow::fitToView()
+{
+    const PLXStack* stack = m_mediator->getStack();
+    if (!stack)
+        return;
+    std::vector<const StackSlice*> slices;
+    for (int i = 0; i < stack->getNumSlices(); ++i)
+        slices.push_back(stack->getSlice(i));
+    m_canvas->setScale(m_canvas->fittingScale(slices, m_scrollArea->viewport()->size()));
 }
 
 void PLXRegistrationWindow::setStack(PLXStack& stack)

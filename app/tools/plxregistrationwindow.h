@@ -33,7 +33,13 @@ public:
 
     // A new window on the stack, shown; null when the stack has fewer than
     // two slices or a registration window already.
+    // It opens with the canvas's scale chosen so that every section shows
+    // whole in the view (fitToView); without a stored size, at two thirds of
+    // the screen.
     static PLXRegistrationWindow* open(PLXStack& stack, QWidget* parent = nullptr);
+    // Sets the canvas's scale to the largest at which any slice of the stack
+    // and the one before it fit in the visible part of the scroll area.
+    void fitToView();
 
     // UsageError "Cannot perform registration without at least 2 slices"
     // for a shorter stack; marks the stack as being registered.

@@ -406,6 +406,43 @@ TEST(PLXRegistrationMediator, AStoppedRunKeepsTheSlicesDone)
     EXPECT_EQ(script.unexpected(), 0);
 }
 
+// Regression: the window opened at 80 % of the desktop's scale in a view of
+// two thirds of it, so the sections were cut off at the view's edges.
+TEST(PLXRegistrationWindow, OpensWithTheWholeSectionInView)
+{
+    DialogScript script;
+    std::unique_ptr<PLXStack> stack = sampleStack();
+    Window w(*stack);
+    w.mediator().setSlice(QStringLiteral("s11"));
+    QCoreApplication::processEvents();
+    const PLXRegistrationCanvas& canvas = w->getCanvas();
+    const QWidget* viewport = canvas.parentWidget();
+    ASSERT_NE(viewport, nullptr);
+    const QRect visible = viewport->rect();
+    const auto placed = [&](const QImage& image, QPointF centre) {
+        const QPointF corner = centre - QPointF(image.width() / 2.0, image.height() / 2.0);
+        return QRectF(canvas.mapTo(viewport, corner), QSizeF(image.size()));
+    };
+    ASSERT_FALSE(canvas.getBackgroundImage().isNull());
+    const QRectF background = placed(canvas.getBackgroundImage(), canvas.getBackgroundCentre());
+    EXPECT_TRUE(QRectF(visible).contains(background)) << background.x() << "," << background.y() << " "
+                                                     << background.width() << "x" << background.height()
+                                                     << " in " << visible.width() << "x" << visible.height();
+    // The foreground, the same size, shows whole before it is moved.
+    EXPECT_LE(canvas.getForegroundImage().width(), visible.width());
+    EXPECT_LE(canvas.getForegroundImage().height(), visible.height());
+    // And as large as fits: the display size grows with the scale, so the
+    // next step up would not fit.
+    const int scale = canvas.getScale();
+    if (scale < 100) {
+        const double grown = (scale + 10.0) / scale;
+        EXPECT_TRUE(background.width() * grown > visible.width() + 1 ||
+                    background.height() * grown > visible.height() + 1)
+            << "scale " << scale;
+    }
+    EXPECT_EQ(script.unexpected(), 0);
+}
+
 // The window on the sample as the user sees it, with frames, after a
 // registration that moves s11 back onto s10.
 TEST(PLXRegistrationWindowDisplay, SampleSlicesSuperimposed)
