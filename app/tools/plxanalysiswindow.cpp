@@ -12,6 +12,10 @@
 #include "stack/stackslice.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <QFileInfo>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -74,6 +79,7 @@ PLXAnalysisWindow* PLXAnalysisWindow::open(PLXStack& stack)
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
         window->refresh();
+        window->fitColumns();
     } else {
         window->show();
     }
@@ -162,6 +168,30 @@ void PLXAnalysisWindow::updateTitle()
     setWindowTitle(tr("Analysis - %1").arg(QString::fromStdString(m_stack->getName())));
     const QString stem = QFileInfo(m_stack->getFilename()).completeBaseName();
     m_models->setExportName(stem.isEmpty() ? QStringLiteral("models") : stem + QStringLiteral("-models"));
+}
+
+void PLXAnalysisWindow::fitColumns()
+{
+    // The width the tables lack to show all their columns.
+    int lacking = 0;
+    for (const PLXTableWidget* table : {m_models, m_items}) {
+        const int needed = table->horizontalHeader()->length() +
+                           (table->verticalHeader()->isVisible() ? table->verticalHeader()->width() : 0) +
+                           2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
+        lacking = std::max(lacking, needed - table->width());
+    }
+    if (lacking <= 0)
+        return;
+    int width = this->width() + lacking;
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width() - (frameGeometry().width() - this->width()));
+    resize(width, height());
+    // Keep the window on the screen.
+    if (const QScreen* screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        if (frameGeometry().right() > available.right())
+            move(std::max(available.left(), available.right() - frameGeometry().width()), y());
+    }
 }
 
 void PLXAnalysisWindow::refresh()

@@ -30,7 +30,8 @@ class QLabel;
 class PLXAnalysisWindow : public QWidget, public PLXEventClient {
     Q_OBJECT
 public:
-    // The window of the stack, made and shown if need be.
+    // The window of the stack, made and shown if need be; a new window is
+    // widened to show every column of its tables (fitColumns).
     static PLXAnalysisWindow* open(PLXStack& stack);
     static PLXAnalysisWindow* find(const PLXStack& stack);
 
@@ -49,6 +50,9 @@ public:
     void setModelName(const std::string& name);
 
     PLXTableWidget* getModelTable() const { return m_models; }
+    // Widens the window until its tables show all their columns, at most to
+    // the screen's width, and keeps it on the screen.
+    void fitColumns();
     PLXTableWidget* getItemTable() const { return m_items; }
 
 public slots:

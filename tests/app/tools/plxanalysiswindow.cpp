@@ -12,6 +12,7 @@
 #include "stack/model.h"
 #include "support/dialogscript.h"
 #include "support/qtprinters.h"
+#include "support/screenshots.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,8 @@
 #include <QImage>
 #include <QPointer>
 #include <QProcess>
+#include <QScreen>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -224,21 +227,33 @@ TEST(AnalysisWindow, FollowsItsStacksEditsAndClosing)
 }
 
 // On screen, with the sample's organ chosen: the picture in the manual
-// (written where PLEXAN_SCREENSHOT_DIR points).
-TEST(AnalysisWindowDisplay, ShowsTheSamplesTables)
+// (written where PLEXAN_SCREENSHOT_DIR points). Regression: at its opening
+// width the window hid the last columns (Triangulation) of the model table.
+TEST(AnalysisWindowDisplay, ShowsTheSamplesTablesWithEveryColumnAtItsOpeningSize)
 {
     auto stack = sampleStack();
-    PLXAnalysisWindow window(*stack);
-    window.resize(820, 560);
-    window.show();
-    window.refresh();
-    window.getModelTable()->selectRow(0);
+    QPointer<PLXAnalysisWindow> window = PLXAnalysisWindow::open(*stack);
+    ASSERT_TRUE(window);
+    const std::unique_ptr<PLXAnalysisWindow> owner(window.data());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.data()));
+    window->getModelTable()->selectRow(0);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window.getModelTable()->horizontalHeaderItem(7)->text(), QString::fromUtf8("Volume\n[µm^3]"));
-    EXPECT_GT(window.getItemTable()->rowCount(), 0);
-    const QImage shot = window.grab().toImage();
-    EXPECT_EQ(shot.size(), window.size() * window.devicePixelRatio());
-    const QByteArray out = qgetenv("PLEXAN_SCREENSHOT_DIR");
-    if (!out.isEmpty())
-        EXPECT_TRUE(shot.save(QString::fromLocal8Bit(out) + "/analysis-window.png"));
+    EXPECT_EQ(window->getModelTable()->horizontalHeaderItem(7)->text(), QString::fromUtf8("Volume\n[µm^3]"));
+    EXPECT_GT(window->getItemTable()->rowCount(), 0);
+    const QRect screen = window->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->frameGeometry())) << "the window stays on the screen";
+    if (screen.width() >= 1280)
+        for (const PLXTableWidget* table : {window->getModelTable(), window->getItemTable()}) {
+            const QHeaderView* header = table->horizontalHeader();
+            ASSERT_GT(table->columnCount(), 0);
+            for (int c = 0; c < table->columnCount(); ++c) {
+                const int left = header->sectionViewportPosition(c);
+                EXPECT_GE(left, 0) << table->horizontalHeaderItem(c)->text().toStdString();
+                EXPECT_LE(left + header->sectionSize(c), table->viewport()->width())
+                    << table->horizontalHeaderItem(c)->text().toStdString();
+            }
+        }
+    const QImage shot = window->grab().toImage();
+    EXPECT_EQ(shot.size(), window->size() * window->devicePixelRatio());
+    EXPECT_TRUE(support::keepScreenshot(shot, "analysis-window.png"));
 }
