@@ -25,11 +25,12 @@ struct Placement {
 };
 
 // Keyed by slice name (the first slice has none); the pixel size in
-// micrometres goes to pixelSize when asked for.
-inline std::map<std::string, Placement> knownRegistrations(double* pixelSize = nullptr)
+// micrometres goes to pixelSize when asked for. From the description of a
+// generated specimen (specimen.txt).
+inline std::map<std::string, Placement> knownRegistrations(const QString& specimen, double* pixelSize)
 {
-    QFile file(QStringLiteral(PLEXAN_SOURCE_DIR "/data/sample/specimen.txt"));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QFile file(specimen);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << specimen.toStdString();
     QTextStream in(&file);
     double pixel = 0.0;
     struct Section {
@@ -44,7 +45,6 @@ inline std::map<std::string, Placement> knownRegistrations(double* pixelSize = n
         if (words.size() == 6 && words[0] == "slice")
             sections.push_back({words[1].toStdString(), words[3].toDouble(), words[4].toDouble(), words[5].toDouble()});
     }
-    EXPECT_EQ(sections.size(), 30u);
     if (pixelSize)
         *pixelSize = pixel;
     std::map<std::string, Placement> expected;
@@ -59,6 +59,29 @@ inline std::map<std::string, Placement> knownRegistrations(double* pixelSize = n
         expected[b.name] = {u / pixel, -v / pixel, b.angle - a.angle};
     }
     return expected;
+}
+
+// The bundled sample's, 29 of them.
+inline std::map<std::string, Placement> knownRegistrations(double* pixelSize = nullptr)
+{
+    auto expected = knownRegistrations(QStringLiteral(PLEXAN_SOURCE_DIR "/data/sample/specimen.txt"), pixelSize);
+    EXPECT_EQ(expected.size(), 29u);
+    return expected;
+}
+
+// The true volume of a structure between the first and last sections
+// ("true_volume MODEL V" in specimen.txt); 0 when not given.
+inline double trueVolume(const QString& specimen, const QString& model)
+{
+    QFile file(specimen);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << specimen.toStdString();
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+        const QStringList words = in.readLine().split(' ', Qt::SkipEmptyParts);
+        if (words.size() == 3 && words[0] == "true_volume" && words[1] == model)
+            return words[2].toDouble();
+    }
+    return 0.0;
 }
 
 } // namespace apptest
