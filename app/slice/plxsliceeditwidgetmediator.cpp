@@ -236,7 +236,10 @@ void PLXSliceEditWidgetMediator::selectionChange(const StackSliceSelectionInfo& 
     for (QAction* action : {m_changeOrigin, m_resample, m_runSnake, m_snakeParameters, m_smooth, m_splitAction})
         action->setEnabled(onePolygon);
     m_selectAll->setEnabled(true);
-    m_properties->setEnabled(!(selected > 1) && !(one && geometry == MPrimitive::Polypoint));
+    // A whole point set is drawn as its model says (the model dialog edits
+    // that); part of one may be given its own look, which splits it off.
+    const bool wholePointSet = one && geometry == MPrimitive::Polypoint && !info.partialSelection();
+    m_properties->setEnabled(!(selected > 1) && !wholePointSet);
 
     m_drawMenu->setEnabled(true);
     m_editMenu->setEnabled(some);

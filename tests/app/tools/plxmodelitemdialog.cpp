@@ -231,3 +231,57 @@ TEST_F(ItemDialogFromSliceView, PropertiesRunsTheItemDialogOnTheSelectedItem)
     history().undo();
     EXPECT_EQ(text(), before);
 }
+
+// "Properties..." on part of a point set: the command is enabled (it was not,
+// so the split could not be reached from the slice view) and its Apply
+// splits the set in one step: the chosen points in the new colour, the
+// others in a new item as before. A whole point set keeps it disabled.
+TEST_F(ItemDialogFromSliceView, PropertiesSplitsAPartlySelectedPointSet)
+{
+    ModelItem* points = addItem(nuclei, slice(), {{20, 20}, {40, 30}, {60, 40}, {80, 50}});
+    points->getSelection().set(true);
+    editor->updateSelection();
+    EXPECT_FALSE(editor->propertiesAction()->isEnabled());
+
+    ModelItemSelection part(points->getSize());
+    part.set(true, 0, false);
+    part.set(true, 2, false);
+    points->getSelection() = part;
+    editor->updateSelection();
+    ASSERT_TRUE(editor->propertiesAction()->isEnabled());
+    const std::string before = text();
+    DialogScript script;
+    script.modal([&](QDialog& d) {
+        auto* dialog = qobject_cast<PLXModelItemDialog*>(&d);
+        EXPECT_NE(dialog, nullptr);
+        if (!dialog)
+            return false;
+        dialog->getEditor()->getPointSizeBox()->setValue(9);
+        dialog->getApplyButton()->click();
+        return false;
+    });
+    editor->propertiesAction()->trigger();
+    EXPECT_EQ(script.requests().size(), 1u);
+    ASSERT_EQ(history().getNumUndoSteps(), 1);
+    ASSERT_EQ(nuclei->getNumItems(), 2);
+    // Whichever order the two items are listed in: the chosen points with
+    // their own point size, the others with none.
+    const ModelItem* chosen = nuclei->getItem(0) == points ? nuclei->getItem(0) : nuclei->getItem(1);
+    const ModelItem* rest = nuclei->getItem(0) == points ? nuclei->getItem(1) : nuclei->getItem(0);
+    ASSERT_EQ(chosen->getSize(), 2);
+    EXPECT_EQ(chosen->getVertices()[0], (Vector<int>{20, 20}));
+    EXPECT_EQ(chosen->getVertices()[1], (Vector<int>{60, 40}));
+    EXPECT_TRUE(chosen->getProperties().definesPointSize());
+    EXPECT_FLOAT_EQ(chosen->getProperties().getPointSize(), 9.0f);
+    ASSERT_EQ(rest->getSize(), 2);
+    EXPECT_EQ(rest->getVertices()[0], (Vector<int>{40, 30}));
+    EXPECT_EQ(rest->getVertices()[1], (Vector<int>{80, 50}));
+    EXPECT_FALSE(rest->getProperties().definesPointSize());
+    EXPECT_EQ(rest->getSlice(), slice());
+    const std::string after = text();
+    history().undo();
+    EXPECT_EQ(text(), before);
+    history().redo();
+    EXPECT_EQ(text(), after);
+    EXPECT_EQ(script.unexpected(), 0);
+}
