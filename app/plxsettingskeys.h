@@ -66,6 +66,25 @@ inline constexpr char fusionSummaryDialogSize[] = "fusionSummaryDialog/size";
 inline constexpr char densityMappingDialogPos[] = "densityMappingDialog/pos";
 inline constexpr char densityMappingDialogSize[] = "densityMappingDialog/size";
 
+// Spot extraction: the settings of the last run (absent: the defaults of
+// PLXSpotExtractionConfig); the resampled size and voxel size count only
+// for a volume of the size they were chosen for.
+inline constexpr char spotExtractionResize[] = "spotExtraction/resize";
+inline constexpr char spotExtractionVolumeSize[] = "spotExtraction/volumeSize";
+inline constexpr char spotExtractionNewSize[] = "spotExtraction/newSize";
+inline constexpr char spotExtractionNewResolution[] = "spotExtraction/newResolution";
+inline constexpr char spotExtractionSmoothing[] = "spotExtraction/smoothing";
+inline constexpr char spotExtractionSmoothingType[] = "spotExtraction/smoothingType";
+inline constexpr char spotExtractionSmoothingRadius[] = "spotExtraction/smoothingRadius";
+inline constexpr char spotExtractionTopHat[] = "spotExtraction/tophat";
+inline constexpr char spotExtractionTopHatType[] = "spotExtraction/tophatType";
+inline constexpr char spotExtractionTopHatRadius[] = "spotExtraction/tophatRadius";
+inline constexpr char spotExtractionIsotropy[] = "spotExtraction/isotropy";
+inline constexpr char spotExtractionIsotropyRadius[] = "spotExtraction/isotropyRadius";
+inline constexpr char spotExtractionBasename[] = "spotExtraction/basename";
+inline constexpr char spotExtractionSeparateModels[] = "spotExtraction/separateModels";
+inline constexpr char spotExtractionEquivalentSpheres[] = "spotExtraction/equivalentSpheres";
+
 // 3D viewer canvas background (see the viewer for its defaults).
 inline constexpr char viewerCanvasBackgroundColor[] = "viewerCanvas/background/color";
 inline constexpr char viewerCanvasBackgroundGradient[] = "viewerCanvas/background/gradient";

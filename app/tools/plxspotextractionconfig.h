@@ -32,6 +32,14 @@ struct PLXSpotExtractionConfig {
     bool separateModelsEnabled = true;
     bool equivalentSpheresEnabled = false;
 
+    // The settings of the last run from the settings store, over these:
+    // the volume's size and voxel size stay; the resampled ones are taken
+    // only when they were chosen for a volume of this size. Values out of
+    // range keep these.
+    void restore();
+    // Keeps these settings for the next run.
+    void store() const;
+
     // The texts of the filter types, in code order.
     static const char* smoothingName(PLXSpotExtractionSmoothing type);
     static const char* tophatName(PLXSpotExtractionTopHat type);

@@ -105,6 +105,8 @@ void PLXSpotExtractionProcess::run(PLXStack& stack)
     m_config.volumeSize = Vector<int>{first->height(), first->width(), stack.getNumSlices()};
     m_config.resolution = Vector<double>{calibration.getPixelHeight(), calibration.getPixelWidth(),
                                          stack.getDefaultRelativePosition()};
+    // The settings the user ran with last time, as far as they fit this stack.
+    m_config.restore();
     if (!m_config.resizeState || m_config.newSize[0] <= 0) {
         m_config.newSize = m_config.volumeSize;
         m_config.newResolution = m_config.resolution;
@@ -119,6 +121,7 @@ void PLXSpotExtractionProcess::run(PLXStack& stack)
     if (Dialogs::exec(dialog) != QDialog::Accepted)
         return;
     m_config = dialog.getConfig();
+    m_config.store();
     m_content = dialog.getContent();
     apply(stack);
 }
@@ -144,6 +147,17 @@ bool PLXSpotExtractionProcess::apply(PLXStack& stack)
     m_volume = VoxelMatrix<double>();
     if (!labelled)
         return false;
+    // The models are made here, in the GUI thread: the progress dialog stays
+    // up with the count while they are.
+    PLXProgressDialog dialog(QStringLiteral("Find spots"), m_parent);
+    dialog.setCancelButton(nullptr);
+    dialog.show();
+    addMonitor(dialog);
+    struct Detach {
+        PLXSpotExtractionProcess& process;
+        PLXProgressDialog& dialog;
+        ~Detach() { process.removeMonitor(dialog); }
+    } detach{*this, dialog};
     createModels(numLabels, stack);
     return true;
 }

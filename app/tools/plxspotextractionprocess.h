@@ -2,8 +2,9 @@
 // PLXSpotExtractionProcess: finds small bright objects (spots) in a regular
 // stack, treated as one volume, and turns each into model items.
 //
-// run() asks for the settings (PLXSpotExtractionDialog) and goes on with
-// apply(): in a worker thread, with a progress dialog "Find spots" whose
+// run() asks for the settings (PLXSpotExtractionDialog, showing those of
+// the last run, kept in the settings store once "Run" is pressed) and goes
+// on with apply(): in a worker thread, with a progress dialog "Find spots" whose
 // Cancel is honoured between steps, the stack becomes a volume of the chosen
 // channel, optionally resampled, smoothed, freed of its background by a white
 // top-hat (the volume minus its opening), turned into an isotropy index and
@@ -18,8 +19,8 @@
 // sphere whose diameter (in pixels) is that of the sphere of the spot's
 // volume. One model per spot ("basename001", ...) or one model for all;
 // every new model and item is announced, and the whole creation is one step
-// of the stack's history. Cancelling or refusing leaves the document as it
-// was.
+// of the stack's history, made while the progress dialog says "Adding N
+// spots". Cancelling or refusing leaves the document as it was.
 //
 // The process is a progress subject: it announces each step by its text
 // (from the worker thread) and stops at the next step once cancelled.

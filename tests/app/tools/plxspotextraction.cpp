@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -31,10 +32,12 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QWidget>
 
 #include <algorithm>
 #include <array>
@@ -524,4 +527,126 @@ TEST(PLXSpotExtractionDisplay, ThresholdDialogWithItsPreview)
     ASSERT_FALSE(shot.isNull());
     if (const QByteArray out = qgetenv("PLEXAN_SCREENSHOT_DIR"); !out.isEmpty())
         shot.save(QString::fromLocal8Bit(out) + "/spot-extraction.png");
+}
+
+namespace {
+
+// The settings a user sees, field by field.
+void expectSameSettings(const PLXSpotExtractionConfig& seen, const PLXSpotExtractionConfig& chosen)
+{
+    EXPECT_EQ(seen.resizeState, chosen.resizeState);
+    EXPECT_EQ(seen.newSize, chosen.newSize);
+    EXPECT_EQ(seen.smoothingFilterEnabled, chosen.smoothingFilterEnabled);
+    EXPECT_EQ(seen.smoothingFilterType, chosen.smoothingFilterType);
+    EXPECT_EQ(seen.smoothingFilterRadius, chosen.smoothingFilterRadius);
+    EXPECT_EQ(seen.tophatFilterEnabled, chosen.tophatFilterEnabled);
+    EXPECT_EQ(seen.tophatFilterType, chosen.tophatFilterType);
+    EXPECT_EQ(seen.tophatFilterRadius, chosen.tophatFilterRadius);
+    EXPECT_EQ(seen.isotropyFilterEnabled, chosen.isotropyFilterEnabled);
+    EXPECT_EQ(seen.isotropyFilterRadius, chosen.isotropyFilterRadius);
+    EXPECT_EQ(seen.basename, chosen.basename);
+    EXPECT_EQ(seen.separateModelsEnabled, chosen.separateModelsEnabled);
+    EXPECT_EQ(seen.equivalentSpheresEnabled, chosen.equivalentSpheresEnabled);
+}
+
+} // namespace
+
+// The settings of a run come back in the dialog of the next one (each "Find
+// spots" makes a new process; they used to start from the defaults every
+// time). Refused settings are not kept, and a resampled size comes back only
+// for a volume of the size it was chosen for.
+TEST(PLXSpotExtraction, SettingsAreRememberedBetweenRuns)
+{
+    SpotStack s;
+    DialogScript script;
+    PLXSpotExtractionConfig chosen;
+    script.modal([&chosen](QDialog& d) {
+        auto& dialog = dynamic_cast<PLXSpotExtractionDialog&>(d);
+        dialog.getResizingGroup()->setChecked(true);
+        dialog.getSizeBox(1)->setValue(20);
+        dialog.getSmoothingType()->setCurrentIndex(0);
+        dialog.getSmoothingRadius()->setValue(2);
+        dialog.getTopHatType()->setCurrentIndex(0);
+        dialog.getTopHatRadius()->setValue(4);
+        dialog.getIsotropyGroup()->setChecked(false);
+        dialog.getBasename()->setText(QStringLiteral("focus"));
+        dialog.getSeparateModels()->setChecked(false);
+        dialog.getEquivalentSpheres()->setChecked(true);
+        chosen = dialog.getConfig();
+        return true;
+    });
+    script.cancel(); // the threshold
+    PLXSpotExtractionProcess().run(*s.stack);
+    ASSERT_EQ(script.requests().size(), 2u);
+    // What was chosen differs from the defaults everywhere.
+    const PLXSpotExtractionConfig defaults;
+    ASSERT_EQ(chosen.newSize, (Vector<int>{height, 20, depth}));
+    ASSERT_NE(chosen.smoothingFilterType, defaults.smoothingFilterType);
+    ASSERT_NE(chosen.tophatFilterRadius, defaults.tophatFilterRadius);
+    ASSERT_NE(chosen.equivalentSpheresEnabled, defaults.equivalentSpheresEnabled);
+
+    PLXSpotExtractionConfig seen;
+    script.modal([&seen](QDialog& d) {
+        auto& dialog = dynamic_cast<PLXSpotExtractionDialog&>(d);
+        seen = dialog.getConfig();
+        dialog.getBasename()->setText(QStringLiteral("refused"));
+        dialog.getSmoothingRadius()->setValue(5);
+        return false;
+    });
+    PLXSpotExtractionProcess().run(*s.stack);
+    expectSameSettings(seen, chosen);
+    script.modal([&seen](QDialog& d) {
+        seen = dynamic_cast<PLXSpotExtractionDialog&>(d).getConfig();
+        return false;
+    });
+    PLXSpotExtractionProcess().run(*s.stack);
+    expectSameSettings(seen, chosen);
+
+    // Another volume: the filters come back, the size is its own.
+    ImageStack other;
+    for (int z = 0; z < 3; ++z)
+        other.addSlice(16, 12, [](int, int) { return 10; });
+    script.modal([&seen](QDialog& d) {
+        seen = dynamic_cast<PLXSpotExtractionDialog&>(d).getConfig();
+        return false;
+    });
+    PLXSpotExtractionProcess().run(*other.stack);
+    EXPECT_EQ(seen.volumeSize, (Vector<int>{12, 16, 3}));
+    EXPECT_EQ(seen.newSize, seen.volumeSize);
+    EXPECT_EQ(seen.tophatFilterRadius, chosen.tophatFilterRadius);
+    EXPECT_EQ(seen.basename, chosen.basename);
+    EXPECT_EQ(script.unexpected(), 0);
+    EXPECT_EQ(s.stack->getNumModels(), 0);
+}
+
+// "Adding N spots" is said while the progress dialog is up, with the number
+// of spots found (it used to come after the dialog had closed, unseen).
+TEST(PLXSpotExtraction, TheSpotCountShowsWhileTheModelsAreMade)
+{
+    SpotStack s;
+    DialogScript script;
+    answerSettings(script, Settings());
+    answerThreshold(script, 128);
+    struct Watch : ProgressMonitor {
+        std::string text;
+        bool shown = false;
+        void subjectProgressed(const std::string& t) override
+        {
+            if (t.rfind("Adding ", 0) != 0)
+                return;
+            text = t;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<QProgressDialog*>(w))
+                    shown = shown || (p->isVisible() && p->windowTitle() == QStringLiteral("Find spots"));
+        }
+        void subjectProgressed(unsigned int, unsigned int) override {}
+    } watch;
+    PLXSpotExtractionProcess process;
+    process.addMonitor(watch);
+    process.run(*s.stack);
+    process.removeMonitor(watch);
+    EXPECT_EQ(script.unexpected(), 0);
+    expectBlobsFound(*s.stack);
+    EXPECT_EQ(watch.text, "Adding " + std::to_string(blobs.size()) + " spots");
+    EXPECT_TRUE(watch.shown);
 }
