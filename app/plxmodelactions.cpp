@@ -98,3 +98,47 @@ QString PLXModelCreationAction::description(bool) const
 {
     return m_description;
 }
+
+PLXModelPropertiesAction::PLXModelPropertiesAction(Stack& stack, Model& model, std::string name,
+                                                   const ModelProperties& properties,
+                                                   const ModelItemProperties& itemProperties, QString description)
+    : PLXModelAction(stack, model), m_description(std::move(description)), m_oldName(model.getName()),
+      m_newName(std::move(name)), m_oldProperties(model.getProperties()), m_newProperties(properties),
+      m_oldItemProperties(model.getItemProperties()), m_newItemProperties(itemProperties)
+{
+}
+
+bool PLXModelPropertiesAction::isNull() const
+{
+    return m_oldName == m_newName && m_oldProperties == m_newProperties &&
+           m_oldItemProperties == m_newItemProperties;
+}
+
+void PLXModelPropertiesAction::set(const std::string& name, const ModelProperties& properties,
+                                   const ModelItemProperties& itemProperties)
+{
+    PLXModelPropertiesEvent event(*m_model);
+    event.setOldProperties(m_model->getProperties());
+    event.setOldItemProperties(m_model->getItemProperties());
+    m_model->setName(name);
+    m_model->setProperties(properties);
+    m_model->setItemProperties(itemProperties);
+    PLXEventServer::notifyEvent(event);
+}
+
+void PLXModelPropertiesAction::apply()
+{
+    set(m_newName, m_newProperties, m_newItemProperties);
+    setReverted(false);
+}
+
+void PLXModelPropertiesAction::revert()
+{
+    set(m_oldName, m_oldProperties, m_oldItemProperties);
+    setReverted(true);
+}
+
+QString PLXModelPropertiesAction::description(bool) const
+{
+    return m_description;
+}

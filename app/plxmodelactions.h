@@ -14,6 +14,10 @@
 // of the stack the action owns it, with its items.
 
 #include "app/plxaction.h"
+#include "stack/modelitemproperties.h"
+#include "stack/modelproperties.h"
+
+#include <string>
 
 #include <vector>
 
@@ -44,4 +48,28 @@ public:
 private:
     QString m_description;
     bool m_inStack = false;
+};
+
+class PLXModelPropertiesAction : public PLXModelAction {
+public:
+    // The description names the gesture ("Model properties change" unless
+    // told).
+    PLXModelPropertiesAction(Stack& stack, Model& model, std::string name, const ModelProperties& properties,
+                             const ModelItemProperties& itemProperties,
+                             QString description = QStringLiteral("Model properties change"));
+    bool isNull() const override;
+    void apply() override;
+    void revert() override;
+    QString description(bool detailed = false) const override;
+
+private:
+    void set(const std::string& name, const ModelProperties& properties, const ModelItemProperties& itemProperties);
+
+    QString m_description;
+    std::string m_oldName;
+    std::string m_newName;
+    ModelProperties m_oldProperties;
+    ModelProperties m_newProperties;
+    ModelItemProperties m_oldItemProperties;
+    ModelItemProperties m_newItemProperties;
 };

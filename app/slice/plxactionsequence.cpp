@@ -1,6 +1,9 @@
 #include "app/slice/plxactionsequence.h"
 
-PLXActionSequence::PLXActionSequence(const std::vector<PLXAction*>& actions)
+#include <utility>
+
+PLXActionSequence::PLXActionSequence(const std::vector<PLXAction*>& actions, QString description)
+    : m_description(std::move(description))
 {
     for (PLXAction* action : actions)
         m_actions.emplace_back(action);
@@ -22,5 +25,7 @@ void PLXActionSequence::revert()
 
 QString PLXActionSequence::description(bool detailed) const
 {
+    if (!m_description.isEmpty())
+        return m_description;
     return m_actions.empty() ? PLXAction::description(detailed) : m_actions.front()->description(detailed);
 }

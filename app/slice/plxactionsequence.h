@@ -2,8 +2,8 @@
 // PLXActionSequence: several actions made as one, applied in order and
 // reverted in the reverse order, so that actions that depend on each other
 // (items appended one after the other to the same lists) come back exactly
-// where they were on an undo followed by a redo. Its description is that of
-// its first action.
+// where they were on an undo followed by a redo. Its description is the one
+// it was given, or else that of its first action.
 
 #include "app/plxaction.h"
 
@@ -13,7 +13,7 @@
 class PLXActionSequence : public PLXAction {
 public:
     // Takes ownership of the actions.
-    explicit PLXActionSequence(const std::vector<PLXAction*>& actions);
+    explicit PLXActionSequence(const std::vector<PLXAction*>& actions, QString description = QString());
 
     void apply() override;
     void revert() override;
@@ -24,4 +24,5 @@ public:
 
 private:
     std::vector<std::unique_ptr<PLXAction>> m_actions;
+    QString m_description;
 };

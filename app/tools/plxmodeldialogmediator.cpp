@@ -1,7 +1,6 @@
 #include "app/tools/plxmodeldialogmediator.h"
 
 #include "app/plxactionhistory.h"
-#include "app/plxeventserver.h"
 #include "app/plxmodelactions.h"
 #include "app/plxstack.h"
 #include "app/slice/plxactionsequence.h"
@@ -230,10 +229,11 @@ bool PLXModelDialogMediator::applyCreation()
     model->getProperties().update(m_dialog.getPropertiesEditor()->getProperties());
     model->getItemProperties().update(m_dialog.getItemPropertiesEditor()->getProperties());
     m_updating = true;
-    m_stack->addModel(model);
+    PLXActionHistory& history = m_stack->history();
+    history.openStep();
+    history.push(new PLXModelCreationAction(*m_stack, *model), true);
+    history.closeStep();
     m_stack->setModified(true);
-    PLXModelCreateEvent event(*model);
-    PLXEventServer::notifyEvent(event);
     m_updating = false;
     m_mode = Standard;
     fillList();
@@ -254,18 +254,32 @@ bool PLXModelDialogMediator::applyEdition()
     }
     const ModelProperties properties = m_dialog.getPropertiesEditor()->getProperties();
     const ModelItemProperties itemProperties = m_dialog.getItemPropertiesEditor()->getProperties();
-    m_updating = true;
+    // One step for all the models; a rename names it.
+    const bool renaming = models.size() == 1 && name.toStdString() != models.front()->getName();
+    const QString description = renaming ? QStringLiteral("Model renaming") : QStringLiteral("Model properties change");
+    std::vector<PLXAction*> changes;
     for (Model* model : models) {
-        PLXModelPropertiesEvent event(*model);
-        event.setOldProperties(model->getProperties());
-        event.setOldItemProperties(model->getItemProperties());
-        model->getProperties().update(properties);
-        model->getItemProperties().update(itemProperties);
-        if (models.size() == 1)
-            model->setName(name.toStdString());
-        PLXEventServer::notifyEvent(event);
+        ModelProperties newProperties = model->getProperties();
+        newProperties.update(properties);
+        ModelItemProperties newItemProperties = model->getItemProperties();
+        newItemProperties.update(itemProperties);
+        auto* change = new PLXModelPropertiesAction(*m_stack, *model,
+                                                    models.size() == 1 ? name.toStdString() : model->getName(),
+                                                    newProperties, newItemProperties, description);
+        if (change->isNull())
+            delete change;
+        else
+            changes.push_back(change);
     }
-    m_stack->setModified(true);
+    m_updating = true;
+    if (!changes.empty()) {
+        PLXActionHistory& history = m_stack->history();
+        history.openStep();
+        for (PLXAction* change : changes)
+            history.push(change, true);
+        history.closeStep();
+        m_stack->setModified(true);
+    }
     m_updating = false;
     fillList();
     setModeSelection();
@@ -298,7 +312,7 @@ void PLXModelDialogMediator::deleteSelectedModels()
         deletions.push_back(new PLXModelDeletionAction(*m_stack, *model));
         deletions.back()->apply();
     }
-    auto* sequence = new PLXActionSequence(deletions);
+    auto* sequence = new PLXActionSequence(deletions, QStringLiteral("Model deletion"));
     history.openStep();
     history.push(sequence);
     history.closeStep();

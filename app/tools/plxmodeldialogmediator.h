@@ -12,9 +12,11 @@
 // Creation adds the model, sends a model create event and returns to the
 // standard mode; edition updates the models with the defined properties and
 // sends a model properties event carrying the old ones; deletion asks for
-// confirmation when the models hold items and deletes them as one undoable
-// step. The list follows model events from elsewhere (an undo, another
-// window) and the dialog closes with its stack.
+// confirmation when the models hold items. Each creation, edition and
+// deletion is one undoable step of the stack ("Model creation", "Model
+// renaming" or "Model properties change", "Model deletion"). The list
+// follows model events from elsewhere (an undo, another window) and the
+// dialog closes with its stack.
 
 #include "app/plxeventclient.h"
 

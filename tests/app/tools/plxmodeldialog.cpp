@@ -302,3 +302,82 @@ TEST(PLXModelDialog, FollowsItsStack)
     EXPECT_FALSE(dialog);
     EXPECT_EQ(script.unexpected(), 0);
 }
+
+// Every change made in the dialog is one step of the stack's history: undone,
+// the stack writes exactly as before the change; redone, exactly as after it.
+// (Creations and edits used to change the stack behind the history's back,
+// so Edit > Undo skipped them or undid an older step instead.)
+TEST(PLXModelDialog, EveryChangeIsOneUndoableStep)
+{
+    DialogScript script;
+    auto stack = sampleStack();
+    PLXModelDialog dialog;
+    PLXModelDialogMediator& m = dialog.getMediator();
+    m.setStack(stack.get());
+    PLXActionHistory& history = stack->history();
+    // Undoes the last step and checks the text against before, redoes it and
+    // checks against after.
+    auto roundTrip = [&](const std::string& before, const std::string& after, const QString& name) {
+        EXPECT_EQ(history.getNumUndoSteps(), 1);
+        EXPECT_EQ(history.getUndoDescription(), name);
+        history.undo();
+        EXPECT_EQ(stackText(*stack), before) << name.toStdString();
+        EXPECT_EQ(history.getRedoDescription(), name);
+        history.redo();
+        EXPECT_EQ(stackText(*stack), after) << name.toStdString();
+        history.clear();
+    };
+
+    // Creation.
+    std::string before = stackText(*stack);
+    m.setModeCreation();
+    typeName(dialog, "membrane");
+    dialog.getItemPropertiesEditor()->getPointSizeBox()->setValue(7);
+    QTest::mouseClick(dialog.getApplyButton(), Qt::LeftButton);
+    ASSERT_EQ(stack->getNumModels(), 5);
+    std::string after = stackText(*stack);
+    ASSERT_NE(after, before);
+    roundTrip(before, after, "Model creation");
+    EXPECT_EQ(listed(dialog), QStringList({"Model", "duct", "lumen", "membrane", "nuclei", "organ"}));
+
+    // Renaming one model together with its colour and visibility.
+    before = after;
+    m.selectModels({"duct"});
+    typeName(dialog, "canal");
+    script.value(QColor(250, 10, 10));
+    QTest::mouseClick(dialog.getItemPropertiesEditor()->getColorButton(), Qt::LeftButton);
+    dialog.getPropertiesEditor()->getOpacityBox()->setValue(33);
+    dialog.getItemPropertiesEditor()->getVisibleBox()->setCheckState(Qt::Unchecked);
+    QTest::mouseClick(dialog.getApplyButton(), Qt::LeftButton);
+    after = stackText(*stack);
+    ASSERT_NE(after, before);
+    ASSERT_GE(stack->findModel("canal"), 0);
+    roundTrip(before, after, "Model renaming");
+    // The list follows the undo and the redo.
+    EXPECT_EQ(listed(dialog), QStringList({"Model", "canal", "lumen", "membrane", "nuclei", "organ"}));
+
+    // Several models edited at once: one step for all.
+    before = after;
+    m.selectModels({"lumen", "organ"});
+    dialog.getPropertiesEditor()->getShininessBox()->setValue(90);
+    QTest::mouseClick(dialog.getApplyButton(), Qt::LeftButton);
+    after = stackText(*stack);
+    ASSERT_NE(after, before);
+    roundTrip(before, after, "Model properties change");
+
+    // Applying what is already there makes no step.
+    m.selectModels({"lumen"});
+    QTest::mouseClick(dialog.getApplyButton(), Qt::LeftButton);
+    EXPECT_EQ(history.getNumUndoSteps(), 0);
+    EXPECT_EQ(stackText(*stack), after);
+
+    // Deletion, named for the menu.
+    before = after;
+    m.selectModels({"nuclei", "canal"});
+    script.button("Delete");
+    QTest::mouseClick(dialog.getDeleteButton(), Qt::LeftButton);
+    after = stackText(*stack);
+    ASSERT_EQ(stack->getNumModels(), 3);
+    roundTrip(before, after, "Model deletion");
+    EXPECT_EQ(script.unexpected(), 0);
+}
