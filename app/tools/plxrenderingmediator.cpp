@@ -1,6 +1,8 @@
 #include "app/tools/plxrenderingmediator.h"
 
+#include "app/plxactionhistory.h"
 #include "app/plxevent.h"
+#include "app/plxposeactions.h"
 #include "app/plxprogressdialog.h"
 #include "app/plxsettingskeys.h"
 #include "app/plxsliceactions.h"
@@ -513,9 +515,10 @@ void PLXRenderingMediator::recordPose()
     auto* pose = new Pose(getCanvas() ? getCanvas()->getPose() : Pose());
     pose->setName(name.toStdString());
     pose->setStack(m_stack);
-    pose->attach();
-    PLXPoseCreateEvent event(*pose);
-    notifyEvent(event);
+    PLXActionHistory& history = m_stack->history();
+    history.openStep();
+    history.push(new PLXPoseCreationAction(*pose), true);
+    history.closeStep();
 }
 
 void PLXRenderingMediator::selectPose(int index)
@@ -528,10 +531,10 @@ void PLXRenderingMediator::deletePose(int index)
 {
     if (!m_stack || index < 0 || index >= m_stack->getNumPoses())
         return;
-    std::unique_ptr<Pose> pose(m_stack->getPose(index));
-    pose->detach();
-    PLXPoseDeleteEvent event(*pose);
-    notifyEvent(event);
+    PLXActionHistory& history = m_stack->history();
+    history.openStep();
+    history.push(new PLXPoseDeletionAction(*m_stack->getPose(index)), true);
+    history.closeStep();
 }
 
 // Animation ------------------------------------------------------------------------------

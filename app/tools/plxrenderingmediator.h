@@ -14,7 +14,8 @@
 //
 // Commands (actions owned here, placed by the window): STL export, pose
 // recording with the "Select" and "Delete" pose submenus (disabled while the
-// stack has no pose), the animation angle and interval, the previous and
+// stack has no pose; recording and deleting a pose are steps of the stack's
+// history), the animation angle and interval, the previous and
 // next open stack, model editing (editModelsRequested), video recording of
 // the view (the recorder dialog, PLXVideoRecorder) and two one-click
 // movies: a turntable (one full turn about the view's vertical axis) and a

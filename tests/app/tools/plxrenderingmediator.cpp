@@ -3,6 +3,7 @@
 // window's commands (poses, animation, STL export, stacks). These run
 // without a canvas: the painters are built all the same.
 
+#include "app/plxactionhistory.h"
 #include "app/plxevent.h"
 #include "app/plxeventserver.h"
 #include "app/plxitemactions.h"
@@ -394,4 +395,52 @@ TEST(RenderingMediator, MovesThroughTheOpenStacksAndLetsAClosedOneGo)
     EXPECT_EQ(mediator.getStack(), nullptr);
     EXPECT_TRUE(mediator.getPainters().empty());
     EXPECT_FALSE(mediator.getRecordPoseAction()->isEnabled());
+}
+
+// Recording and deleting a pose are steps of the stack's history, named for
+// the Edit menu; an undone deletion puts the pose back at its place, so the
+// stack writes exactly as before. (Both used to bypass the history.)
+TEST(RenderingMediator, PoseRecordingAndDeletionAreUndoable)
+{
+    auto stack = emptyStack(1);
+    for (int i = 0; i < 3; ++i) {
+        auto* pose = new Pose;
+        pose->setName("p" + std::to_string(i));
+        pose->setRotation(10 * i, 0, 0);
+        pose->setStack(stack.get());
+        pose->attach();
+    }
+    PLXRenderingMediator mediator;
+    mediator.setStack(*stack);
+    PLXActionHistory& history = stack->history();
+    const std::string original = apptest::stackText(*stack);
+
+    DialogScript script;
+    script.value(QStringLiteral("side"));
+    mediator.getRecordPoseAction()->trigger();
+    ASSERT_EQ(stack->getNumPoses(), 4);
+    const std::string recorded = apptest::stackText(*stack);
+    EXPECT_EQ(history.getUndoDescription(), "Pose recording");
+    history.undo();
+    EXPECT_EQ(apptest::stackText(*stack), original);
+    EXPECT_EQ(mediator.getSelectPoseMenu()->actions().size(), 3);
+    history.redo();
+    EXPECT_EQ(apptest::stackText(*stack), recorded);
+    EXPECT_EQ(mediator.getSelectPoseMenu()->actions().size(), 4);
+
+    // The middle one of the first three.
+    mediator.getDeletePoseMenu()->actions()[1]->trigger();
+    ASSERT_EQ(stack->getNumPoses(), 3);
+    const std::string deleted = apptest::stackText(*stack);
+    EXPECT_EQ(history.getUndoDescription(), "Pose deletion");
+    EXPECT_EQ(history.getNumUndoSteps(), 2);
+    history.undo();
+    EXPECT_EQ(apptest::stackText(*stack), recorded);
+    EXPECT_EQ(mediator.getDeletePoseMenu()->actions()[1]->text(), "p1");
+    history.redo();
+    EXPECT_EQ(apptest::stackText(*stack), deleted);
+    history.undo();
+    history.undo();
+    EXPECT_EQ(apptest::stackText(*stack), original);
+    EXPECT_EQ(script.unexpected(), 0);
 }
