@@ -425,9 +425,11 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
         EXPECT_TRUE(m.getProperties().getBeginCapFlag() && m.getProperties().getEndCapFlag()) << name;
     }
     EXPECT_TRUE(stack.isModified());
-    // Models are made and changed outside the undo history: what follows
-    // is undone back to here.
-    EXPECT_EQ(stack.history().getNumUndoSteps(), 0);
+    // The two creations and the change of caps are three steps of the
+    // history; what follows is undone back to here.
+    const int modelSteps = 3;
+    EXPECT_EQ(stack.history().getNumUndoSteps(), modelSteps);
+    EXPECT_EQ(stack.history().getUndoDescription(), "Model properties change");
     const std::string prepared = documentText(stack);
     {
         // The same changes made on the original through the library.
@@ -470,7 +472,7 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
         const double angle = r.getRotationAngle() > 180 ? r.getRotationAngle() - 360 : r.getRotationAngle();
         EXPECT_NEAR(angle, p.angle, 2.5) << slice.getName();
     }
-    EXPECT_EQ(stack.history().getNumUndoSteps(), 1);
+    EXPECT_EQ(stack.history().getNumUndoSteps(), modelSteps + 1);
 
     // s12 nudged to the right by a drag on the canvas, then applied.
     PLXRegistrationMediator& registering = registration.getMediator();
@@ -484,7 +486,7 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
     EXPECT_GT(corrected.getHorizontalShift(), automatic.getHorizontalShift());
     EXPECT_EQ(corrected.getVerticalShift(), automatic.getVerticalShift());
     EXPECT_FLOAT_EQ(corrected.getRotationAngle(), automatic.getRotationAngle());
-    EXPECT_EQ(stack.history().getNumUndoSteps(), 2);
+    EXPECT_EQ(stack.history().getNumUndoSteps(), modelSteps + 2);
     shots.save(registration, "endtoend-registration.png");
     registration.close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -536,7 +538,7 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
             EXPECT_NE(std::find(clicked.begin(), clicked.end(), v), clicked.end()) << v.first << "," << v.second;
         EXPECT_NEAR(shoelaceArea(made), shoelaceArea(clicked), 0.03 * shoelaceArea(clicked));
     }
-    EXPECT_EQ(stack.history().getNumUndoSteps(), 3);
+    EXPECT_EQ(stack.history().getNumUndoSteps(), modelSteps + 3);
     shots.save(*root, "endtoend-drawn-by-hand.png");
 
     // A snake from the hand-drawn outline, chosen in the context menu's
@@ -578,7 +580,7 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
             EXPECT_NEAR(a.getVertex2()[d], b.getVertex2()[d], 12);
         }
     }
-    EXPECT_EQ(stack.history().getNumUndoSteps(), 4);
+    EXPECT_EQ(stack.history().getNumUndoSteps(), modelSteps + 4);
 
     // The cavity thresholded on s16 in a region dragged around the lumen.
     mediator.nextSliceAction()->trigger();
@@ -612,7 +614,7 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
         EXPECT_NEAR(shoelaceArea(vertices(*thresholded)), shoelaceArea(vertices(*lumen)),
                     0.2 * shoelaceArea(vertices(*lumen)));
     }
-    EXPECT_EQ(stack.history().getNumUndoSteps(), 5);
+    EXPECT_EQ(stack.history().getNumUndoSteps(), modelSteps + 5);
     shots.save(*root, "endtoend-thresholded.png");
 
     // Reconstruct: the rendering window, caps on the closed models -----------------------
@@ -645,6 +647,7 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
     rendering.getMediator().getRecordPoseAction()->trigger();
     ASSERT_EQ(stack.getNumPoses(), 1);
     EXPECT_EQ(stack.getPose(0)->getName(), "oblique");
+    EXPECT_EQ(stack.history().getUndoDescription(), "Pose recording");
     rendering.getMediator().getResetAction()->trigger();
     rendering.getMediator().getSelectPoseMenu()->actions()[0]->trigger();
     EXPECT_EQ(angles(viewer.getRotation()), angles(posed));
@@ -748,11 +751,12 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
     EXPECT_NEAR(organ.volume, volume, 0.05 * volume);
 
     // Undo everything, then redo it -------------------------------------------------------
-    const int steps = stack.history().getNumUndoSteps();
-    EXPECT_EQ(steps, 5);
+    // Five edits and the pose, after the model dialog's three steps.
+    const int steps = stack.history().getNumUndoSteps() - modelSteps;
+    EXPECT_EQ(steps, 6);
     for (int i = 0; i < steps; ++i)
         mediator.undoAction()->trigger();
-    EXPECT_FALSE(mediator.undoAction()->isEnabled());
+    EXPECT_EQ(stack.history().getNumUndoSteps(), modelSteps);
     EXPECT_EQ(documentText(stack), prepared);
     for (int i = 0; i < steps; ++i)
         mediator.redoAction()->trigger();
@@ -875,7 +879,8 @@ TEST(EndToEndDisplay, ALargerSpecimenRegisteredReconstructedAndMeasured)
         const double angle = r.getRotationAngle() > 180 ? r.getRotationAngle() - 360 : r.getRotationAngle();
         EXPECT_NEAR(angle, p.angle, 2.5) << slice.getName();
     }
-    EXPECT_EQ(stack.history().getNumUndoSteps(), 1);
+    // The caps, then the registration.
+    EXPECT_EQ(stack.history().getNumUndoSteps(), 2);
     registration.close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
