@@ -780,6 +780,7 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
     EXPECT_EQ(reopened.getNumPoses(), 1);
     EXPECT_EQ(reopened.getSlice(11)->getRegistration().getHorizontalShift(), corrected.getHorizontalShift());
     EXPECT_NEAR(reopened.getSlice(11)->getRegistration().getRotationAngle(), corrected.getRotationAngle(), 1e-4);
+    ASSERT_TRUE(shown()) << "the reopened stack's current slice image is never shown";
     shots.save(*root, "endtoend-reopened.png");
     mediator.analyzeAction()->trigger();
     PLXAnalysisWindow* again = PLXAnalysisWindow::find(reopened);
