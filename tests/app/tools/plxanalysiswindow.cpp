@@ -155,8 +155,9 @@ TEST(AnalysisWindow, SortingReordersRowsWithoutChangingThem)
         const bool missing = byVolume.getCell(r, volume).getKind() == MorphometryTable::Cell::Missing;
         EXPECT_FALSE(missingSeen && !missing) << "a number after NA at row " << r;
         missingSeen = missingSeen || missing;
-        if (r > 0 && !missing && byVolume.getCell(r - 1, volume).getKind() != MorphometryTable::Cell::Missing)
+        if (r > 0 && !missing && byVolume.getCell(r - 1, volume).getKind() != MorphometryTable::Cell::Missing) {
             EXPECT_LE(byVolume.getCell(r - 1, volume).getValue(), byVolume.getCell(r, volume).getValue());
+        }
     }
 
     // Copy puts the selected rows, with the headers, on the clipboard.
