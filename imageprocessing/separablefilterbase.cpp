@@ -222,6 +222,172 @@ void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, con
     });
 }
 
+// A band of rows keeps its ring of filtered planes within this many bytes,
+// so that the ring stays in the second-level cache while the planes go by.
+constexpr std::size_t bandBudget = 384u << 10;
+
+// The convolution of a volume with kernel1 along rows, kernel2 along columns
+// and kernel3 along k (all reversed, kernel2 and kernel3 not empty), in one
+// sweep over the planes per band of rows.
+//
+// A band of rows [i0, i1) goes over the planes in order: the rows of plane r
+// that the band's column window covers go through the row kernel, the
+// band's rows are combined from them down the columns into a ring of
+// filtered plane bands, and output plane k is combined from the ring, over
+// the band's rows of input plane k, once plane k + lag is in. The ring holds
+// a few hundred kilobytes: a ring of whole planes, megabytes each, went to
+// the last-level cache or to memory for every output plane, and two threads
+// sweeping at once then waited on memory as much as one.
+//
+// Bands follow each other down a group of rows. The row-filtered rows that
+// a band's column window shares with the next band are handed on in a carry,
+// one set per plane, so no row goes through the row kernel twice and no band
+// reads the rows of the one above after they were overwritten. With several
+// threads the rows are cut into groups swept at once; the input rows a
+// group's window takes from its neighbours are copied before any group
+// starts, as the neighbour overwrites them. Every element is summed in the
+// same order whatever the bands and groups, so the results are the same bits
+// at any thread count.
+template <typename T, typename After>
+class VolumeSweep {
+public:
+    VolumeSweep(VoxelMatrix<T>& v, const std::vector<T>& k1, const std::vector<T>& k2, const std::vector<T>& k3,
+                ProgressSteps& progress, After after)
+        : m_v(v), m_k1(k1), m_k2(k2), m_k3(k3), m_progress(progress), m_after(std::move(after)), m_s1(v.getSize1()),
+          m_s2(v.getSize2()), m_s3(v.getSize3()), m_m2(static_cast<int>(k2.size())),
+          m_m3(static_cast<int>(k3.size())), m_slots(std::min(m_m3, m_s3))
+    {
+        const std::size_t row = static_cast<std::size_t>(m_s2) * sizeof(T);
+        const std::size_t rows = bandBudget / (row * static_cast<std::size_t>(m_slots));
+        m_band = static_cast<int>(std::clamp<std::size_t>(rows, 4, static_cast<std::size_t>(std::max(m_s1, 4))));
+    }
+
+    // Whether the ring and the carry stay within the budget of rings.
+    bool fits() const
+    {
+        return ringFits<T>(m_slots, static_cast<std::size_t>(m_band) * m_s2) &&
+               (m_m2 == 1 || ringFits<T>(m_m2 - 1, static_cast<std::size_t>(m_s2) * m_s3));
+    }
+
+    void run()
+    {
+        const int threads = plexan::parallel::getThreadCount();
+        const int grain = threads <= 1 ? m_s1
+                                       : static_cast<int>(plexan::parallel::grainFor(
+                                             m_s1, 2 * threads, std::max(2 * m_m2, m_band)));
+        copyShared(grain);
+        plexan::parallel::forEachChunk(0, m_s1, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+            sweepGroup(static_cast<int>(first), static_cast<int>(last));
+        });
+    }
+
+private:
+    T* copyOf(int row, int plane)
+    {
+        const std::size_t n = static_cast<std::size_t>(m_copyIndex[static_cast<std::size_t>(row)]);
+        return m_copies.data() + (n * static_cast<std::size_t>(m_s3) + static_cast<std::size_t>(plane)) * m_s2;
+    }
+
+    // Copies, in every plane, the input rows the column window of a group
+    // takes from a neighbouring group.
+    void copyShared(int grain)
+    {
+        const int c = m_m2 / 2;
+        const int lag = m_m2 - 1 - c;
+        std::vector<int> copied;
+        m_copyIndex.assign(static_cast<std::size_t>(m_s1), -1);
+        for (int p = grain; p < m_s1; p += grain)
+            for (int r = std::max(0, p - c); r < std::min(m_s1, p + lag); ++r)
+                if (m_copyIndex[static_cast<std::size_t>(r)] < 0) {
+                    m_copyIndex[static_cast<std::size_t>(r)] = static_cast<int>(copied.size());
+                    copied.push_back(r);
+                }
+        if (copied.empty())
+            return;
+        plexan::reserveLarge(m_copies, copied.size() * static_cast<std::size_t>(m_s3) * m_s2);
+        m_copies.resize(copied.size() * static_cast<std::size_t>(m_s3) * m_s2);
+        const std::ptrdiff_t planeGrain = plexan::parallel::grainFor(m_s3, 4 * plexan::parallel::getThreadCount());
+        plexan::parallel::forEachChunk(0, m_s3, planeGrain, [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
+            for (int k = static_cast<int>(k0); k < k1; ++k)
+                for (int r : copied)
+                    std::copy(m_v[k][r].data(), m_v[k][r].data() + m_s2, copyOf(r, k));
+        });
+    }
+
+    // Sweeps the bands of rows [g0, g1) over the planes, one after the other.
+    void sweepGroup(int g0, int g1)
+    {
+        const std::size_t s2 = static_cast<std::size_t>(m_s2);
+        const int c2 = m_m2 / 2;
+        const int lag2 = m_m2 - 1 - c2;
+        const int c3 = m_m3 / 2;
+        const int band = std::min(m_band, g1 - g0);
+        std::vector<T> ring(static_cast<std::size_t>(m_slots) * band * s2);
+        std::vector<T> rows(static_cast<std::size_t>(band + m_m2 - 1) * s2);
+        std::vector<T> carry(g1 - g0 > band ? static_cast<std::size_t>(m_m2 - 1) * m_s3 * s2 : 0);
+        std::vector<const T*> lines(static_cast<std::size_t>(std::max(m_m2, m_m3)));
+        auto slot = [&](int r) { return ring.data() + static_cast<std::size_t>(r % m_slots) * band * s2; };
+        for (int i0 = g0; i0 < g1; i0 += band) {
+            const int i1 = std::min(i0 + band, g1);
+            // Rows [lo, hi) of each plane are row-filtered for the band:
+            // [lo, carried) come from the band above, the rest from the input.
+            const int lo = std::max(0, i0 - c2);
+            const int hi = std::min(m_s1, i1 + lag2);
+            const int carried = i0 == g0 ? lo : std::min(m_s1, i0 + lag2);
+            const int next = std::max(0, i1 - c2);
+            slideWindow(
+                m_s3, m_m3,
+                [&](int r) {
+                    T* carryPlane =
+                        carry.empty() ? nullptr : carry.data() + static_cast<std::size_t>(r) * (m_m2 - 1) * s2;
+                    if (carried > lo)
+                        std::copy(carryPlane, carryPlane + static_cast<std::size_t>(carried - lo) * s2, rows.data());
+                    for (int row = carried; row < hi; ++row) {
+                        const T* source = row < g0 || row >= g1 ? copyOf(row, r) : m_v[r][row].data();
+                        convolveLine(source, rows.data() + static_cast<std::size_t>(row - lo) * s2, m_s2, m_k1.data(),
+                                     static_cast<int>(m_k1.size()));
+                    }
+                    for (int i = i0; i < i1; ++i) {
+                        const int t0 = std::max(0, c2 - i);
+                        const int t1 = std::min(m_m2, m_s1 - i + c2);
+                        for (int t = t0; t < t1; ++t)
+                            lines[t] = rows.data() + static_cast<std::size_t>(i + t - c2 - lo) * s2;
+                        combine(lines.data(), slot(r) + static_cast<std::size_t>(i - i0) * s2, m_s2, m_k2.data(), t0,
+                                t1);
+                    }
+                    if (carryPlane && i1 < g1)
+                        std::copy(rows.data() + static_cast<std::size_t>(next - lo) * s2,
+                                  rows.data() + static_cast<std::size_t>(hi - lo) * s2, carryPlane);
+                    m_progress.advance(2LL * (i1 - i0));
+                },
+                [&](int k, int t0, int t1) {
+                    for (int i = i0; i < i1; ++i) {
+                        for (int t = t0; t < t1; ++t)
+                            lines[t] = slot(k + t - c3) + static_cast<std::size_t>(i - i0) * s2;
+                        combine(lines.data(), m_v[k][i].data(), m_s2, m_k3.data(), t0, t1);
+                    }
+                    m_after(k, i0, i1);
+                    m_progress.advance(i1 - i0);
+                });
+        }
+    }
+
+    VoxelMatrix<T>& m_v;
+    const std::vector<T>& m_k1;
+    const std::vector<T>& m_k2;
+    const std::vector<T>& m_k3;
+    ProgressSteps& m_progress;
+    After m_after;
+    int m_s1, m_s2, m_s3, m_m2, m_m3, m_slots;
+    int m_band = 1;
+    std::vector<int> m_copyIndex;
+    std::vector<T> m_copies;
+};
+
+template <typename T, typename After>
+VolumeSweep(VoxelMatrix<T>&, const std::vector<T>&, const std::vector<T>&, const std::vector<T>&, ProgressSteps&,
+            After) -> VolumeSweep<T, After>;
+
 // The masked convolution of every line of n elements, line l being the
 // elements at(l, 0 .. n - 1) of the image and mask(l, ...) of the mask.
 template <typename T, typename Element, typename MaskElement>
@@ -324,88 +490,15 @@ void SeparableFilterBase<T>::apply(VoxelMatrix<T>& vm)
     const int s1 = vm.getSize1();
     const int s2 = vm.getSize2();
     const int s3 = vm.getSize3();
-    // One sweep over the planes: each plane is filtered in two dimensions
-    // into a ring of planes, and output plane k is combined from the ring,
-    // over the input plane, once plane k + m - 1 - m / 2 is in. With several
-    // threads the planes are cut into slabs swept at once, each with its own
-    // ring, filtering again the planes its window shares with its
-    // neighbours; those input planes are copied first, as the neighbour
-    // overwrites them. Every slab gives the same bits as one sweep.
-    const int m = static_cast<int>(k3.size());
-    const std::size_t planeSize = static_cast<std::size_t>(s1) * static_cast<std::size_t>(s2);
-    if (s1 > 0 && s2 > 0 && s3 > 0 && !k2.empty() && !k3.empty() && ringFits<T>(std::min(m, s3), planeSize) &&
-        ringFits<T>(std::min(static_cast<int>(k2.size()), s1), s2)) {
-        const int c = m / 2;
-        const int lag = m - 1 - c;
-        const int threads = plexan::parallel::getThreadCount();
-        const int grain = threads <= 1 ? s3
-                                       : static_cast<int>(plexan::parallel::grainFor(s3, threads, std::max(2 * m, 4)));
-        std::vector<const T*> saved(static_cast<std::size_t>(s3), nullptr);
-        std::vector<T> copies;
-        if (grain < s3) {
-            std::vector<int> copied;
-            for (int p = grain; p < s3; p += grain)
-                for (int r = std::max(0, p - c); r < std::min(s3, p + lag); ++r)
-                    if (copied.empty() || copied.back() < r)
-                        copied.push_back(r);
-            plexan::reserveLarge(copies, copied.size() * planeSize);
-            copies.resize(copied.size() * planeSize);
-            plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(copied.size()), 1,
-                                           [&](std::ptrdiff_t n, std::ptrdiff_t) {
-                                               T* copy = copies.data() + static_cast<std::size_t>(n) * planeSize;
-                                               const PixelMatrix<T>& plane = vm[copied[static_cast<std::size_t>(n)]];
-                                               for (int i = 0; i < s1; ++i)
-                                                   std::copy(plane[i].data(), plane[i].data() + s2,
-                                                             copy + static_cast<std::size_t>(i) * s2);
-                                           });
-            for (std::size_t n = 0; n < copied.size(); ++n)
-                saved[static_cast<std::size_t>(copied[n])] = copies.data() + n * planeSize;
+    const int m2 = static_cast<int>(k2.size());
+    const int m3 = static_cast<int>(k3.size());
+    if (s1 > 0 && s2 > 0 && s3 > 0 && m2 > 0 && m3 > 0) {
+        VolumeSweep sweep(vm, k1, k2, k3, progress, [&](int k, int i0, int i1) { scale(vm[k], nullptr, i0, i1); });
+        if (sweep.fits()) {
+            sweep.run();
+            progress.finish();
+            return;
         }
-        const bool bands = grain >= s3;
-        plexan::parallel::forEachChunk(0, s3, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
-            const int a = static_cast<int>(first);
-            const int b = static_cast<int>(last);
-            Ring<T> planes;
-            planes.reserve(std::min(m, s3), planeSize);
-            std::vector<const T*> in(static_cast<std::size_t>(s1));
-            std::vector<T*> out(static_cast<std::size_t>(s1));
-            const int rowGrain = bandGrain(s1, 1);
-            slideWindow(
-                s3, m, a, b,
-                [&](int r) {
-                    T* target = planes[r];
-                    const T* copy = saved[static_cast<std::size_t>(r)];
-                    for (int i = 0; i < s1; ++i) {
-                        in[i] = copy ? copy + static_cast<std::size_t>(i) * s2 : vm[r][i].data();
-                        out[i] = target + static_cast<std::size_t>(i) * s2;
-                    }
-                    // A plane filtered again for a neighbour's window counts
-                    // no progress: the neighbour counts it.
-                    const bool own = r >= a && r < b;
-                    rowsThenColumns(in.data(), out.data(), s1, s2, k1, k2, own ? &progress : nullptr,
-                                    [](int, int) {}, bands);
-                },
-                [&](int k, int t0, int t1) {
-                    const auto across = [&](int i0, int i1) {
-                        std::vector<const T*> window(k3.size());
-                        for (int i = i0; i < i1; ++i) {
-                            for (int t = t0; t < t1; ++t)
-                                window[t] = planes[k + t - m / 2] + static_cast<std::size_t>(i) * s2;
-                            combine(window.data(), vm[k][i].data(), s2, k3.data(), t0, t1);
-                        }
-                        scale(vm[k], nullptr, i0, i1);
-                        progress.advance(i1 - i0);
-                    };
-                    if (bands)
-                        plexan::parallel::forEachChunk(0, s1, rowGrain, [&](std::ptrdiff_t i0, std::ptrdiff_t i1) {
-                            across(static_cast<int>(i0), static_cast<int>(i1));
-                        });
-                    else
-                        across(0, s1);
-                });
-        });
-        progress.finish();
-        return;
     }
     Workspace<T> ws;
     for (int k = 0; k < vm.getSize3(); ++k) {
