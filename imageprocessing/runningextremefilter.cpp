@@ -3,6 +3,7 @@
 #include "imageprocessing/matrixpasses.h"
 #include "numerics/parallel.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,182 @@ void extremeAcrossColumns(T* const* rows, const T* const* maskRows, int n, int w
     });
 }
 
+// Unmasked lines, in place -----------------------------------------------------
+//
+// The same blocks of 2h + 1 padded positions, suffix and prefix extremes
+// and picks, in the same order, as extremeLine and extremeAcross: the same
+// results to the bit. Each line is read before any output overwrites it, so
+// no copy of the result goes back; the kernels for float and double are
+// compiled for every vector width.
+
+// The line v of n elements; scratch holds 2 (n + 2h) elements.
+template <typename Op, typename T>
+void lineInPlace(T* v, int n, int h, T* scratch)
+{
+    const T id = Op::template neutral<T>();
+    const int window = 2 * h + 1;
+    const int length = n + 2 * h;
+    T* x = scratch;
+    T* suffix = x + length;
+    std::fill_n(x, h, id);
+    std::copy(v, v + n, x + h);
+    std::fill_n(x + h + n, h, id);
+    for (int b = 0; b < length; b += window) {
+        const int e = std::min(b + window, length) - 1;
+        T s = x[e];
+        suffix[e] = s;
+        for (int p = e - 1; p >= b; --p) {
+            s = Op::pick(s, x[p]);
+            suffix[p] = s;
+        }
+    }
+    for (int b = 0; b < length; b += window) {
+        const int e = std::min(b + window, length);
+        T prefix = x[b];
+        for (int p = b + 1; p < e; ++p) {
+            prefix = Op::pick(prefix, x[p]);
+            x[p] = prefix;
+        }
+    }
+    const T* __restrict tail = x + 2 * h;
+    const T* __restrict head = suffix;
+    T* __restrict out = v;
+    for (int i = 0; i < n; ++i)
+        out[i] = Op::pick(head[i], tail[i]);
+}
+
+// Down the n lines rows[0 .. n - 1], w elements of each; scratch holds
+// (n + 2h + 1) w elements. Position p of the padded line is read at step p
+// and output i = p - 2h written at step p, after line i was read.
+template <typename Op, typename T>
+void acrossInPlace(T* const* rows, int n, int w, int h, T* scratch)
+{
+    const T id = Op::template neutral<T>();
+    const int window = 2 * h + 1;
+    const int length = n + 2 * h;
+    auto row = [&](int p) { return scratch + static_cast<std::size_t>(p) * w; };
+    T* __restrict prefix = row(length);
+    for (int p = length - 1; p >= 0; --p) {
+        T* __restrict s = row(p);
+        const int i = p - h;
+        const bool inside = i >= 0 && i < n;
+        if (p % window == window - 1 || p == length - 1) {
+            if (inside)
+                std::copy(rows[i], rows[i] + w, s);
+            else
+                std::fill(s, s + w, id);
+        } else {
+            const T* __restrict next = row(p + 1);
+            if (inside) {
+                const T* __restrict x = rows[i];
+                for (int j = 0; j < w; ++j)
+                    s[j] = Op::pick(next[j], x[j]);
+            } else {
+                for (int j = 0; j < w; ++j)
+                    s[j] = Op::pick(next[j], id);
+            }
+        }
+    }
+    for (int p = 0; p < length; ++p) {
+        const int q = p - h;
+        if (p % window == 0) {
+            if (q >= 0 && q < n)
+                std::copy(rows[q], rows[q] + w, prefix);
+            else
+                std::fill(prefix, prefix + w, id);
+        } else if (q >= 0 && q < n) {
+            const T* __restrict x = rows[q];
+            for (int j = 0; j < w; ++j)
+                prefix[j] = Op::pick(prefix[j], x[j]);
+        }
+        const int i = p - 2 * h;
+        if (i < 0)
+            continue;
+        const T* __restrict s = row(i);
+        T* __restrict y = rows[i];
+        for (int j = 0; j < w; ++j)
+            y[j] = Op::pick(s[j], prefix[j]);
+    }
+}
+
+template <typename Op, typename T>
+void lineKernel(Op, T* v, int n, int h, T* scratch)
+{
+    lineInPlace<Op>(v, n, h, scratch);
+}
+
+template <typename Op, typename T>
+void acrossKernel(Op, T* const* rows, int n, int w, int h, T* scratch)
+{
+    acrossInPlace<Op>(rows, n, w, h, scratch);
+}
+
+#define PLEXAN_EXTREME_CLONES(T, Op)                                                               \
+    PLEXAN_VECTOR_CLONES void lineKernel(Op, T* v, int n, int h, T* scratch)                      \
+    {                                                                                              \
+        lineInPlace<Op>(v, n, h, scratch);                                                         \
+    }                                                                                              \
+    PLEXAN_VECTOR_CLONES void acrossKernel(Op, T* const* rows, int n, int w, int h, T* scratch)   \
+    {                                                                                              \
+        acrossInPlace<Op>(rows, n, w, h, scratch);                                                 \
+    }
+PLEXAN_EXTREME_CLONES(float, MinOp)
+PLEXAN_EXTREME_CLONES(float, MaxOp)
+PLEXAN_EXTREME_CLONES(double, MinOp)
+PLEXAN_EXTREME_CLONES(double, MaxOp)
+#undef PLEXAN_EXTREME_CLONES
+
+// The width of a block of columns whose scratch for n lines stays within
+// about 256 KiB.
+template <typename T>
+int acrossWidth(int n, int h, int width)
+{
+    return blockWidth<T>(n + 2 * h + 1, width);
+}
+
+// The unmasked volume: every plane along its rows and then down its columns,
+// planes in parallel; then along k, rows of the planes in parallel.
+template <typename Op, typename T>
+void extremeVolume(VoxelMatrix<T>& v, int h, ProgressSteps& progress)
+{
+    const int s1 = v.getSize1();
+    const int s2 = v.getSize2();
+    const int s3 = v.getSize3();
+    if (s1 < 1 || s2 < 1 || s3 < 1)
+        return;
+    const int columnBlock = acrossWidth<T>(s1, h, s2);
+    const std::size_t planeScratch = std::max(2 * static_cast<std::size_t>(s2 + 2 * h),
+                                              static_cast<std::size_t>(s1 + 2 * h + 1) * columnBlock);
+    forEachChunk(0, s3, grainFor(s3, chunksPerThread * getThreadCount()), [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
+        std::vector<T> scratch(planeScratch);
+        std::vector<T*> rows(static_cast<std::size_t>(s1));
+        for (int k = static_cast<int>(k0); k < k1; ++k) {
+            for (int i = 0; i < s1; ++i)
+                lineKernel(Op(), v[k][i].data(), s2, h, scratch.data());
+            for (int j0 = 0; j0 < s2; j0 += columnBlock) {
+                for (int i = 0; i < s1; ++i)
+                    rows[i] = v[k][i].data() + j0;
+                acrossKernel(Op(), rows.data(), s1, std::min(columnBlock, s2 - j0), h, scratch.data());
+            }
+            progress.advance(2LL * s1);
+        }
+    });
+    const int planeBlock = acrossWidth<T>(s3, h, s2);
+    forEachChunk(0, s1, grainFor(s1, chunksPerThread * getThreadCount(), 4), [&](std::ptrdiff_t i0,
+                                                                                std::ptrdiff_t i1) {
+        std::vector<T> scratch(static_cast<std::size_t>(s3 + 2 * h + 1) * planeBlock);
+        std::vector<T*> rows(static_cast<std::size_t>(s3));
+        for (int i = static_cast<int>(i0); i < i1; ++i) {
+            for (int j0 = 0; j0 < s2; j0 += planeBlock) {
+                for (int k = 0; k < s3; ++k)
+                    rows[k] = v[k][i].data() + j0;
+                acrossKernel(Op(), rows.data(), s3, std::min(planeBlock, s2 - j0), h, scratch.data());
+            }
+            progress.advance(s3);
+        }
+    });
+}
+
 } // namespace
 
 template <typename T, bool Maximum>
@@ -179,6 +356,11 @@ void RunningExtremeFilter<T, Maximum>::filter(VoxelMatrix<T>& v, const VoxelMatr
         return;
     using Op = ExtremeOp<Maximum>;
     ProgressSteps progress(*this, 3LL * v.getSize1() * v.getSize3(), Maximum ? "Maximum filter" : "Minimum filter");
+    if (!mask) {
+        extremeVolume<Op>(v, h, progress);
+        progress.finish();
+        return;
+    }
     const int s1 = v.getSize1();
     const int s2 = v.getSize2();
     const int s3 = v.getSize3();

@@ -131,6 +131,28 @@ TYPED_TEST(ExtremeFilterTest, VoxelsEqualWindowExtremes)
         }
 }
 
+// Unmasked volumes are filtered in place: long columns and long lines
+// along k go through the kernel in several blocks of columns, each
+// overwriting its own lines as it reads them. Regression: a block writing an
+// output before its window has read that line, or a block cut in the wrong
+// place, changes the extremes next to the cut.
+TEST(ExtremeFilter, LongColumnsAndPlaneLinesInBlocksEqualWindowExtremes)
+{
+    std::mt19937 rng(7);
+    for (auto [s1, s2, s3] : {std::tuple{600, 130, 2}, std::tuple{2, 130, 600}}) {
+        const VoxelMatrix<float> in = randomVoxels<float>(s1, s2, s3, rng, -1000, 1000);
+        VoxelMatrix<float> lo(in), hi(in);
+        MinFilter<float>(1).apply(lo);
+        MaxFilter<float>(1).apply(hi);
+        EXPECT_TRUE(lo == (reference<false>(in, nullptr, 1, false))) << s1 << "x" << s2 << "x" << s3;
+        EXPECT_TRUE(hi == (reference<true>(in, nullptr, 1, false))) << s1 << "x" << s2 << "x" << s3;
+        const VoxelMatrix<double> wide = randomVoxels<double>(s1, 70, s3, rng, -1000, 1000);
+        VoxelMatrix<double> wideLo(wide);
+        MinFilter<double>(1).apply(wideLo);
+        EXPECT_TRUE(wideLo == (reference<false>(wide, nullptr, 1, false))) << s1 << "x70x" << s3;
+    }
+}
+
 TYPED_TEST(ExtremeFilterTest, LinesWithAndWithoutMask)
 {
     using T = TypeParam;
