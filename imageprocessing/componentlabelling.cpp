@@ -1,6 +1,7 @@
 #include "imageprocessing/componentlabelling.h"
 
 #include "imageprocessing/progresssteps.h"
+#include "numerics/hugepages.h"
 #include "numerics/parallel.h"
 
 #include <algorithm>
@@ -14,7 +15,9 @@ void ComponentLabelling<T>::reset(long long elements, long long maxRuns)
     // follows a background element: half the elements (plus one per row)
     // bound the labels. The table starts at half the elements and grows by as
     // much when that is not enough. Its pages, and those of the run labels,
-    // are only touched as far as they are used.
+    // are only touched as far as they are used, and they are asked for in
+    // huge pages: faulting in tens of megabytes 4 KiB at a time cost a tenth
+    // of the labelling.
     long long capacity = elements / 2;
     if (capacity < 2)
         capacity = 2;
@@ -23,11 +26,12 @@ void ComponentLabelling<T>::reset(long long elements, long long maxRuns)
     m_capacity = static_cast<int>(capacity);
     m_growth = m_capacity;
     m_equivalence.setSize(m_capacity);
+    plexan::adviseHugePages(m_equivalence.data(), static_cast<size_t>(m_capacity) * sizeof(int));
     m_equivalence[0] = 0;
     m_count = 0;
     m_numLabels = 0;
     m_runLabels.clear();
-    m_runLabels.reserve(static_cast<size_t>(maxRuns));
+    plexan::reserveLarge(m_runLabels, static_cast<size_t>(maxRuns));
 }
 
 template <typename T>
@@ -37,6 +41,7 @@ int ComponentLabelling<T>::newLabel()
     if (m_count >= m_capacity) {
         const int growth = m_growth > 0 ? m_growth : 1;
         Vector<int> larger(static_cast<unsigned int>(m_capacity + growth));
+        plexan::adviseHugePages(larger.data(), static_cast<size_t>(m_capacity + growth) * sizeof(int));
         std::copy(m_equivalence.begin(), m_equivalence.end(), larger.begin());
         m_equivalence.swap(larger);
         m_capacity += growth;
@@ -270,6 +275,7 @@ void ComponentLabelling<T>::applyInSlabs(VoxelMatrix<T>& m, int grain, ProgressS
     m_capacity = m_count + 1;
     m_growth = m_capacity;
     m_equivalence.setSize(m_capacity);
+    plexan::adviseHugePages(m_equivalence.data(), static_cast<size_t>(m_capacity) * sizeof(int));
     m_equivalence[0] = 0;
     forEachChunk(0, slabs, 1, [&](std::ptrdiff_t s, std::ptrdiff_t) {
         const int* parent = parts[s].m_equivalence.data();
