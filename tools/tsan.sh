@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build/tsan}
-filter=${2:-*Parallel*:*Threads*}
+filter=${2:-*Parallel*:*Threads*:*ThreadCount*:*Slabs*:*Bands*:*Blocks*}
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
