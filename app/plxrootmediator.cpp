@@ -865,10 +865,9 @@ void PLXRootMediator::reconstruct()
 {
     if (!m_stack)
         return;
-    {
-        WaitCursor wait;
-        m_stack->updateReconstruction();
-    }
+    // The maps are quick; the window builds its meshes in a worker, with
+    // progress and a cancel that leaves no window.
+    m_stack->updateReconstruction();
     openRenderingWindow();
 }
 

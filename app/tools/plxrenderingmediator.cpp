@@ -97,17 +97,20 @@ void PLXRenderingMediator::createRenderingActions()
 
 // Showing a stack ------------------------------------------------------------------------
 
-void PLXRenderingMediator::setStack(PLXStack& stack)
+bool PLXRenderingMediator::setStack(PLXStack& stack)
 {
     if (&stack != m_stack) {
+        // Built aside: a cancel leaves the stack shown and its painters.
+        StackReconstruction<float> reconstruction(stack);
+        std::vector<std::unique_ptr<PLXRenderingPainterGL>> painters;
+        QStringList problems;
+        if (!buildPainters(stack, reconstruction, painters, problems))
+            return false;
         deletePainters();
         m_stack = &stack;
         m_reconstruction.setStack(stack);
         m_needsRefresh = false;
-        QStringList problems;
-        for (int i = 0; i < stack.getNumModels(); ++i)
-            if (auto painter = buildPainter(*stack.getModel(i), problems))
-                m_painters.push_back(std::move(painter));
+        m_painters = std::move(painters);
         rebuildPoseMenus();
         reportProblems(problems);
     }
@@ -115,33 +118,51 @@ void PLXRenderingMediator::setStack(PLXStack& stack)
     updateStackActions(PLXStackServer::stackServer.getNumStacks());
     showPainters(true);
     emit stackShown(m_stack);
+    return true;
 }
 
-void PLXRenderingMediator::refresh()
+bool PLXRenderingMediator::refresh()
 {
     m_needsRefresh = false;
     if (!m_stack)
-        return;
+        return true;
+    if (m_building) {
+        // A change arrived while the painters are being built: they are
+        // rebuilt again once that build is over.
+        m_needsRefresh = true;
+        return false;
+    }
+    StackReconstruction<float> reconstruction(*m_stack);
+    std::vector<std::unique_ptr<PLXRenderingPainterGL>> painters;
+    QStringList problems;
+    if (!buildPainters(*m_stack, reconstruction, painters, problems)) {
+        // The view keeps what it showed; the next change of the stack
+        // (or the end of a batch) rebuilds it.
+        m_needsRefresh = true;
+        return false;
+    }
+    if (m_needsRefresh)
+        return refresh();
     deletePainters();
     m_reconstruction.computeMaps();
-    QStringList problems;
-    for (int i = 0; i < m_stack->getNumModels(); ++i)
-        if (auto painter = buildPainter(*m_stack->getModel(i), problems))
-            m_painters.push_back(std::move(painter));
+    m_painters = std::move(painters);
     reportProblems(problems);
     showPainters(false);
+    return true;
 }
 
 void PLXRenderingMediator::addModel(Model& model)
 {
     if (!m_stack || findPainter(&model) || m_stack->findModel(&model) < 0)
         return;
+    std::vector<std::unique_ptr<PLXRenderingPainterGL>> built;
     QStringList problems;
-    auto painter = buildPainter(model, problems);
-    reportProblems(problems);
-    if (!painter)
+    if (!buildPainters({&model}, m_reconstruction, built, problems, nullptr))
         return;
-    m_painters.push_back(std::move(painter));
+    reportProblems(problems);
+    if (built.empty() || findPainter(&model))
+        return;
+    m_painters.push_back(std::move(built.front()));
     // In the stack's model order.
     std::stable_sort(m_painters.begin(), m_painters.end(), [this](const auto& a, const auto& b) {
         return m_stack->findModel(a->getModel()) < m_stack->findModel(b->getModel());
@@ -167,11 +188,13 @@ PLXRenderingPainterGL* PLXRenderingMediator::findPainter(const Model* model) con
     return nullptr;
 }
 
-std::unique_ptr<PLXRenderingPainterGL> PLXRenderingMediator::buildPainter(const Model& model, QStringList& problems)
+std::unique_ptr<PLXRenderingPainterGL> PLXRenderingMediator::buildPainter(const Model& model,
+                                                                          const StackReconstruction<float>& reconstruction,
+                                                                          QStringList& problems)
 {
     auto painter = std::make_unique<PLXRenderingPainterGL>();
     try {
-        painter->setModel(model, m_reconstruction);
+        painter->setModel(model, reconstruction);
     } catch (const Exception& e) {
         problems << QStringLiteral("%1: %2").arg(QString::fromStdString(model.getName()),
                                                  QString::fromStdString(e.getWhat()));
@@ -180,21 +203,99 @@ std::unique_ptr<PLXRenderingPainterGL> PLXRenderingMediator::buildPainter(const 
     return painter;
 }
 
+QWidget* PLXRenderingMediator::dialogParent() const
+{
+    if (m_window && !m_window->isVisible() && m_window->parentWidget())
+        return m_window->parentWidget();
+    return m_window;
+}
+
+bool PLXRenderingMediator::buildPainters(const PLXStack& stack, const StackReconstruction<float>& reconstruction,
+                                         std::vector<std::unique_ptr<PLXRenderingPainterGL>>& out,
+                                         QStringList& problems)
+{
+    std::vector<const Model*> models;
+    for (int i = 0; i < stack.getNumModels(); ++i)
+        models.push_back(stack.getModel(i));
+    PLXProgressDialog dialog(tr("Reconstructing"), dialogParent());
+    dialog.setLabelText(tr("Building the models of %1...").arg(QString::fromStdString(stack.getName())));
+    return buildPainters(models, reconstruction, out, problems, &dialog);
+}
+
+bool PLXRenderingMediator::buildPainters(const std::vector<const Model*>& models,
+                                         const StackReconstruction<float>& reconstruction,
+                                         std::vector<std::unique_ptr<PLXRenderingPainterGL>>& out,
+                                         QStringList& problems, PLXProgressDialog* dialog)
+{
+    // The meshes are made in a worker; the GL side (display lists) is made
+    // at the first paint. The document is only read meanwhile: the dialog is
+    // modal, and without one user input waits until the worker is done.
+    m_building = true;
+    std::vector<std::unique_ptr<PLXRenderingPainterGL>> painters;
+    QStringList found;
+    PLXWorker worker;
+    if (dialog)
+        worker.getProgress().addMonitor(*dialog);
+    try {
+        worker.run(
+            [&](PLXProgressProxy& progress) {
+                const auto n = static_cast<unsigned int>(models.size());
+                for (unsigned int i = 0; i < n; ++i) {
+                    progress.notifyProgressed(i, n);
+                    if (progress.isCanceled())
+                        return;
+                    if (auto painter = buildPainter(*models[i], reconstruction, found))
+                        painters.push_back(std::move(painter));
+                }
+                progress.notifyProgressed(n, n);
+            },
+            dialog);
+    } catch (...) {
+        if (dialog)
+            worker.getProgress().removeMonitor(*dialog);
+        m_building = false;
+        throw;
+    }
+    if (dialog)
+        worker.getProgress().removeMonitor(*dialog);
+    m_building = false;
+    if (worker.isCanceled())
+        return false;
+    out = std::move(painters);
+    problems << found;
+    return true;
+}
+
 void PLXRenderingMediator::rebuildPainter(const Model* model)
 {
-    PLXRenderingPainterGL* painter = findPainter(model);
-    if (!painter)
+    if (!findPainter(model))
         return;
+    std::vector<std::unique_ptr<PLXRenderingPainterGL>> built;
+    QStringList problems;
+    if (!buildPainters({model}, m_reconstruction, built, problems, nullptr))
+        return;
+    // The painter may have gone while the worker ran.
+    auto found = std::find_if(m_painters.begin(), m_painters.end(),
+                              [model](const auto& painter) { return painter->getModel() == model; });
+    if (found == m_painters.end())
+        return;
+    if (getCanvas())
+        getCanvas()->removePainter(found->get());
     {
         ContextScope context(getCanvas());
-        painter->glClear();
+        (*found)->glClear();
     }
-    try {
-        painter->setModel(*model, m_reconstruction);
-    } catch (const Exception& e) {
-        reportProblems({QStringLiteral("%1: %2").arg(QString::fromStdString(model->getName()),
-                                                     QString::fromStdString(e.getWhat()))});
+    if (built.empty()) {
+        // The model cannot be shown any more (its rendering mode is refused
+        // before any mesh is made): its painter stays, empty, in its place.
+        try {
+            (*found)->setModel(*model, m_reconstruction);
+        } catch (const Exception&) {
+        }
+    } else {
+        *found = std::move(built.front());
     }
+    reportProblems(problems);
     showPainters(false);
 }
 

@@ -38,6 +38,7 @@
 #include <vector>
 
 class Model;
+class PLXProgressDialog;
 class PLXRenderingPainterGL;
 class PLXStack;
 class PLXVideoRecorder;
@@ -58,11 +59,17 @@ public:
 
     // Shows stack: for another stack than the one shown, every painter is
     // replaced by one per model of stack; in every case the title becomes the
-    // stack's name and the view is reset to the scene.
-    void setStack(PLXStack& stack);
+    // stack's name and the view is reset to the scene. The painters of
+    // another stack are built in a worker behind a progress dialog; false
+    // when the user cancelled it, leaving the stack shown and its painters
+    // as they were.
+    bool setStack(PLXStack& stack);
     PLXStack* getStack() const { return m_stack; }
-    // Rebuilds every painter from the stack.
-    void refresh();
+    // Rebuilds every painter from the stack, in a worker behind a progress
+    // dialog. False when cancelled (the painters stay as they were, and the
+    // next change of the stack rebuilds them) or while a build runs (it is
+    // redone when that one ends).
+    bool refresh();
     // Adds a painter for a model of the shown stack (kept in model order).
     void addModel(Model& model);
     // Removes every painter from the canvas and destroys it.
@@ -161,7 +168,20 @@ private:
     void createRenderingActions();
     // A new painter for model; null (and a message noted) when it cannot be
     // built.
-    std::unique_ptr<PLXRenderingPainterGL> buildPainter(const Model& model, QStringList& problems);
+    static std::unique_ptr<PLXRenderingPainterGL> buildPainter(const Model& model,
+                                                               const StackReconstruction<float>& reconstruction,
+                                                               QStringList& problems);
+    // One painter per model (those that can be shown), built in a worker
+    // while the GUI thread goes on; with a dialog, progress per model and a
+    // cancel. False when cancelled (out untouched).
+    bool buildPainters(const std::vector<const Model*>& models, const StackReconstruction<float>& reconstruction,
+                       std::vector<std::unique_ptr<PLXRenderingPainterGL>>& out, QStringList& problems,
+                       PLXProgressDialog* dialog);
+    // Every model of stack, behind a "Reconstructing" progress dialog.
+    bool buildPainters(const PLXStack& stack, const StackReconstruction<float>& reconstruction,
+                       std::vector<std::unique_ptr<PLXRenderingPainterGL>>& out, QStringList& problems);
+    // The window, or its parent while the window is not shown yet.
+    QWidget* dialogParent() const;
     void rebuildPainter(const Model* model);
     void removePainter(const Model* model);
     // Gives the canvas the painters and repaints; announces the change.
@@ -183,6 +203,7 @@ private:
     StackReconstruction<float> m_reconstruction;
     std::vector<std::unique_ptr<PLXRenderingPainterGL>> m_painters;
     bool m_needsRefresh = false;
+    bool m_building = false;
     Movie m_pendingMovie = Movie::None;
     QString m_movieError;
     QPointer<PLXVideoRecorder> m_recorder;

@@ -93,14 +93,18 @@ PLXRenderingWindow* PLXRenderingWindow::open(PLXStack& stack, QWidget* parent)
             return window;
         }
     auto* window = new PLXRenderingWindow(parent);
-    window->setStack(stack);
+    if (!window->setStack(stack)) {
+        // Cancelled while its models were built: no window.
+        delete window;
+        return nullptr;
+    }
     window->show();
     return window;
 }
 
-void PLXRenderingWindow::setStack(PLXStack& stack)
+bool PLXRenderingWindow::setStack(PLXStack& stack)
 {
-    m_mediator->setStack(stack);
+    return m_mediator->setStack(stack);
 }
 
 QWidget& PLXRenderingWindow::getPosePanelArea() const

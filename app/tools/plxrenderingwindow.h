@@ -29,10 +29,13 @@ public:
     ~PLXRenderingWindow() override;
 
     // The window showing stack, raised, or a new one shown on it (stack's
-    // reconstruction brought up to date first).
+    // reconstruction brought up to date first). A new window's models are
+    // built in a worker behind a progress dialog: null when the user
+    // cancelled it (no window is left).
     static PLXRenderingWindow* open(PLXStack& stack, QWidget* parent = nullptr);
 
-    void setStack(PLXStack& stack);
+    // False when cancelled (the window shows what it showed before).
+    bool setStack(PLXStack& stack);
 
     PLXRenderingMediator& getMediator() const { return *m_mediator; }
     ViewerCanvasGL& getCanvas() const { return *m_canvas; }
