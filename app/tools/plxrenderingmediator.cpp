@@ -155,10 +155,19 @@ void PLXRenderingMediator::addModel(Model& model)
 {
     if (!m_stack || findPainter(&model) || m_stack->findModel(&model) < 0)
         return;
+    if (m_building) {
+        m_needsRefresh = true;
+        return;
+    }
     std::vector<std::unique_ptr<PLXRenderingPainterGL>> built;
     QStringList problems;
     if (!buildPainters({&model}, m_reconstruction, built, problems, nullptr))
         return;
+    if (m_needsRefresh && !eventBatchEnabled()) {
+        // Another change came in meanwhile: everything is rebuilt.
+        refresh();
+        return;
+    }
     reportProblems(problems);
     if (built.empty() || findPainter(&model))
         return;
@@ -270,10 +279,19 @@ void PLXRenderingMediator::rebuildPainter(const Model* model)
 {
     if (!findPainter(model))
         return;
+    if (m_building) {
+        // The build under way may have read the model before it changed.
+        m_needsRefresh = true;
+        return;
+    }
     std::vector<std::unique_ptr<PLXRenderingPainterGL>> built;
     QStringList problems;
     if (!buildPainters({model}, m_reconstruction, built, problems, nullptr))
         return;
+    if (m_needsRefresh && !eventBatchEnabled()) {
+        refresh();
+        return;
+    }
     // The painter may have gone while the worker ran.
     auto found = std::find_if(m_painters.begin(), m_painters.end(),
                               [model](const auto& painter) { return painter->getModel() == model; });
