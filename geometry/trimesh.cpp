@@ -399,6 +399,30 @@ TriMesh<T>& TriMesh<T>::operator=(const TriMesh& other)
 }
 
 template <typename T>
+TriMesh<T>::TriMesh(TriMesh&& other) noexcept
+    : Vertices<T>(std::move(other)), m_triangles(std::move(other.m_triangles)), m_normals(std::move(other.m_normals))
+{
+    other.m_triangles.clear();
+    other.m_normals = Vertices<T>();
+    other.dropStars();
+}
+
+template <typename T>
+TriMesh<T>& TriMesh<T>::operator=(TriMesh&& other) noexcept
+{
+    if (this != &other) {
+        Vertices<T>::operator=(std::move(other));
+        m_triangles = std::move(other.m_triangles);
+        other.m_triangles.clear();
+        m_normals = std::move(other.m_normals);
+        other.m_normals = Vertices<T>();
+        dropStars();
+        other.dropStars();
+    }
+    return *this;
+}
+
+template <typename T>
 void TriMesh<T>::assign(const VertexClient<T>& other)
 {
     if (this == &other)
@@ -631,7 +655,7 @@ void TriMesh<T>::computeNormals()
         for (int k = 0; k < 3; ++k)
             out[k] = length > 0 ? static_cast<T>(s[k] / length) : T(0);
     }
-    m_normals = normals;
+    m_normals = std::move(normals);
 }
 
 template <typename T>
@@ -672,7 +696,7 @@ void TriMesh<T>::smoothNormals(int iterations)
     for (int v = 0; v < n; ++v)
         for (int k = 0; k < 3; ++k)
             normals.vertex(v)[k] = static_cast<T>(current[v * 3 + k]);
-    m_normals = normals;
+    m_normals = std::move(normals);
 }
 
 template <typename T>

@@ -37,6 +37,10 @@ public:
     // Shares the pool; copies the triangles and the normals.
     TriMesh(const TriMesh& other);
     TriMesh& operator=(const TriMesh& other);
+    // Share the pool and take the vertex list, triangles and normals over,
+    // without copying them: other is left without vertices and triangles.
+    TriMesh(TriMesh&& other) noexcept;
+    TriMesh& operator=(TriMesh&& other) noexcept;
     using Vertices<T>::operator=;
     // A TriMesh source also gives its triangles and normals; any other vertex
     // list (std::bad_cast otherwise) gives its vertices and leaves the mesh
@@ -94,6 +98,9 @@ public:
     bool hasNormals() const { return m_normals.getNumVertices() > 0; }
     const Vertices<T>& getNormals() const { return m_normals; }
     const Vector<T>& getNormal(int v) const { return m_normals.vertex(v); }
+    // Takes over a list of unit normals, one per entry of the vertex list, in
+    // list order (the count is not checked), as computeNormals would make.
+    void setNormals(Vertices<T>&& normals) { m_normals = std::move(normals); }
     // Writes into this mesh's own copy of the normals.
     void setNormal(int v, const Vector<T>& n);
 

@@ -1,6 +1,7 @@
 #include "geometry/vertexserver.h"
 
 #include "numerics/hugepages.h"
+#include "numerics/parallel.h"
 
 #include <algorithm>
 #include <memory>
@@ -11,6 +12,8 @@ namespace {
 // Small servers still get blocks of a few slots, so that appending vertex by
 // vertex with a growth of 1 does not allocate for every vertex.
 constexpr int minimumBlockSlots = 16;
+// The slots of a new block are set up in chunks of this many, on every core.
+constexpr std::ptrdiff_t slotsPerChunk = 1 << 15;
 
 } // namespace
 
@@ -78,26 +81,34 @@ void VertexServer<T>::addSlots(int n)
             block.firstSlot = getCapacity();
             const std::size_t count = static_cast<std::size_t>(block.capacity) * static_cast<std::size_t>(m_space);
             // A large block is written for the first time here: advised
-            // before it is touched, it takes few page faults.
-            block.coordinates.reset(new T[count]);
-            plexan::adviseHugePages(block.coordinates.get(), count * sizeof(T));
-            std::fill(block.coordinates.get(), block.coordinates.get() + count, T(0));
+            // before it is touched, it takes few page faults. The slots'
+            // coordinates and views are written in one pass, shared among the
+            // threads for a large block.
+            T* coordinates = new T[count];
+            block.coordinates.reset(coordinates);
+            plexan::adviseHugePages(coordinates, count * sizeof(T));
             const std::size_t viewBytes = static_cast<std::size_t>(block.capacity) * sizeof(Vector<T>);
             auto* views = static_cast<Vector<T>*>(::operator new(viewBytes));
             plexan::adviseHugePages(views, viewBytes);
-            for (int k = 0; k < block.capacity; ++k)
-                new (views + k) Vector<T>();
+            const int space = m_space;
+            plexan::parallel::forEachChunk(0, block.capacity, slotsPerChunk, [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+                std::fill(coordinates + a * space, coordinates + b * space, T(0));
+                for (std::ptrdiff_t k = a; k < b; ++k)
+                    (new (views + k) Vector<T>())->setShallow(coordinates + k * space, space);
+            });
             block.views = std::unique_ptr<Vector<T>[], ViewsDeleter>(views, ViewsDeleter{block.capacity});
-            for (int k = 0; k < block.capacity; ++k)
-                block.views[k].setShallow(block.coordinates.get() + static_cast<std::size_t>(k) * m_space, m_space);
             m_blocks.push_back(std::move(block));
         }
         Block& last = m_blocks.back();
         const int take = std::min(n, last.capacity - last.used);
         if (m_slots.size() + static_cast<std::size_t>(take) > m_slots.capacity())
             plexan::reserveLarge(m_slots, std::max(m_slots.size() + static_cast<std::size_t>(take), 2 * m_slots.capacity()));
+        const std::size_t at = m_slots.size();
+        m_slots.resize(at + static_cast<std::size_t>(take));
+        Vector<T>* const first = &last.views[last.used];
+        Vector<T>** const slots = m_slots.data() + at;
         for (int k = 0; k < take; ++k)
-            m_slots.push_back(&last.views[last.used + k]);
+            slots[k] = first + k;
         last.used += take;
         n -= take;
     }

@@ -48,6 +48,17 @@ Vertices<T>& Vertices<T>::operator=(const Vertices& other)
     return *this;
 }
 
+template <typename T>
+Vertices<T>& Vertices<T>::operator=(Vertices&& other) noexcept
+{
+    if (&other != this) {
+        Shape<T>::assign(other);
+        m_indexes = std::move(other.m_indexes);
+        other.m_indexes.clear();
+    }
+    return *this;
+}
+
 // Building ------------------------------------------------------------------
 
 template <typename T>

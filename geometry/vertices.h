@@ -10,6 +10,7 @@
 
 #include "geometry/shape.h"
 
+#include <utility>
 #include <vector>
 
 template <typename T>
@@ -21,6 +22,9 @@ public:
     Vertices(int space, int size, int capacity = 0, int growth = 0);
     // Shares the server, copies the list.
     Vertices(const Vertices& other) = default;
+    // Shares the server and takes the list over: other is left an empty list
+    // on the same server.
+    Vertices(Vertices&& other) noexcept : Shape<T>(other), m_indexes(std::move(other.m_indexes)) {}
     // Loads a shape file.
     explicit Vertices(const std::string& fileName);
 
@@ -28,6 +32,9 @@ public:
     // server and copies its list.
     void assign(const VertexClient<T>& other) override;
     Vertices& operator=(const Vertices& other);
+    // Shares other's server and takes its list over (other keeps the server,
+    // with an empty list).
+    Vertices& operator=(Vertices&& other) noexcept;
     using Shape<T>::operator=;
 
     Vertices* clone() const override { return new Vertices(*this); }

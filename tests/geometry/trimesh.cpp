@@ -211,6 +211,50 @@ TEST(TriMeshNormals, SphereNormalsAreRadial)
     }
 }
 
+// Handing a mesh over ------------------------------------------------------------
+
+// Regression: a mesh moved out of a function or into another must keep the
+// pool alive exactly as long as someone uses it (one reference per mesh, no
+// double release), carry its triangles, normals and measures along, and
+// leave the source an empty mesh that can be reused. Under the address
+// sanitizer a wrong reference count shows as a use after free.
+TEST(TriMeshHandOver, MovesKeepThePoolAndLeaveAnEmptySource)
+{
+    TriMesh<double> source = fixtures::sphere<double>(2.0, 8, 16);
+    source.computeNormals();
+    const auto [area, volume] = referenceMeasures(source);
+    const int vertices = source.getNumVertices();
+    const int triangles = source.getNumTriangles();
+    const Vector<double> lastNormal = source.getNormal(vertices - 1);
+
+    TriMesh<double> moved(std::move(source));
+    EXPECT_EQ(source.getNumVertices(), 0);
+    EXPECT_EQ(source.getNumTriangles(), 0);
+    EXPECT_FALSE(source.hasNormals());
+    {
+        // A copy shares the pool; moving it away must not release the pool
+        // under the other meshes.
+        TriMesh<double> copy(moved);
+        TriMesh<double> target;
+        target = std::move(copy);
+        EXPECT_EQ(target.getServer(), moved.getServer());
+        EXPECT_EQ(target.getServer()->getRefs(), 4); // moved, the two emptied ones, target
+    }
+    EXPECT_EQ(moved.getServer()->getRefs(), 2); // moved and the emptied source
+    ASSERT_EQ(moved.getNumVertices(), vertices);
+    ASSERT_EQ(moved.getNumTriangles(), triangles);
+    EXPECT_NEAR(static_cast<double>(moved.area()), area, 1e-9 * area);
+    EXPECT_NEAR(static_cast<double>(moved.volume()), volume, 1e-9 * std::abs(volume));
+    EXPECT_EQ(moved.getNormal(vertices - 1)[2], lastNormal[2]);
+
+    // The emptied source takes new vertices on its own again.
+    source = TriMesh<double>(3, 3);
+    source.addTriangle(0, 1, 2);
+    EXPECT_EQ(source.getNumTriangles(), 1);
+    EXPECT_NE(source.getServer(), moved.getServer());
+    EXPECT_EQ(moved.getServer()->getRefs(), 1);
+}
+
 // Files ---------------------------------------------------------------------------
 
 TEST(TriMeshFiles, StlTextHasTheExactLayout)
