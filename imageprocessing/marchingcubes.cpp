@@ -107,8 +107,9 @@ public:
 
     // Reserves the output for about `vertices` vertices on grid edges.
     void reserve(std::size_t estimate[3]);
-    // Extracts the slab's vertices and triangles.
-    void run(Workspace& work);
+    // Extracts the slab's vertices and triangles, counting the cube layers
+    // done; stops after the layer during which the build was cancelled.
+    void run(Workspace& work, plexan::parallel::ProgressCounter& progress);
 
     // The output: coordinates of the four vertex lists and the triangles
     // (three vertex codes each). The vertices on the edges of the slab's
@@ -119,6 +120,19 @@ public:
     std::vector<std::uint32_t> m_triangles;
     // The vertices of each list that belong to this slab.
     std::size_t m_owned[4] = {0, 0, 0, 0};
+    // The triangles of the slab's first cube layer, the only ones that use
+    // vertices on its first grid plane.
+    std::size_t m_firstLayerTriangles = 0;
+    // Per vertex of the four lists (in list order, the next slab's vertices
+    // included), the sum of the unit normals of the slab's triangles using
+    // it (sumNormals).
+    std::vector<double> m_normalSums[4];
+
+    // Sums the unit normals of the slab's triangles at their corners.
+    void sumNormals();
+    // The unit normal of triangle t (three vertex codes) into w, scaled by
+    // its length; false for a triangle of no area.
+    bool triangleNormal(const std::uint32_t* t, double w[3]) const;
 
 private:
     void fillPlane(int k, Plane& plane) const;
@@ -799,7 +813,7 @@ void MarchingCubes<T>::Slab::reserve(std::size_t estimate[3])
 }
 
 template <typename T>
-void MarchingCubes<T>::Slab::run(Workspace& work)
+void MarchingCubes<T>::Slab::run(Workspace& work, plexan::parallel::ProgressCounter& progress)
 {
     const size_t count = static_cast<size_t>(m_ni1) * m_ni2;
     work.zTable.resize(count);
@@ -864,6 +878,11 @@ void MarchingCubes<T>::Slab::run(Workspace& work)
                 addTriangles(p);
             }
         }
+        if (k == m_first)
+            m_firstLayerTriangles = m_triangles.size() / 3;
+        progress.advance();
+        if (progress.isCanceled())
+            break;
         std::swap(lower, upper);
         std::swap(lowerFirst, upperFirst);
         std::swap(lowerLast, upperLast);
@@ -876,6 +895,52 @@ void MarchingCubes<T>::Slab::run(Workspace& work)
     m_owned[interior] = m_vertices[interior].size() / 3;
     m_lower = m_upper = nullptr;
     m_zEdges = m_zTable = nullptr;
+}
+
+template <typename T>
+bool MarchingCubes<T>::Slab::triangleNormal(const std::uint32_t* t, double w[3]) const
+{
+    // As TriMesh::computeNormals sums them: the cross product of the edges
+    // from the first corner, in double, divided by its length.
+    double p[3][3];
+    for (int c = 0; c < 3; ++c) {
+        const float* x = vertexPosition(static_cast<int>(t[c]));
+        for (int a = 0; a < 3; ++a)
+            p[c][a] = static_cast<double>(x[a]);
+    }
+    double u[3], v[3];
+    for (int a = 0; a < 3; ++a) {
+        u[a] = p[1][a] - p[0][a];
+        v[a] = p[2][a] - p[0][a];
+    }
+    w[0] = u[1] * v[2] - u[2] * v[1];
+    w[1] = u[2] * v[0] - u[0] * v[2];
+    w[2] = u[0] * v[1] - u[1] * v[0];
+    const double length = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+    if (!(length > 0))
+        return false;
+    for (int a = 0; a < 3; ++a)
+        w[a] /= length;
+    return true;
+}
+
+template <typename T>
+void MarchingCubes<T>::Slab::sumNormals()
+{
+    for (int list = 0; list < 4; ++list)
+        m_normalSums[list].assign(m_vertices[list].size(), 0.0);
+    const size_t n = m_triangles.size() / 3;
+    for (size_t t = 0; t < n; ++t) {
+        const std::uint32_t* codes = m_triangles.data() + 3 * t;
+        double w[3];
+        if (!triangleNormal(codes, w))
+            continue;
+        for (int c = 0; c < 3; ++c) {
+            double* sum = m_normalSums[codes[c] & 3].data() + static_cast<size_t>(codes[c] >> 2) * 3;
+            for (int a = 0; a < 3; ++a)
+                sum[a] += w[a];
+        }
+    }
 }
 
 namespace {
@@ -964,6 +1029,7 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
     grid.closed = closed;
     grid.onFaces = border == Border::Faces;
     const Real level = static_cast<Real>(iso);
+    this->reset();
 
     const int size1 = m.getSize1();
     const int size2 = m.getSize2();
@@ -977,8 +1043,14 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
     grid.last2 = grid.ni2 - 1 - (closed ? 1 : 0);
     grid.last3 = grid.ni3 - 1 - (closed ? 1 : 0);
 
+    // One unit per cube layer, and one per slab for putting the mesh
+    // together.
+    const bool cut = !empty && grid.ni1 >= 2 && grid.ni2 >= 2 && grid.ni3 >= 2;
+    const long long layerCount = cut ? grid.ni3 - 1 : 0;
+    plexan::parallel::ProgressCounter progress(
+        *this, layerCount + plexan::parallel::chunkCount(0, layerCount, slabLayers), "Marching cubes");
     std::vector<std::unique_ptr<Slab>> slabs;
-    if (!empty && grid.ni1 >= 2 && grid.ni2 >= 2 && grid.ni3 >= 2) {
+    if (cut) {
         const int layers = grid.ni3 - 1;
         const int count = static_cast<int>(plexan::parallel::chunkCount(0, layers, slabLayers));
         const std::vector<std::array<std::size_t, 3>> estimates = estimateSlabs(m, level, grid, count);
@@ -1001,11 +1073,17 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
             auto slab = std::make_unique<Slab>(grid, level, static_cast<int>(first), static_cast<int>(end));
             std::size_t estimate[3] = {estimates[s][0], estimates[s][1], estimates[s][2]};
             slab->reserve(estimate);
-            slab->run(*work);
+            slab->run(*work, progress);
             slabs[s] = std::move(slab);
             std::lock_guard<std::mutex> lock(mutex);
             spare.push_back(std::move(work));
-        });
+        }, this);
+    }
+    if (this->isCanceled()) {
+        // Slabs not started, or stopped within: no mesh at all.
+        slabs.clear();
+        this->notifyCanceled("");
+        return TriMesh<float>();
     }
 
     // Where each slab's vertices of each list go: the lists one after the
@@ -1052,9 +1130,65 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
                 out[t][c] = static_cast<unsigned int>(at[code & 3] + (code >> 2));
             }
     });
+
+    // The vertex normals, as TriMesh::computeNormals makes them: the sum of
+    // the unit normals of the triangles using a vertex, in triangle order,
+    // normalised. Each slab sums over its own triangles; a vertex on the
+    // first grid plane of a slab is also used by the last layer of the slab
+    // before, whose sums come first, so its sum starts from those and adds
+    // the slab's first-layer triangles again in order.
+    plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(count), 1, [&](std::ptrdiff_t first, std::ptrdiff_t) {
+        slabs[static_cast<size_t>(first)]->sumNormals();
+    });
+    Vertices<float> normals(3, static_cast<int>(vertexCount), static_cast<int>(vertexCount), 0);
+    float* normalOut = vertexCount > 0 ? normals.vertex(0).data() : nullptr;
+    const auto normalise = [](const double* s, float* out) {
+        const double length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+        for (int a = 0; a < 3; ++a)
+            out[a] = length > 0 ? static_cast<float>(s[a] / length) : 0.0f;
+    };
+    plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(count), 1, [&](std::ptrdiff_t first, std::ptrdiff_t) {
+        const size_t s = static_cast<size_t>(first);
+        const Slab& slab = *slabs[s];
+        const std::array<std::size_t, 4>& at = start[s];
+        // The vertices the slab shares with the one before, at the start of
+        // its first two lists.
+        size_t shared[2] = {0, 0};
+        std::vector<double> head[2];
+        if (s > 0) {
+            const Slab& before = *slabs[s - 1];
+            for (int list = 0; list < 2; ++list) {
+                shared[list] = before.m_vertices[list].size() / 3 - before.m_owned[list];
+                const double* tail = before.m_normalSums[list].data() + 3 * before.m_owned[list];
+                head[list].assign(tail, tail + 3 * shared[list]);
+            }
+            for (size_t t = 0; t < slab.m_firstLayerTriangles; ++t) {
+                const std::uint32_t* codes = slab.m_triangles.data() + 3 * t;
+                double w[3];
+                if (!slab.triangleNormal(codes, w))
+                    continue;
+                for (int c = 0; c < 3; ++c) {
+                    const std::uint32_t list = codes[c] & 3;
+                    const size_t v = codes[c] >> 2;
+                    if (list < 2 && v < shared[list])
+                        for (int a = 0; a < 3; ++a)
+                            head[list][3 * v + a] += w[a];
+                }
+            }
+        }
+        for (int list = 0; list < 4; ++list) {
+            const size_t from = list < 2 ? shared[list] : 0;
+            for (size_t v = 0; v < from; ++v)
+                normalise(head[list].data() + 3 * v, normalOut + 3 * (at[list] + v));
+            for (size_t v = from; v < slab.m_owned[list]; ++v)
+                normalise(slab.m_normalSums[list].data() + 3 * v, normalOut + 3 * (at[list] + v));
+        }
+        progress.advance();
+    });
     slabs.clear();
     mesh.setTriangles(std::move(triangles));
-    mesh.computeNormals();
+    mesh.setNormals(std::move(normals));
+    progress.finish();
     return mesh;
 }
 

@@ -42,15 +42,22 @@
 // together in slab order (the vertices of a grid plane shared by two slabs
 // are made once), so the mesh is the same whatever the number of threads.
 //
+// The extraction reports its progress (cube layers done, then the merge) to
+// the extractor's monitors, from the calling thread, and can be cancelled
+// from any thread (cancel()): it then stops within a cube layer on every
+// thread, announces notifyCanceled and returns an empty mesh, with
+// isCanceled() true until the next call.
+//
 // Element types: int, float, double, long double.
 
 #include "geometry/trimesh.h"
 #include "image/voxelmatrix.h"
+#include "numerics/progresssubject.h"
 
 #include <type_traits>
 
 template <typename T>
-class MarchingCubes {
+class MarchingCubes : public ProgressSubject {
 public:
     MarchingCubes() = default;
 
@@ -61,7 +68,8 @@ public:
         Faces     // closed on the faces through the first and last grid points
     };
 
-    // The mesh of the surface {value = iso}, with its normals computed.
+    // The mesh of the surface {value = iso}, with its normals computed; an
+    // empty mesh when cancelled.
     TriMesh<float> buildMesh(const VoxelMatrix<T>& m, T iso, Border border);
     // Border::Overhang when closed, Border::Open otherwise.
     TriMesh<float> buildMesh(const VoxelMatrix<T>& m, T iso, bool closed)

@@ -6,13 +6,18 @@
 #include "imageprocessing/marchingcubes.h"
 #include "marchingcubesreference.h"
 #include "numerics/parallel.h"
+#include "numerics/progressmonitor.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -133,6 +138,116 @@ TEST(MarchingCubesSlabs, BlobVolumesGiveTheSequentialMesh)
     const VoxelMatrix<float> volume = blobVolume(24, 28, 52, 12, rng);
     for (float iso : {0.3f, 0.5f, 0.9f})
         expectSameAsReference(volume, iso, "blobs at " + std::to_string(iso));
+}
+
+// What a monitor hears, with the threads it hears it from.
+class Recorder : public ProgressMonitor {
+public:
+    std::vector<unsigned int> steps;
+    std::vector<std::thread::id> threads;
+    int started = 0;
+    int finished = 0;
+    int canceled = 0;
+
+protected:
+    void subjectStarted(const std::string&) override { ++started; }
+    void subjectFinished(const std::string&) override { ++finished; }
+    void subjectCanceled(const std::string&) override { ++canceled; }
+    void subjectProgressed(unsigned int i, unsigned int n) override
+    {
+        EXPECT_EQ(n, 100u);
+        steps.push_back(i);
+        threads.push_back(std::this_thread::get_id());
+    }
+};
+
+// Progress goes out from the calling thread only, never goes back, ends at
+// 100 and comes in many steps along the way (not all at the end).
+TEST(MarchingCubesProgress, ClimbsToOneHundredFromTheCallingThread)
+{
+    std::mt19937 rng(7);
+    const VoxelMatrix<float> volume = blobVolume(20, 22, 70, 10, rng);
+    for (int threads : {1, 2, 4}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        plexan::parallel::ThreadCountScope scope(threads);
+        MarchingCubes<float> mc;
+        Recorder recorder;
+        mc.addMonitor(recorder);
+        const TriMesh<float> mesh = mc.buildMesh(volume, 0.5f, Border::Overhang);
+        EXPECT_GT(mesh.getNumTriangles(), 0);
+        EXPECT_EQ(recorder.started, 1);
+        EXPECT_EQ(recorder.finished, 1);
+        EXPECT_EQ(recorder.canceled, 0);
+        ASSERT_FALSE(recorder.steps.empty());
+        EXPECT_EQ(recorder.steps.back(), 100u);
+        for (std::size_t i = 1; i < recorder.steps.size(); ++i)
+            EXPECT_LT(recorder.steps[i - 1], recorder.steps[i]);
+        for (std::thread::id id : recorder.threads)
+            EXPECT_EQ(id, std::this_thread::get_id());
+        if (threads == 1) // 71 cube layers and 5 slabs: a step for nearly every one
+            EXPECT_GE(recorder.steps.size(), 40u);
+    }
+}
+
+// Blocks the build at its first progress step until the test thread has
+// cancelled it.
+class CancelGate : public Recorder {
+public:
+    std::mutex mutex;
+    std::condition_variable signal;
+    bool reached = false;
+    bool cancelled = false;
+
+protected:
+    void subjectProgressed(unsigned int i, unsigned int n) override
+    {
+        Recorder::subjectProgressed(i, n);
+        std::unique_lock<std::mutex> lock(mutex);
+        reached = true;
+        signal.notify_all();
+        signal.wait(lock, [&] { return cancelled; });
+    }
+};
+
+// Cancelling from another thread while the slabs run stops the build: no
+// half mesh comes back, the monitors hear of the cancellation instead of the
+// end, and the same extractor then builds the whole mesh again.
+TEST(MarchingCubesProgress, CancelFromAnotherThreadLeavesNoMesh)
+{
+    std::mt19937 rng(11);
+    const VoxelMatrix<float> volume = blobVolume(20, 22, 70, 10, rng);
+    plexan::test::ReferenceMarchingCubes<float> reference;
+    const TriMesh<float> whole =
+        reference.buildMesh(volume, 0.5f, plexan::test::ReferenceMarchingCubes<float>::Border::Open);
+    for (int threads : {1, 2}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        plexan::parallel::ThreadCountScope scope(threads);
+        MarchingCubes<float> mc;
+        CancelGate gate;
+        mc.addMonitor(gate);
+        TriMesh<float> mesh(3, 1);
+        std::thread build([&] { mesh = mc.buildMesh(volume, 0.5f, Border::Open); });
+        {
+            std::unique_lock<std::mutex> lock(gate.mutex);
+            gate.signal.wait(lock, [&] { return gate.reached; });
+            mc.cancel();
+            gate.cancelled = true;
+            gate.signal.notify_all();
+        }
+        build.join();
+        EXPECT_TRUE(mc.isCanceled());
+        EXPECT_EQ(mesh.getNumVertices(), 0);
+        EXPECT_EQ(mesh.getNumTriangles(), 0);
+        EXPECT_FALSE(mesh.hasNormals());
+        EXPECT_EQ(gate.canceled, 1);
+        EXPECT_EQ(gate.finished, 0);
+        if (threads == 1) // the layer that reported was the last one run
+            EXPECT_EQ(gate.steps.size(), 1u);
+
+        mc.removeMonitor(gate);
+        expectSameMesh(mc.buildMesh(volume, 0.5f, Border::Open), whole, "after the cancellation");
+        EXPECT_FALSE(mc.isCanceled());
+    }
 }
 
 } // namespace
