@@ -49,10 +49,10 @@ template <typename T>
 VertexServer<T>::~VertexServer() = default;
 
 template <typename T>
-void VertexServer<T>::ViewsDeleter::operator()(Vector<T>* views) const
+void VertexServer<T>::StorageDeleter::operator()(void* storage) const
 {
     std::destroy_n(views, count);
-    ::operator delete(views);
+    plexan::freeLarge(storage, bytes);
 }
 
 template <typename T>
@@ -63,10 +63,10 @@ void VertexServer<T>::copyFrom(const VertexServer& other)
     m_growth = other.m_growth;
     addSlots(other.getCapacity());
     // One block holds every slot of the copy: copy block by block.
-    T* target = m_blocks.empty() ? nullptr : m_blocks.front().coordinates.get();
+    T* target = m_blocks.empty() ? nullptr : m_blocks.front().coordinates;
     for (const Block& block : other.m_blocks) {
         const std::size_t n = static_cast<std::size_t>(block.used) * static_cast<std::size_t>(m_space);
-        std::copy(block.coordinates.get(), block.coordinates.get() + n, target);
+        std::copy(block.coordinates, block.coordinates + n, target);
         target += n;
     }
 }
@@ -80,23 +80,25 @@ void VertexServer<T>::addSlots(int n)
             block.capacity = std::max(n, minimumBlockSlots);
             block.firstSlot = getCapacity();
             const std::size_t count = static_cast<std::size_t>(block.capacity) * static_cast<std::size_t>(m_space);
-            // A large block is written for the first time here: advised
-            // before it is touched, it takes few page faults. The slots'
+            // A large block is written for the first time here: in storage
+            // of whole huge pages, it takes few page faults. The slots'
             // coordinates and views are written in one pass, shared among the
             // threads for a large block.
-            T* coordinates = new T[count];
-            block.coordinates.reset(coordinates);
-            plexan::adviseHugePages(coordinates, count * sizeof(T));
-            const std::size_t viewBytes = static_cast<std::size_t>(block.capacity) * sizeof(Vector<T>);
-            auto* views = static_cast<Vector<T>*>(::operator new(viewBytes));
-            plexan::adviseHugePages(views, viewBytes);
+            const std::size_t viewsAt =
+                (count * sizeof(T) + alignof(Vector<T>) - 1) / alignof(Vector<T>) * alignof(Vector<T>);
+            const std::size_t bytes = viewsAt + static_cast<std::size_t>(block.capacity) * sizeof(Vector<T>);
+            void* storage = plexan::allocateLarge(bytes);
+            T* coordinates = static_cast<T*>(storage);
+            auto* views = reinterpret_cast<Vector<T>*>(static_cast<char*>(storage) + viewsAt);
             const int space = m_space;
             plexan::parallel::forEachChunk(0, block.capacity, slotsPerChunk, [&](std::ptrdiff_t a, std::ptrdiff_t b) {
                 std::fill(coordinates + a * space, coordinates + b * space, T(0));
                 for (std::ptrdiff_t k = a; k < b; ++k)
                     (new (views + k) Vector<T>())->setShallow(coordinates + k * space, space);
             });
-            block.views = std::unique_ptr<Vector<T>[], ViewsDeleter>(views, ViewsDeleter{block.capacity});
+            block.storage = std::unique_ptr<void, StorageDeleter>(storage, StorageDeleter{bytes, views, block.capacity});
+            block.coordinates = coordinates;
+            block.views = views;
             m_blocks.push_back(std::move(block));
         }
         Block& last = m_blocks.back();

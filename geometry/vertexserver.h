@@ -56,15 +56,19 @@ public:
     void deref();
 
 private:
-    // Destroys and frees views placed in raw storage.
-    struct ViewsDeleter {
+    // Destroys the views and frees the storage of a block.
+    struct StorageDeleter {
+        std::size_t bytes = 0;
+        Vector<T>* views = nullptr;
         int count = 0;
-        void operator()(Vector<T>* views) const;
+        void operator()(void* storage) const;
     };
-    // A run of consecutive slots: their coordinates and their shallow views.
+    // A run of consecutive slots: their coordinates and their shallow views,
+    // in one piece of storage.
     struct Block {
-        std::unique_ptr<T[]> coordinates;
-        std::unique_ptr<Vector<T>[], ViewsDeleter> views;
+        std::unique_ptr<void, StorageDeleter> storage;
+        T* coordinates = nullptr;
+        Vector<T>* views = nullptr;
         int capacity = 0;  // slots allocated
         int used = 0;      // slots currently handed out
         int firstSlot = 0; // server index of the first slot

@@ -11,12 +11,20 @@
 //
 // reserveLarge(v, n) reserves room for n elements in a vector and advises
 // the new storage, for a vector about to be filled.
+//
+// allocateLarge(bytes) returns raw storage for a buffer about to be written;
+// from 1 MiB on it is aligned on and rounded up to whole huge pages and
+// advised, so that even a buffer of a few MiB, which an ordinary allocation
+// would leave without one whole aligned huge page, takes a fault per 2 MiB.
+// freeLarge(data, bytes) releases it, given the same size.
 
 #include <cstddef>
 
 namespace plexan {
 
 void adviseHugePages(const void* data, std::size_t bytes);
+void* allocateLarge(std::size_t bytes);
+void freeLarge(void* data, std::size_t bytes) noexcept;
 
 template <typename Vector>
 void reserveLarge(Vector& v, std::size_t n)
