@@ -132,7 +132,7 @@ public:
     void sumNormals();
     // The unit normal of triangle t (three vertex codes) into w, scaled by
     // its length; false for a triangle of no area.
-    bool triangleNormal(const std::uint32_t* t, double w[3]) const;
+    [[gnu::always_inline]] inline bool triangleNormal(const std::uint32_t* t, double w[3]) const;
 
 private:
     void fillPlane(int k, Plane& plane) const;
@@ -898,7 +898,7 @@ void MarchingCubes<T>::Slab::run(Workspace& work, plexan::parallel::ProgressCoun
 }
 
 template <typename T>
-bool MarchingCubes<T>::Slab::triangleNormal(const std::uint32_t* t, double w[3]) const
+inline bool MarchingCubes<T>::Slab::triangleNormal(const std::uint32_t* t, double w[3]) const
 {
     // As TriMesh::computeNormals sums them: the cross product of the edges
     // from the first corner, in double, divided by its length.
