@@ -2,9 +2,21 @@
 
 #include "numerics/progresssubject.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include <QLabel>
 #include <QProgressBar>
 #include <QToolButton>
+
+namespace {
+
+bool isBlank(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c) != 0; });
+}
+
+} // namespace
 
 PLXRootStatusBar::PLXRootStatusBar(QWidget* parent) : QStatusBar(parent)
 {
@@ -79,7 +91,10 @@ void PLXRootStatusBar::stopProgress()
 void PLXRootStatusBar::subjectFinished(const std::string& text)
 {
     stopProgress();
-    if (!text.empty())
+    // The operation's own messages end with it.
+    if (isBlank(text))
+        clearMessage();
+    else
         showMessage(QString::fromStdString(text), 2000);
 }
 
@@ -91,7 +106,12 @@ void PLXRootStatusBar::subjectCanceled(const std::string& text)
 
 void PLXRootStatusBar::subjectProgressed(const std::string& text)
 {
-    showMessage(QString::fromStdString(text));
+    // A blank message clears: shown, it would hide the slice view's status
+    // line for good.
+    if (isBlank(text))
+        clearMessage();
+    else
+        showMessage(QString::fromStdString(text));
 }
 
 void PLXRootStatusBar::subjectProgressed(unsigned int i, unsigned int n)

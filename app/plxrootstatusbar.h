@@ -2,7 +2,9 @@
 // PLXRootStatusBar: the root window's status bar. It names the current stack
 // and slice, shows messages, and is the progress monitor of long operations
 // (opening and saving stacks): a progress bar and a Cancel button appear
-// while one runs and go when it ends.
+// while one runs and go when it ends. A blank message clears the message
+// line, and so does the end of an operation that leaves no message of its
+// own.
 
 #include "numerics/progressmonitor.h"
 

@@ -188,6 +188,12 @@ void PLXSliceEditWidgetMediator::viewSliceChanged()
     if (m_selection->isActive())
         m_selection->deactivate();
     m_slice = slice;
+    // A tool's message speaks of a slice of the stack it worked on: it goes
+    // when the view leaves that stack (closed, or another one shown).
+    const Stack* stack = m_slice ? m_slice->getStack() : nullptr;
+    if (stack != m_sliceStack && m_statusBar)
+        m_statusBar->showMessage(QString());
+    m_sliceStack = stack;
     if (m_slice)
         m_selection->activate();
     updateSelection();

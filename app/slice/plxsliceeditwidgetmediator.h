@@ -52,6 +52,7 @@ class PLXThresholdingDelegate;
 class QAction;
 class QContextMenuEvent;
 class QMenu;
+class Stack;
 class StackSlice;
 
 class PLXSliceEditWidgetMediator : public QObject, public PLXEventClient {
@@ -174,6 +175,8 @@ private:
     const QObject* m_canvasObject;
     QPointer<PLXSliceEditWidgetStatusBar> m_statusBar;
     StackSlice* m_slice = nullptr;
+    // The stack of m_slice, kept to compare with: the slice may be gone.
+    const Stack* m_sliceStack = nullptr;
     StackSliceSelectionInfo m_info;
     bool m_locked = false;
     bool m_settingSlice = false;

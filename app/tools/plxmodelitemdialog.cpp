@@ -12,6 +12,7 @@
 #include "stack/modelitem.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -70,10 +71,11 @@ PLXModelItemDialog::PLXModelItemDialog(PLXStack& stack, ModelItem& item, QWidget
     layout->addWidget(m_editor);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    for (QPushButton* button : {m_defaults, m_apply, m_close}) {
-        button->setAutoDefault(false);
+    for (QPushButton* button : {m_defaults, m_apply, m_close})
         buttons->addWidget(button);
-    }
+    // Enter reaching the dialog applies and closes (keyPressEvent); Apply is
+    // marked as the default so that no other button takes Enter on showing.
+    m_apply->setDefault(true);
     layout->addLayout(buttons);
     connect(m_editor, &PLXModelItemPropertiesEditor::changed, this, &PLXModelItemDialog::edited);
     connect(m_defaults, &QPushButton::clicked, this, &PLXModelItemDialog::showDefaults);
@@ -124,8 +126,25 @@ ModelItemProperties PLXModelItemDialog::editedProperties() const
 
 void PLXModelItemDialog::apply()
 {
-    if (!m_item)
+    applyEdits();
+}
+
+void PLXModelItemDialog::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QDialog::keyPressEvent(event);
         return;
+    }
+    // A failed apply leaves the dialog open on the user's edits.
+    if (applyEdits())
+        accept();
+}
+
+bool PLXModelItemDialog::applyEdits()
+{
+    if (!m_item)
+        return false;
     const ModelItemProperties properties = editedProperties();
     ModelItem& item = *m_item;
     if (properties != item.getProperties()) {
@@ -144,9 +163,11 @@ void PLXModelItemDialog::apply()
             if (history.isStepOpen())
                 history.closeStep();
             Dialogs::critical(this, windowTitle(), QString::fromStdString(e.getWhat()));
+            return false;
         }
     }
     reload();
+    return true;
 }
 
 void PLXModelItemDialog::lose()

@@ -12,7 +12,8 @@
 // of the same model keeps the others with the old ones. "Apply" is enabled
 // only while the editor differs from what the item shows. A field the user
 // left alone keeps the item's value exactly, whatever rounding its box
-// shows.
+// shows. Enter applies and closes the dialog (left open when the apply
+// fails); Escape closes it without applying.
 //
 // The dialog follows the item: it reloads when the item or its model
 // changes, and closes when the item is deleted or its stack closed.
@@ -52,6 +53,7 @@ public slots:
     void reload();
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void stackCloseEvent(PLXStackCloseEvent& e) override;
     void modelDeleteEvent(PLXModelDeleteEvent& e) override;
     void modelPropertiesEvent(PLXModelPropertiesEvent& e) override;
@@ -60,6 +62,8 @@ protected:
     void modelItemConvertEvent(PLXModelItemConvertEvent& e) override;
 
 private:
+    // False when the edits could not be applied (the user was told why).
+    bool applyEdits();
     void edited();
     // Forgets the item and closes.
     void lose();

@@ -209,6 +209,31 @@ template <typename W> QList<W*> shownWindows()
     return found;
 }
 
+// Both caps on the named models, chosen in the model dialog and applied.
+void setCaps(PLXModelDialog& models, const QStringList& names)
+{
+    models.getMediator().selectModels(names);
+    models.getPropertiesEditor()->getBeginCapBox()->setChecked(true);
+    models.getPropertiesEditor()->getEndCapBox()->setChecked(true);
+    QTest::mouseClick(models.getApplyButton(), Qt::LeftButton);
+}
+
+// "Register" from the root window, then "Run" on all slices in the
+// registration window it opens, which is returned (null when not exactly
+// one opened).
+PLXRegistrationWindow* registerAllSlices(PLXRootMediator& mediator)
+{
+    mediator.registerAction()->trigger();
+    const QList<PLXRegistrationWindow*> registrations = shownWindows<PLXRegistrationWindow>();
+    EXPECT_EQ(registrations.size(), 1);
+    if (registrations.size() != 1)
+        return nullptr;
+    PLXRegistrationWindow& registration = *registrations[0];
+    registration.getAutomaticPanel().getAllSlicesBox()->setChecked(true);
+    QTest::mouseClick(registration.getAutomaticPanel().getRunButton(), Qt::LeftButton);
+    return &registration;
+}
+
 // A model made in the model dialog as a user would: the list's "Model"
 // entry, a typed name, a geometry, a colour, Apply.
 void createModel(DialogScript& script, PLXModelDialog& dialog, const QString& name, const QString& geometry,
@@ -416,10 +441,7 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
     EXPECT_EQ(gland.getGeometry(), MPrimitive::Polygon);
 
     // Caps on the closed outlines, for the reconstruction.
-    models.getMediator().selectModels({"organ", "lumen", "gland", "cavity"});
-    models.getPropertiesEditor()->getBeginCapBox()->setChecked(true);
-    models.getPropertiesEditor()->getEndCapBox()->setChecked(true);
-    QTest::mouseClick(models.getApplyButton(), Qt::LeftButton);
+    setCaps(models, {"organ", "lumen", "gland", "cavity"});
     for (const char* name : {"organ", "lumen", "gland", "cavity"}) {
         const Model& m = *stack.getModel(stack.findModel(name));
         EXPECT_TRUE(m.getProperties().getBeginCapFlag() && m.getProperties().getEndCapFlag()) << name;
@@ -452,13 +474,10 @@ TEST(EndToEndDisplay, TheSampleFromOpeningToReopening)
 
     // Register every slice, then correct one by hand --------------------------------------
     script.clear();
-    mediator.registerAction()->trigger();
-    QList<PLXRegistrationWindow*> registrations = shownWindows<PLXRegistrationWindow>();
-    ASSERT_EQ(registrations.size(), 1);
-    PLXRegistrationWindow& registration = *registrations[0];
+    PLXRegistrationWindow* registered = registerAllSlices(mediator);
+    ASSERT_NE(registered, nullptr);
+    PLXRegistrationWindow& registration = *registered;
     registration.resize(1000, 720);
-    registration.getAutomaticPanel().getAllSlicesBox()->setChecked(true);
-    QTest::mouseClick(registration.getAutomaticPanel().getRunButton(), Qt::LeftButton);
     double pixel = 0;
     const std::map<std::string, Placement> known = knownRegistrations(&pixel);
     ASSERT_EQ(known.size(), 29u);
@@ -849,20 +868,14 @@ TEST(EndToEndDisplay, ALargerSpecimenRegisteredReconstructedAndMeasured)
     QList<PLXModelDialog*> dialogs = root->findChildren<PLXModelDialog*>();
     ASSERT_EQ(dialogs.size(), 1);
     PLXModelDialog& models = *dialogs[0];
-    models.getMediator().selectModels({"organ", "lumen"});
-    models.getPropertiesEditor()->getBeginCapBox()->setChecked(true);
-    models.getPropertiesEditor()->getEndCapBox()->setChecked(true);
-    QTest::mouseClick(models.getApplyButton(), Qt::LeftButton);
+    setCaps(models, {"organ", "lumen"});
     models.close();
 
     // Register every slice ---------------------------------------------------------------
     script.clear();
-    mediator.registerAction()->trigger();
-    QList<PLXRegistrationWindow*> registrations = shownWindows<PLXRegistrationWindow>();
-    ASSERT_EQ(registrations.size(), 1);
-    PLXRegistrationWindow& registration = *registrations[0];
-    registration.getAutomaticPanel().getAllSlicesBox()->setChecked(true);
-    QTest::mouseClick(registration.getAutomaticPanel().getRunButton(), Qt::LeftButton);
+    PLXRegistrationWindow* registered = registerAllSlices(mediator);
+    ASSERT_NE(registered, nullptr);
+    PLXRegistrationWindow& registration = *registered;
     stage("register all");
     double pixel = 0;
     const std::map<std::string, Placement> known = knownRegistrations(description, &pixel);

@@ -17,6 +17,8 @@
 #include "app/slice/plximageproxy.h"
 #include "app/slice/plxrootsliceeditwidget.h"
 #include "app/slice/plxsliceeditwidgetcanvas.h"
+#include "app/slice/plxsliceeditwidgetmediator.h"
+#include "app/slice/plxsliceeditwidgetstatusbar.h"
 #include "app/slice/plxslicelistwidget.h"
 #include "app/slice/plxstacklistwidget.h"
 #include "app/tools/plxmodeldialog.h"
@@ -534,6 +536,56 @@ TEST_F(RootMediatorTest, RecentStacksListTheLastOpenedFirst)
     recent->actions()[1]->trigger();
     ASSERT_NE(current(), nullptr);
     EXPECT_EQ(current()->getName(), "a");
+}
+
+// Regression: a tool's message ("Curve created with 19 vertices") stayed in
+// the status line after its stack was closed and another opened.
+TEST_F(RootMediatorTest, ASlicesToolMessageGoesWithItsStack)
+{
+    const QString a = writeStack("a", 3), b = writeStack("b", 2);
+    ASSERT_TRUE(mediator().openStack(a));
+    ASSERT_NE(m_window->getSliceView()->getSlice(), nullptr);
+    PLXSliceEditWidgetStatusBar* line = m_window->getSliceView()->getEditor()->getStatusBar();
+    const QString said = QStringLiteral("Curve created with 19 vertices");
+    line->showMessage(said);
+    // Other slices of the same stack keep it: it still speaks of this stack.
+    mediator().firstSliceAction()->trigger();
+    mediator().nextSliceAction()->trigger();
+    EXPECT_EQ(line->getMessage(), said);
+    mediator().closeStackAction()->trigger();
+    EXPECT_EQ(line->getMessage(), "");
+
+    PLXStack* first = mediator().openStack(a);
+    ASSERT_TRUE(first);
+    line->showMessage(said);
+    ASSERT_TRUE(mediator().openStack(b)); // another stack shown: the message goes
+    EXPECT_EQ(m_window->getSliceView()->getSlice()->getStack(), static_cast<Stack*>(current()));
+    EXPECT_NE(current(), first);
+    EXPECT_EQ(line->getMessage(), "");
+}
+
+// Regression: saving ended with a blank progress message that stayed and
+// hid the slice view's status line; an operation ending without a message
+// of its own left its last one showing.
+TEST(RootStatusBar, BlankMessagesAndEndsClearTheLine)
+{
+    PLXRootStatusBar bar;
+    ProgressSubject saving;
+    saving.addMonitor(bar);
+    saving.notifyProgressed("Saving a.sdf...");
+    EXPECT_EQ(bar.currentMessage(), "Saving a.sdf...");
+    saving.notifyProgressed(" ");
+    EXPECT_EQ(bar.currentMessage(), "");
+    saving.notifyStarted("Registering by correlation...");
+    saving.notifyProgressed("Pass 2");
+    saving.notifyFinished("");
+    EXPECT_EQ(bar.currentMessage(), "");
+    EXPECT_FALSE(bar.isShowingProgress());
+    // A message of the end itself shows.
+    saving.notifyStarted("Writing slices...");
+    saving.notifyFinished("Done");
+    EXPECT_EQ(bar.currentMessage(), "Done");
+    saving.removeMonitor(bar);
 }
 
 TEST(RootStatusBar, ShowsProgressWhileAnOperationRunsAndCancelsIt)

@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 
 using namespace apptest;
 using namespace modeltest;
@@ -184,6 +185,51 @@ TEST(PLXModelItemDialog, FieldsLeftAloneKeepTheirExactValue)
     ModelItemProperties expected = own;
     expected.setColor(1, 2, 3);
     EXPECT_EQ(item->getProperties(), expected);
+}
+
+// Regression: Enter did nothing (the dialog had no default button). Enter in
+// a field applies what was typed and closes; Escape closes and applies
+// nothing.
+TEST(PLXModelItemDialog, EnterAppliesAndClosesEscapeDiscards)
+{
+    ItemStack s;
+    ModelItem* item = addItem(*s.stack, *s.spots, 0, {{1, 1}, {2, 2}});
+    {
+        PLXModelItemDialog dialog(*s.stack, *item);
+        dialog.show();
+        QSpinBox* width = dialog.getEditor()->getLineWidthBox();
+        width->selectAll();
+        QTest::keyClicks(width, "7");
+        QTest::keyClick(width, Qt::Key_Return);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(item->getProperties().getLineWidth(), 7.0f);
+    EXPECT_EQ(s.stack->history().getNumUndoSteps(), 1);
+    {
+        // The keypad's Enter, with nothing edited: closes, no step.
+        PLXModelItemDialog dialog(*s.stack, *item);
+        dialog.show();
+        QTest::keyClick(dialog.getEditor()->getPointSizeBox(), Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(s.stack->history().getNumUndoSteps(), 1);
+    {
+        PLXModelItemDialog dialog(*s.stack, *item);
+        dialog.show();
+        QSpinBox* size = dialog.getEditor()->getPointSizeBox();
+        size->selectAll();
+        QTest::keyClicks(size, "9");
+        ASSERT_TRUE(dialog.getApplyButton()->isEnabled());
+        EXPECT_TRUE(dialog.getApplyButton()->isDefault());
+        QTest::keyClick(size, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    }
+    EXPECT_FALSE(item->getProperties().definesPointSize());
+    EXPECT_EQ(item->getProperties().getLineWidth(), 7.0f);
+    EXPECT_EQ(s.stack->history().getNumUndoSteps(), 1);
 }
 
 // The dialog lets go of an item that is deleted, and of a closed stack.
