@@ -181,11 +181,38 @@ void PLXRegistrationCanvas::makeDisplayImages()
         m_backgroundImage = jobs[0].result;
         m_foregroundImage = jobs[1].result;
     }
-    setMinimumSize(m_backgroundImage.size().expandedTo(m_foregroundImage.size()));
     updateConverter();
     m_displayRegistration = m_converter.toWorld(m_registration);
-    updateGeometry();
+    fitContents();
     update();
+}
+
+QSize PLXRegistrationCanvas::contentsSize() const
+{
+    double halfWidth = m_backgroundImage.width() / 2.0, halfHeight = m_backgroundImage.height() / 2.0;
+    if (!m_foregroundImage.isNull()) {
+        // The foreground's corners about the background's centre.
+        const double a = m_displayRegistration.getRotationAngle() * pi / 180.0;
+        const double c = std::cos(a), s = std::sin(a);
+        const double hw = m_foregroundImage.width() / 2.0, hh = m_foregroundImage.height() / 2.0;
+        for (const QPointF& p : {QPointF(-hw, -hh), QPointF(hw, -hh), QPointF(hw, hh), QPointF(-hw, hh)}) {
+            halfWidth = std::max(halfWidth, std::abs(m_displayRegistration.getHorizontalShift() + c * p.x() - s * p.y()));
+            halfHeight = std::max(halfHeight, std::abs(m_displayRegistration.getVerticalShift() + s * p.x() + c * p.y()));
+        }
+    }
+    // Even sizes keep the background's centre on a pixel boundary.
+    return QSize(2 * int(std::ceil(halfWidth)), 2 * int(std::ceil(halfHeight)));
+}
+
+void PLXRegistrationCanvas::fitContents()
+{
+    const QSize needed = contentsSize();
+    setMinimumSize(needed);
+    // Within a view, also shrink back to it (the view lays the canvas out
+    // again on the resize).
+    if (const QWidget* view = parentWidget(); view && size() != needed.expandedTo(view->size()))
+        resize(needed.expandedTo(view->size()));
+    updateGeometry();
 }
 
 QImage PLXRegistrationCanvas::displayImage(const Image& source, const QSize& size, int halfSize)
@@ -229,6 +256,10 @@ void PLXRegistrationCanvas::setRegistration(const Registration& registration)
     if (m_converter.toModel(m_displayRegistration) != registration)
         m_displayRegistration = m_converter.toWorld(registration);
     m_displayRegistration.setRotationAngle(registration.getRotationAngle());
+    // A drag grows the canvas when it ends, so that nothing jumps under
+    // the mouse.
+    if (m_mouseMode == MouseMode::None)
+        fitContents();
     update();
 }
 
@@ -338,7 +369,7 @@ void PLXRegistrationCanvas::setCanvasMode(const CanvasMode& mode)
 
 QSize PLXRegistrationCanvas::sizeHint() const
 {
-    const QSize images = m_backgroundImage.size().expandedTo(m_foregroundImage.size());
+    const QSize images = contentsSize();
     return images.isEmpty() ? QSize(400, 400) : images;
 }
 
@@ -471,5 +502,8 @@ void PLXRegistrationCanvas::mouseMoveEvent(QMouseEvent* event)
 
 void PLXRegistrationCanvas::mouseReleaseEvent(QMouseEvent*)
 {
+    const bool dragged = m_mouseMode != MouseMode::None;
     m_mouseMode = MouseMode::None;
+    if (dragged)
+        fitContents();
 }

@@ -27,6 +27,9 @@
 // a move that does not change it emits nothing). Every other move emits
 // registrationChanged() with the registration in image pixels.
 //
+// Size: at least contentsSize(), so that in a scroll area every part of
+// both images, however far the foreground was moved, can be scrolled to.
+//
 // Pixels: the background level b and the foreground level f (0 outside
 // their images), each through the grey-level window of the canvas mode,
 // show as the transparency map's entry for (b, f).
@@ -133,6 +136,10 @@ public:
     static QImage displayImage(const Image& image, const QSize& size, int halfSize);
 
     QSize sizeHint() const override;
+    // The least size that shows both images whole: the background centred,
+    // the foreground moved and turned by the registration. The canvas is
+    // never smaller (outside a drag, which grows it when it ends).
+    QSize contentsSize() const;
 
 public slots:
     void setTransparencyMode(ImageTransparencyMode mode);
@@ -156,6 +163,9 @@ protected:
 
 private:
     void makeDisplayImages();
+    // Minimum size to contentsSize(); within a view, resized to it or the
+    // view's size, whichever is larger.
+    void fitContents();
     void updateConverter();
     void computeTransparencyMap();
     void emitRegistration();

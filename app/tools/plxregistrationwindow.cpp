@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QToolBar>
@@ -40,6 +41,15 @@ PLXRegistrationWindow::PLXRegistrationWindow(QWidget* parent)
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setAlignment(Qt::AlignCenter);
     m_scrollArea->setBackgroundRole(QPalette::Dark);
+    // When the canvas grows or shrinks (about the background's centre) the
+    // view keeps showing the same part of the sections in its middle.
+    for (QScrollBar* bar : {m_scrollArea->horizontalScrollBar(), m_scrollArea->verticalScrollBar()}) {
+        connect(bar, &QScrollBar::rangeChanged, this, [bar, last = bar->maximum()](int, int maximum) mutable {
+            const int grown = maximum - last;
+            last = maximum;
+            bar->setValue(bar->value() + grown / 2);
+        });
+    }
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(side);
     splitter->addWidget(m_scrollArea);

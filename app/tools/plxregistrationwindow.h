@@ -1,8 +1,10 @@
 #pragma once
 // PLXRegistrationWindow: aligns each slice of a stack on the slice before it
-// (see PLXRegistrationMediator). It holds the canvas (in a scroll area), the
-// panel with the automatic-registration group, a tool bar (slice navigation
-// and the grey-level window of the canvas) and a status bar.
+// (see PLXRegistrationMediator). It holds the canvas (in a scroll area that
+// keeps its middle on the same part of the sections as the canvas grows or
+// shrinks), the panel with the automatic-registration group, a tool bar
+// (slice navigation and the grey-level window of the canvas) and a status
+// bar.
 //
 // At most one registration window is open per stack: setStack() marks the
 // stack as being registered and closing clears the mark. open() is what the

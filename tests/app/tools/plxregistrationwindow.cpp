@@ -27,6 +27,8 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -439,6 +441,72 @@ TEST(PLXRegistrationWindow, OpensWithTheWholeSectionInView)
         EXPECT_TRUE(background.width() * grown > visible.width() + 1 ||
                     background.height() * grown > visible.height() + 1)
             << "scale " << scale;
+    }
+    EXPECT_EQ(script.unexpected(), 0);
+}
+
+// Regression: "Bigger" beyond the fitted scale cut the moved section off:
+// the canvas was only as large as the images, so a foreground that its
+// registration puts beyond the background's edges could not be scrolled
+// to. Every corner of both images must come into view at some position of
+// the scroll bars, and growing keeps the middle of the view in place.
+TEST(PLXRegistrationWindow, BiggerMovedSectionsCanBeScrolledToEveryCorner)
+{
+    DialogScript script;
+    std::unique_ptr<PLXStack> stack = sampleStack();
+    Window w(*stack);
+    w->resize(900, 640);
+    w->fitToView();
+    w.mediator().setSlice(QStringLiteral("s11"));
+    QCoreApplication::processEvents();
+    PLXRegistrationCanvas& canvas = w->getCanvas();
+    const int fitted = canvas.getScale();
+    ASSERT_LE(fitted, 80) << "the test needs room to grow";
+    // Moved by a third of the section to the right and up, turned by 30
+    // degrees: corners well outside the background.
+    const QSize pixels(stack->getSlice(10)->getImageSource().getSize2(),
+                       stack->getSlice(10)->getImageSource().getSize1());
+    w.mediator().setRegistration(Registration(pixels.width() / 3, -pixels.height() / 3, 30.0f));
+    auto* area = qobject_cast<QScrollArea*>(canvas.parentWidget()->parentWidget());
+    ASSERT_NE(area, nullptr);
+    QWidget* viewport = area->viewport();
+    QScrollBar* h = area->horizontalScrollBar();
+    QScrollBar* v = area->verticalScrollBar();
+    // The point of the sections in the middle of the view, from the
+    // background's centre.
+    const auto middle = [&] {
+        return QPointF(canvas.mapFrom(viewport, viewport->rect().center())) - canvas.getBackgroundCentre();
+    };
+    QCoreApplication::processEvents();
+    const QPointF before = middle() * (fitted + 20.0) / fitted;
+    for (int step = 0; step < 2; ++step)
+        w.panel().getButton("Bigger")->click();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(canvas.getScale(), fitted + 20);
+    EXPECT_NEAR(middle().x(), before.x(), 2.0);
+    EXPECT_NEAR(middle().y(), before.y(), 2.0);
+
+    const double a = canvas.getDisplayRegistration().getRotationAngle() * pi / 180;
+    struct Placed {
+        QSize size;
+        QPointF centre;
+        double angle;
+    };
+    for (const Placed& image : {Placed{canvas.getBackgroundImage().size(), canvas.getBackgroundCentre(), 0.0},
+                                Placed{canvas.getForegroundImage().size(), canvas.getForegroundCentre(), a}}) {
+        for (const QPointF& unit : {QPointF(-1, -1), QPointF(1, -1), QPointF(1, 1), QPointF(-1, 1)}) {
+            // A pixel just inside the corner, turned with the image.
+            const QPointF p(unit.x() * (image.size.width() / 2.0 - 1), unit.y() * (image.size.height() / 2.0 - 1));
+            const QPointF corner = image.centre + QPointF(std::cos(image.angle) * p.x() - std::sin(image.angle) * p.y(),
+                                                          std::sin(image.angle) * p.x() + std::cos(image.angle) * p.y());
+            // Scrolled to as far as the bars go towards it.
+            const QPoint at(int(std::floor(corner.x())), int(std::floor(corner.y())));
+            h->setValue(at.x() - viewport->width() / 2);
+            v->setValue(at.y() - viewport->height() / 2);
+            EXPECT_TRUE(viewport->rect().contains(canvas.mapTo(viewport, at))) << "corner " << corner.x() << "," << corner.y() << " of an image " << image.size.width()
+                              << "x" << image.size.height() << " in a canvas " << canvas.width() << "x"
+                              << canvas.height();
+        }
     }
     EXPECT_EQ(script.unexpected(), 0);
 }
