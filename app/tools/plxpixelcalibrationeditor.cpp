@@ -18,6 +18,10 @@ PLXPixelCalibrationEditor::PLXPixelCalibrationEditor(QWidget* parent)
     form->addRow(QStringLiteral("Pixel width "), m_width);
     form->addRow(QStringLiteral("Pixel height"), m_height);
     form->addRow(QStringLiteral("Aspect ratio"), m_ratio);
+    // Tab goes down the rows, not in the order the fields were made.
+    QWidget::setTabOrder(m_pair, m_width);
+    QWidget::setTabOrder(m_width, m_height);
+    QWidget::setTabOrder(m_height, m_ratio);
     setPixelCalibration(PixelCalibration());
     pairChosen();
     for (QLineEdit* field : {m_width, m_height, m_ratio})

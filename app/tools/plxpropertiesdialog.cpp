@@ -3,6 +3,7 @@
 #include "app/plxeventclient.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -33,6 +34,8 @@ PLXPropertiesDialog::PLXPropertiesDialog(PLXStackPropertiesEditor::Kind kind, co
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
+    // Enter reaching the dialog applies and closes (keyPressEvent).
+    m_apply->setDefault(true);
     layout->addLayout(buttons);
     connect(m_editor, &PLXStackPropertiesEditor::changed, this, &PLXPropertiesDialog::edited);
     connect(m_apply, &QPushButton::clicked, this, &PLXPropertiesDialog::apply);
@@ -54,6 +57,20 @@ void PLXPropertiesDialog::edited()
     const bool valid = m_editor->isValid();
     m_apply->setEnabled(valid);
     m_reset->setEnabled(valid);
+}
+
+void PLXPropertiesDialog::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    // Invalid edits stay on screen to be corrected.
+    if (!m_editor->isValid())
+        return;
+    apply();
+    accept();
 }
 
 void PLXPropertiesDialog::apply()

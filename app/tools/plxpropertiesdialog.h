@@ -4,7 +4,8 @@
 // bookkeeping. After every edit Apply and Reset are both enabled when the
 // name, the spacing and the calibration are valid, both disabled otherwise;
 // Reset shows the document again and disables both; Apply runs the
-// subclass's changes inside one event batch, then resets.
+// subclass's changes inside one event batch, then resets. Enter applies and
+// closes (invalid edits stay open); Escape closes without applying.
 //
 // The spacing and calibration the fields read just after the document was
 // shown are kept: a field the user did not change applies nothing, whatever
@@ -31,6 +32,7 @@ public slots:
     void reset();
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     // Subclasses call reset() at the end of their constructor.
     PLXPropertiesDialog(PLXStackPropertiesEditor::Kind kind, const QString& title, QWidget* parent);
 

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <initializer_list>
 
 PLXStackPropertiesEditor::PLXStackPropertiesEditor(Kind kind, QWidget* parent)
     : QWidget(parent), m_kind(kind), m_group(new QGroupBox(this)), m_name(new QLineEdit(m_group)),
@@ -39,6 +40,16 @@ PLXStackPropertiesEditor::PLXStackPropertiesEditor(Kind kind, QWidget* parent)
         connect(m_absolute, &QCheckBox::toggled, this, &PLXStackPropertiesEditor::changed);
     }
     form->addRow(m_calibration);
+    // Tab goes down the rows, not in the order the fields were made.
+    QWidget* previous = m_name;
+    for (QWidget* next : std::initializer_list<QWidget*>{m_unit, m_spacing, m_absolute, m_calibration->getPairBox(),
+                                                         m_calibration->getWidthField(), m_calibration->getHeightField(),
+                                                         m_calibration->getRatioField()}) {
+        if (!next)
+            continue;
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_group);

@@ -110,6 +110,82 @@ TEST(PLXStackPropertiesDialog, ButtonsFollowTheValidityOfTheEdits)
     EXPECT_EQ(script.unexpected(), 0);
 }
 
+// Regression: Enter did nothing (no default button). Enter in a field
+// applies and closes; on an invalid value it leaves the dialog open and the
+// stack as it was; Escape closes and applies nothing.
+TEST(PLXStackPropertiesDialog, EnterAppliesAndClosesEscapeDiscards)
+{
+    DialogScript script;
+    auto stack = defaultStack();
+    {
+        PLXStackPropertiesDialog dialog(*stack);
+        dialog.show();
+        PLXStackPropertiesEditor& editor = *dialog.getEditor();
+        type(editor.getSliceSpacingField(), "2.5x");
+        QTest::keyClick(editor.getSliceSpacingField(), Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_FLOAT_EQ(stack->getDefaultRelativePosition(), 2.0f);
+        type(editor.getSliceSpacingField(), "2.0");
+        type(editor.getNameField(), "tissue");
+        QTest::keyClick(editor.getNameField(), Qt::Key_Return);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(stack->getName(), "tissue");
+    {
+        PLXStackPropertiesDialog dialog(*stack);
+        dialog.show();
+        type(dialog.getEditor()->getNameField(), "other");
+        QTest::keyClick(dialog.getEditor()->getNameField(), Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    }
+    EXPECT_EQ(stack->getName(), "tissue");
+    EXPECT_EQ(script.unexpected(), 0);
+}
+
+// The widgets Tab reaches from the first, in order.
+QList<QWidget*> tabChain(QWidget& first)
+{
+    QList<QWidget*> chain{&first};
+    for (QWidget* w = first.nextInFocusChain(); w && w != &first; w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && !w->focusProxy())
+            chain << w;
+    return chain;
+}
+
+// Regression: Tab went name, spacing, the calibration fields, then back up
+// to the length unit (the order the fields were made in). In the stack and
+// slice properties dialogs Tab goes down the rows as they show, then
+// along the buttons.
+TEST(PLXStackPropertiesDialog, TabGoesDownTheRowsAsTheyShow)
+{
+    DialogScript script;
+    auto stack = defaultStack();
+    PLXStackPropertiesDialog stackDialog(*stack);
+    PLXSlicePropertiesDialog sliceDialog(*stack->getSlice(1));
+    for (QDialog* dialog : {static_cast<QDialog*>(&stackDialog), static_cast<QDialog*>(&sliceDialog)}) {
+        dialog->show();
+        auto* editor = dialog->findChild<PLXStackPropertiesEditor*>();
+        ASSERT_NE(editor, nullptr);
+        const QList<QWidget*> chain = tabChain(*editor->getNameField());
+        // The same widgets by where they show: top to bottom, then left to
+        // right (the buttons share one row).
+        QList<QWidget*> shown = chain;
+        const auto at = [dialog](QWidget* w) { return w->mapTo(dialog, QPoint(0, w->height() / 2)); };
+        std::stable_sort(shown.begin(), shown.end(), [&](QWidget* a, QWidget* b) {
+            const QPoint p = at(a), q = at(b);
+            return std::abs(p.y() - q.y()) > 3 ? p.y() < q.y() : p.x() < q.x();
+        });
+        ASSERT_GE(chain.size(), 6);
+        for (int k = 0; k < chain.size(); ++k)
+            EXPECT_EQ(chain[k], shown[k]) << dialog->windowTitle().toStdString() << " stop " << k << ": "
+                                          << chain[k]->metaObject()->className() << " where "
+                                          << shown[k]->metaObject()->className() << " shows";
+    }
+    EXPECT_EQ(script.unexpected(), 0);
+}
+
 // Renaming only the stack sends one stack name event and nothing else; the
 // untouched fields apply nothing, whatever their text rounds to.
 TEST(PLXStackPropertiesDialog, RenamingOnlyTheStackSendsOneNameEvent)
