@@ -150,7 +150,13 @@ bool PLXDensityMap::compute()
         notifyProgressed("Building the isosurface of the " + std::to_string(m_config.percentiles[static_cast<std::size_t>(q)]) + " percentile...");
         if (isCanceled())
             return false;
+        // The extractor reports per cube layer, and a cancel reaches it
+        // through this proxy while it runs.
+        cubes.addMonitor(*this);
         auto mesh = std::make_unique<TriMesh<float>>(cubes.buildMesh(density, levels[q], true));
+        cubes.removeMonitor(*this);
+        if (isCanceled())
+            return false;
         mesh->scale(resolution);
         mesh->translate(origin);
         surfaces.push_back(std::move(mesh));

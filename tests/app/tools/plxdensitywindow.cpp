@@ -10,11 +10,14 @@
 #include "app/tools/plxdensitywindow.h"
 #include "app/tools/plxtablewidget.h"
 #include "gl/viewercanvasgl.h"
+#include "numerics/progressmonitor.h"
 #include "support/dialogscript.h"
 #include "support/qtprinters.h"
 #include "support/screenshots.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -125,6 +128,50 @@ TEST(DensityWindow, IsosurfacesEncloseTheirShareOfThePoints)
         // a surface misplaced by a voxel or scaled wrongly misses widely.
         EXPECT_NEAR(share, 100.0 - p[q], 12.0) << "percentile " << p[q];
     }
+}
+
+// Cancels the map as soon as the isosurface extraction reports its first
+// step, as the progress dialog's Cancel would, and keeps what it was told.
+class CancelInIsosurface : public ProgressMonitor {
+public:
+    explicit CancelInIsosurface(PLXDensityMap& map) : m_map(map) {}
+    std::vector<std::string> started, canceled;
+
+protected:
+    void subjectStarted(const std::string& text) override { started.push_back(text); }
+    void subjectCanceled(const std::string& text) override { canceled.push_back(text); }
+    void subjectProgressed(unsigned int, unsigned int) override
+    {
+        if (!started.empty() && started.back() == "Marching cubes")
+            m_map.cancel();
+    }
+
+private:
+    PLXDensityMap& m_map;
+};
+
+// Regression: a cancel during an isosurface waited for the whole extraction,
+// which never heard of it.
+TEST(DensityWindow, CancelReachesTheIsosurfaceExtraction)
+{
+    auto stack = sampleStack();
+    PLXDensityMap map;
+    PLXDensityMap::Config config;
+    config.stacks = {stack.get()};
+    config.modelName = "nuclei";
+    config.neighbourRank = 3;
+    config.grid[0] = 24;
+    config.grid[1] = 24;
+    config.grid[2] = 16;
+    map.setConfig(config);
+    CancelInIsosurface monitor(map);
+    map.addMonitor(monitor);
+    EXPECT_FALSE(map.compute());
+    map.removeMonitor(monitor);
+    EXPECT_FALSE(map.hasMap());
+    EXPECT_EQ(std::count(monitor.started.begin(), monitor.started.end(), "Marching cubes"), 1)
+        << "the extraction of the second level never starts";
+    EXPECT_EQ(monitor.canceled.size(), 1u) << "the extraction itself stops and says so";
 }
 
 TEST(DensityWindow, MaskKeepsTheDensityInsideTheOrgan)
