@@ -198,14 +198,15 @@ struct MaxOp {
 // The unmasked line: the padded line is copied once, the suffix extremes are
 // scanned block by block, the prefix extremes overwrite the copy in place,
 // and the outputs pick from both in one contiguous loop.
+// scratch holds 2 (n + 2h) elements; out may be v itself, which is read
+// whole before the first output is written.
 template <typename Op, typename T>
-void extremeLinePlain(const T* v, T* out, int n, int h, std::vector<T>& scratch)
+void extremeLinePlain(const T* v, T* out, int n, int h, T* scratch)
 {
     const T id = Op::template neutral<T>();
     const int window = 2 * h + 1;
     const int length = n + 2 * h;
-    scratch.resize(2 * static_cast<std::size_t>(length));
-    T* x = scratch.data();
+    T* x = scratch;
     T* suffix = x + length;
     std::fill_n(x, h, id);
     std::copy(v, v + n, x + h);
@@ -228,8 +229,17 @@ void extremeLinePlain(const T* v, T* out, int n, int h, std::vector<T>& scratch)
         }
     }
     const T* __restrict tail = x + 2 * h;
+    const T* __restrict head = suffix;
+    T* __restrict y = out;
     for (int i = 0; i < n; ++i)
-        out[i] = Op::pick(suffix[i], tail[i]);
+        y[i] = Op::pick(head[i], tail[i]);
+}
+
+template <typename Op, typename T>
+void extremeLinePlain(const T* v, T* out, int n, int h, std::vector<T>& scratch)
+{
+    scratch.resize(2 * static_cast<std::size_t>(n + 2 * h));
+    extremeLinePlain<Op>(v, out, n, h, scratch.data());
 }
 
 template <typename Op, typename T>

@@ -164,36 +164,7 @@ void extremeAcrossColumns(T* const* rows, const T* const* maskRows, int n, int w
 template <typename Op, typename T>
 void lineInPlace(T* v, int n, int h, T* scratch)
 {
-    const T id = Op::template neutral<T>();
-    const int window = 2 * h + 1;
-    const int length = n + 2 * h;
-    T* x = scratch;
-    T* suffix = x + length;
-    std::fill_n(x, h, id);
-    std::copy(v, v + n, x + h);
-    std::fill_n(x + h + n, h, id);
-    for (int b = 0; b < length; b += window) {
-        const int e = std::min(b + window, length) - 1;
-        T s = x[e];
-        suffix[e] = s;
-        for (int p = e - 1; p >= b; --p) {
-            s = Op::pick(s, x[p]);
-            suffix[p] = s;
-        }
-    }
-    for (int b = 0; b < length; b += window) {
-        const int e = std::min(b + window, length);
-        T prefix = x[b];
-        for (int p = b + 1; p < e; ++p) {
-            prefix = Op::pick(prefix, x[p]);
-            x[p] = prefix;
-        }
-    }
-    const T* __restrict tail = x + 2 * h;
-    const T* __restrict head = suffix;
-    T* __restrict out = v;
-    for (int i = 0; i < n; ++i)
-        out[i] = Op::pick(head[i], tail[i]);
+    extremeLinePlain<Op>(v, v, n, h, scratch);
 }
 
 // Down the n lines rows[0 .. n - 1], w elements of each; scratch holds

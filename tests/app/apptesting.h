@@ -12,9 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <memory>
 #include <sstream>
@@ -22,6 +25,16 @@
 #include <vector>
 
 namespace apptest {
+
+// The top-level windows of a kind, shown.
+template <typename W> QList<W*> shownWindows()
+{
+    QList<W*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<W*>(w); window && window->isVisible())
+            found << window;
+    return found;
+}
 
 inline std::string sampleFile()
 {

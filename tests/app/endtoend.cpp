@@ -88,6 +88,7 @@
 namespace {
 
 using apptest::knownRegistrations;
+using apptest::shownWindows;
 using apptest::Placement;
 
 using Points = std::vector<std::pair<int, int>>;
@@ -197,16 +198,6 @@ const ModelItem* itemOn(const StackSlice& slice, const std::string& model)
         if (item->getModel()->getName() == model)
             return item;
     return nullptr;
-}
-
-// The stack's tool windows of a kind, shown.
-template <typename W> QList<W*> shownWindows()
-{
-    QList<W*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<W*>(w); window && window->isVisible())
-            found << window;
-    return found;
 }
 
 // Both caps on the named models, chosen in the model dialog and applied.

@@ -46,20 +46,13 @@
 #include <iostream>
 #include <thread>
 
+using apptest::shownWindows;
+
 namespace {
 
 // The longest a command may hold the GUI thread (generous for the
 // sanitizers and a busy machine; a freeze of the windows is seconds).
 constexpr qint64 responsive = 250;
-
-template <typename W> QList<W*> shownWindows()
-{
-    QList<W*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<W*>(w); window && window->isVisible())
-            found << window;
-    return found;
-}
 
 // Watches the progress dialogs that show up (polled from the GUI thread's
 // loop, which a worker's local loop keeps turning): the longest gap of the

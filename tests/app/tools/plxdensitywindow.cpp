@@ -192,8 +192,9 @@ TEST(DensityWindow, MaskKeepsTheDensityInsideTheOrgan)
         for (int i = 0; i < density.getSize1(); ++i)
             for (int j = 0; j < density.getSize2(); ++j) {
                 const bool in = map.getMask()->contains(sample(map.getGrid(), i, j, k));
-                if (!in)
+                if (!in) {
                     EXPECT_EQ(density(i, j, k), 0.0f) << i << " " << j << " " << k;
+                }
                 kept += in && density(i, j, k) > 0.0f;
                 zeroed += !in;
             }

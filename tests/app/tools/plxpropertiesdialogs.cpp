@@ -207,8 +207,9 @@ TEST(PLXStackPropertiesDialog, RenamingOnlyTheStackSendsOneNameEvent)
     EXPECT_EQ(count(recorder.codes, PLXEvent::StackNameEvent), 1);
     EXPECT_EQ(count(recorder.codes, PLXEvent::StackModifyEvent), 1);
     for (std::size_t i = 0; i < recorder.codes.size(); ++i)
-        if (recorder.codes[i] == PLXEvent::StackModifyEvent)
+        if (recorder.codes[i] == PLXEvent::StackModifyEvent) {
             EXPECT_EQ(recorder.senders[i], static_cast<PLXEventClient*>(stack.get()));
+        }
     EXPECT_TRUE(stack->isModified());
     EXPECT_FLOAT_EQ(stack->getDefaultRelativePosition(), 0.1234567f);
     EXPECT_FALSE(dialog.getApplyButton()->isEnabled());
