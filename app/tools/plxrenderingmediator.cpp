@@ -155,19 +155,10 @@ void PLXRenderingMediator::addModel(Model& model)
 {
     if (!m_stack || findPainter(&model) || m_stack->findModel(&model) < 0)
         return;
-    if (m_building) {
-        m_needsRefresh = true;
-        return;
-    }
     std::vector<std::unique_ptr<PLXRenderingPainterGL>> built;
     QStringList problems;
-    if (!buildPainters({&model}, m_reconstruction, built, problems, nullptr))
+    if (!buildPainterOf(model, built, problems))
         return;
-    if (m_needsRefresh && !eventBatchEnabled()) {
-        // Another change came in meanwhile: everything is rebuilt.
-        refresh();
-        return;
-    }
     reportProblems(problems);
     if (built.empty() || findPainter(&model))
         return;
@@ -210,6 +201,25 @@ std::unique_ptr<PLXRenderingPainterGL> PLXRenderingMediator::buildPainter(const 
         return nullptr;
     }
     return painter;
+}
+
+bool PLXRenderingMediator::buildPainterOf(const Model& model,
+                                          std::vector<std::unique_ptr<PLXRenderingPainterGL>>& built,
+                                          QStringList& problems)
+{
+    if (m_building) {
+        // The build under way may have read the model before it changed.
+        m_needsRefresh = true;
+        return false;
+    }
+    if (!buildPainters({&model}, m_reconstruction, built, problems, nullptr))
+        return false;
+    if (m_needsRefresh && !eventBatchEnabled()) {
+        // Another change came in meanwhile: everything is rebuilt.
+        refresh();
+        return false;
+    }
+    return true;
 }
 
 QWidget* PLXRenderingMediator::dialogParent() const
@@ -279,19 +289,10 @@ void PLXRenderingMediator::rebuildPainter(const Model* model)
 {
     if (!findPainter(model))
         return;
-    if (m_building) {
-        // The build under way may have read the model before it changed.
-        m_needsRefresh = true;
-        return;
-    }
     std::vector<std::unique_ptr<PLXRenderingPainterGL>> built;
     QStringList problems;
-    if (!buildPainters({model}, m_reconstruction, built, problems, nullptr))
+    if (!buildPainterOf(*model, built, problems))
         return;
-    if (m_needsRefresh && !eventBatchEnabled()) {
-        refresh();
-        return;
-    }
     // The painter may have gone while the worker ran.
     auto found = std::find_if(m_painters.begin(), m_painters.end(),
                               [model](const auto& painter) { return painter->getModel() == model; });

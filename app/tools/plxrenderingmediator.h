@@ -180,6 +180,12 @@ private:
     // Every model of stack, behind a "Reconstructing" progress dialog.
     bool buildPainters(const PLXStack& stack, const StackReconstruction<float>& reconstruction,
                        std::vector<std::unique_ptr<PLXRenderingPainterGL>>& out, QStringList& problems);
+    // The painter of one model, built in a worker without a dialog. False
+    // when the caller has nothing left to do: a build was under way (it is
+    // followed by a whole rebuild) or a change came in meanwhile (everything
+    // has just been rebuilt).
+    bool buildPainterOf(const Model& model, std::vector<std::unique_ptr<PLXRenderingPainterGL>>& built,
+                        QStringList& problems);
     // The window, or its parent while the window is not shown yet.
     QWidget* dialogParent() const;
     void rebuildPainter(const Model* model);
