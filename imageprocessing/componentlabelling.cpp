@@ -1,59 +1,68 @@
 #include "imageprocessing/componentlabelling.h"
 
 #include "imageprocessing/progresssteps.h"
-#include "numerics/hugepages.h"
 #include "numerics/parallel.h"
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstdint>
 
 template <typename T>
-void ComponentLabelling<T>::reset(long long elements, long long maxRuns)
+void ComponentLabelling<T>::reserveTable(long long bound)
 {
-    // Every run starts a label at most, and every run but the first of a row
-    // follows a background element: half the elements (plus one per row)
-    // bound the labels. The table starts at half the elements and grows by as
-    // much when that is not enough. Its pages, and those of the run labels,
-    // are only touched as far as they are used, and they are asked for in
-    // huge pages: faulting in tens of megabytes 4 KiB at a time cost a tenth
-    // of the labelling.
-    long long capacity = elements / 2;
-    if (capacity < 2)
-        capacity = 2;
-    if (capacity > (1LL << 30))
-        capacity = 1LL << 30;
+    // Labels beyond a billion come from a table that grows; up to there the
+    // whole bound is reserved, and only the pages of the labels used are
+    // ever touched (in huge pages: faulting in tens of megabytes 4 KiB at a
+    // time cost a tenth of the labelling).
+    const long long capacity = std::clamp<long long>(bound + 1, 2, 1LL << 30);
+    m_table.assign(static_cast<std::size_t>(capacity));
     m_capacity = static_cast<int>(capacity);
-    m_growth = m_capacity;
-    m_equivalence.setSize(m_capacity);
-    plexan::adviseHugePages(m_equivalence.data(), static_cast<size_t>(m_capacity) * sizeof(int));
-    m_equivalence[0] = 0;
+    m_table.data()[0] = 0;
     m_count = 0;
-    m_numLabels = 0;
-    m_runLabels.clear();
-    plexan::reserveLarge(m_runLabels, static_cast<size_t>(maxRuns));
+}
+
+template <typename T>
+void ComponentLabelling<T>::growTable()
+{
+    const long long capacity = std::min<long long>(2LL * std::max(m_capacity, 1), INT_MAX);
+    LargeArray<int> larger;
+    larger.assign(static_cast<std::size_t>(capacity));
+    if (m_capacity > 0)
+        std::copy(m_table.data(), m_table.data() + m_capacity, larger.data());
+    else
+        larger.data()[0] = 0;
+    m_table.swap(larger);
+    m_capacity = static_cast<int>(capacity);
 }
 
 template <typename T>
 int ComponentLabelling<T>::newLabel()
 {
+    if (m_count + 1 >= m_capacity)
+        growTable();
     ++m_count;
-    if (m_count >= m_capacity) {
-        const int growth = m_growth > 0 ? m_growth : 1;
-        Vector<int> larger(static_cast<unsigned int>(m_capacity + growth));
-        plexan::adviseHugePages(larger.data(), static_cast<size_t>(m_capacity + growth) * sizeof(int));
-        std::copy(m_equivalence.begin(), m_equivalence.end(), larger.begin());
-        m_equivalence.swap(larger);
-        m_capacity += growth;
-    }
-    m_equivalence[m_count] = m_count;
+    m_table.data()[m_count] = m_count;
     return m_count;
+}
+
+template <typename T>
+int ComponentLabelling<T>::nextLabel(Slab& slab)
+{
+    // Only a single slab can outgrow the table: slabs side by side are given
+    // room for every label their planes can hold.
+    if (slab.count + 1 >= m_capacity)
+        growTable();
+    ++slab.count;
+    ++slab.roots;
+    m_table.data()[slab.count] = slab.count;
+    return slab.count;
 }
 
 template <typename T>
 int ComponentLabelling<T>::findRoot(int label)
 {
-    int* parent = m_equivalence.data();
+    int* parent = m_table.data();
     while (parent[label] != label) {
         parent[label] = parent[parent[label]]; // path halving
         label = parent[label];
@@ -62,15 +71,25 @@ int ComponentLabelling<T>::findRoot(int label)
 }
 
 template <typename T>
+int ComponentLabelling<T>::rootOf(int label) const
+{
+    const int* parent = m_table.data();
+    while (parent[label] != label)
+        label = parent[label];
+    return label;
+}
+
+template <typename T>
 int ComponentLabelling<T>::unite(int rootA, int rootB)
 {
     if (rootA == rootB)
         return rootA;
+    int* parent = m_table.data();
     if (rootA < rootB) {
-        m_equivalence[rootB] = rootA;
+        parent[rootB] = rootA;
         return rootA;
     }
-    m_equivalence[rootA] = rootB;
+    parent[rootA] = rootB;
     return rootB;
 }
 
@@ -112,82 +131,78 @@ int ComponentLabelling<T>::findRuns(const T* row, int n, Run* out)
 }
 
 template <typename T>
-void ComponentLabelling<T>::labelRow(const T* row, int n, int i, PlaneRuns& current, const PlaneRuns* previous)
+void ComponentLabelling<T>::labelRow(const T* row, int n, int i, Slab& slab, PlaneRuns& current,
+                                     const PlaneRuns* previous)
 {
-    Run* runs = current.runs.data() + current.rowStart[i];
+    Run* runs = current.runs + current.rowStart[i];
     const int count = findRuns(row, n, runs);
     current.rowStart[i + 1] = current.rowStart[i] + count;
 
     // Runs of the neighbouring rows sharing a column with a run, swept along
     // with the runs of this row.
-    const Run* above = i > 0 ? current.runs.data() + current.rowStart[i - 1] : nullptr;
+    const Run* above = i > 0 ? current.runs + current.rowStart[i - 1] : nullptr;
     const Run* aboveEnd = i > 0 ? runs : nullptr;
-    const Run* before = previous ? previous->runs.data() + previous->rowStart[i] : nullptr;
-    const Run* beforeEnd = previous ? previous->runs.data() + previous->rowStart[i + 1] : nullptr;
+    const Run* before = previous ? previous->runs + previous->rowStart[i] : nullptr;
+    const Run* beforeEnd = previous ? previous->runs + previous->rowStart[i + 1] : nullptr;
+    auto join = [&](int label, int root) {
+        if (label == 0)
+            return root;
+        if (label != root)
+            --slab.roots;
+        return unite(label, root);
+    };
     for (int r = 0; r < count; ++r) {
         const int begin = runs[r].begin;
         const int end = runs[r].end;
         int label = 0;
         while (above < aboveEnd && above->end <= begin)
             ++above;
-        for (const Run* a = above; a < aboveEnd && a->begin < end; ++a) {
-            const int root = findRoot(a->label);
-            label = label == 0 ? root : unite(label, root);
-        }
+        for (const Run* a = above; a < aboveEnd && a->begin < end; ++a)
+            label = join(label, findRoot(a->label));
         while (before < beforeEnd && before->end <= begin)
             ++before;
-        for (const Run* b = before; b < beforeEnd && b->begin < end; ++b) {
-            const int root = findRoot(b->label);
-            label = label == 0 ? root : unite(label, root);
-        }
+        for (const Run* b = before; b < beforeEnd && b->begin < end; ++b)
+            label = join(label, findRoot(b->label));
         if (label == 0)
-            label = newLabel();
+            label = nextLabel(slab);
         runs[r].label = label;
-        m_runLabels.push_back(label);
+        slab.runLabels[slab.runs++] = label;
     }
 }
 
 template <typename T>
-void ComponentLabelling<T>::labelPlane(const PixelMatrix<T>& plane, PlaneRuns& current, const PlaneRuns* previous,
-                                       ProgressSteps& progress)
+template <typename Planes>
+void ComponentLabelling<T>::labelSlab(const Planes& planes, int rows, int columns, Slab& slab,
+                                      ProgressSteps& progress)
 {
-    const int rows = plane.getSize1();
-    const int columns = plane.getSize2();
-    current.runs.resize(static_cast<size_t>(rows) * static_cast<size_t>(columns / 2 + 1));
-    current.rowStart.resize(static_cast<size_t>(rows) + 1);
-    current.rowStart[0] = 0;
-    for (int i = 0; i < rows; ++i) {
-        labelRow(plane[i].data(), columns, i, current, previous);
-        progress.advance();
+    for (int k = slab.first; k < slab.last; ++k) {
+        const int n = k - slab.first;
+        PlaneRuns& current = slab.planes[slotOf(n)];
+        const PlaneRuns* previous = n > 0 ? &slab.planes[slotOf(n - 1)] : nullptr;
+        const PixelMatrix<T>& plane = planes(k);
+        current.rowStart[0] = 0;
+        for (int i = 0; i < rows; ++i) {
+            labelRow(plane[i].data(), columns, i, slab, current, previous);
+            progress.advance();
+        }
     }
 }
 
 template <typename T>
-void ComponentLabelling<T>::resolve()
+void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabels, std::size_t& next,
+                                       std::vector<Run>& rowRuns, ProgressSteps& progress) const
 {
-    // Parents are smaller than their children, so a label's parent already
-    // holds its final number when the label is reached.
-    int* table = m_equivalence.data();
-    int roots = 0;
-    for (int label = 1; label <= m_count; ++label)
-        table[label] = table[label] == label ? ++roots : table[table[label]];
-    m_numLabels = roots;
-}
-
-template <typename T>
-void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* table, const std::vector<int>& runLabels,
-                                       int offset, size_t& next, std::vector<Run>& rowRuns, ProgressSteps& progress)
-{
+    const int* table = m_table.data();
     const int columns = plane.getSize2();
-    rowRuns.resize(static_cast<size_t>(columns / 2 + 1));
+    rowRuns.resize(static_cast<std::size_t>(columns / 2 + 1));
     for (int i = 0; i < plane.getSize1(); ++i) {
         T* row = plane[i].data();
         const int count = findRuns(row, columns, rowRuns.data());
         int j = 0;
         for (int r = 0; r < count; ++r) {
-            const Run& run = rowRuns[static_cast<size_t>(r)];
+            const Run& run = rowRuns[static_cast<std::size_t>(r)];
             std::fill(row + j, row + run.begin, T(0));
-            std::fill(row + run.begin, row + run.end, static_cast<T>(table[runLabels[next++] + offset]));
+            std::fill(row + run.begin, row + run.end, static_cast<T>(-table[runLabels[next++]]));
             j = run.end;
         }
         std::fill(row + j, row + columns, T(0));
@@ -196,19 +211,134 @@ void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* table, 
 }
 
 template <typename T>
+template <typename Planes>
+void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int columns, int grain,
+                                  ProgressSteps& progress)
+{
+    using plexan::parallel::forEachChunk;
+    m_numLabels = 0;
+    m_count = 0;
+    if (count <= 0 || rows <= 0 || columns <= 0)
+        return;
+    // A row holds at most (columns + 1) / 2 runs, so a plane at most rows
+    // times that many labels: slab s numbers its labels from the bound of
+    // the planes before it. Bounds past the table's reach take one slab.
+    const long long perRow = (columns + 1) / 2;
+    const long long perPlane = rows * perRow;
+    const long long bound = perPlane * count;
+    if (bound >= (1LL << 30))
+        grain = count;
+    grain = std::clamp(grain, 1, count);
+    const int slabs = static_cast<int>(plexan::parallel::chunkCount(0, count, grain));
+    reserveTable(bound);
+
+    LargeArray<int> runLabels;
+    runLabels.assign(static_cast<std::size_t>(bound));
+    LargeArray<Run> runStore;
+    runStore.assign(static_cast<std::size_t>(perPlane) * 3 * static_cast<std::size_t>(slabs));
+    std::vector<Slab> slab(static_cast<std::size_t>(slabs));
+    for (int s = 0; s < slabs; ++s) {
+        Slab& part = slab[static_cast<std::size_t>(s)];
+        part.first = s * grain;
+        part.last = std::min(count, part.first + grain);
+        part.base = slabs > 1 ? static_cast<int>(part.first * perPlane) : 0;
+        part.count = part.base;
+        part.runLabels = runLabels.data() + static_cast<std::size_t>(part.first) * static_cast<std::size_t>(perPlane);
+        for (int slot = 0; slot < 3; ++slot) {
+            part.planes[slot].runs = runStore.data() + (3 * static_cast<std::size_t>(s) + slot) * perPlane;
+            part.planes[slot].rowStart.resize(static_cast<std::size_t>(rows) + 1);
+        }
+    }
+    forEachChunk(0, count, grain, [&](std::ptrdiff_t first, std::ptrdiff_t) {
+        labelSlab(planes, rows, columns, slab[static_cast<std::size_t>(first / grain)], progress);
+    });
+
+    int* table = m_table.data();
+    if (slabs == 1) {
+        // Parents are smaller than their children, so a label's parent
+        // already holds its number when the label is reached.
+        int roots = 0;
+        for (int l = 1; l <= slab[0].count; ++l)
+            table[l] = table[l] == l ? -++roots : table[table[l]];
+        m_numLabels = roots;
+    } else {
+        // The runs of a slab's first plane against those of the last plane
+        // of the slab before, row by row. The roots are followed without
+        // shortening paths, so that only the roots merged here (the larger
+        // of each pair) change parent, each then pointed at its final root:
+        // a label's parent is then in its own slab, or is a final root.
+        std::vector<int> bases(static_cast<std::size_t>(slabs));
+        for (int s = 0; s < slabs; ++s)
+            bases[static_cast<std::size_t>(s)] = slab[static_cast<std::size_t>(s)].base;
+        auto slabOf = [&](int label) {
+            return static_cast<std::size_t>(std::upper_bound(bases.begin(), bases.end(), label - 1) - bases.begin() -
+                                            1);
+        };
+        std::vector<int> merged;
+        for (int s = 1; s < slabs; ++s) {
+            const Slab& above = slab[static_cast<std::size_t>(s) - 1];
+            const PlaneRuns& current = slab[static_cast<std::size_t>(s)].planes[slotOf(0)];
+            const PlaneRuns& previous = above.planes[slotOf(above.last - above.first - 1)];
+            for (int i = 0; i < rows; ++i) {
+                const Run* before = previous.runs + previous.rowStart[i];
+                const Run* beforeEnd = previous.runs + previous.rowStart[i + 1];
+                for (int r = current.rowStart[i]; r < current.rowStart[i + 1]; ++r) {
+                    const Run& run = current.runs[r];
+                    while (before < beforeEnd && before->end <= run.begin)
+                        ++before;
+                    for (const Run* b = before; b < beforeEnd && b->begin < run.end; ++b) {
+                        const int rootA = rootOf(run.label);
+                        const int rootB = rootOf(b->label);
+                        if (rootA == rootB)
+                            continue;
+                        const int larger = std::max(rootA, rootB);
+                        table[larger] = std::min(rootA, rootB);
+                        merged.push_back(larger);
+                        --slab[slabOf(larger)].roots;
+                    }
+                }
+            }
+        }
+        for (int label : merged)
+            table[label] = rootOf(label);
+
+        // The roots numbered in order, every slab after the slabs before it;
+        // a number n is kept as -n, apart from the labels.
+        std::vector<int> offset(static_cast<std::size_t>(slabs) + 1, 0);
+        for (int s = 0; s < slabs; ++s)
+            offset[static_cast<std::size_t>(s) + 1] =
+                offset[static_cast<std::size_t>(s)] + slab[static_cast<std::size_t>(s)].roots;
+        m_numLabels = offset[static_cast<std::size_t>(slabs)];
+        forEachChunk(0, slabs, 1, [&](std::ptrdiff_t s, std::ptrdiff_t) {
+            const Slab& part = slab[static_cast<std::size_t>(s)];
+            int number = offset[static_cast<std::size_t>(s)];
+            for (int l = part.base + 1; l <= part.count; ++l)
+                if (table[l] == l)
+                    table[l] = -++number;
+        });
+    }
+
+    // Every other label takes its parent's number: the parent is an earlier
+    // label of the same slab, done already, or a root of any slab.
+    forEachChunk(0, count, grain, [&](std::ptrdiff_t first, std::ptrdiff_t) {
+        const Slab& part = slab[static_cast<std::size_t>(first / grain)];
+        if (slabs > 1)
+            for (int l = part.base + 1; l <= part.count; ++l)
+                if (table[l] > 0)
+                    table[l] = table[table[l]];
+        std::vector<Run> rowRuns;
+        std::size_t next = 0;
+        for (int k = part.first; k < part.last; ++k)
+            writePlane(planes(k), part.runLabels, next, rowRuns, progress);
+    });
+}
+
+template <typename T>
 void ComponentLabelling<T>::apply(PixelMatrix<T>& m)
 {
     const int rows = m.getSize1();
-    const int columns = m.getSize2();
     ProgressSteps progress(*this, 2LL * rows, "");
-    reset(static_cast<long long>(rows) * columns, static_cast<long long>(rows) * (columns / 2 + 1));
-    labelPlane(m, m_planes[0], nullptr, progress);
-    resolve();
-    size_t next = 0;
-    writePlane(m, m_equivalence.data(), m_runLabels, 0, next, m_rowRuns, progress);
-    for (PlaneRuns& p : m_planes)
-        p = PlaneRuns();
-    std::vector<int>().swap(m_runLabels);
+    label([&m](int) -> PixelMatrix<T>& { return m; }, rows > 0 ? 1 : 0, rows, m.getSize2(), 1, progress);
     progress.finish();
 }
 
@@ -216,105 +346,12 @@ template <typename T>
 void ComponentLabelling<T>::apply(VoxelMatrix<T>& m)
 {
     const int rows = m.getSize1();
-    const int columns = m.getSize2();
     const int planes = m.getSize3() > 0 ? m.getSize3() : 0;
-    const long long lines = static_cast<long long>(rows) * planes;
-    ProgressSteps progress(*this, 2 * lines, "");
+    ProgressSteps progress(*this, 2LL * rows * planes, "");
     const int threads = plexan::parallel::getThreadCount();
-    if (threads > 1 && planes > 1) {
-        applyInSlabs(m, static_cast<int>(plexan::parallel::grainFor(planes, 4 * threads)), progress);
-        progress.finish();
-        return;
-    }
-    reset(lines * columns, lines * (columns / 2 + 1));
-    for (int k = 0; k < planes; ++k)
-        labelPlane(m[k], m_planes[k % 2], k > 0 ? &m_planes[(k + 1) % 2] : nullptr, progress);
-    resolve();
-    size_t next = 0;
-    for (int k = 0; k < planes; ++k)
-        writePlane(m[k], m_equivalence.data(), m_runLabels, 0, next, m_rowRuns, progress);
-    for (PlaneRuns& p : m_planes)
-        p = PlaneRuns();
-    std::vector<int>().swap(m_runLabels);
+    const int grain = threads > 1 ? static_cast<int>(plexan::parallel::grainFor(planes, 4 * threads)) : planes;
+    label([&m](int k) -> PixelMatrix<T>& { return m[k]; }, planes, rows, m.getSize2(), grain, progress);
     progress.finish();
-}
-
-template <typename T>
-void ComponentLabelling<T>::labelSlab(const VoxelMatrix<T>& m, int first, int last, PlaneRuns& firstRuns,
-                                      ProgressSteps& progress)
-{
-    const long long lines = static_cast<long long>(m.getSize1()) * (last - first);
-    const int columns = m.getSize2();
-    reset(lines * columns, lines * (columns / 2 + 1));
-    for (int k = first; k < last; ++k) {
-        const int n = k - first;
-        labelPlane(m[k], m_planes[n % 2], n > 0 ? &m_planes[(n + 1) % 2] : nullptr, progress);
-        if (n == 0)
-            firstRuns = m_planes[0];
-    }
-}
-
-template <typename T>
-void ComponentLabelling<T>::applyInSlabs(VoxelMatrix<T>& m, int grain, ProgressSteps& progress)
-{
-    using plexan::parallel::forEachChunk;
-    const int planes = m.getSize3();
-    const int slabs = static_cast<int>(plexan::parallel::chunkCount(0, planes, grain));
-    std::vector<ComponentLabelling<T>> parts(static_cast<size_t>(slabs));
-    std::vector<PlaneRuns> firstRuns(static_cast<size_t>(slabs));
-    forEachChunk(0, planes, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
-        const size_t s = static_cast<size_t>(first / grain);
-        parts[s].labelSlab(m, static_cast<int>(first), static_cast<int>(last), firstRuns[s], progress);
-    });
-
-    // One table: slab s's label l becomes l + offset[s], its parent likewise.
-    std::vector<int> offset(static_cast<size_t>(slabs) + 1, 0);
-    for (int s = 0; s < slabs; ++s)
-        offset[s + 1] = offset[s] + parts[s].m_count;
-    m_count = offset[slabs];
-    m_capacity = m_count + 1;
-    m_growth = m_capacity;
-    m_equivalence.setSize(m_capacity);
-    plexan::adviseHugePages(m_equivalence.data(), static_cast<size_t>(m_capacity) * sizeof(int));
-    m_equivalence[0] = 0;
-    forEachChunk(0, slabs, 1, [&](std::ptrdiff_t s, std::ptrdiff_t) {
-        const int* parent = parts[s].m_equivalence.data();
-        int* table = m_equivalence.data() + offset[s];
-        for (int l = 1; l <= parts[s].m_count; ++l)
-            table[l] = parent[l] + offset[s];
-    });
-
-    // The runs of a slab's first plane against those of the last plane of the
-    // slab before, row by row.
-    const int rows = m.getSize1();
-    for (int s = 1; s < slabs; ++s) {
-        const PlaneRuns& current = firstRuns[s];
-        // Every slab but the last holds grain planes; its last one is in
-        // the ring slot of plane grain - 1.
-        const PlaneRuns& previous = parts[s - 1].m_planes[(grain - 1) % 2];
-        for (int i = 0; i < rows; ++i) {
-            const Run* before = previous.runs.data() + previous.rowStart[i];
-            const Run* beforeEnd = previous.runs.data() + previous.rowStart[i + 1];
-            for (int r = current.rowStart[i]; r < current.rowStart[i + 1]; ++r) {
-                const Run& run = current.runs[static_cast<size_t>(r)];
-                while (before < beforeEnd && before->end <= run.begin)
-                    ++before;
-                for (const Run* b = before; b < beforeEnd && b->begin < run.end; ++b)
-                    unite(findRoot(run.label + offset[s]), findRoot(b->label + offset[s - 1]));
-            }
-        }
-    }
-    resolve();
-
-    const int* table = m_equivalence.data();
-    forEachChunk(0, planes, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
-        const size_t s = static_cast<size_t>(first / grain);
-        ComponentLabelling<T>& part = parts[s];
-        size_t next = 0;
-        for (int k = static_cast<int>(first); k < last; ++k)
-            writePlane(m[k], table, part.m_runLabels, offset[s], next, part.m_rowRuns, progress);
-        part = ComponentLabelling<T>();
-    });
 }
 
 template class ComponentLabelling<short>;

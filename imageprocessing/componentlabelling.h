@@ -13,10 +13,12 @@
 // root, and the second pass writes the numbers.
 //
 // With several threads, slabs of planes go through the first pass at once,
-// each with a table of its own; the tables are then joined, every slab's
-// labels after those of the slabs before it, and the runs facing each other
-// across a slab border are merged. The labels after the join still rise in
-// raster order, so the numbers are those of one pass over the whole matrix.
+// all in one table: slab s numbers its labels from the bound on the labels
+// of the planes before it, so the labels still rise in raster order and no
+// table is copied. The runs facing each other across a slab border are then
+// merged, the roots of every slab numbered after those of the slabs before
+// it (a prefix sum of the roots per slab), and the slabs write their
+// numbers at once. The numbers are those of one pass over the whole matrix.
 //
 // Element types: short, unsigned short, int, unsigned int, float, double,
 // long double.
@@ -25,8 +27,10 @@
 #include "image/pixelmatrixprocessing.h"
 #include "image/voxelmatrix.h"
 #include "image/voxelmatrixprocessing.h"
-#include "numerics/vector.h"
+#include "numerics/hugepages.h"
 
+#include <cstddef>
+#include <utility>
 #include <vector>
 
 class ProgressSteps;
@@ -42,14 +46,51 @@ public:
     // The number of components found by the last apply.
     int getNumLabels() const { return m_numLabels; }
 
-    // A new provisional label, its own parent; the table grows by the growth
-    // step when full.
+    // A new provisional label, its own parent; the table grows when full.
     int newLabel();
     // Merges the classes of a, b and c: the smallest of their roots becomes
     // the parent of the other roots, and is returned.
     int equivLabel(int a, int b, int c);
 
 protected:
+    // Uninitialised storage of trivial elements, in huge pages from a
+    // megabyte on: only the pages written are ever faulted in.
+    template <typename E>
+    class LargeArray {
+    public:
+        LargeArray() = default;
+        LargeArray(const LargeArray&) = delete;
+        LargeArray& operator=(const LargeArray&) = delete;
+        ~LargeArray() { release(); }
+        // Room for n elements, contents not kept (none when n is the size).
+        void assign(std::size_t n)
+        {
+            if (n == m_size)
+                return;
+            release();
+            if (n > 0)
+                m_data = static_cast<E*>(plexan::allocateLarge(n * sizeof(E)));
+            m_size = n;
+        }
+        void release()
+        {
+            plexan::freeLarge(m_data, m_size * sizeof(E));
+            m_data = nullptr;
+            m_size = 0;
+        }
+        void swap(LargeArray& other)
+        {
+            std::swap(m_data, other.m_data);
+            std::swap(m_size, other.m_size);
+        }
+        E* data() const { return m_data; }
+        std::size_t size() const { return m_size; }
+
+    private:
+        E* m_data = nullptr;
+        std::size_t m_size = 0;
+    };
+
     // A run of foreground elements [begin, end) of one row and its
     // provisional label.
     struct Run {
@@ -57,47 +98,62 @@ protected:
         int end;
         int label;
     };
-    // The runs of the rows of one plane, row after row.
+    // The runs of the rows of one plane, row after row: room for `perRow`
+    // runs a row.
     struct PlaneRuns {
-        std::vector<Run> runs;
+        Run* runs = nullptr;
         std::vector<int> rowStart; // first run of every row, plus the end
     };
+    // The first pass over a slab of planes [first, last): its labels are
+    // first + 1 ... in the shared table, its run labels go to runLabels.
+    struct Slab {
+        int first = 0;
+        int last = 0;
+        int base = 0;      // labels base + 1 .. count
+        int count = 0;     // last label used
+        int roots = 0;     // classes of the slab's labels
+        int* runLabels = nullptr;
+        std::size_t runs = 0;   // run labels written
+        PlaneRuns planes[3]; // the first plane's runs in slot 2, then a ring
+    };
 
-    void reset(long long elements, long long maxRuns);
+    // An uninitialised table for `bound` labels (plus the background), kept
+    // from the last apply when it has that size.
+    void reserveTable(long long bound);
+    // A table twice as large, the labels so far kept.
+    void growTable();
+    // A new label of a slab, its own parent.
+    int nextLabel(Slab& slab);
     int findRoot(int label);
+    // The root without shortening the path (a pure read).
+    int rootOf(int label) const;
     // Merges the classes of two roots; returns the new root (the smaller).
     int unite(int rootA, int rootB);
     // The runs of a row of n elements, written to out (room for (n + 1) / 2).
     static int findRuns(const T* row, int n, Run* out);
     // Labels the runs of row i of the current plane against the runs of row
     // i - 1 and of row i of the previous plane (null when there is none).
-    void labelRow(const T* row, int n, int i, PlaneRuns& current, const PlaneRuns* previous);
-    // Labels one plane, rows first to last.
-    void labelPlane(const PixelMatrix<T>& plane, PlaneRuns& current, const PlaneRuns* previous,
-                    ProgressSteps& progress);
-    // Replaces every label of the table by the consecutive number of its root.
-    void resolve();
+    void labelRow(const T* row, int n, int i, Slab& slab, PlaneRuns& current, const PlaneRuns* previous);
+    // The first pass over the planes of a slab.
+    template <typename Planes>
+    void labelSlab(const Planes& planes, int rows, int columns, Slab& slab, ProgressSteps& progress);
+    // The slot of a slab's plane n (counted from the slab's first plane).
+    static int slotOf(int n) { return n == 0 ? 2 : n % 2; }
+    // Labels, joins and numbers the planes in slabs of `grain` planes, then
+    // writes the numbers.
+    template <typename Planes>
+    void label(Planes&& planes, int count, int rows, int columns, int grain, ProgressSteps& progress);
     // Writes the final numbers into the rows of a plane, whose runs are found
-    // again, taking their labels from the run labels from position next on,
-    // plus offset, through the table; rowRuns is scratch.
-    static void writePlane(PixelMatrix<T>& plane, const int* table, const std::vector<int>& runLabels, int offset,
-                           size_t& next, std::vector<Run>& rowRuns, ProgressSteps& progress);
-    // The first pass over planes [first, last) of m with this object's own
-    // table; the runs of the first plane are kept in firstRuns.
-    void labelSlab(const VoxelMatrix<T>& m, int first, int last, PlaneRuns& firstRuns, ProgressSteps& progress);
-    // Slabs of planes labelled at once, then joined; see above.
-    void applyInSlabs(VoxelMatrix<T>& m, int grain, ProgressSteps& progress);
+    // again, taking their labels from the slab's run labels from position
+    // next on, through the table (which holds minus the number of every
+    // label); rowRuns is scratch.
+    void writePlane(PixelMatrix<T>& plane, const int* runLabels, std::size_t& next, std::vector<Run>& rowRuns,
+                    ProgressSteps& progress) const;
 
-    Vector<int> m_equivalence; // entry l: parent of label l; entry 0 = 0
+    LargeArray<int> m_table; // entry l: parent of label l; entry 0 = 0
     int m_capacity = 0;
-    int m_count = 0; // provisional labels used so far
-    int m_growth = 0;
+    int m_count = 0; // the last label used (newLabel)
     int m_numLabels = 0;
-    // The provisional label of every run, in raster order; the first pass
-    // keeps the runs themselves only for the current and previous planes.
-    std::vector<int> m_runLabels;
-    PlaneRuns m_planes[2];
-    std::vector<Run> m_rowRuns;
 };
 
 #define PLEXAN_EXTERN_LABELLING(T) extern template class ComponentLabelling<T>;

@@ -1,4 +1,5 @@
 #include "imageprocessing/componentlabelling.h"
+#include "numerics/parallel.h"
 
 #include "support/expect.h"
 
@@ -122,10 +123,10 @@ TEST(ComponentLabelling, MergedProvisionalLabels)
             EXPECT_EQ(shape(i, j), rows[i][j] != '1' ? 0 : j < 7 ? 1 : 2) << i << ", " << j;
 }
 
-TEST(ComponentLabelling, CheckerboardOutgrowsTheInitialTable)
+TEST(ComponentLabelling, CheckerboardIsOneComponentPerElement)
 {
     // Every foreground element of an odd checkerboard is its own component:
-    // more labels than half the elements, so the table has to grow.
+    // more labels than half the elements, the most a plane can hold.
     for (int n : {1, 3, 9, 17}) {
         PixelMatrix<unsigned int> board(n, n);
         for (int i = 0; i < n; ++i)
@@ -160,6 +161,95 @@ TEST(ComponentLabelling, EmptyMatricesAndExplicitMerges)
     EXPECT_EQ(labelling.equivLabel(d, c, b), b);
     EXPECT_EQ(labelling.equivLabel(c, d, a), a);
     EXPECT_EQ(labelling.equivLabel(b, b, b), a);
+
+    // Labels past the table's room (the 4 x 4 plane sized it for 8) move
+    // to a larger table with the merges made so far.
+    std::vector<int> made = {a, b, c, d};
+    for (int n = 0; n < 40; ++n)
+        made.push_back(labelling.newLabel());
+    for (size_t n = 1; n < made.size(); ++n)
+        EXPECT_EQ(made[n], made[n - 1] + 1);
+    EXPECT_EQ(labelling.equivLabel(made[43], made[20], made[30]), made[20]);
+    EXPECT_EQ(labelling.equivLabel(made[30], made[43], made[43]), made[20]);
+    EXPECT_EQ(labelling.equivLabel(made[43], made[3], made[42]), a);
+    EXPECT_EQ(labelling.equivLabel(made[42], made[42], made[42]), a);
+    EXPECT_EQ(labelling.equivLabel(made[41], made[41], made[41]), made[41]);
+}
+
+// Labels a copy of v with the given number of threads.
+template <typename T>
+VoxelMatrix<T> labelledWith(const VoxelMatrix<T>& v, int threads, int& count)
+{
+    plexan::parallel::ThreadCountScope scope(threads);
+    VoxelMatrix<T> out = v;
+    ComponentLabelling<T> labelling;
+    labelling.apply(out);
+    count = labelling.getNumLabels();
+    return out;
+}
+
+// With several threads the planes are labelled in slabs (down to one plane
+// a slab), joined across the slab borders and numbered slab after slab: the
+// numbers must still be the flood fill's, element for element. Densities
+// around the percolation threshold (about 0.31 for face neighbours) give
+// components that wind through many slabs and are merged at several
+// borders, their roots in slabs well before the one merged.
+TEST(ComponentLabelling, SlabsOfPlanesMatchFloodFillAtAnyThreadCount)
+{
+    std::mt19937 rng(29);
+    const int shapes[][3] = {{7, 9, 16}, {12, 5, 33}, {3, 70, 9}, {1, 1, 40}, {9, 8, 2}, {16, 16, 24}};
+    for (double p : {0.1, 0.25, 0.31, 0.4, 0.7})
+        for (const auto& shape : shapes) {
+            const VoxelMatrix<int> volume = randomBinary<int>(shape[0], shape[1], shape[2], p, rng);
+            std::vector<int> expected;
+            const int components = floodFillLabels(volume, expected);
+            for (int threads : {1, 2, 4}) {
+                int count = 0;
+                const VoxelMatrix<int> labelled = labelledWith(volume, threads, count);
+                SCOPED_TRACE(::testing::Message() << shape[0] << " x " << shape[1] << " x " << shape[2]
+                                                  << ", p = " << p << ", " << threads << " threads");
+                EXPECT_EQ(count, components);
+                expectLabels(labelled, expected);
+            }
+        }
+}
+
+// Components that cross every slab border, built so that each border
+// merges classes whose roots lie in different earlier slabs: a comb of
+// columns through all planes, each column joined to the next by a bridge in
+// a different plane (the last bridge in the first plane, the first in the
+// last), and a lone voxel per plane between the columns, numbered between
+// them.
+TEST(ComponentLabelling, CombJoinedAcrossEverySlabBorder)
+{
+    const int planes = 32;
+    const int columns = 9; // columns of the comb at 0, 2, ..., 8
+    VoxelMatrix<double> comb(3, columns, planes);
+    for (int k = 0; k < planes; ++k)
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < columns; ++j)
+                comb(i, j, k) = 0.0;
+    for (int k = 0; k < planes; ++k) {
+        for (int j = 0; j < columns; j += 2)
+            comb(0, j, k) = 1.0;
+        if (k % 3 == 1)
+            comb(2, 1 + 2 * (k % 4), k) = 2.0;
+    }
+    for (int t = 0; t < 4; ++t) {
+        const int k = (planes - 1) * (3 - t) / 3; // the bridges go up the planes backwards
+        comb(1, 2 * t, k) = comb(1, 2 * t + 1, k) = comb(1, 2 * t + 2, k) = 5.0;
+    }
+    std::vector<int> expected;
+    const int components = floodFillLabels(comb, expected);
+    ASSERT_GT(components, 10);
+    for (int threads : {1, 2, 4, 8}) {
+        int count = 0;
+        const VoxelMatrix<double> labelled = labelledWith(comb, threads, count);
+        SCOPED_TRACE(::testing::Message() << threads << " threads");
+        EXPECT_EQ(count, components);
+        expectLabels(labelled, expected);
+        EXPECT_EQ(labelled(0, 8, planes - 1), 1.0); // the whole comb is the first component
+    }
 }
 
 } // namespace
