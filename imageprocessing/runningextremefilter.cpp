@@ -256,6 +256,32 @@ int acrossWidth(int n, int h, int width)
     return blockWidth<T>(n + 2 * h + 1, width);
 }
 
+// A workspace of at least n elements kept by each thread for the next
+// chunk, so that chunks may be small (a plane, a few rows) without each
+// allocating and first touching its quarter of a megabyte again: memory
+// returned to the system and faulted in anew costs more than the filtering.
+template <typename T>
+T* threadScratch(std::size_t n)
+{
+    thread_local std::vector<T> scratch;
+    if (scratch.size() < n)
+        scratch.resize(n);
+    return scratch.data();
+}
+
+// Chunks of about this many elements (a fifth of a millisecond of work):
+// small enough that two threads finish within a chunk of each other,
+// large enough that handing them out costs nothing.
+constexpr long long chunkElements = 1 << 18;
+
+// The grain for `count` items of `itemElements` elements each: chunks of
+// about chunkElements elements, and at least chunksPerThread per thread.
+std::ptrdiff_t itemGrain(long long count, long long itemElements)
+{
+    const std::ptrdiff_t bySize = std::max<long long>(1, chunkElements / std::max<long long>(1, itemElements));
+    return std::min(bySize, grainFor(count, chunksPerThread * getThreadCount()));
+}
+
 // The unmasked volume: every plane along its rows and then down its columns,
 // planes in parallel; then along k, rows of the planes in parallel.
 template <typename Op, typename T>
@@ -269,30 +295,32 @@ void extremeVolume(VoxelMatrix<T>& v, int h, ProgressSteps& progress)
     const int columnBlock = acrossWidth<T>(s1, h, s2);
     const std::size_t planeScratch = std::max(2 * static_cast<std::size_t>(s2 + 2 * h),
                                               static_cast<std::size_t>(s1 + 2 * h + 1) * columnBlock);
-    forEachChunk(0, s3, grainFor(s3, chunksPerThread * getThreadCount()), [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
-        std::vector<T> scratch(planeScratch);
+    const long long planeElements = static_cast<long long>(s1) * s2;
+    forEachChunk(0, s3, itemGrain(s3, planeElements), [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
+        T* scratch = threadScratch<T>(planeScratch);
         std::vector<T*> rows(static_cast<std::size_t>(s1));
         for (int k = static_cast<int>(k0); k < k1; ++k) {
             for (int i = 0; i < s1; ++i)
-                lineKernel(Op(), v[k][i].data(), s2, h, scratch.data());
+                lineKernel(Op(), v[k][i].data(), s2, h, scratch);
             for (int j0 = 0; j0 < s2; j0 += columnBlock) {
                 for (int i = 0; i < s1; ++i)
                     rows[i] = v[k][i].data() + j0;
-                acrossKernel(Op(), rows.data(), s1, std::min(columnBlock, s2 - j0), h, scratch.data());
+                acrossKernel(Op(), rows.data(), s1, std::min(columnBlock, s2 - j0), h, scratch);
             }
             progress.advance(2LL * s1);
         }
     });
     const int planeBlock = acrossWidth<T>(s3, h, s2);
-    forEachChunk(0, s1, grainFor(s1, chunksPerThread * getThreadCount(), 4), [&](std::ptrdiff_t i0,
-                                                                                std::ptrdiff_t i1) {
-        std::vector<T> scratch(static_cast<std::size_t>(s3 + 2 * h + 1) * planeBlock);
+    const std::size_t rowScratch = static_cast<std::size_t>(s3 + 2 * h + 1) * planeBlock;
+    const long long rowElements = static_cast<long long>(s2) * s3;
+    forEachChunk(0, s1, itemGrain(s1, rowElements), [&](std::ptrdiff_t i0, std::ptrdiff_t i1) {
+        T* scratch = threadScratch<T>(rowScratch);
         std::vector<T*> rows(static_cast<std::size_t>(s3));
         for (int i = static_cast<int>(i0); i < i1; ++i) {
             for (int j0 = 0; j0 < s2; j0 += planeBlock) {
                 for (int k = 0; k < s3; ++k)
                     rows[k] = v[k][i].data() + j0;
-                acrossKernel(Op(), rows.data(), s3, std::min(planeBlock, s2 - j0), h, scratch.data());
+                acrossKernel(Op(), rows.data(), s3, std::min(planeBlock, s2 - j0), h, scratch);
             }
             progress.advance(s3);
         }

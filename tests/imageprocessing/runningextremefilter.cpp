@@ -1,5 +1,6 @@
 #include "imageprocessing/maxfilter.h"
 #include "imageprocessing/minfilter.h"
+#include "numerics/parallel.h"
 
 #include "randomimages.h"
 #include "support/expect.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <type_traits>
 
 using plexan::test::randomMask;
@@ -150,6 +152,30 @@ TEST(ExtremeFilter, LongColumnsAndPlaneLinesInBlocksEqualWindowExtremes)
         VoxelMatrix<double> wideLo(wide);
         MinFilter<double>(1).apply(wideLo);
         EXPECT_TRUE(wideLo == (reference<false>(wide, nullptr, 1, false))) << s1 << "x70x" << s3;
+    }
+}
+
+// Each thread keeps its workspace from one chunk to the next and from one
+// volume to the next. Regression: a workspace left by a larger volume (or
+// by the other direction) whose old contents reach a smaller one's
+// extremes.
+TEST(ExtremeFilter, WorkspacesKeptByThreadsEqualWindowExtremes)
+{
+    using plexan::parallel::ThreadCountScope;
+    std::mt19937 rng(8);
+    for (int threads : {1, 2, 4}) {
+        ThreadCountScope scope(threads);
+        for (auto [s1, s2, s3, h] : {std::tuple{150, 90, 7, 1}, std::tuple{6, 5, 4, 2}, std::tuple{3, 40, 60, 1},
+                                     std::tuple{9, 11, 10, 3}}) {
+            const VoxelMatrix<float> in = randomVoxels<float>(s1, s2, s3, rng, -500, 500);
+            VoxelMatrix<float> lo(in), hi(in);
+            MinFilter<float>(h).apply(lo);
+            MaxFilter<float>(h).apply(hi);
+            EXPECT_TRUE(lo == (reference<false>(in, nullptr, h, false)))
+                << s1 << "x" << s2 << "x" << s3 << " h = " << h << ", " << threads << " threads";
+            EXPECT_TRUE(hi == (reference<true>(in, nullptr, h, false)))
+                << s1 << "x" << s2 << "x" << s3 << " h = " << h << ", " << threads << " threads";
+        }
     }
 }
 
