@@ -8,7 +8,10 @@
 #include "image/voxelmatrix.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
+#include <memory>
+#include <thread>
 #include <type_traits>
 
 template <typename T>
@@ -317,10 +320,76 @@ void histogramMedian(const unsigned char* const* window, unsigned char* out, int
 
 // Bands of output rows are filtered at once, each in place and in order. A
 // band needs the h input rows above and below it as they were before
-// filtering; those belong to its neighbours (or to the border, which keeps
-// its values), so they are copied for every band before any band starts.
-// Bands per thread: enough that a core slowed by other work holds no one up.
+// filtering: the last h rows of the band above, the first h of the band
+// below (or border rows, which keep their values). So every band's first
+// and last h input rows are copied aside before anyone writes into the
+// band, by whichever thread needs them first: the band itself when it
+// starts, or a neighbour that starts earlier and needs them for its edge.
+// No serial copy precedes the loop, and nobody waits but for a copy of a
+// few rows already under way.
+// Bands of about this many elements (a tenth to a fifth of a millisecond
+// for a 3 x 3 window): two threads end within a band of each other.
+constexpr long long bandElements = 1 << 18;
+// Bands per thread, at least: enough that a core slowed by other work holds
+// no one up.
 constexpr int bandsPerThread = 4;
+
+template <typename T>
+class BandEdges {
+public:
+    BandEdges(const PixelMatrix<T>& m, int first, std::ptrdiff_t grain, std::ptrdiff_t bands, int h)
+        : m_matrix(m), m_first(first), m_grain(grain), m_bands(bands), m_h(h), m_columns(m.getSize2()),
+          // Not value-initialised: each band's rows are first touched by the
+          // thread that copies them. One band needs none.
+          m_rows(new T[bands > 1 ? static_cast<std::size_t>(bands) * 2 * h * m.getSize2() : 0]),
+          m_states(new std::atomic<int>[static_cast<std::size_t>(bands)])
+    {
+        for (std::ptrdiff_t s = 0; s < bands; ++s)
+            m_states[s].store(0, std::memory_order_relaxed);
+    }
+
+    // Band s's copies exist once this returns.
+    void ensure(std::ptrdiff_t s)
+    {
+        int expected = 0;
+        if (m_states[s].compare_exchange_strong(expected, 1, std::memory_order_acquire)) {
+            const int begin = static_cast<int>(m_first + s * m_grain);
+            T* to = slot(s, 0);
+            // The first h rows (they may reach into the border below the
+            // last band, which nobody writes), then the last h, which only
+            // the band below needs: there is none below the last band.
+            for (int r = 0; r < m_h; ++r, to += m_columns)
+                std::copy_n(m_matrix[begin + r].data(), m_columns, to);
+            if (s + 1 < m_bands) {
+                const int end = static_cast<int>(begin + m_grain);
+                for (int r = 0; r < m_h; ++r, to += m_columns)
+                    std::copy_n(m_matrix[end - m_h + r].data(), m_columns, to);
+            }
+            m_states[s].store(2, std::memory_order_release);
+            return;
+        }
+        while (m_states[s].load(std::memory_order_acquire) != 2)
+            std::this_thread::yield();
+    }
+
+    // Copy row r (0 .. 2h - 1) of band s: its first h rows, then its last h.
+    const T* row(std::ptrdiff_t s, int r) const
+    {
+        return m_rows.get() + (static_cast<std::size_t>(s) * 2 * m_h + r) * m_columns;
+    }
+
+private:
+    T* slot(std::ptrdiff_t s, int r) { return m_rows.get() + (static_cast<std::size_t>(s) * 2 * m_h + r) * m_columns; }
+
+    const PixelMatrix<T>& m_matrix;
+    int m_first;
+    std::ptrdiff_t m_grain;
+    std::ptrdiff_t m_bands;
+    int m_h;
+    int m_columns;
+    std::unique_ptr<T[]> m_rows;
+    std::unique_ptr<std::atomic<int>[]> m_states;
+};
 
 } // namespace
 
@@ -347,7 +416,8 @@ void MedianFilter<T>::median3x3Band(PixelMatrix<T>& m, int first, int last, cons
 }
 
 template <typename T>
-void MedianFilter<T>::windowBand(PixelMatrix<T>& m, int first, int last, const T* edges, ProgressSteps& progress)
+void MedianFilter<T>::windowBand(PixelMatrix<T>& m, int first, int last, const T* const* above,
+                                  const T* const* below, ProgressSteps& progress)
 {
     const int h = getHalfSize();
     const int side = 2 * h + 1;
@@ -356,9 +426,9 @@ void MedianFilter<T>::windowBand(PixelMatrix<T>& m, int first, int last, const T
     // band, the band's own rows until they are filtered.
     auto input = [&](int r) -> const T* {
         if (r < first)
-            return edges + static_cast<size_t>(r - first + h) * columns;
+            return above[r - first + h];
         if (r >= last)
-            return edges + static_cast<size_t>(h + r - last) * columns;
+            return below[r - last];
         return m[r].data();
     };
     // The input rows of the window, kept as they were before filtering.
@@ -415,28 +485,37 @@ void MedianFilter<T>::standardApply(PixelMatrix<T>& m)
     const int first = h;
     const int last = rows - h;
     const int threads = getThreadCount();
+    // Bands hold at least h rows, so that the rows above a band all lie in
+    // the band above it.
+    const std::ptrdiff_t bySize = std::max<long long>(1, bandElements / columns);
     const std::ptrdiff_t grain =
-        threads == 1 ? last - first : plexan::parallel::grainFor(last - first, bandsPerThread * threads, 8);
+        threads == 1 ? last - first
+                     : std::max<std::ptrdiff_t>({std::min(bySize, plexan::parallel::grainFor(last - first,
+                                                                                           bandsPerThread * threads)),
+                                                 8, h});
     const std::ptrdiff_t bands = plexan::parallel::chunkCount(first, last, grain);
-    // For every band, the h input rows above it, then the h below it.
-    const size_t bandEdges = static_cast<size_t>(2 * h) * columns;
-    std::vector<T> edges(static_cast<size_t>(bands) * bandEdges);
-    for (std::ptrdiff_t s = 0; s < bands; ++s) {
-        const int begin = static_cast<int>(first + s * grain);
-        const int end = static_cast<int>(std::min<std::ptrdiff_t>(last, begin + grain));
-        T* to = edges.data() + static_cast<size_t>(s) * bandEdges;
-        for (int r = 0; r < h; ++r) {
-            std::copy(m[begin - h + r].data(), m[begin - h + r].data() + columns, to + static_cast<size_t>(r) * columns);
-            std::copy(m[end + r].data(), m[end + r].data() + columns, to + static_cast<size_t>(h + r) * columns);
-        }
-    }
+    BandEdges<T> edges(m, first, grain, bands, h);
     ProgressSteps progress(*this, last - first, "Median filter");
     plexan::parallel::forEachChunk(first, last, grain, [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
-        const T* edge = edges.data() + static_cast<size_t>((begin - first) / grain) * bandEdges;
+        const std::ptrdiff_t s = (begin - first) / grain;
+        // The input rows above the band and below it: border rows, which
+        // nobody writes, or the neighbours' copies.
+        std::vector<const T*> above(static_cast<size_t>(h));
+        std::vector<const T*> below(static_cast<size_t>(h));
+        if (bands > 1)
+            edges.ensure(s);
+        if (s > 0)
+            edges.ensure(s - 1);
+        if (s + 1 < bands)
+            edges.ensure(s + 1);
+        for (int r = 0; r < h; ++r) {
+            above[r] = s > 0 ? edges.row(s - 1, h + r) : m[static_cast<int>(begin) - h + r].data();
+            below[r] = s + 1 < bands ? edges.row(s + 1, r) : m[static_cast<int>(end) + r].data();
+        }
         if (h == 1)
-            median3x3Band(m, static_cast<int>(begin), static_cast<int>(end), edge, edge + columns, progress);
+            median3x3Band(m, static_cast<int>(begin), static_cast<int>(end), above[0], below[0], progress);
         else
-            windowBand(m, static_cast<int>(begin), static_cast<int>(end), edge, progress);
+            windowBand(m, static_cast<int>(begin), static_cast<int>(end), above.data(), below.data(), progress);
     });
     progress.finish();
 }

@@ -67,9 +67,10 @@ private:
     // are the input rows first - 1 and last as they were before filtering.
     void median3x3Band(PixelMatrix<T>& m, int first, int last, const T* above, const T* below,
                        ProgressSteps& progress);
-    // The same for any half-size h; edges holds the h input rows above the
-    // band, then the h rows below it.
-    void windowBand(PixelMatrix<T>& m, int first, int last, const T* edges, ProgressSteps& progress);
+    // The same for any half-size h; above and below point to the h input rows
+    // above and the h below the band.
+    void windowBand(PixelMatrix<T>& m, int first, int last, const T* const* above, const T* const* below,
+                    ProgressSteps& progress);
 
     int m_count = 0;                    // n, the number of window values
     std::vector<T> m_values;            // n + 2 sorted values, sentinels at both ends

@@ -134,6 +134,38 @@ TEST(MedianFilter, BandsOnEveryThreadCountEqualSortedWindows)
     }
 }
 
+// Every band's first and last rows are copied aside by whichever thread
+// needs them first, the band itself or a neighbour. Regressions: a band
+// taking its edge rows after the neighbour has filtered them, bands of
+// exactly h rows whose edge rows come from the wrong band, a last band
+// shorter than the window or of one row, and images of one to three
+// interior rows.
+TEST(MedianFilter, BandEdgesTakenByEitherNeighbourEqualSortedWindows)
+{
+    using plexan::parallel::ThreadCountScope;
+    std::mt19937 rng(31);
+    struct Case {
+        int h, rows, columns;
+    };
+    for (Case c : {Case{1, 3, 9}, Case{1, 4, 9}, Case{1, 5, 9}, Case{1, 17, 21}, Case{1, 18, 21}, Case{1, 19, 21},
+                   Case{9, 60, 25}, Case{4, 33, 12}}) {
+        const PixelMatrix<float> in = randomPixels<float>(c.rows, c.columns, rng, 0, 60);
+        const PixelMatrix<unsigned char> bytes = randomPixels<unsigned char>(c.rows, c.columns, rng, 0, 60);
+        const PixelMatrix<float> expected = referenceMedian(in, c.h);
+        const PixelMatrix<unsigned char> expectedBytes = referenceMedian(bytes, c.h);
+        for (int threads : {1, 2, 3, 4}) {
+            ThreadCountScope scope(threads);
+            PixelMatrix<float> out(in);
+            MedianFilter<float>(c.h).apply(out);
+            EXPECT_EQ(out, expected) << c.rows << "x" << c.columns << " h = " << c.h << ", " << threads << " threads";
+            PixelMatrix<unsigned char> outBytes(bytes);
+            MedianFilter<unsigned char>(c.h).apply(outBytes);
+            EXPECT_EQ(outBytes, expectedBytes)
+                << c.rows << "x" << c.columns << " bytes, h = " << c.h << ", " << threads << " threads";
+        }
+    }
+}
+
 // Volumes are filtered in chunks of rows of planes at once, each with a sort
 // table of its own, from an unfiltered copy: a shared table or a window read
 // from already filtered voxels differs from the sorted windows.
