@@ -8,6 +8,18 @@
 #include <climits>
 #include <cstdint>
 
+namespace {
+
+// Counts row i of n in blocks of `block` rows, so that threads do not pass
+// the one shared counter's cache line back and forth for every row.
+void advanceInBlocks(ProgressSteps& progress, int i, int n, int block)
+{
+    if ((i + 1) % block == 0 || i == n - 1)
+        progress.advance(i % block + 1);
+}
+
+} // namespace
+
 template <typename T>
 void ComponentLabelling<T>::reserveTable(long long bound)
 {
@@ -183,7 +195,7 @@ void ComponentLabelling<T>::labelSlab(const Planes& planes, int rows, int column
         current.rowStart[0] = 0;
         for (int i = 0; i < rows; ++i) {
             labelRow(plane[i].data(), columns, i, slab, current, previous);
-            progress.advance();
+            advanceInBlocks(progress, i, rows, m_block);
         }
     }
 }
@@ -206,7 +218,7 @@ void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabe
             j = run.end;
         }
         std::fill(row + j, row + columns, T(0));
-        progress.advance();
+        advanceInBlocks(progress, i, plane.getSize1(), m_block);
     }
 }
 
@@ -231,6 +243,8 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     grain = std::clamp(grain, 1, count);
     const int slabs = static_cast<int>(plexan::parallel::chunkCount(0, count, grain));
     reserveTable(bound);
+    // Progress in blocks of rows small enough for a few hundred steps.
+    m_block = static_cast<int>(std::clamp<long long>(2LL * rows * count / 256, 1, 64));
 
     LargeArray<int> runLabels;
     runLabels.assign(static_cast<std::size_t>(bound));

@@ -154,6 +154,7 @@ protected:
     int m_capacity = 0;
     int m_count = 0; // the last label used (newLabel)
     int m_numLabels = 0;
+    int m_block = 1; // rows counted at a time for the progress
 };
 
 #define PLEXAN_EXTERN_LABELLING(T) extern template class ComponentLabelling<T>;

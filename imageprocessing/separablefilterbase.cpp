@@ -191,11 +191,14 @@ void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, con
                 if (copied.empty() || copied.back() < r)
                     copied.push_back(r);
         saved.resize(copied.size() * static_cast<std::size_t>(width));
-        for (std::size_t n = 0; n < copied.size(); ++n) {
-            T* copy = saved.data() + n * static_cast<std::size_t>(width);
-            std::copy(in[copied[n]], in[copied[n]] + width, copy);
-            shared[static_cast<std::size_t>(copied[n])] = copy;
-        }
+        for (std::size_t n = 0; n < copied.size(); ++n)
+            shared[static_cast<std::size_t>(copied[n])] = saved.data() + n * static_cast<std::size_t>(width);
+        plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(copied.size()), 8,
+                                       [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+                                           for (std::ptrdiff_t n = first; n < last; ++n)
+                                               std::copy(in[copied[n]], in[copied[n]] + width,
+                                                         saved.data() + n * static_cast<std::size_t>(width));
+                                       });
     }
     plexan::parallel::forEachChunk(0, rows, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
         const int a = static_cast<int>(first);
@@ -203,21 +206,32 @@ void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, con
         Ring<T> ring;
         ring.reserve(std::min(m, rows), static_cast<std::size_t>(width));
         std::vector<const T*> lines(v.size());
+        // Units counted here and passed on a few at a time (still a few
+        // hundred steps a run), so that threads do not pass the one shared
+        // counter's cache line back and forth for every row.
+        const long long block = std::clamp(rows / 128, 1, 32);
+        long long done = 0;
+        auto count = [&] {
+            if (progress && ++done == block) {
+                progress->advance(done);
+                done = 0;
+            }
+        };
         slideWindow(
             rows, m, a, b,
             [&](int r) {
                 const T* source = (r < a || r >= b) && !shared.empty() ? shared[static_cast<std::size_t>(r)] : in[r];
                 convolveLine(source, ring[r], width, h.data(), static_cast<int>(h.size()));
-                if (progress)
-                    progress->advance();
+                count();
             },
             [&](int i, int t0, int t1) {
                 for (int t = t0; t < t1; ++t)
                     lines[t] = ring[i + t - m / 2];
                 combine(lines.data(), out[i], width, v.data(), t0, t1);
-                if (progress)
-                    progress->advance();
+                count();
             });
+        if (progress && done > 0)
+            progress->advance(done);
         after(a, b);
     });
 }
