@@ -248,8 +248,11 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
 
     LargeArray<int> runLabels;
     runLabels.assign(static_cast<std::size_t>(bound));
+    // Three planes of runs a slab (one for a single plane), untouched
+    // beyond the runs found.
+    const std::size_t slots = count > 1 ? 3 : 1;
     LargeArray<Run> runStore;
-    runStore.assign(static_cast<std::size_t>(perPlane) * 3 * static_cast<std::size_t>(slabs));
+    runStore.assign(static_cast<std::size_t>(perPlane) * slots * static_cast<std::size_t>(slabs));
     std::vector<Slab> slab(static_cast<std::size_t>(slabs));
     for (int s = 0; s < slabs; ++s) {
         Slab& part = slab[static_cast<std::size_t>(s)];
@@ -259,7 +262,9 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
         part.count = part.base;
         part.runLabels = runLabels.data() + static_cast<std::size_t>(part.first) * static_cast<std::size_t>(perPlane);
         for (int slot = 0; slot < 3; ++slot) {
-            part.planes[slot].runs = runStore.data() + (3 * static_cast<std::size_t>(s) + slot) * perPlane;
+            part.planes[slot].runs =
+                runStore.data() + (slots * static_cast<std::size_t>(s) + static_cast<std::size_t>(slot) % slots) *
+                                      static_cast<std::size_t>(perPlane);
             part.planes[slot].rowStart.resize(static_cast<std::size_t>(rows) + 1);
         }
     }
