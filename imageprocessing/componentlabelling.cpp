@@ -276,9 +276,16 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     if (slabs == 1) {
         // Parents are smaller than their children, so a label's parent
         // already holds its number when the label is reached.
+        // (Selections rather than branches: two labels in three are roots
+        // here, in no order a branch predictor could learn.)
         int roots = 0;
-        for (int l = 1; l <= slab[0].count; ++l)
-            table[l] = table[l] == l ? -++roots : table[table[l]];
+        for (int l = 1; l <= slab[0].count; ++l) {
+            const int parent = table[l];
+            const bool root = parent == l;
+            roots += root;
+            const int number = table[parent];
+            table[l] = root ? -roots : number;
+        }
         m_numLabels = roots;
     } else {
         // The runs of a slab's first plane against those of the last plane
@@ -331,9 +338,11 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
         forEachChunk(0, slabs, 1, [&](std::ptrdiff_t s, std::ptrdiff_t) {
             const Slab& part = slab[static_cast<std::size_t>(s)];
             int number = offset[static_cast<std::size_t>(s)];
-            for (int l = part.base + 1; l <= part.count; ++l)
-                if (table[l] == l)
-                    table[l] = -++number;
+            for (int l = part.base + 1; l <= part.count; ++l) {
+                const int parent = table[l];
+                number += parent == l;
+                table[l] = parent == l ? -number : parent;
+            }
         });
     }
 
@@ -342,9 +351,11 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     forEachChunk(0, count, grain, [&](std::ptrdiff_t first, std::ptrdiff_t) {
         const Slab& part = slab[static_cast<std::size_t>(first / grain)];
         if (slabs > 1)
-            for (int l = part.base + 1; l <= part.count; ++l)
-                if (table[l] > 0)
-                    table[l] = table[table[l]];
+            for (int l = part.base + 1; l <= part.count; ++l) {
+                const int parent = table[l];
+                const int number = table[std::max(parent, 0)]; // entry 0 is 0
+                table[l] = parent > 0 ? number : parent;
+            }
         std::vector<Run> rowRuns;
         std::size_t next = 0;
         for (int k = part.first; k < part.last; ++k)
