@@ -7,17 +7,121 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <utility>
 #include <vector>
+
+namespace plexan::mc {
+
+// One block of memory handed out front to back, from any thread, and
+// emptied as a whole: what one extraction needs while it runs. From 1 MiB on
+// the block is in huge pages, so that first writing it takes a page fault
+// per 2 MiB rather than per 4 KiB.
+class Arena {
+public:
+    Arena() = default;
+    Arena(const Arena&) = delete;
+    Arena& operator=(const Arena&) = delete;
+    ~Arena() { plexan::freeLarge(m_data, m_bytes); }
+
+    // Forgets everything handed out and makes sure of a block of at least
+    // `bytes`.
+    void reset(std::size_t bytes)
+    {
+        if (bytes > m_bytes) {
+            constexpr std::size_t hugePage = std::size_t(2) << 20;
+            if (bytes >= hugePage / 2)
+                bytes = (bytes + hugePage - 1) / hugePage * hugePage;
+            plexan::freeLarge(m_data, m_bytes);
+            m_data = nullptr;
+            m_bytes = 0;
+            m_data = static_cast<char*>(plexan::allocateLarge(bytes));
+            m_bytes = bytes;
+        }
+        m_used.store(0, std::memory_order_relaxed);
+    }
+    // The next `bytes` (aligned on 64), or nullptr when they do not fit.
+    void* take(std::size_t bytes)
+    {
+        bytes = (bytes + 63) / 64 * 64;
+        std::size_t used = m_used.load(std::memory_order_relaxed);
+        do {
+            if (bytes > m_bytes - used)
+                return nullptr;
+        } while (!m_used.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
+        return m_data + used;
+    }
+    bool owns(const void* p) const
+    {
+        const char* c = static_cast<const char*>(p);
+        return m_data && c >= m_data && c < m_data + m_bytes;
+    }
+
+private:
+    char* m_data = nullptr;
+    std::size_t m_bytes = 0;
+    std::atomic<std::size_t> m_used{0};
+};
+
+ArenaHolder::~ArenaHolder()
+{
+    delete arena;
+}
+
+} // namespace plexan::mc
 
 using namespace plexan::mc;
 
 namespace {
+
+// Storage from the arena while it lasts, from the heap after that. resize()
+// leaves new elements uninitialised: every buffer that grows that way is
+// written in full before it is read.
+template <typename X>
+struct ArenaAllocator {
+    using value_type = X;
+    explicit ArenaAllocator(Arena& a) : arena(&a) {}
+    template <typename U>
+    ArenaAllocator(const ArenaAllocator<U>& other) : arena(other.arena)
+    {
+    }
+    X* allocate(std::size_t n)
+    {
+        void* p = arena->take(n * sizeof(X));
+        return static_cast<X*>(p ? p : ::operator new(n * sizeof(X)));
+    }
+    void deallocate(X* p, std::size_t) noexcept
+    {
+        if (!arena->owns(p))
+            ::operator delete(p);
+    }
+    template <typename U>
+    void construct(U* p) noexcept
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <typename U>
+    bool operator==(const ArenaAllocator<U>& other) const
+    {
+        return arena == other.arena;
+    }
+    Arena* arena;
+};
+
+template <typename X>
+using Buffer = std::vector<X, ArenaAllocator<X>>;
 
 // The corners at the ends of the twelve cube edges.
 constexpr int edgeCorners[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
@@ -80,10 +184,15 @@ public:
     // mode), the inside flags, and the vertices on its edges along the first
     // and second axes (-1 where an edge carries none).
     struct Plane {
-        std::vector<Real> values;
-        std::vector<std::uint8_t> inside;
-        std::vector<int> xEdges;
-        std::vector<int> yEdges;
+        explicit Plane(Arena& arena)
+            : values(ArenaAllocator<Real>(arena)), inside(ArenaAllocator<std::uint8_t>(arena)),
+              xEdges(ArenaAllocator<int>(arena)), yEdges(ArenaAllocator<int>(arena))
+        {
+        }
+        Buffer<Real> values;
+        Buffer<std::uint8_t> inside;
+        Buffer<int> xEdges;
+        Buffer<int> yEdges;
     };
 
     // What a slab needs while it runs and not after: two planes, the third
@@ -91,15 +200,35 @@ public:
     // the corner patterns of a cube row. Slabs run one after another on a
     // thread reuse one, so that the memory is touched once.
     struct Workspace {
+        explicit Workspace(Arena& arena)
+            : planes{Plane(arena), Plane(arena)}, zTable(ArenaAllocator<int>(arena)),
+              changes{{Buffer<int>(ArenaAllocator<int>(arena)), Buffer<int>(ArenaAllocator<int>(arena))},
+                      {Buffer<int>(ArenaAllocator<int>(arena)), Buffer<int>(ArenaAllocator<int>(arena))}},
+              patterns(ArenaAllocator<std::uint8_t>(arena))
+        {
+        }
+        // The bytes one workspace takes for planes of `count` grid points in
+        // n1 rows of n2 (allocation rounding included).
+        static std::size_t bytes(std::size_t count, std::size_t n1, std::size_t n2)
+        {
+            const auto rounded = [](std::size_t b) { return (b + 63) / 64 * 64; };
+            return 2 * (rounded(count * sizeof(Real)) + rounded(count) + 2 * rounded(count * sizeof(int)))
+                   + rounded(count * sizeof(int)) + 4 * rounded(n1 * sizeof(int)) + rounded(n2);
+        }
         Plane planes[2];
-        std::vector<int> zTable;
-        std::vector<int> changes[2][2];
-        std::vector<std::uint8_t> patterns;
+        Buffer<int> zTable;
+        Buffer<int> changes[2][2];
+        Buffer<std::uint8_t> patterns;
     };
 
     // The cube layers first .. end - 1 (between grid planes k and k + 1).
-    Slab(const Grid<T>& grid, Real iso, int first, int end)
-        : m_matrix(grid.matrix), m_closed(grid.closed), m_onFaces(grid.onFaces), m_last1(grid.last1),
+    Slab(Arena& arena, const Grid<T>& grid, Real iso, int first, int end)
+        : m_vertices{Buffer<float>(ArenaAllocator<float>(arena)), Buffer<float>(ArenaAllocator<float>(arena)),
+                     Buffer<float>(ArenaAllocator<float>(arena)), Buffer<float>(ArenaAllocator<float>(arena))},
+          m_triangles(ArenaAllocator<std::uint32_t>(arena)),
+          m_normalSums{Buffer<double>(ArenaAllocator<double>(arena)), Buffer<double>(ArenaAllocator<double>(arena)),
+                       Buffer<double>(ArenaAllocator<double>(arena)), Buffer<double>(ArenaAllocator<double>(arena))},
+          m_matrix(grid.matrix), m_closed(grid.closed), m_onFaces(grid.onFaces), m_last1(grid.last1),
           m_last2(grid.last2), m_last3(grid.last3), m_iso(iso), m_origin(grid.origin), m_ni1(grid.ni1),
           m_ni2(grid.ni2), m_ni3(grid.ni3), m_first(first), m_end(end)
     {
@@ -116,8 +245,8 @@ public:
     // last grid plane come last in the first two lists; they belong to the
     // next slab, which makes them first in the same order, unless this is
     // the last slab.
-    std::vector<float> m_vertices[4];
-    std::vector<std::uint32_t> m_triangles;
+    Buffer<float> m_vertices[4];
+    Buffer<std::uint32_t> m_triangles;
     // The vertices of each list that belong to this slab.
     std::size_t m_owned[4] = {0, 0, 0, 0};
     // The triangles of the slab's first cube layer, the only ones that use
@@ -126,7 +255,7 @@ public:
     // Per vertex of the four lists (in list order, the next slab's vertices
     // included), the sum of the unit normals of the slab's triangles using
     // it (sumNormals).
-    std::vector<double> m_normalSums[4];
+    Buffer<double> m_normalSums[4];
 
     // Sums the unit normals of the slab's triangles at their corners.
     void sumNormals();
@@ -243,8 +372,8 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane)
     const float z = static_cast<float>(k + origin);
     const Real* values = plane.values.data();
     const std::uint8_t* inside = plane.inside.data();
-    std::vector<float>& xs = m_vertices[xAxis];
-    std::vector<float>& ys = m_vertices[yAxis];
+    Buffer<float>& xs = m_vertices[xAxis];
+    Buffer<float>& ys = m_vertices[yAxis];
     // Closing on the faces: an edge whose far end lies beyond the last grid
     // point has its vertex on that grid point.
     const int onFaces1 = m_onFaces ? m_last1 : n1;
@@ -313,7 +442,7 @@ void MarchingCubes<T>::Slab::computeZVertices(int k, const Plane& lower, const P
     const int n2 = m_ni2;
     const int origin = m_origin;
     const float z = static_cast<float>(k + origin);
-    std::vector<float>& zs = m_vertices[zAxis];
+    Buffer<float>& zs = m_vertices[zAxis];
     const int onFaces3 = m_onFaces ? m_last3 : m_ni3;
     int* edges = m_zTable;
     for (int i = 0; i < n1; ++i) {
@@ -632,7 +761,7 @@ int MarchingCubes<T>::Slab::buildInsideVertex()
         sum[2] += p[2];
         ++n;
     }
-    std::vector<float>& list = m_vertices[interior];
+    Buffer<float>& list = m_vertices[interior];
     const int code = static_cast<int>(list.size() / 3 * 4 + interior);
     for (float s : sum)
         list.push_back(n > 0 ? s / static_cast<float>(n) : 0.0f);
@@ -820,7 +949,7 @@ void MarchingCubes<T>::Slab::run(Workspace& work, plexan::parallel::ProgressCoun
     work.patterns.resize(static_cast<size_t>(m_ni2));
     // The first and last flag changes of every grid row of both planes.
     for (auto& plane : work.changes)
-        for (std::vector<int>& list : plane)
+        for (Buffer<int>& list : plane)
             list.resize(static_cast<size_t>(m_ni1));
     int* lowerFirst = work.changes[0][0].data();
     int* lowerLast = work.changes[0][1].data();
@@ -1054,6 +1183,26 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
         const int layers = grid.ni3 - 1;
         const int count = static_cast<int>(plexan::parallel::chunkCount(0, layers, slabLayers));
         const std::vector<std::array<std::size_t, 3>> estimates = estimateSlabs(m, level, grid, count);
+        // The arena holds the workspaces (one per thread), each slab's
+        // reserved output and its normal sums, with an eighth more for the
+        // interior vertices and the lists that outgrow their estimate.
+        const auto rounded = [](std::size_t b) { return (b + 63) / 64 * 64; };
+        const std::size_t workspaces = static_cast<std::size_t>(
+            std::max(1, std::min(plexan::parallel::getThreadCount(), count)));
+        std::size_t bytes = workspaces
+                            * Slab::Workspace::bytes(static_cast<std::size_t>(grid.ni1) * grid.ni2,
+                                                     static_cast<std::size_t>(grid.ni1),
+                                                     static_cast<std::size_t>(grid.ni2));
+        for (const std::array<std::size_t, 3>& e : estimates) {
+            const std::size_t vertices = e[0] + e[1] + e[2];
+            const std::size_t output = rounded(12 * e[0]) + rounded(12 * e[1]) + rounded(12 * e[2])
+                                       + rounded(24 * vertices) + 24 * vertices;
+            bytes += output + output / 8 + 4 * 256;
+        }
+        if (!m_arena.arena)
+            m_arena.arena = new Arena;
+        Arena& arena = *m_arena.arena;
+        arena.reset(bytes);
         slabs.resize(static_cast<size_t>(count));
         // Workspaces are handed from slab to slab: at most one per thread.
         std::mutex mutex;
@@ -1069,8 +1218,8 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
                 }
             }
             if (!work)
-                work = std::make_unique<typename Slab::Workspace>();
-            auto slab = std::make_unique<Slab>(grid, level, static_cast<int>(first), static_cast<int>(end));
+                work = std::make_unique<typename Slab::Workspace>(arena);
+            auto slab = std::make_unique<Slab>(arena, grid, level, static_cast<int>(first), static_cast<int>(end));
             std::size_t estimate[3] = {estimates[s][0], estimates[s][1], estimates[s][2]};
             slab->reserve(estimate);
             slab->run(*work, progress);

@@ -42,6 +42,11 @@
 // together in slab order (the vertices of a grid plane shared by two slabs
 // are made once), so the mesh is the same whatever the number of threads.
 //
+// The slabs' outputs and workspaces are carved out of one block of memory
+// in huge pages, sized from the estimate of the mesh and kept by the
+// extractor for its next call (a larger surface takes a larger block); a
+// copy of the extractor starts without one.
+//
 // The extraction reports its progress (cube layers done, then the merge) to
 // the extractor's monitors, from the calling thread, and can be cancelled
 // from any thread (cancel()): it then stops within a cube layer on every
@@ -55,6 +60,18 @@
 #include "numerics/progresssubject.h"
 
 #include <type_traits>
+
+namespace plexan::mc {
+class Arena;
+// Owns an extractor's arena; copies start empty.
+struct ArenaHolder {
+    ArenaHolder() = default;
+    ArenaHolder(const ArenaHolder&) {}
+    ArenaHolder& operator=(const ArenaHolder&) { return *this; }
+    ~ArenaHolder();
+    Arena* arena = nullptr;
+};
+} // namespace plexan::mc
 
 template <typename T>
 class MarchingCubes : public ProgressSubject {
@@ -83,6 +100,8 @@ private:
                                     std::conditional_t<std::is_same_v<T, float>, float, double>>;
     // The extraction of one slab of cube layers (marchingcubes.cpp).
     class Slab;
+
+    plexan::mc::ArenaHolder m_arena;
 };
 
 #define PLEXAN_EXTERN_MARCHINGCUBES(T) extern template class MarchingCubes<T>;
