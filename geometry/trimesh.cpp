@@ -466,7 +466,7 @@ void TriMesh<T>::setTriangles(const std::vector<Vector<unsigned int>>& list)
 }
 
 template <typename T>
-void TriMesh<T>::setTriangles(std::vector<std::array<unsigned int, 3>>&& list)
+void TriMesh<T>::setTriangles(TriangleList&& list)
 {
     m_triangles = std::move(list);
     dropStars();

@@ -16,6 +16,7 @@
 // measures and containment, which never touch the stars, may be shared).
 
 #include "geometry/vertices.h"
+#include "numerics/hugepages.h"
 
 #include <array>
 #include <iosfwd>
@@ -27,6 +28,10 @@ template <typename T> class Triangle;
 template <typename T>
 class TriMesh : public Vertices<T> {
 public:
+    // The triangle list: three vertex numbers per triangle, in huge pages
+    // when large.
+    using TriangleList = std::vector<std::array<unsigned int, 3>, plexan::LargeAllocator<std::array<unsigned int, 3>>>;
+
     TriMesh() = default;
     // size vertices on a new pool (see VertexServer), no triangles.
     TriMesh(int space, int size, int capacity = 0, int growth = 0);
@@ -56,7 +61,7 @@ public:
     // Replaces all triangles; every entry holds three vertex numbers.
     void setTriangles(const std::vector<Vector<unsigned int>>& list);
     // Takes over a whole triangle list at once (vertex numbers not checked).
-    void setTriangles(std::vector<std::array<unsigned int, 3>>&& list);
+    void setTriangles(TriangleList&& list);
     int getNumTriangles() const { return static_cast<int>(m_triangles.size()); }
     Vector<unsigned int> getTriangleIndexes(unsigned int i) const;
     // The three vertex numbers of triangle i, unchecked.
@@ -146,7 +151,7 @@ private:
     int vertexCount() const;
     static void invalidTriangle(const char* where, const char* what);
 
-    std::vector<std::array<unsigned int, 3>> m_triangles;
+    TriangleList m_triangles;
     Vertices<T> m_normals;
     mutable std::vector<unsigned int> m_starOffsets;
     mutable std::vector<unsigned int> m_starTriangles;

@@ -103,17 +103,27 @@ void VertexServer<T>::addSlots(int n)
         }
         Block& last = m_blocks.back();
         const int take = std::min(n, last.capacity - last.used);
-        if (m_slots.size() + static_cast<std::size_t>(take) > m_slots.capacity())
-            plexan::reserveLarge(m_slots, std::max(m_slots.size() + static_cast<std::size_t>(take), 2 * m_slots.capacity()));
-        const std::size_t at = m_slots.size();
-        m_slots.resize(at + static_cast<std::size_t>(take));
-        Vector<T>* const first = &last.views[last.used];
-        Vector<T>** const slots = m_slots.data() + at;
-        for (int k = 0; k < take; ++k)
-            slots[k] = first + k;
         last.used += take;
+        m_capacity += take;
         n -= take;
     }
+    updateHead();
+}
+
+template <typename T>
+void VertexServer<T>::updateHead()
+{
+    m_head = m_blocks.empty() ? nullptr : m_blocks.front().views;
+    m_headCount = m_blocks.empty() ? 0 : m_blocks.front().used;
+}
+
+template <typename T>
+Vector<T>* VertexServer<T>::laterSlot(int i) const
+{
+    // The last block whose first slot is at or before i.
+    const auto block = std::upper_bound(m_blocks.begin(), m_blocks.end(), i,
+                                        [](int index, const Block& b) { return index < b.firstSlot; }) - 1;
+    return block->views + (i - block->firstSlot);
 }
 
 template <typename T>
@@ -127,14 +137,15 @@ void VertexServer<T>::setCapacity(int n)
         addSlots(n - capacity);
         return;
     }
-    m_slots.resize(static_cast<std::size_t>(n));
     while (!m_blocks.empty() && m_blocks.back().firstSlot >= n && n < capacity)
         m_blocks.pop_back();
     if (!m_blocks.empty())
         m_blocks.back().used = std::min(m_blocks.back().used, n - m_blocks.back().firstSlot);
     if (n == 0)
         m_blocks.clear();
+    m_capacity = n;
     m_size = std::min(m_size, n);
+    updateHead();
 }
 
 template <typename T>
@@ -168,9 +179,10 @@ void VertexServer<T>::append(const VertexServer& other)
 template <typename T>
 void VertexServer<T>::clear()
 {
-    m_slots.clear();
     m_blocks.clear();
+    m_capacity = 0;
     m_size = 0;
+    updateHead();
 }
 
 template <typename T>

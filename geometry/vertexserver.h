@@ -30,16 +30,16 @@ public:
 
     int getSpace() const { return m_space; }
     int getSize() const { return m_size; }
-    int getCapacity() const { return static_cast<int>(m_slots.size()); }
+    int getCapacity() const { return m_capacity; }
     int getGrowth() const { return m_growth; }
     void setGrowth(int growth) { m_growth = growth; }
     int getRefs() const { return m_refs; }
 
     // The slot with server index i (not checked).
-    Vector<T>& operator[](int i) { return *m_slots[static_cast<std::size_t>(i)]; }
-    const Vector<T>& operator[](int i) const { return *m_slots[static_cast<std::size_t>(i)]; }
-    Vector<T>& vertex(int i) { return *m_slots[static_cast<std::size_t>(i)]; }
-    const Vector<T>& vertex(int i) const { return *m_slots[static_cast<std::size_t>(i)]; }
+    Vector<T>& operator[](int i) { return i < m_headCount ? m_head[i] : *laterSlot(i); }
+    const Vector<T>& operator[](int i) const { return i < m_headCount ? m_head[i] : *laterSlot(i); }
+    Vector<T>& vertex(int i) { return (*this)[i]; }
+    const Vector<T>& vertex(int i) const { return (*this)[i]; }
 
     // Grows by new slots, or deletes the slots from n on (the size follows
     // when n is below it).
@@ -78,12 +78,19 @@ private:
     // at least n slots.
     void addSlots(int n);
     void copyFrom(const VertexServer& other);
+    // The slot of server index i beyond the first block.
+    Vector<T>* laterSlot(int i) const;
+    // Follows the first block after the blocks changed.
+    void updateHead();
 
     int m_space = 0;
     int m_size = 0;
     int m_growth = 0;
     int m_refs = 0;
-    std::vector<Vector<T>*> m_slots;
+    int m_capacity = 0;
+    // The slots of the first block, which most servers have alone.
+    Vector<T>* m_head = nullptr;
+    int m_headCount = 0;
     std::vector<Block> m_blocks;
 };
 

@@ -1261,9 +1261,7 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
 
     TriMesh<float> mesh(3, static_cast<int>(vertexCount), static_cast<int>(vertexCount), 0);
     float* coordinates = vertexCount > 0 ? mesh.vertex(0).data() : nullptr;
-    std::vector<std::array<unsigned int, 3>> triangles;
-    plexan::reserveLarge(triangles, triangleStart[count]);
-    triangles.resize(triangleStart[count]);
+    typename TriMesh<float>::TriangleList triangles(triangleStart[count]);
     plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(count), 1, [&](std::ptrdiff_t first, std::ptrdiff_t) {
         const Slab& slab = *slabs[static_cast<size_t>(first)];
         const std::array<std::size_t, 4>& at = start[static_cast<size_t>(first)];

@@ -17,8 +17,14 @@
 // advised, so that even a buffer of a few MiB, which an ordinary allocation
 // would leave without one whole aligned huge page, takes a fault per 2 MiB.
 // freeLarge(data, bytes) releases it, given the same size.
+//
+// LargeAllocator<T> gives a standard container that storage; resize() leaves
+// the new elements of trivial types unwritten (no clearing of a buffer that
+// is filled next), as reserve() and push_back() would.
 
 #include <cstddef>
+#include <new>
+#include <utility>
 
 namespace plexan {
 
@@ -34,5 +40,32 @@ void reserveLarge(Vector& v, std::size_t n)
     v.reserve(n);
     adviseHugePages(v.data() + v.size(), (v.capacity() - v.size()) * sizeof(*v.data()));
 }
+
+template <typename T>
+struct LargeAllocator {
+    using value_type = T;
+    LargeAllocator() = default;
+    template <typename U>
+    LargeAllocator(const LargeAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n) { return static_cast<T*>(allocateLarge(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { freeLarge(p, n * sizeof(T)); }
+    template <typename U>
+    void construct(U* p) noexcept(noexcept(U()))
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <typename U>
+    bool operator==(const LargeAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
 
 } // namespace plexan

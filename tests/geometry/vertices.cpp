@@ -10,7 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -84,6 +88,53 @@ TEST(VertexServer, GrowthCopiesAndReferences)
     counted->ref();
     counted->deref();
     counted->deref();
+}
+
+// A pool grown slot by slot holds many blocks; every server index must find
+// its own slot in whichever block holds it, after shrinking into the middle
+// of a block and growing again as well. Checked against a plain record of
+// what was written where.
+TEST(VertexServer, EverySlotOfEveryBlockIsFound)
+{
+    VertexServer<int> pool(2, 0, 1, 1);
+    std::vector<std::array<int, 2>> written;
+    std::vector<const int*> where;
+    const auto grow = [&](int n) {
+        for (int i = pool.getSize(); i < n; ++i) {
+            pool.setSize(i + 1);
+            pool[i][0] = i;
+            pool[i][1] = 7 * i + static_cast<int>(written.size());
+            if (static_cast<std::size_t>(i) < written.size()) {
+                written[static_cast<std::size_t>(i)] = {pool[i][0], pool[i][1]};
+            } else {
+                written.push_back({pool[i][0], pool[i][1]});
+                where.push_back(pool[i].data());
+            }
+        }
+    };
+    const auto check = [&](const std::string& when) {
+        SCOPED_TRACE(when);
+        std::set<const int*> distinct;
+        for (int i = 0; i < pool.getSize(); ++i) {
+            ASSERT_EQ(pool[i][0], written[static_cast<std::size_t>(i)][0]) << i;
+            ASSERT_EQ(pool.vertex(i)[1], written[static_cast<std::size_t>(i)][1]) << i;
+            distinct.insert(pool[i].data());
+        }
+        EXPECT_EQ(distinct.size(), static_cast<std::size_t>(pool.getSize()));
+    };
+    grow(200);
+    check("grown");
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(pool[i].data(), where[static_cast<std::size_t>(i)]) << "slot " << i << " moved";
+    pool.setCapacity(70); // within a block of the middle
+    EXPECT_EQ(pool.getCapacity(), 70);
+    EXPECT_EQ(pool.getSize(), 70);
+    check("shrunk");
+    grow(260);
+    check("grown again");
+    const VertexServer<int> copy(pool);
+    for (int i = 0; i < pool.getSize(); ++i)
+        ASSERT_EQ(copy[i], pool[i]) << i;
 }
 
 TYPED_TEST(VerticesTest, CopiesShareThePoolUntilDetached)

@@ -140,6 +140,49 @@ TEST(MarchingCubesSlabs, BlobVolumesGiveTheSequentialMesh)
         expectSameAsReference(volume, iso, "blobs at " + std::to_string(iso));
 }
 
+// One extractor keeps its working memory from call to call: a larger
+// volume after a smaller one must not write past what the smaller one set
+// aside (ASan), nor a smaller one after it see the larger one's leftovers,
+// and a copy of the extractor works on memory of its own.
+TEST(MarchingCubesSlabs, OneExtractorServesVolumesOfEverySize)
+{
+    std::mt19937 rng(2024);
+    const VoxelMatrix<float> small = randomVolume(5, 6, 9, rng);
+    const VoxelMatrix<float> large = blobVolume(30, 26, 48, 14, rng);
+    const VoxelMatrix<float> wide = randomVolume(40, 3, 20, rng);
+    using Reference = plexan::test::ReferenceMarchingCubes<float>;
+    const auto expected = [](const VoxelMatrix<float>& v, float iso) {
+        return Reference().buildMesh(v, iso, Reference::Border::Overhang);
+    };
+    for (int threads : {1, 2, 4}) {
+        plexan::parallel::ThreadCountScope scope(threads);
+        const std::string tag = ", " + std::to_string(threads) + " threads";
+        MarchingCubes<float> mc;
+        expectSameMesh(mc.buildMesh(small, 0.1f, Border::Overhang), expected(small, 0.1f), "small" + tag);
+        expectSameMesh(mc.buildMesh(large, 0.5f, Border::Overhang), expected(large, 0.5f), "large" + tag);
+        MarchingCubes<float> copy(mc);
+        expectSameMesh(mc.buildMesh(small, 0.1f, Border::Overhang), expected(small, 0.1f), "small again" + tag);
+        expectSameMesh(copy.buildMesh(wide, 0.0f, Border::Overhang), expected(wide, 0.0f), "copy, wide" + tag);
+        expectSameMesh(mc.buildMesh(large, 0.9f, Border::Overhang), expected(large, 0.9f), "large again" + tag);
+    }
+}
+
+// The output is sized from crossings counted on a sample of plane pairs.
+// Here the sampled (even) planes are all outside and every odd plane is
+// noise, so the edges within the odd planes go uncounted and the slabs'
+// lists outgrow what was set aside for them.
+TEST(MarchingCubesSlabs, SurfacesTheSampleMissesStillComeOutWhole)
+{
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    VoxelMatrix<float> volume(24, 20, 40);
+    for (int k = 0; k < 40; ++k)
+        for (int i = 0; i < 24; ++i)
+            for (int j = 0; j < 20; ++j)
+                volume(i, j, k) = k % 2 ? u(rng) : -1.0f;
+    expectSameAsReference(volume, 0.0f, "odd planes of noise");
+}
+
 // What a monitor hears, with the threads it hears it from.
 class Recorder : public ProgressMonitor {
 public:
