@@ -1094,7 +1094,6 @@ std::vector<std::array<std::size_t, 3>> estimateSlabs(const VoxelMatrix<T>& m, R
     if (s1 < 1 || s2 < 1 || s3 < 2)
         return estimates;
     const size_t count = static_cast<size_t>(s1) * s2;
-    std::vector<std::uint8_t> a(count), b(count);
     const auto flags = [&](int k, std::vector<std::uint8_t>& out) {
         for (int i = 0; i < s1; ++i) {
             const T* row = m[k][i].data();
@@ -1108,7 +1107,14 @@ std::vector<std::array<std::size_t, 3>> estimateSlabs(const VoxelMatrix<T>& m, R
     std::vector<std::array<double, 3>> crossings(static_cast<size_t>(slabs), {0, 0, 0});
     std::vector<int> samples(static_cast<size_t>(slabs), 0);
     const int step = std::max(1, std::min((s3 - 1) / 16, slabLayers));
-    for (int k = std::min(slabLayers / 2, (s3 - 2) / 2); k + 1 < s3; k += step) {
+    const int firstSample = std::min(slabLayers / 2, (s3 - 2) / 2);
+    const int sampleCount = (s3 - 2 - firstSample) / step + 1;
+    // The pairs are counted on every core; the counts are whole numbers, so
+    // their sums do not depend on the order.
+    std::vector<std::array<long long, 3>> counted(static_cast<size_t>(sampleCount));
+    plexan::parallel::forEachChunk(0, sampleCount, 1, [&](std::ptrdiff_t sample, std::ptrdiff_t) {
+        const int k = firstSample + static_cast<int>(sample) * step;
+        std::vector<std::uint8_t> a(count), b(count);
         flags(k, a);
         flags(k + 1, b);
         long long x = 0;
@@ -1120,10 +1126,13 @@ std::vector<std::array<std::size_t, 3>> estimateSlabs(const VoxelMatrix<T>& m, R
             y += a[n] != a[n + 1];
         for (size_t n = 0; n < count; ++n)
             z += a[n] != b[n];
+        counted[static_cast<size_t>(sample)] = {x, y, z};
+    });
+    for (int sample = 0; sample < sampleCount; ++sample) {
+        const int k = firstSample + sample * step;
         const int slab = std::min(slabs - 1, (k - grid.origin) / slabLayers);
-        crossings[slab][0] += static_cast<double>(x);
-        crossings[slab][1] += static_cast<double>(y);
-        crossings[slab][2] += static_cast<double>(z);
+        for (int list = 0; list < 3; ++list)
+            crossings[slab][list] += static_cast<double>(counted[static_cast<size_t>(sample)][list]);
         ++samples[slab];
     }
     // Slabs without a sample of their own take the mean of all samples.
