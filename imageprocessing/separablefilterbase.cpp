@@ -341,6 +341,17 @@ private:
         std::vector<T> carry(g1 - g0 > band ? static_cast<std::size_t>(m_m2 - 1) * m_s3 * s2 : 0);
         std::vector<const T*> lines(static_cast<std::size_t>(std::max(m_m2, m_m3)));
         auto slot = [&](int r) { return ring.data() + static_cast<std::size_t>(r % m_slots) * band * s2; };
+        // Progress passed on in blocks of about a five-hundredth of the run,
+        // not per plane and band into the one counter all threads share.
+        const long long block = std::max(1LL, 3LL * m_s1 * m_s3 / 512);
+        long long pending = 0;
+        auto count = [&](long long units) {
+            pending += units;
+            if (pending >= block) {
+                m_progress.advance(pending);
+                pending = 0;
+            }
+        };
         for (int i0 = g0; i0 < g1; i0 += band) {
             const int i1 = std::min(i0 + band, g1);
             // Rows [lo, hi) of each plane are row-filtered for the band:
@@ -372,7 +383,7 @@ private:
                     if (carryPlane && i1 < g1)
                         std::copy(rows.data() + static_cast<std::size_t>(next - lo) * s2,
                                   rows.data() + static_cast<std::size_t>(hi - lo) * s2, carryPlane);
-                    m_progress.advance(2LL * (i1 - i0));
+                    count(2LL * (i1 - i0));
                 },
                 [&](int k, int t0, int t1) {
                     for (int i = i0; i < i1; ++i) {
@@ -381,9 +392,11 @@ private:
                         combine(lines.data(), m_v[k][i].data(), m_s2, m_k3.data(), t0, t1);
                     }
                     m_after(k, i0, i1);
-                    m_progress.advance(i1 - i0);
+                    count(i1 - i0);
                 });
         }
+        if (pending > 0)
+            m_progress.advance(pending);
     }
 
     VoxelMatrix<T>& m_v;
