@@ -350,11 +350,14 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     // label of the same slab, done already, or a root of any slab.
     forEachChunk(0, count, grain, [&](std::ptrdiff_t first, std::ptrdiff_t) {
         const Slab& part = slab[static_cast<std::size_t>(first / grain)];
+        // Numbered roots are only read here: other slabs read them at the
+        // same time, so they are not written again, not even with their own
+        // value.
         if (slabs > 1)
             for (int l = part.base + 1; l <= part.count; ++l) {
                 const int parent = table[l];
-                const int number = table[std::max(parent, 0)]; // entry 0 is 0
-                table[l] = parent > 0 ? number : parent;
+                if (parent > 0)
+                    table[l] = table[parent];
             }
         std::vector<Run> rowRuns;
         std::size_t next = 0;
