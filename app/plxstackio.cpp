@@ -245,7 +245,8 @@ bool PLXStackIO::writeStack(PLXStack& stack, const QString& path)
         m_worker->run([&](PLXProgressProxy& progress) {
             written = document.writeFile(path, backups, &reason, &progress);
         });
-        notifyProgressed(std::string(" "));
+        // The save is over: its message ends with it.
+        notifyFinished(std::string());
     }
     if (!written) {
         Dialogs::warning(m_parent, QStringLiteral("Error"),

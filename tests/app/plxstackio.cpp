@@ -10,6 +10,7 @@
 #include "apptesting.h"
 #include "image/voxelmatrix.h"
 #include "numerics/exception.h"
+#include "numerics/progressmonitor.h"
 #include "stack/stackslice.h"
 #include "support/dialogscript.h"
 
@@ -192,6 +193,30 @@ TEST_F(StackOperations, ASaveThatFailsHalfWayKeepsThePreviousFile)
     EXPECT_TRUE(io.writeStack(*stack, file));
     EXPECT_EQ(readAll(file + "~1"), previous);
     EXPECT_FALSE(stack->isModified());
+}
+
+// What a save reports to the status bar: its message, then its end. A blank
+// text used to stand for "clear", which a monitor showing texts as they
+// come would display as a message of its own.
+TEST_F(StackOperations, ASaveEndsItsMessageWithFinishedNotABlankText)
+{
+    class Journal : public ProgressMonitor {
+    public:
+        std::vector<std::string> lines;
+
+    protected:
+        void subjectFinished(const std::string& t) override { lines.push_back("finished " + t); }
+        void subjectProgressed(const std::string& t) override { lines.push_back("text " + t); }
+    };
+    auto stack = sampleStack();
+    PLXStackIO io;
+    Journal journal;
+    io.addMonitor(journal);
+    const QString file = path(QStringLiteral("cell.sdf"));
+    ASSERT_TRUE(io.writeStack(*stack, file));
+    io.removeMonitor(journal);
+    const std::vector<std::string> expected = {"text Saving " + file.toStdString() + "...", "finished "};
+    EXPECT_EQ(journal.lines, expected);
 }
 
 TEST_F(StackOperations, AnUnwritableDirectoryIsReported)
