@@ -91,6 +91,19 @@ PLXRegistrationPanel::PLXRegistrationPanel(QWidget* parent)
     commands->addWidget(addButton(QStringLiteral("Close"), &PLXRegistrationPanel::cancelClicked), 1, 1);
     layout->addLayout(commands);
     setRestoreEnabled(false);
+
+    // Tab goes down the panel as it shows, along each row of buttons (the
+    // fields were made before the buttons above them).
+    QList<QWidget*> order{m_slices, m_background, m_foreground};
+    order << getButton(QStringLiteral("First")) << getButton(QStringLiteral("Prev"))
+          << getButton(QStringLiteral("Next")) << getButton(QStringLiteral("Last"));
+    order << m_horizontalShift << m_verticalShift << m_angle;
+    order << getButton(QStringLiteral("Bigger")) << getButton(QStringLiteral("Smaller")) << m_frames
+          << m_transparency;
+    order << getButton(QStringLiteral("Reset")) << getButton(QStringLiteral("Restore"))
+          << getButton(QStringLiteral("Apply")) << getButton(QStringLiteral("Close"));
+    for (int k = 1; k < order.size(); ++k)
+        setTabOrder(order[k - 1], order[k]);
 }
 
 QPushButton* PLXRegistrationPanel::addButton(const QString& text, void (PLXRegistrationPanel::*signal)())

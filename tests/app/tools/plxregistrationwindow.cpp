@@ -34,6 +34,7 @@
 #include <QTest>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -78,6 +79,33 @@ void processDeletions()
 
 
 } // namespace
+
+// Regression: Tab went from the fields to the check box and the combo box,
+// then back up to the navigation buttons (the order they were made in). It
+// follows the panel as it shows: top to bottom, then left to right.
+TEST(PLXRegistrationPanel, TabGoesDownThePanelAsItShows)
+{
+    PLXRegistrationPanel panel;
+    panel.resize(320, 720);
+    panel.show();
+    QList<QWidget*> chain{panel.getSliceList()};
+    for (QWidget* w = chain.front()->nextInFocusChain(); w && w != chain.front(); w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && !w->focusProxy())
+            chain << w;
+    QList<QWidget*> shown = chain;
+    const auto at = [&panel](QWidget* w) { return w->mapTo(&panel, QPoint(0, w->height() / 2)); };
+    std::stable_sort(shown.begin(), shown.end(), [&](QWidget* a, QWidget* b) {
+        const QPoint p = at(a), q = at(b);
+        return std::abs(p.y() - q.y()) > 3 ? p.y() < q.y() : p.x() < q.x();
+    });
+    // The list, two slice fields, four navigation buttons, three registration
+    // fields, two display buttons, the check box, the combo box and the three
+    // enabled commands (Restore waits for a change).
+    ASSERT_EQ(chain.size(), 17);
+    for (int k = 0; k < chain.size(); ++k)
+        EXPECT_EQ(chain[k], shown[k]) << "stop " << k << ": " << chain[k]->metaObject()->className() << " where "
+                                      << shown[k]->metaObject()->className() << " shows";
+}
 
 TEST(PLXRegistrationWindow, OpensOnStacksOfTwoSlicesOnceAtATime)
 {
