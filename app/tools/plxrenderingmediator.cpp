@@ -80,6 +80,8 @@ void PLXRenderingMediator::createRenderingActions()
         return a;
     };
     m_export = action(tr("Export to STL..."), &PLXRenderingMediator::export2AsciiSTL);
+    m_rebuild = action(tr("Rebuild"), [this] { refresh(); });
+    m_rebuild->setEnabled(false);
     m_editModels = action(tr("Edit models..."), &PLXRenderingMediator::editModels);
     m_animationTimeout = action(tr("Animation timeout"), &PLXRenderingMediator::setAnimationTimeout);
     m_animationAngle = action(tr("Animation angle"), &PLXRenderingMediator::setAnimationAngle);
@@ -111,6 +113,7 @@ bool PLXRenderingMediator::setStack(PLXStack& stack)
         m_reconstruction.setStack(stack);
         m_needsRefresh = false;
         m_painters = std::move(painters);
+        setOutOfDate(false);
         rebuildPoseMenus();
         reportProblems(problems);
     }
@@ -136,9 +139,10 @@ bool PLXRenderingMediator::refresh()
     std::vector<std::unique_ptr<PLXRenderingPainterGL>> painters;
     QStringList problems;
     if (!buildPainters(*m_stack, reconstruction, painters, problems)) {
-        // The view keeps what it showed; the next change of the stack
-        // (or the end of a batch) rebuilds it.
+        // The view keeps what it showed, marked out of date; the next
+        // change of the stack (or the end of a batch) rebuilds it.
         m_needsRefresh = true;
+        setOutOfDate(true);
         return false;
     }
     if (m_needsRefresh)
@@ -146,6 +150,7 @@ bool PLXRenderingMediator::refresh()
     deletePainters();
     m_reconstruction.computeMaps();
     m_painters = std::move(painters);
+    setOutOfDate(false);
     reportProblems(problems);
     showPainters(false);
     return true;
@@ -381,6 +386,7 @@ void PLXRenderingMediator::stackCloseEvent(PLXStackCloseEvent& e)
     m_stack = nullptr;
     m_reconstruction = StackReconstruction<float>();
     m_needsRefresh = false;
+    setOutOfDate(false);
     rebuildPoseMenus();
     if (getCanvas())
         getCanvas()->update();
@@ -514,6 +520,15 @@ void PLXRenderingMediator::atEventBatchEnd()
 }
 
 // Stacks ---------------------------------------------------------------------------------
+
+void PLXRenderingMediator::setOutOfDate(bool on)
+{
+    m_rebuild->setEnabled(on);
+    if (on == m_outOfDate)
+        return;
+    m_outOfDate = on;
+    emit outOfDateChanged(on);
+}
 
 void PLXRenderingMediator::updateStackActions(int openStacks)
 {

@@ -23,6 +23,11 @@
 // view's camera, each frame written by a worker and the video made by the
 // encoder.
 //
+// A stack-wide rebuild the user cancelled leaves the view showing the
+// shapes from before the change: the mediator is then out of date
+// (outOfDateChanged) until a rebuild runs to its end, the next change of
+// the stack or "Rebuild" (enabled only while out of date).
+//
 // Without a canvas the mediator still builds and keeps its painters (for
 // batch work and tests); it draws nothing.
 
@@ -80,12 +85,17 @@ public:
     PLXRenderingPainterGL* findPainter(const Model* model) const;
     // Set while a batch holds back a rebuild.
     bool needsRefresh() const { return m_needsRefresh; }
+    // Set when a rebuild of every painter was cancelled: the view shows the
+    // stack as it was before its last change.
+    bool isOutOfDate() const { return m_outOfDate; }
     // The reconstruction the painters are built from (bound to the stack shown).
     const StackReconstruction<float>& getReconstruction() const { return m_reconstruction; }
 
     // Actions --------------------------------------------------------------------------
 
     QAction* getExportAction() const { return m_export; }
+    // "Rebuild": every painter from the stack as it is (refresh()).
+    QAction* getRebuildAction() const { return m_rebuild; }
     QAction* getEditModelsAction() const { return m_editModels; }
     QAction* getAnimationTimeoutAction() const { return m_animationTimeout; }
     QAction* getAnimationAngleAction() const { return m_animationAngle; }
@@ -135,6 +145,7 @@ public slots:
 signals:
     // After every change of the painters (a refresh, one model's rebuild).
     void paintersChanged();
+    void outOfDateChanged(bool outOfDate);
     void stackShown(PLXStack* stack);
     // The stack shown is being closed: the window goes.
     void stackClosed();
@@ -198,6 +209,7 @@ private:
     void rebuildPoseMenus();
     void updateStackActions(int openStacks);
     void updateTitle();
+    void setOutOfDate(bool on);
     bool shows(const Model* model) const;
     bool askMovie(Movie kind);
     bool makeMovie(const std::vector<PLXCamera>& cameras, int fps, const QString& file);
@@ -210,11 +222,13 @@ private:
     std::vector<std::unique_ptr<PLXRenderingPainterGL>> m_painters;
     bool m_needsRefresh = false;
     bool m_building = false;
+    bool m_outOfDate = false;
     Movie m_pendingMovie = Movie::None;
     QString m_movieError;
     QPointer<PLXVideoRecorder> m_recorder;
 
     QAction* m_export = nullptr;
+    QAction* m_rebuild = nullptr;
     QAction* m_editModels = nullptr;
     QAction* m_animationTimeout = nullptr;
     QAction* m_animationAngle = nullptr;

@@ -10,15 +10,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QColor>
+#include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QList>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMoveEvent>
+#include <QPalette>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QSettings>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -49,11 +55,18 @@ PLXRenderingWindow::PLXRenderingWindow(QWidget* parent) : QMainWindow(parent)
     auto* central = new QWidget;
     auto* layout = new QHBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_canvas, 1);
+    auto* view = new QVBoxLayout;
+    view->setContentsMargins(0, 0, 0, 0);
+    view->setSpacing(0);
+    m_outOfDate = new QFrame;
+    view->addWidget(m_outOfDate);
+    view->addWidget(m_canvas, 1);
+    layout->addLayout(view, 1);
     layout->addWidget(m_panelArea);
     setCentralWidget(central);
 
     m_mediator = new PLXRenderingMediator(this);
+    createOutOfDateBar();
     m_mediator->setWindow(this);
     m_mediator->setCanvas(m_canvas);
     m_mediator->setPosePanel(m_panel);
@@ -107,6 +120,29 @@ bool PLXRenderingWindow::setStack(PLXStack& stack)
     return m_mediator->setStack(stack);
 }
 
+void PLXRenderingWindow::createOutOfDateBar()
+{
+    // Next to the picture it qualifies, where it cannot be missed, with the
+    // command that brings the view back in step.
+    QFrame* bar = m_outOfDate;
+    bar->setFrameShape(QFrame::StyledPanel);
+    bar->setAutoFillBackground(true);
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Window, QColor(255, 236, 179));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    bar->setPalette(palette);
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(8, 2, 4, 2);
+    auto* label = new QLabel(tr("Out of date: rebuild cancelled"), bar);
+    label->setObjectName(QStringLiteral("outOfDateText"));
+    layout->addWidget(label, 1);
+    auto* rebuild = new QToolButton(bar);
+    rebuild->setDefaultAction(m_mediator->getRebuildAction());
+    layout->addWidget(rebuild);
+    bar->setVisible(m_mediator->isOutOfDate());
+    connect(m_mediator, &PLXRenderingMediator::outOfDateChanged, bar, &QWidget::setVisible);
+}
+
 QWidget& PLXRenderingWindow::getPosePanelArea() const
 {
     return *m_panelArea;
@@ -120,6 +156,7 @@ void PLXRenderingWindow::createMenus()
     m_renderingMenu = menuBar()->addMenu(tr("Rendering"));
     m_renderingMenu->addAction(m_mediator->getSnapshotAction());
     m_renderingMenu->addAction(m_mediator->getExportAction());
+    m_renderingMenu->addAction(m_mediator->getRebuildAction());
     m_renderingMenu->addSeparator();
     m_renderingMenu->addAction(m_mediator->getVideoStartAction());
     m_renderingMenu->addAction(m_mediator->getTurntableAction());

@@ -7,6 +7,10 @@
 // standard poses and motions) and "Show" ("Tool bar", "Pose panel"). The
 // behaviour is the mediator's (PLXRenderingMediator).
 //
+// A bar over the view says when it no longer matches the stack (a rebuild
+// was cancelled: "Out of date: rebuild cancelled") and holds "Rebuild"; it
+// goes when a rebuild ends.
+//
 // Position, size, tool-bar and pose-panel visibility are kept in the
 // settings ("renderingWindow/...") as they change. The window deletes
 // itself when closed, and closes when its stack is closed.
@@ -17,6 +21,7 @@ class PLXRenderingMediator;
 class PLXRenderingToolbar;
 class PLXStack;
 class QAction;
+class QFrame;
 class QMenu;
 class QScrollArea;
 class ViewerCanvasGL;
@@ -42,6 +47,8 @@ public:
     ViewerPosePanel& getPosePanel() const { return *m_panel; }
     PLXRenderingToolbar& getToolBar() const { return *m_toolBar; }
     QWidget& getPosePanelArea() const;
+    // The out-of-date bar (hidden while the view matches the stack).
+    QFrame* getOutOfDateBar() const { return m_outOfDate; }
     QMenu* getRenderingMenu() const { return m_renderingMenu; }
     QMenu* getEditMenu() const { return m_editMenu; }
     QMenu* getPoseMenu() const { return m_poseMenu; }
@@ -56,11 +63,13 @@ protected:
 
 private:
     void createMenus();
+    void createOutOfDateBar();
     void restoreSettings();
 
     ViewerCanvasGL* m_canvas = nullptr;
     ViewerPosePanel* m_panel = nullptr;
     QScrollArea* m_panelArea = nullptr;
+    QFrame* m_outOfDate = nullptr;
     PLXRenderingMediator* m_mediator = nullptr;
     PLXRenderingToolbar* m_toolBar = nullptr;
     QMenu* m_renderingMenu = nullptr;

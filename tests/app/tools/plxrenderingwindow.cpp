@@ -4,8 +4,11 @@
 // settings, poses and life.
 
 #include "app/apptesting.h"
+#include "app/plxactionhistory.h"
 #include "app/plxevent.h"
 #include "app/plxeventserver.h"
+#include "app/plxprogressdialog.h"
+#include "app/plxregistrationaction.h"
 #include "app/plxrootmediator.h"
 #include "app/plxrootwindow.h"
 #include "app/plxsettingskeys.h"
@@ -24,6 +27,8 @@
 #include "renderingtesting.h"
 #include "stack/pose.h"
 #include "stack/stackreader.h"
+#include "stack/stackreconstruction.h"
+#include "stack/stackslice.h"
 #include "support/dialogscript.h"
 #include "support/qtprinters.h"
 
@@ -33,6 +38,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -441,6 +447,114 @@ TEST(RenderingWindowDisplay, KeepsItsGeometryAndVisibilityInTheSettings)
             tools << a->text();
     EXPECT_EQ(tools, (QStringList{"Reset transformations", "Snapshot", "Start/stop random rotation", "Video start",
                                   "Previous stack", "Next stack"}));
+}
+
+// Presses Cancel in every progress dialog the moment it shows, before the
+// computation behind it has started.
+class CancelOnShow : public QObject {
+public:
+    CancelOnShow() { qApp->installEventFilter(this); }
+    ~CancelOnShow() override { qApp->removeEventFilter(this); }
+    int cancelled = 0;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto* dialog = qobject_cast<PLXProgressDialog*>(object)) {
+                ++cancelled;
+                for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                    button->click();
+            }
+        return false;
+    }
+};
+
+// The bounding boxes of the painters of stack, built here from the stack as
+// it is now.
+std::vector<BoundingBox<float>> boxesOf(const PLXStack& stack)
+{
+    StackReconstruction<float> reconstruction(stack);
+    std::vector<BoundingBox<float>> boxes;
+    for (int i = 0; i < stack.getNumModels(); ++i) {
+        PLXRenderingPainterGL painter;
+        painter.setModel(*stack.getModel(i), reconstruction);
+        boxes.push_back(painter.boundingBox());
+    }
+    return boxes;
+}
+
+std::vector<BoundingBox<float>> boxesOf(const PLXRenderingMediator& view)
+{
+    std::vector<BoundingBox<float>> boxes;
+    for (const auto& painter : view.getPainters())
+        boxes.push_back(painter->boundingBox());
+    return boxes;
+}
+
+bool sameBoxes(const std::vector<BoundingBox<float>>& a, const std::vector<BoundingBox<float>>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            if (std::abs(a[i].min(k) - b[i].min(k)) > 1e-4f || std::abs(a[i].max(k) - b[i].max(k)) > 1e-4f)
+                return false;
+    return true;
+}
+
+// Regression: a cancelled rebuild of every model left the view showing the
+// shapes from before the change, with nothing to say so until the next
+// change. A bar over the view says it is out of date and offers "Rebuild";
+// it goes when a rebuild has run to its end.
+TEST(RenderingWindowDisplay, ACancelledRebuildMarksTheViewOutOfDateUntilRebuilt)
+{
+    apptest::ServerCleanup cleanup;
+    auto owned = apptest::sampleStack();
+    PLXStack* stack = owned.get();
+    PLXStackServer::stackServer.addStack(owned.release());
+    QPointer<PLXRenderingWindow> window = PLXRenderingWindow::open(*stack);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    PLXRenderingMediator& view = window->getMediator();
+    QAction* rebuild = view.getRebuildAction();
+    EXPECT_FALSE(window->getOutOfDateBar()->isVisible());
+    EXPECT_FALSE(rebuild->isEnabled()) << "nothing to rebuild";
+    const std::vector<BoundingBox<float>> before = boxesOf(*stack);
+    ASSERT_TRUE(sameBoxes(boxesOf(view), before));
+
+    // A slice moved far aside; the rebuild is cancelled as it starts.
+    StackSlice& slice = *stack->getSlice(1);
+    Registration moved = slice.getRegistration();
+    moved.setHorizontalShift(moved.getHorizontalShift() + 300);
+    {
+        CancelOnShow cancel;
+        auto* action = new PLXRegistrationAction(*stack);
+        action->addSlice(slice, slice.getRegistration(), moved);
+        stack->history().openStep();
+        stack->history().push(action, true);
+        stack->history().closeStep();
+        EXPECT_EQ(cancel.cancelled, 1);
+    }
+    ASSERT_FALSE(sameBoxes(boxesOf(*stack), before)) << "the moved slice changes the shapes";
+    EXPECT_TRUE(sameBoxes(boxesOf(view), before)) << "the view kept the old shapes";
+    EXPECT_TRUE(view.isOutOfDate());
+    EXPECT_TRUE(window->getOutOfDateBar()->isVisible());
+    auto* text = window->getOutOfDateBar()->findChild<QLabel*>();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(), "Out of date: rebuild cancelled");
+    EXPECT_TRUE(rebuild->isEnabled());
+    EXPECT_TRUE(window->getRenderingMenu()->actions().contains(rebuild));
+    if (const QString dir = qEnvironmentVariable("PLEXAN_GRAB_DIR"); !dir.isEmpty())
+        window->grab().save(QDir(dir).filePath("rendering-out-of-date.png"));
+
+    // Rebuilt to its end: the view shows the stack as it is, the bar goes.
+    rebuild->trigger();
+    EXPECT_TRUE(sameBoxes(boxesOf(view), boxesOf(*stack)));
+    EXPECT_FALSE(view.isOutOfDate());
+    EXPECT_FALSE(window->getOutOfDateBar()->isVisible());
+    EXPECT_FALSE(rebuild->isEnabled());
+    stack->setModified(false);
 }
 
 // A recorded pose brings the view back; closing the stack closes the window.
