@@ -85,6 +85,9 @@ PLXFusionWindow::PLXFusionWindow(const std::vector<PLXStack*>& stacks, QWidget* 
     m_structures->verticalHeader()->setVisible(false);
     m_structures->horizontalHeader()->setStretchLastSection(true);
     m_structures->setSelectionMode(QAbstractItemView::NoSelection);
+    // Tab leaves the table for the size fields of its rows (the arrows move
+    // between its cells).
+    m_structures->setTabKeyNavigation(false);
 
     m_alignment = new QCheckBox(tr("Align shape centers and axes"));
     m_alignment->setChecked(true);
@@ -220,6 +223,16 @@ void PLXFusionWindow::updateStructures()
         m_structures->setCellWidget(r, 3, sizeBox(columns));
     }
     m_structures->resizeColumnsToContents();
+    // The size fields, made after the rest of the window, come right after
+    // the table and before the strategy, row by row.
+    QWidget* previous = m_structures;
+    for (int r = 0; r < m_structures->rowCount(); ++r)
+        for (int c : {2, 3})
+            if (QWidget* field = m_structures->cellWidget(r, c)) {
+                setTabOrder(previous, field);
+                previous = field;
+            }
+    setTabOrder(previous, m_alignment);
 
     const QString chosen = m_template->currentText();
     m_template->clear();

@@ -20,10 +20,12 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QImage>
+#include <QTableWidget>
 #include <QTextBrowser>
 
 #include "gl/viewercanvasgl.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace apptest;
@@ -92,6 +94,42 @@ private:
 };
 
 } // namespace
+
+// Regression: the Levels and Columns fields of the structure table, made
+// when the table is filled, came last in the Tab order (after the Run
+// button), and Tab inside the table went from cell to cell. Tab goes down
+// the window as it shows: name, stacks, table, its fields row by row, then
+// the strategy.
+TEST(FusionWindow, TabGoesDownTheWindowAsItShows)
+{
+    auto stack = sampleStack();
+    PLXFusionWindow window({stack.get()}, nullptr, false);
+    window.show();
+    QTableWidget& table = *window.getStructureTable();
+    ASSERT_GE(table.rowCount(), 2);
+    const auto tabStop = [](QWidget* w) {
+        return (w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && !w->focusProxy();
+    };
+    QList<QWidget*> chain{&table};
+    for (QWidget* w = table.nextInFocusChain(); w && w != &table; w = w->nextInFocusChain())
+        if (tabStop(w) && window.isAncestorOf(w))
+            chain << w;
+    QList<QWidget*> shown = chain;
+    const auto at = [&window](QWidget* w) { return w->mapTo(&window, QPoint(0, 0)); };
+    std::stable_sort(shown.begin(), shown.end(), [&](QWidget* a, QWidget* b) {
+        const QPoint p = at(a), q = at(b);
+        return std::abs(p.y() - q.y()) > 3 ? p.y() < q.y() : p.x() < q.x();
+    });
+    // The chain is a loop: read it from the first field shown.
+    const auto first = chain.indexOf(shown.front());
+    ASSERT_GE(first, 0);
+    std::rotate(chain.begin(), chain.begin() + first, chain.end());
+    // Name, stacks, table, two fields per structure, then the strategy.
+    ASSERT_GE(chain.size(), 3 + 2 * table.rowCount() + 2);
+    for (int k = 0; k < chain.size(); ++k)
+        EXPECT_EQ(chain[k], shown[k]) << "stop " << k << ": " << chain[k]->metaObject()->className() << " where "
+                                      << shown[k]->metaObject()->className() << " shows";
+}
 
 TEST(FusionWindow, ShiftedSpecimensCoincideOnceAligned)
 {
