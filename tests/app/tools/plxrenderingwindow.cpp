@@ -503,6 +503,15 @@ bool sameBoxes(const std::vector<BoundingBox<float>>& a, const std::vector<Bound
     return true;
 }
 
+// The sample stack handed to the stack server, which owns it from then on.
+PLXStack* servedSampleStack()
+{
+    auto owned = apptest::sampleStack();
+    PLXStack* stack = owned.get();
+    PLXStackServer::stackServer.addStack(owned.release());
+    return stack;
+}
+
 // Regression: a cancelled rebuild of every model left the view showing the
 // shapes from before the change, with nothing to say so until the next
 // change. A bar over the view says it is out of date and offers "Rebuild";
@@ -510,9 +519,7 @@ bool sameBoxes(const std::vector<BoundingBox<float>>& a, const std::vector<Bound
 TEST(RenderingWindowDisplay, ACancelledRebuildMarksTheViewOutOfDateUntilRebuilt)
 {
     apptest::ServerCleanup cleanup;
-    auto owned = apptest::sampleStack();
-    PLXStack* stack = owned.get();
-    PLXStackServer::stackServer.addStack(owned.release());
+    PLXStack* stack = servedSampleStack();
     QPointer<PLXRenderingWindow> window = PLXRenderingWindow::open(*stack);
     ASSERT_TRUE(window);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -561,9 +568,7 @@ TEST(RenderingWindowDisplay, ACancelledRebuildMarksTheViewOutOfDateUntilRebuilt)
 TEST(RenderingWindowDisplay, PosesBringTheViewBackAndTheWindowGoesWithItsStack)
 {
     apptest::ServerCleanup cleanup;
-    auto owned = apptest::sampleStack();
-    PLXStack* stack = owned.get();
-    PLXStackServer::stackServer.addStack(owned.release());
+    PLXStack* stack = servedSampleStack();
     QPointer<PLXRenderingWindow> window = PLXRenderingWindow::open(*stack);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_EQ(PLXRenderingWindow::open(*stack), window.data());
