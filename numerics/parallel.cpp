@@ -7,13 +7,16 @@
 #include <tbb/partitioner.h>
 #include <tbb/task_arena.h>
 #include <tbb/task_group.h>
+#include <tbb/task_scheduler_observer.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <vector>
 
 namespace plexan::parallel {
@@ -23,27 +26,62 @@ namespace {
 // The setting made by setThreadCount (0: the default).
 std::atomic<int> chosenCount{0};
 
-// The arena the loops run in, made again when the thread count changes; a
-// loop keeps the arena it started in alive until it ends.
-std::mutex arenaMutex;
-std::shared_ptr<tbb::task_arena> sharedArena;
+// Worker threads leave the stop requests (SIGINT, SIGTERM, SIGHUP) to the
+// threads that started the work. A program that holds them back around a
+// step of its own (a file renamed into place) then gets them only where it
+// expects them, not on a worker in the middle of that step.
+void leaveStopRequestsToCallers()
+{
+    thread_local bool done = false;
+    if (done)
+        return;
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&set, s);
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    done = true;
+}
 
 #ifndef PLEXAN_PARALLEL_STD_THREADS
 // More threads than cores (as tests ask for) need the pool allowed to grow.
 std::unique_ptr<tbb::global_control> allowance;
 
+// Masks the stop requests in every worker as it joins the arena.
+class WorkerSignals : public tbb::task_scheduler_observer {
+public:
+    explicit WorkerSignals(tbb::task_arena& arena) : tbb::task_scheduler_observer(arena) { observe(true); }
+    ~WorkerSignals() override { observe(false); }
+    void on_scheduler_entry(bool isWorker) override
+    {
+        if (isWorker)
+            leaveStopRequestsToCallers();
+    }
+};
+
+struct Pool {
+    explicit Pool(int threads) : arena(threads), workers(arena) {}
+    tbb::task_arena arena;
+    WorkerSignals workers;
+};
+
+// The pool the loops run in, made again when the thread count changes; a
+// loop keeps the pool it started in alive until it ends.
+std::mutex poolMutex;
+std::shared_ptr<Pool> sharedPool;
+
 std::shared_ptr<tbb::task_arena> arenaFor(int threads)
 {
-    std::lock_guard<std::mutex> lock(arenaMutex);
+    std::lock_guard<std::mutex> lock(poolMutex);
     if (threads > tbb::info::default_concurrency() &&
         static_cast<int>(tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism)) < threads) {
         auto larger = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
                                                             static_cast<std::size_t>(threads));
         allowance = std::move(larger);
     }
-    if (!sharedArena || sharedArena->max_concurrency() != threads)
-        sharedArena = std::make_shared<tbb::task_arena>(threads);
-    return sharedArena;
+    if (!sharedPool || sharedPool->arena.max_concurrency() != threads)
+        sharedPool = std::make_shared<Pool>(threads);
+    return std::shared_ptr<tbb::task_arena>(sharedPool, &sharedPool->arena);
 }
 #endif
 
@@ -156,7 +194,10 @@ void forEachChunk(std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t grai
     };
     std::vector<std::thread> helpers;
     for (std::ptrdiff_t t = 1; t < std::min<std::ptrdiff_t>(threads, chunks); ++t)
-        helpers.emplace_back(work);
+        helpers.emplace_back([&] {
+            leaveStopRequestsToCallers();
+            work();
+        });
     work();
     for (std::thread& helper : helpers)
         helper.join();

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <csignal>
 #include <mutex>
+#include <pthread.h>
 #include <set>
 #include <thread>
 #include <utility>
@@ -104,6 +107,40 @@ TEST(Parallel, SeveralThreadsWorkAtOnce)
     });
     EXPECT_EQ(arrived.load(), 2);
     EXPECT_EQ(ids.size(), 2u);
+}
+
+// A program holding SIGINT back around a step of its own (a file renamed
+// into place) must not have it handled on a worker in the middle of that
+// step: workers keep the stop requests blocked, the caller's mask is its own.
+TEST(Parallel, WorkersLeaveStopRequestsToTheCaller)
+{
+    auto blocked = [](int signal) {
+        sigset_t set;
+        ::pthread_sigmask(SIG_BLOCK, nullptr, &set);
+        return sigismember(&set, signal) == 1;
+    };
+    ASSERT_FALSE(blocked(SIGINT));
+    const std::thread::id caller = std::this_thread::get_id();
+    for (int threads : {2, 4}) {
+        ThreadCountScope scope(threads);
+        std::atomic<int> arrived{0};
+        std::atomic<int> workerChunks{0};
+        std::atomic<int> failures{0};
+        forEachChunk(0, 2, 1, [&](std::ptrdiff_t, std::ptrdiff_t) {
+            const bool onCaller = std::this_thread::get_id() == caller;
+            if (!onCaller) {
+                ++workerChunks;
+                for (int signal : {SIGINT, SIGTERM, SIGHUP})
+                    failures += blocked(signal) ? 0 : 1;
+            }
+            ++arrived;
+            for (int spin = 0; arrived.load() < 2 && spin < 2000; ++spin)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        EXPECT_GE(workerChunks.load(), 1) << threads << " threads";
+        EXPECT_EQ(failures.load(), 0) << threads << " threads";
+        EXPECT_FALSE(blocked(SIGINT)) << "the caller's mask changed";
+    }
 }
 
 TEST(Parallel, AnExceptionFromAWorkerTravelsOutOnceAndStopsTheRest)
