@@ -7,7 +7,6 @@
 #include <tbb/partitioner.h>
 #include <tbb/task_arena.h>
 #include <tbb/task_group.h>
-#include <tbb/task_scheduler_observer.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,62 +25,52 @@ namespace {
 // The setting made by setThreadCount (0: the default).
 std::atomic<int> chosenCount{0};
 
-// Worker threads leave the stop requests (SIGINT, SIGTERM, SIGHUP) to the
-// threads that started the work. A program that holds them back around a
-// step of its own (a file renamed into place) then gets them only where it
-// expects them, not on a worker in the middle of that step.
-void leaveStopRequestsToCallers()
-{
-    thread_local bool done = false;
-    if (done)
-        return;
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&set, s);
-    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    done = true;
-}
+// Holds the stop requests (SIGINT, SIGTERM, SIGHUP) back in the calling
+// thread while a loop runs on several threads. Worker threads start inside
+// loops and so inherit the mask: they never take these signals, which stay
+// with the threads that started the work. A program that holds them back
+// around a step of its own (a file renamed into place) then gets them only
+// where it expects them; the caller gets one that came during a loop when
+// the loop ends.
+class StopRequestsHeld {
+public:
+    StopRequestsHeld()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&set, s);
+        ::pthread_sigmask(SIG_BLOCK, &set, &m_previous);
+    }
+    StopRequestsHeld(const StopRequestsHeld&) = delete;
+    StopRequestsHeld& operator=(const StopRequestsHeld&) = delete;
+    ~StopRequestsHeld() { ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+
+private:
+    sigset_t m_previous;
+};
 
 #ifndef PLEXAN_PARALLEL_STD_THREADS
 // More threads than cores (as tests ask for) need the pool allowed to grow.
 std::unique_ptr<tbb::global_control> allowance;
 
-// Masks the stop requests in every worker as it joins the arena.
-class WorkerSignals : public tbb::task_scheduler_observer {
-public:
-    explicit WorkerSignals(tbb::task_arena& arena) : tbb::task_scheduler_observer(arena) { observe(true); }
-    ~WorkerSignals() override { observe(false); }
-    void on_scheduler_entry(bool isWorker) override
-    {
-        if (isWorker)
-            leaveStopRequestsToCallers();
-    }
-};
-
-struct Pool {
-    explicit Pool(int threads) : arena(threads), workers(arena) {}
-    tbb::task_arena arena;
-    WorkerSignals workers;
-};
-
-// The pool the loops run in, made again when the thread count changes; a
-// loop keeps the pool it started in alive until it ends.
-std::mutex poolMutex;
-std::shared_ptr<Pool> sharedPool;
+// The arena the loops run in, made again when the thread count changes; a
+// loop keeps the arena it started in alive until it ends.
+std::mutex arenaMutex;
+std::shared_ptr<tbb::task_arena> sharedArena;
 
 std::shared_ptr<tbb::task_arena> arenaFor(int threads)
 {
-    std::lock_guard<std::mutex> lock(poolMutex);
+    std::lock_guard<std::mutex> lock(arenaMutex);
     if (threads > tbb::info::default_concurrency() &&
         static_cast<int>(tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism)) < threads) {
         auto larger = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
                                                             static_cast<std::size_t>(threads));
         allowance = std::move(larger);
     }
-    if (!sharedPool || sharedPool->arena.max_concurrency() != threads)
-        sharedPool = std::make_shared<Pool>(threads);
-    return std::shared_ptr<tbb::task_arena>(sharedPool, &sharedPool->arena);
+    if (!sharedArena || sharedArena->max_concurrency() != threads)
+        sharedArena = std::make_shared<tbb::task_arena>(threads);
+    return sharedArena;
 }
 #endif
 
@@ -167,6 +156,7 @@ void forEachChunk(std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t grai
         }
         return;
     }
+    const StopRequestsHeld held;
 #ifdef PLEXAN_PARALLEL_STD_THREADS
     // Plain threads for each loop, which ThreadSanitizer follows (tools/tsan.sh):
     // every thread takes the next chunk until none is left, a failure or a
@@ -194,10 +184,7 @@ void forEachChunk(std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t grai
     };
     std::vector<std::thread> helpers;
     for (std::ptrdiff_t t = 1; t < std::min<std::ptrdiff_t>(threads, chunks); ++t)
-        helpers.emplace_back([&] {
-            leaveStopRequestsToCallers();
-            work();
-        });
+        helpers.emplace_back(work);
     work();
     for (std::thread& helper : helpers)
         helper.join();
