@@ -10,14 +10,6 @@
 
 namespace {
 
-// Counts row i of n in blocks of `block` rows, so that threads do not pass
-// the one shared counter's cache line back and forth for every row.
-void advanceInBlocks(ProgressSteps& progress, int i, int n, int block)
-{
-    if ((i + 1) % block == 0 || i == n - 1)
-        progress.advance(i % block + 1);
-}
-
 } // namespace
 
 template <typename T>
@@ -193,10 +185,12 @@ void ComponentLabelling<T>::labelSlab(const Planes& planes, int rows, int column
         const PlaneRuns* previous = n > 0 ? &slab.planes[slotOf(n - 1)] : nullptr;
         const PixelMatrix<T>& plane = planes(k);
         current.rowStart[0] = 0;
+        ProgressBatch batch(&progress, m_block);
         for (int i = 0; i < rows; ++i) {
             labelRow(plane[i].data(), columns, i, slab, current, previous);
-            advanceInBlocks(progress, i, rows, m_block);
+            batch.advance();
         }
+        batch.flush();
     }
 }
 
@@ -207,6 +201,7 @@ void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabe
     const int* table = m_table.data();
     const int columns = plane.getSize2();
     rowRuns.resize(static_cast<std::size_t>(columns / 2 + 1));
+    ProgressBatch batch(&progress, m_block);
     for (int i = 0; i < plane.getSize1(); ++i) {
         T* row = plane[i].data();
         const int count = findRuns(row, columns, rowRuns.data());
@@ -218,8 +213,9 @@ void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabe
             j = run.end;
         }
         std::fill(row + j, row + columns, T(0));
-        advanceInBlocks(progress, i, plane.getSize1(), m_block);
+        batch.advance();
     }
+    batch.flush();
 }
 
 template <typename T>

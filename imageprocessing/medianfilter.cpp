@@ -407,25 +407,20 @@ void MedianFilter<T>::median3x3Band(PixelMatrix<T>& m, int first, int last, cons
     // Rows done are counted in batches: the shared counter, touched by
     // every thread after every pair of rows, cost a fifth of the work of a
     // byte image on two threads.
-    const int batch = std::max(2, m.getSize1() / progressBatches);
-    int done = 0;
+    ProgressBatch batch(&progress, std::max(2, m.getSize1() / progressBatches));
     int i = first;
     for (; i + 1 < last; i += 2) {
         const T* d = i + 2 == last ? below : m[i + 2].data();
         median3x3Pair(above, m[i].data(), m[i + 1].data(), d, saved.data(), columns);
         saved.swap(previous);
         above = previous.data();
-        done += 2;
-        if (done >= batch) {
-            progress.advance(done);
-            done = 0;
-        }
+        batch.advance(2);
     }
     if (i < last) {
         median3x3Row(above, m[i].data(), below, columns);
-        ++done;
+        batch.advance();
     }
-    progress.advance(done);
+    batch.flush();
 }
 
 template <typename T>

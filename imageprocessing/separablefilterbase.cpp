@@ -206,32 +206,22 @@ void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, con
         Ring<T> ring;
         ring.reserve(std::min(m, rows), static_cast<std::size_t>(width));
         std::vector<const T*> lines(v.size());
-        // Units counted here and passed on a few at a time (still a few
-        // hundred steps a run), so that threads do not pass the one shared
-        // counter's cache line back and forth for every row.
-        const long long block = std::clamp(rows / 128, 1, 32);
-        long long done = 0;
-        auto count = [&] {
-            if (progress && ++done == block) {
-                progress->advance(done);
-                done = 0;
-            }
-        };
+        // Rows counted a few at a time: still a few hundred steps a run.
+        ProgressBatch batch(progress, std::clamp(rows / 128, 1, 32));
         slideWindow(
             rows, m, a, b,
             [&](int r) {
                 const T* source = (r < a || r >= b) && !shared.empty() ? shared[static_cast<std::size_t>(r)] : in[r];
                 convolveLine(source, ring[r], width, h.data(), static_cast<int>(h.size()));
-                count();
+                batch.advance();
             },
             [&](int i, int t0, int t1) {
                 for (int t = t0; t < t1; ++t)
                     lines[t] = ring[i + t - m / 2];
                 combine(lines.data(), out[i], width, v.data(), t0, t1);
-                count();
+                batch.advance();
             });
-        if (progress && done > 0)
-            progress->advance(done);
+        batch.flush();
         after(a, b);
     });
 }
@@ -341,17 +331,8 @@ private:
         std::vector<T> carry(g1 - g0 > band ? static_cast<std::size_t>(m_m2 - 1) * m_s3 * s2 : 0);
         std::vector<const T*> lines(static_cast<std::size_t>(std::max(m_m2, m_m3)));
         auto slot = [&](int r) { return ring.data() + static_cast<std::size_t>(r % m_slots) * band * s2; };
-        // Progress passed on in blocks of about a five-hundredth of the run,
-        // not per plane and band into the one counter all threads share.
-        const long long block = std::max(1LL, 3LL * m_s1 * m_s3 / 512);
-        long long pending = 0;
-        auto count = [&](long long units) {
-            pending += units;
-            if (pending >= block) {
-                m_progress.advance(pending);
-                pending = 0;
-            }
-        };
+        // Progress passed on in blocks of about a five-hundredth of the run.
+        ProgressBatch batch(&m_progress, 3LL * m_s1 * m_s3 / 512);
         for (int i0 = g0; i0 < g1; i0 += band) {
             const int i1 = std::min(i0 + band, g1);
             // Rows [lo, hi) of each plane are row-filtered for the band:
@@ -383,7 +364,7 @@ private:
                     if (carryPlane && i1 < g1)
                         std::copy(rows.data() + static_cast<std::size_t>(next - lo) * s2,
                                   rows.data() + static_cast<std::size_t>(hi - lo) * s2, carryPlane);
-                    count(2LL * (i1 - i0));
+                    batch.advance(2LL * (i1 - i0));
                 },
                 [&](int k, int t0, int t1) {
                     for (int i = i0; i < i1; ++i) {
@@ -392,11 +373,10 @@ private:
                         combine(lines.data(), m_v[k][i].data(), m_s2, m_k3.data(), t0, t1);
                     }
                     m_after(k, i0, i1);
-                    count(i1 - i0);
+                    batch.advance(i1 - i0);
                 });
         }
-        if (pending > 0)
-            m_progress.advance(pending);
+        batch.flush();
     }
 
     VoxelMatrix<T>& m_v;
