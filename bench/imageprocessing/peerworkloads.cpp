@@ -56,7 +56,9 @@ void marchingCubes(benchmark::State& state)
 // A program that extracts one surface, as plexan-cli isosurface does: a new
 // MarchingCubes and a new mesh for the one call, in a process whose freed
 // memory has gone back to the system, so the output is allocated and first
-// touched inside the timed call.
+// touched inside the timed call. run.sh runs it once per process: a second
+// call in the same process would get back the pages the first one freed,
+// which the system hands out again much faster than pages it had to itself.
 void marchingCubesCold(benchmark::State& state)
 {
     const VoxelMatrix<float> volume = peers::readVolume<float>("w1_blobs_256.f32", 256, 256, 256);

@@ -51,10 +51,15 @@ load_at_start=$(cut -d' ' -f1 /proc/loadavg)
 
 # Our workloads, once on one thread (PLEXAN_THREADS=1) and once on every
 # core; the marching-cubes mesh is written before the STL workload reads it.
-filter='^W[0-9]'
-if [ -n "$only" ]; then
-  filter="^($(echo "$only" | sed 's/,/|/g'))_"
-fi
+# The cold marching-cubes call runs apart, one call per process, as a
+# program making one extraction pays it.
+patterns=()
+cold=false
+selected=${only//,/ }
+for w in ${selected:-W1 W2 W3 W4 W5 W6 W7 W8 W9}; do
+  if [ "$w" = W1 ]; then patterns+=("W1_MarchingCubes/"); cold=true; else patterns+=("${w}_"); fi
+done
+filter="^($(IFS='|'; echo "${patterns[*]}"))"
 ours=()
 ours_all=()
 cores=$(nproc)
@@ -66,6 +71,14 @@ for threads in 1 "$cores"; do
       --benchmark_report_aggregates_only=true --benchmark_out="$out" --benchmark_out_format=json >&2
     if [ "$threads" = 1 ]; then ours+=("$out"); else ours_all+=("$out"); fi
   done
+  if $cold; then
+    for repetition in $(seq "$repetitions"); do
+      out="$data/ours-cold-$threads-$repetition.json"
+      PLEXAN_THREADS=$threads PLEXAN_PEERS_DATA="$data" "$build/bench/imageprocessing/bench_imageprocessing" \
+        --benchmark_filter='^W1_MarchingCubesCold/' --benchmark_out="$out" --benchmark_out_format=json >&2
+      if [ "$threads" = 1 ]; then ours+=("$out"); else ours_all+=("$out"); fi
+    done
+  fi
 done
 
 # The peers: one thread, then every core.
