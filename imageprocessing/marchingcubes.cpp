@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -152,6 +153,31 @@ void rowChanges(const std::uint8_t* inside, int n1, int n2, int* first, int* las
     }
 }
 
+// Calls f(j), in increasing order, for every j in [from, to) where the flags
+// a[j] and b[j] differ. Flags are 0 or 1, so eight of them are compared at a
+// time and only the bytes that differ are visited.
+template <typename F>
+[[gnu::always_inline]] inline void forEachChange(const std::uint8_t* a, const std::uint8_t* b, int from, int to, F&& f)
+{
+    int j = from;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; j + 8 <= to; j += 8) {
+            std::uint64_t wa;
+            std::uint64_t wb;
+            std::memcpy(&wa, a + j, 8);
+            std::memcpy(&wb, b + j, 8);
+            std::uint64_t changes = wa ^ wb;
+            while (changes) {
+                f(j + (std::countr_zero(changes) >> 3));
+                changes &= changes - 1;
+            }
+        }
+    }
+    for (; j < to; ++j)
+        if (a[j] != b[j])
+            f(j);
+}
+
 // The grid and the level, as every slab sees them.
 template <typename T>
 struct Grid {
@@ -182,7 +208,8 @@ public:
 
     // One grid plane: the values (minus iso; -1 outside the matrix in closed
     // mode), the inside flags, and the vertices on its edges along the first
-    // and second axes (-1 where an edge carries none).
+    // and second axes (written only where an edge carries one: the cubes
+    // read the edges the surface cuts and no others).
     struct Plane {
         explicit Plane(Arena& arena)
             : values(ArenaAllocator<Real>(arena)), inside(ArenaAllocator<std::uint8_t>(arena)),
@@ -267,7 +294,8 @@ private:
     void fillPlane(int k, Plane& plane) const;
     // Creates the vertices on the edges of grid plane k along the first two
     // axes, and on the edges along the third axis between it and plane k + 1.
-    void computeVertices(int k, Plane& plane);
+    // first and last are the plane's row flag changes (rowChanges).
+    void computeVertices(int k, Plane& plane, const int* first, const int* last);
     void computeZVertices(int k, const Plane& lower, const Plane& upper);
     // Position in a plane table of grid point (i, j), both counted from the
     // start of the range.
@@ -364,7 +392,7 @@ void MarchingCubes<T>::Slab::fillPlane(int k, Plane& plane) const
 }
 
 template <typename T>
-void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane)
+void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane, const int* first, const int* last)
 {
     const int n1 = m_ni1;
     const int n2 = m_ni2;
@@ -384,41 +412,28 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane)
         const std::uint8_t* a = inside + static_cast<size_t>(i) * n2;
         const std::uint8_t* b = a + n2;
         int* edges = plane.xEdges.data() + static_cast<size_t>(i) * n2;
-        if (std::memcmp(a, b, n2) == 0) {
-            std::fill(edges, edges + n2, -1);
-            continue;
-        }
         const Real* va = values + static_cast<size_t>(i) * n2;
         const Real* vb = va + n2;
         const float x = static_cast<float>(i + origin);
-        for (int j = 0; j < n2; ++j) {
-            if (a[j] == b[j]) {
-                edges[j] = -1;
-                continue;
-            }
+        forEachChange(a, b, 0, n2, [&](int j) {
             edges[j] = static_cast<int>(xs.size() / 3 * 4 + xAxis);
             xs.push_back(i + origin < 0       ? 0.0f
                          : i + 1 > onFaces1 ? x
                                             : x + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
             xs.push_back(static_cast<float>(j + origin));
             xs.push_back(z);
-        }
+        });
     }
-    // Edges along the second axis, from grid point (i, j) to (i, j + 1).
+    // Edges along the second axis, from grid point (i, j) to (i, j + 1):
+    // only between the row's first and last flag change.
     for (int i = 0; i < n1; ++i) {
+        if (last[i] < 0)
+            continue;
         const std::uint8_t* a = inside + static_cast<size_t>(i) * n2;
         int* edges = plane.yEdges.data() + static_cast<size_t>(i) * n2;
-        if (std::memcmp(a, a + 1, n2 - 1) == 0) {
-            std::fill(edges, edges + n2, -1);
-            continue;
-        }
         const Real* va = values + static_cast<size_t>(i) * n2;
         const float x = static_cast<float>(i + origin);
-        for (int j = 0; j < n2 - 1; ++j) {
-            if (a[j] == a[j + 1]) {
-                edges[j] = -1;
-                continue;
-            }
+        forEachChange(a, a + 1, first[i], last[i] + 1, [&](int j) {
             edges[j] = static_cast<int>(ys.size() / 3 * 4 + yAxis);
             ys.push_back(x);
             ys.push_back(j + origin < 0       ? 0.0f
@@ -426,8 +441,7 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane)
                                             : static_cast<float>(j + origin)
                                                   + static_cast<float>(std::fabs(va[j] / (va[j + 1] - va[j]))));
             ys.push_back(z);
-        }
-        edges[n2 - 1] = -1;
+        });
     }
     if (static_cast<long long>(xs.size() / 3) >= maxVerticesPerList
         || static_cast<long long>(ys.size() / 3) >= maxVerticesPerList)
@@ -449,25 +463,17 @@ void MarchingCubes<T>::Slab::computeZVertices(int k, const Plane& lower, const P
         const size_t row = static_cast<size_t>(i) * n2;
         const std::uint8_t* a = lower.inside.data() + row;
         const std::uint8_t* b = upper.inside.data() + row;
-        if (std::memcmp(a, b, n2) == 0) {
-            std::fill(edges + row, edges + row + n2, -1);
-            continue;
-        }
         const Real* va = lower.values.data() + row;
         const Real* vb = upper.values.data() + row;
         const float x = static_cast<float>(i + origin);
-        for (int j = 0; j < n2; ++j) {
-            if (a[j] == b[j]) {
-                edges[row + j] = -1;
-                continue;
-            }
+        forEachChange(a, b, 0, n2, [&](int j) {
             edges[row + j] = static_cast<int>(zs.size() / 3 * 4 + zAxis);
             zs.push_back(x);
             zs.push_back(static_cast<float>(j + origin));
             zs.push_back(k + origin < 0 ? 0.0f
                          : k + 1 > onFaces3 ? z
                                             : z + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
-        }
+        });
     }
     if (static_cast<long long>(zs.size() / 3) >= maxVerticesPerList)
         throw SizeError("TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>&,T,bool)",
@@ -960,7 +966,7 @@ void MarchingCubes<T>::Slab::run(Workspace& work, plexan::parallel::ProgressCoun
     Plane* upper = &work.planes[1];
     fillPlane(m_first, *lower);
     rowChanges(lower->inside.data(), m_ni1, m_ni2, lowerFirst, lowerLast);
-    computeVertices(m_first, *lower);
+    computeVertices(m_first, *lower, lowerFirst, lowerLast);
     for (int k = m_first; k < m_end; ++k) {
         fillPlane(k + 1, *upper);
         rowChanges(upper->inside.data(), m_ni1, m_ni2, upperFirst, upperLast);
@@ -970,7 +976,7 @@ void MarchingCubes<T>::Slab::run(Workspace& work, plexan::parallel::ProgressCoun
             m_owned[xAxis] = m_vertices[xAxis].size() / 3;
             m_owned[yAxis] = m_vertices[yAxis].size() / 3;
         }
-        computeVertices(k + 1, *upper);
+        computeVertices(k + 1, *upper, upperFirst, upperLast);
         computeZVertices(k, *lower, *upper);
         m_lower = lower;
         m_upper = upper;
