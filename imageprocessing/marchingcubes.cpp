@@ -358,37 +358,48 @@ void MarchingCubes<T>::Slab::fillPlane(int k, Plane& plane) const
     plane.xEdges.resize(count);
     plane.yEdges.resize(count);
     Real* values = plane.values.data();
+    std::uint8_t* inside = plane.inside.data();
     const VoxelMatrix<T>& m = *m_matrix;
     const int plane3 = k + m_origin;
     const Real iso = m_iso;
+    // The inside flags of each row are set while its values are still in
+    // the nearest cache.
+    const auto flag = [&](size_t from, size_t to) {
+        for (size_t n = from; n < to; ++n)
+            inside[n] = values[n] >= Real(0);
+    };
     if (m_closed) {
         if (plane3 < 0 || plane3 >= m.getSize3()) {
             std::fill(values, values + count, Real(-1));
+            std::fill(inside, inside + count, std::uint8_t(0));
         } else {
             std::fill(values, values + n2, Real(-1));
             std::fill(values + static_cast<size_t>(n1 - 1) * n2, values + count, Real(-1));
+            std::fill(inside, inside + n2, std::uint8_t(0));
+            std::fill(inside + static_cast<size_t>(n1 - 1) * n2, inside + count, std::uint8_t(0));
             const PixelMatrix<T>& source = m[plane3];
             for (int i = 1; i < n1 - 1; ++i) {
-                Real* row = values + static_cast<size_t>(i) * n2;
+                const size_t at = static_cast<size_t>(i) * n2;
+                Real* row = values + at;
                 const T* in = source[i - 1].data();
                 row[0] = Real(-1);
                 row[n2 - 1] = Real(-1);
                 for (int j = 0; j < n2 - 2; ++j)
                     row[j + 1] = static_cast<Real>(in[j]) - iso;
+                flag(at, at + static_cast<size_t>(n2));
             }
         }
     } else {
         const PixelMatrix<T>& source = m[plane3];
         for (int i = 0; i < n1; ++i) {
-            Real* row = values + static_cast<size_t>(i) * n2;
+            const size_t at = static_cast<size_t>(i) * n2;
+            Real* row = values + at;
             const T* in = source[i].data();
             for (int j = 0; j < n2; ++j)
                 row[j] = static_cast<Real>(in[j]) - iso;
+            flag(at, at + static_cast<size_t>(n2));
         }
     }
-    std::uint8_t* inside = plane.inside.data();
-    for (size_t n = 0; n < count; ++n)
-        inside[n] = values[n] >= Real(0);
 }
 
 template <typename T>
