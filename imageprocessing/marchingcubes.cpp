@@ -1095,6 +1095,25 @@ namespace {
 // depend on the number of threads.
 constexpr int slabLayers = 16;
 
+// The number of positions n < count where the flags p[n] and q[n] (0 or 1)
+// differ, eight at a time: the bytes of the exclusive or are 0 or 1, and
+// multiplying by 0x0101... sums them into the top byte.
+long long differingFlags(const std::uint8_t* p, const std::uint8_t* q, std::size_t count)
+{
+    long long total = 0;
+    std::size_t n = 0;
+    for (; n + 8 <= count; n += 8) {
+        std::uint64_t a;
+        std::uint64_t b;
+        std::memcpy(&a, p + n, 8);
+        std::memcpy(&b, q + n, 8);
+        total += static_cast<long long>(((a ^ b) * 0x0101010101010101ULL) >> 56);
+    }
+    for (; n < count; ++n)
+        total += p[n] != q[n];
+    return total;
+}
+
 // About how many vertices each slab will make on the grid edges along each
 // axis, so that its output lists are allocated once instead of growing: the
 // crossed grid edges counted on evenly spaced pairs of planes (about one per
@@ -1111,10 +1130,10 @@ std::vector<std::array<std::size_t, 3>> estimateSlabs(const VoxelMatrix<T>& m, R
     if (s1 < 1 || s2 < 1 || s3 < 2)
         return estimates;
     const size_t count = static_cast<size_t>(s1) * s2;
-    const auto flags = [&](int k, std::vector<std::uint8_t>& out) {
+    const auto flags = [&](int k, std::uint8_t* out) {
         for (int i = 0; i < s1; ++i) {
             const T* row = m[k][i].data();
-            std::uint8_t* f = out.data() + static_cast<size_t>(i) * s2;
+            std::uint8_t* f = out + static_cast<size_t>(i) * s2;
             for (int j = 0; j < s2; ++j)
                 f[j] = static_cast<Real>(row[j]) - iso >= Real(0);
         }
@@ -1131,18 +1150,13 @@ std::vector<std::array<std::size_t, 3>> estimateSlabs(const VoxelMatrix<T>& m, R
     std::vector<std::array<long long, 3>> counted(static_cast<size_t>(sampleCount));
     plexan::parallel::forEachChunk(0, sampleCount, 1, [&](std::ptrdiff_t sample, std::ptrdiff_t) {
         const int k = firstSample + static_cast<int>(sample) * step;
-        std::vector<std::uint8_t> a(count), b(count);
-        flags(k, a);
-        flags(k + 1, b);
-        long long x = 0;
-        long long y = 0;
-        long long z = 0;
-        for (size_t n = 0; n + s2 < count; ++n)
-            x += a[n] != a[n + s2];
-        for (size_t n = 0; n + 1 < count; ++n)
-            y += a[n] != a[n + 1];
-        for (size_t n = 0; n < count; ++n)
-            z += a[n] != b[n];
+        const std::unique_ptr<std::uint8_t[]> a(new std::uint8_t[count]);
+        const std::unique_ptr<std::uint8_t[]> b(new std::uint8_t[count]);
+        flags(k, a.get());
+        flags(k + 1, b.get());
+        const long long x = differingFlags(a.get(), a.get() + s2, count - s2);
+        const long long y = differingFlags(a.get(), a.get() + 1, count - 1);
+        const long long z = differingFlags(a.get(), b.get(), count);
         counted[static_cast<size_t>(sample)] = {x, y, z};
     });
     for (int sample = 0; sample < sampleCount; ++sample) {
