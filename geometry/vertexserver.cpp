@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -14,6 +16,78 @@ namespace {
 constexpr int minimumBlockSlots = 16;
 // The slots of a new block are set up in chunks of this many, on every core.
 constexpr std::ptrdiff_t slotsPerChunk = 1 << 15;
+
+// The storage of large blocks freed lately, handed to the next block that
+// fits it: a program that makes one mesh after another, dropping the one
+// before, then writes memory it has written before instead of taking fresh
+// pages from the system (each of which it must clear first). A few blocks
+// of 1 to 64 MiB are kept, 64 MiB at most in all; the latest freed is
+// handed out first.
+class SpareStorage {
+public:
+    static SpareStorage& instance()
+    {
+        // Never destroyed: pools freed while the program exits still find it.
+        static SpareStorage* spare = new SpareStorage;
+        return *spare;
+    }
+    // Storage of at least `bytes` and at most a quarter more, its size in
+    // `size`; nullptr when none is kept.
+    void* take(std::size_t bytes, std::size_t& size)
+    {
+        if (bytes < minimum || bytes > maximum)
+            return nullptr;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto e = m_entries.rbegin(); e != m_entries.rend(); ++e) {
+            if (e->bytes >= bytes && e->bytes - bytes <= bytes / 4) {
+                void* storage = e->storage;
+                size = e->bytes;
+                m_total -= e->bytes;
+                m_entries.erase(std::next(e).base());
+                return storage;
+            }
+        }
+        return nullptr;
+    }
+    // Keeps the storage, or frees it when it is too small or too large to
+    // keep; the oldest kept storage goes when the count or total is reached.
+    void give(void* storage, std::size_t bytes) noexcept
+    {
+        if (bytes < minimum || bytes > maximum) {
+            plexan::freeLarge(storage, bytes);
+            return;
+        }
+        std::vector<Entry> dropped;
+        try {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            while (!m_entries.empty() && (m_entries.size() >= maximumCount || m_total + bytes > maximumTotal)) {
+                dropped.push_back(m_entries.front());
+                m_total -= m_entries.front().bytes;
+                m_entries.erase(m_entries.begin());
+            }
+            m_entries.push_back({storage, bytes});
+            m_total += bytes;
+        } catch (...) {
+            plexan::freeLarge(storage, bytes);
+        }
+        for (const Entry& e : dropped)
+            plexan::freeLarge(e.storage, e.bytes);
+    }
+
+private:
+    struct Entry {
+        void* storage;
+        std::size_t bytes;
+    };
+    static constexpr std::size_t minimum = std::size_t(1) << 20;
+    static constexpr std::size_t maximum = std::size_t(64) << 20;
+    static constexpr std::size_t maximumTotal = std::size_t(64) << 20;
+    static constexpr std::size_t maximumCount = 4;
+
+    std::mutex m_mutex;
+    std::vector<Entry> m_entries;
+    std::size_t m_total = 0;
+};
 
 } // namespace
 
@@ -52,7 +126,7 @@ template <typename T>
 void VertexServer<T>::StorageDeleter::operator()(void* storage) const
 {
     std::destroy_n(views, count);
-    plexan::freeLarge(storage, bytes);
+    SpareStorage::instance().give(storage, bytes);
 }
 
 template <typename T>
@@ -80,14 +154,18 @@ void VertexServer<T>::addSlots(int n)
             block.capacity = std::max(n, minimumBlockSlots);
             block.firstSlot = getCapacity();
             const std::size_t count = static_cast<std::size_t>(block.capacity) * static_cast<std::size_t>(m_space);
-            // A large block is written for the first time here: in storage
-            // of whole huge pages, it takes few page faults. The slots'
-            // coordinates and views are written in one pass, shared among the
-            // threads for a large block.
+            // A large block takes the storage of one freed lately when one
+            // fits, or new storage of whole huge pages, written for the first
+            // time here with few page faults. The slots' coordinates and
+            // views are written in one pass, shared among the threads for a
+            // large block.
             const std::size_t viewsAt =
                 (count * sizeof(T) + alignof(Vector<T>) - 1) / alignof(Vector<T>) * alignof(Vector<T>);
-            const std::size_t bytes = viewsAt + static_cast<std::size_t>(block.capacity) * sizeof(Vector<T>);
-            void* storage = plexan::allocateLarge(bytes);
+            const std::size_t needed = viewsAt + static_cast<std::size_t>(block.capacity) * sizeof(Vector<T>);
+            std::size_t bytes = needed;
+            void* storage = SpareStorage::instance().take(needed, bytes);
+            if (!storage)
+                storage = plexan::allocateLarge(needed);
             T* coordinates = static_cast<T*>(storage);
             auto* views = reinterpret_cast<Vector<T>*>(static_cast<char*>(storage) + viewsAt);
             const int space = m_space;
