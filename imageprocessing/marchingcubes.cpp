@@ -193,6 +193,17 @@ template <typename T>
         __builtin_prefetch(p + b);
 }
 
+// Two rows of n2 flags a and b, with their first and last flag changes
+// (rowChanges): before both rows' first change each holds its first flag,
+// after both rows' last change its last one, so the flags can only differ
+// between a row and the other in [from, to).
+inline void changingSpan(const std::uint8_t* a, const std::uint8_t* b, int n2, int firstA, int lastA, int firstB,
+                         int lastB, int& from, int& to)
+{
+    from = a[0] == b[0] ? std::min(firstA, firstB) + 1 : 0;
+    to = a[n2 - 1] == b[n2 - 1] ? std::max(lastA, lastB) + 1 : n2;
+}
+
 // The grid and the level, as every slab sees them.
 template <typename T>
 struct Grid {
@@ -311,7 +322,9 @@ private:
     // axes, and on the edges along the third axis between it and plane k + 1.
     // first and last are the plane's row flag changes (rowChanges).
     void computeVertices(int k, Plane& plane, const int* first, const int* last);
-    void computeZVertices(int k, const Plane& lower, const Plane& upper);
+    // changes[0] and [1]: the first and last row flag changes of the lower
+    // plane, [2] and [3] those of the upper one.
+    void computeZVertices(int k, const Plane& lower, const Plane& upper, const int* const changes[4]);
     // Position in a plane table of grid point (i, j), both counted from the
     // start of the range.
     int forIdx(int i, int j) const { return i * m_ni2 + j; }
@@ -331,7 +344,7 @@ private:
     // The vertex inside the current cube: the mean of its edge vertices.
     int buildInsideVertex();
     // The vertex on edge e (0..11) of the current cube.
-    int edgeVertex(int e) const;
+    [[gnu::always_inline]] inline int edgeVertex(int e) const;
     const float* vertexPosition(int code) const;
 
     const VoxelMatrix<T>* m_matrix;
@@ -443,7 +456,10 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane, const int* fir
         const Real* va = values + static_cast<size_t>(i) * n2;
         const Real* vb = va + n2;
         const float x = static_cast<float>(i + origin);
-        forEachChange(a, b, 0, n2, [&](int j) {
+        int from;
+        int to;
+        changingSpan(a, b, n2, first[i], last[i], first[i + 1], last[i + 1], from, to);
+        forEachChange(a, b, from, to, [&](int j) {
             edges[j] = static_cast<int>(xs.size() / 3 * 4 + xAxis);
             xs.push_back(i + origin < 0       ? 0.0f
                          : i + 1 > onFaces1 ? x
@@ -478,7 +494,8 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane, const int* fir
 }
 
 template <typename T>
-void MarchingCubes<T>::Slab::computeZVertices(int k, const Plane& lower, const Plane& upper)
+void MarchingCubes<T>::Slab::computeZVertices(int k, const Plane& lower, const Plane& upper,
+                                              const int* const changes[4])
 {
     const int n1 = m_ni1;
     const int n2 = m_ni2;
@@ -494,7 +511,10 @@ void MarchingCubes<T>::Slab::computeZVertices(int k, const Plane& lower, const P
         const Real* va = lower.values.data() + row;
         const Real* vb = upper.values.data() + row;
         const float x = static_cast<float>(i + origin);
-        forEachChange(a, b, 0, n2, [&](int j) {
+        int from;
+        int to;
+        changingSpan(a, b, n2, changes[0][i], changes[1][i], changes[2][i], changes[3][i], from, to);
+        forEachChange(a, b, from, to, [&](int j) {
             edges[row + j] = static_cast<int>(zs.size() / 3 * 4 + zAxis);
             zs.push_back(x);
             zs.push_back(static_cast<float>(j + origin));
@@ -741,7 +761,7 @@ bool MarchingCubes<T>::Slab::testInterior(int s, int cubeCase, int config, int s
 }
 
 template <typename T>
-int MarchingCubes<T>::Slab::edgeVertex(int e) const
+inline int MarchingCubes<T>::Slab::edgeVertex(int e) const
 {
     const int a = forIdx(m_i, m_j);
     const int b = a + m_ni2; // (i + 1, j)
@@ -1005,7 +1025,8 @@ void MarchingCubes<T>::Slab::run(Workspace& work, plexan::parallel::ProgressCoun
             m_owned[yAxis] = m_vertices[yAxis].size() / 3;
         }
         computeVertices(k + 1, *upper, upperFirst, upperLast);
-        computeZVertices(k, *lower, *upper);
+        const int* const changes[4] = {lowerFirst, lowerLast, upperFirst, upperLast};
+        computeZVertices(k, *lower, *upper, changes);
         m_lower = lower;
         m_upper = upper;
         m_zEdges = m_zTable;

@@ -137,6 +137,38 @@ TEST(VertexServer, EverySlotOfEveryBlockIsFound)
         ASSERT_EQ(copy[i], pool[i]) << i;
 }
 
+// Large blocks reuse the storage of blocks freed before them. A new pool must
+// still be all zero, each slot on its own three coordinates, whatever the
+// pool that freed the storage wrote there or how its slots were laid out
+// (another dimension, a few slots more).
+TEST(VertexServer, PoolsInFreedStorageStartZero)
+{
+    constexpr int n = 60000; // above 1 MiB of coordinates and views
+    // The pools freed before: the same shape, a few slots more, and other
+    // dimensions whose storage is a little larger.
+    for (const auto& [space, size] : {std::array<int, 2>{3, n}, std::array<int, 2>{3, n + 100},
+                                      std::array<int, 2>{4, n}, std::array<int, 2>{2, n + 20000}}) {
+        SCOPED_TRACE(std::to_string(space) + " x " + std::to_string(size));
+        for (int round = 0; round < 2; ++round) {
+            auto* before = new VertexServer<float>(space, size);
+            for (int i = 0; i < size; ++i)
+                for (int a = 0; a < space; ++a)
+                    (*before)[i][a] = static_cast<float>(1 + i * space + a);
+            before->ref();
+            before->deref();
+        }
+        VertexServer<float> pool(3, n);
+        const float* first = pool[0].data();
+        for (int i = 0; i < n; ++i) {
+            ASSERT_EQ(pool[i].getSize(), 3) << i;
+            ASSERT_EQ(pool[i].data(), first + 3 * i) << i;
+            ASSERT_EQ(pool[i][0], 0.0f) << i;
+            ASSERT_EQ(pool[i][1], 0.0f) << i;
+            ASSERT_EQ(pool[i][2], 0.0f) << i;
+        }
+    }
+}
+
 TYPED_TEST(VerticesTest, CopiesShareThePoolUntilDetached)
 {
     using T = TypeParam;
