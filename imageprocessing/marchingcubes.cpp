@@ -345,6 +345,8 @@ private:
     int buildInsideVertex();
     // The vertex on edge e (0..11) of the current cube.
     [[gnu::always_inline]] inline int edgeVertex(int e) const;
+    // Points the edge tables of the current cube layer (m_edgeTables).
+    void setEdgeTables();
     const float* vertexPosition(int code) const;
 
     const VoxelMatrix<T>* m_matrix;
@@ -371,6 +373,9 @@ private:
     const int* m_zEdges = nullptr;
     // The vertices on the edges along the third axis between the two planes.
     int* m_zTable = nullptr;
+    // For each of the twelve cube edges, the table of its vertices offset so
+    // that the entry of the cube at (i, j) is at forIdx(i, j).
+    const int* m_edgeTables[12] = {};
     Real m_corners[8] = {};
     int m_insideVertex = -1;
 };
@@ -763,36 +768,27 @@ bool MarchingCubes<T>::Slab::testInterior(int s, int cubeCase, int config, int s
 template <typename T>
 inline int MarchingCubes<T>::Slab::edgeVertex(int e) const
 {
-    const int a = forIdx(m_i, m_j);
-    const int b = a + m_ni2; // (i + 1, j)
-    switch (e) {
-    case 0:
-        return m_lower->xEdges[a];
-    case 1:
-        return m_lower->yEdges[b];
-    case 2:
-        return m_lower->xEdges[a + 1];
-    case 3:
-        return m_lower->yEdges[a];
-    case 4:
-        return m_upper->xEdges[a];
-    case 5:
-        return m_upper->yEdges[b];
-    case 6:
-        return m_upper->xEdges[a + 1];
-    case 7:
-        return m_upper->yEdges[a];
-    case 8:
-        return m_zEdges[a];
-    case 9:
-        return m_zEdges[b];
-    case 10:
-        return m_zEdges[b + 1];
-    case 11:
-        return m_zEdges[a + 1];
-    default:
-        return m_insideVertex;
+    return e < 12 ? m_edgeTables[e][forIdx(m_i, m_j)] : m_insideVertex;
+}
+
+template <typename T>
+void MarchingCubes<T>::Slab::setEdgeTables()
+{
+    // Edges 0-3 on the lower plane, 4-7 on the upper one (first axis from
+    // (i, j) and (i, j + 1), second axis from (i + 1, j) and (i, j)), 8-11
+    // along the third axis at (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1).
+    const int n2 = m_ni2;
+    for (int plane = 0; plane < 2; ++plane) {
+        const Plane& p = plane == 0 ? *m_lower : *m_upper;
+        m_edgeTables[4 * plane + 0] = p.xEdges.data();
+        m_edgeTables[4 * plane + 1] = p.yEdges.data() + n2;
+        m_edgeTables[4 * plane + 2] = p.xEdges.data() + 1;
+        m_edgeTables[4 * plane + 3] = p.yEdges.data();
     }
+    m_edgeTables[8] = m_zEdges;
+    m_edgeTables[9] = m_zEdges + n2;
+    m_edgeTables[10] = m_zEdges + n2 + 1;
+    m_edgeTables[11] = m_zEdges + 1;
 }
 
 template <typename T>
@@ -827,12 +823,15 @@ void MarchingCubes<T>::Slab::emit(const signed char* tiling, int n)
 {
     // The tilings turn their triangles' normals towards the inside; they are
     // written in the reverse order so that the normals point out of it.
+    const size_t at = m_triangles.size();
+    m_triangles.resize(at + 3 * static_cast<size_t>(n));
+    std::uint32_t* out = m_triangles.data() + at;
     for (int t = 0; t < 3 * n; t += 3) {
         for (int c : {0, 2, 1}) {
             const int e = tiling[t + c];
             if (e == 12 && m_insideVertex < 0)
                 m_insideVertex = buildInsideVertex();
-            m_triangles.push_back(static_cast<std::uint32_t>(edgeVertex(e)));
+            *out++ = static_cast<std::uint32_t>(edgeVertex(e));
         }
     }
 }
@@ -1030,6 +1029,7 @@ void MarchingCubes<T>::Slab::run(Workspace& work, plexan::parallel::ProgressCoun
         m_lower = lower;
         m_upper = upper;
         m_zEdges = m_zTable;
+        setEdgeTables();
         m_k = k;
         const int n2 = m_ni2;
         for (int i = 0; i + 1 < m_ni1; ++i) {
