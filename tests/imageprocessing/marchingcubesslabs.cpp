@@ -17,6 +17,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -117,6 +118,35 @@ TEST(MarchingCubesSlabs, RandomVolumesGiveTheSequentialMesh)
         expectSameAsReference(volume, 0.1f, std::to_string(s[0]) + "x" + std::to_string(s[1]) + "x"
                                                 + std::to_string(s[2]));
     }
+}
+
+// The extractor looks for cut edges only where the rows they join change,
+// eight grid points at a time. Rows longer than a few words that are all
+// inside, all outside, or one run of the other side somewhere (at the
+// start, the end, across a word boundary, a single point), against each
+// other in every combination, must still give every cut edge.
+TEST(MarchingCubesSlabs, RowsOfOneRunGiveTheSequentialMesh)
+{
+    std::mt19937 rng(8);
+    std::uniform_int_distribution<int> kind(0, 3);
+    std::uniform_int_distribution<int> at(0, 36);
+    std::uniform_real_distribution<float> size(0.1f, 1.0f);
+    VoxelMatrix<float> volume(6, 37, 19);
+    for (int k = 0; k < 19; ++k)
+        for (int i = 0; i < 6; ++i) {
+            const int type = kind(rng);
+            int from = at(rng);
+            int to = at(rng);
+            if (from > to)
+                std::swap(from, to);
+            ++to;
+            for (int j = 0; j < 37; ++j) {
+                const bool inRun = j >= from && j < to;
+                const bool inside = type == 1 || (type == 2 && inRun) || (type == 3 && !inRun);
+                volume(i, j, k) = inside ? size(rng) : -size(rng);
+            }
+        }
+    expectSameAsReference(volume, 0.0f, "rows of one run");
 }
 
 // Regression: the vertices of a grid plane shared by two slabs must be made
