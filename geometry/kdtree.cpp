@@ -1,6 +1,7 @@
 #include "geometry/kdtree.h"
 
 #include "geometry/vertexstack.h"
+#include "numerics/parallel.h"
 
 #include <algorithm>
 #include <limits>
@@ -93,9 +94,36 @@ void KDTree<T>::build()
     std::vector<int> rows(static_cast<std::size_t>(n));
     for (int r = 0; r < n; ++r)
         rows[static_cast<std::size_t>(r)] = r;
-    m_sortKeys.reserve(static_cast<std::size_t>(n));
-    buildNode(0, 0, n - 1, rows, points, indexes);
-    m_sortKeys = {};
+
+    // The first levels are split one level at a time, the nodes of a level
+    // side by side; the subtrees below them are then built side by side.
+    // Every node sorts only its own rows, so the tree is the same whatever
+    // the thread count.
+    std::vector<Pending> level{{0, 0, n - 1}};
+    for (int depth = 0; depth < splitLevels && n >= parallelBuildSize; ++depth) {
+        std::vector<Pending> next(2 * level.size(), Pending{-1, 0, -1});
+        plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(level.size()), 1,
+                                       [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+                                           std::vector<std::pair<T, int>> keys;
+                                           for (std::ptrdiff_t e = first; e < last; ++e) {
+                                               const Pending& p = level[static_cast<std::size_t>(e)];
+                                               splitNode(p.node, p.lo, p.hi, rows, points, indexes, keys,
+                                                         &next[2 * static_cast<std::size_t>(e)]);
+                                           }
+                                       });
+        level.clear();
+        for (const Pending& p : next)
+            if (p.node >= 0)
+                level.push_back(p);
+    }
+    plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(level.size()), 1,
+                                   [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+                                       std::vector<std::pair<T, int>> keys;
+                                       for (std::ptrdiff_t e = first; e < last; ++e) {
+                                           const Pending& p = level[static_cast<std::size_t>(e)];
+                                           buildNode(p.node, p.lo, p.hi, rows, points, indexes, keys);
+                                       }
+                                   });
 }
 
 template <typename T>
@@ -110,9 +138,10 @@ void KDTree<T>::setNode(int node, int row, const std::vector<T>& points, const s
 }
 
 // Stably sorts rows lo .. hi by coordinate axis: insertion sort for short
-// ranges, otherwise a stable sort of contiguous (key, row) pairs.
+// ranges, otherwise a stable sort of contiguous (key, row) pairs in keys.
 template <typename T>
-void KDTree<T>::sortRows(std::vector<int>& rows, int lo, int hi, const std::vector<T>& points, int axis)
+void KDTree<T>::sortRows(std::vector<int>& rows, int lo, int hi, const std::vector<T>& points, int axis,
+                         std::vector<std::pair<T, int>>& keys) const
 {
     const int space = m_space;
     auto key = [&](int row) { return points[static_cast<std::size_t>(row) * space + axis]; };
@@ -129,18 +158,19 @@ void KDTree<T>::sortRows(std::vector<int>& rows, int lo, int hi, const std::vect
         }
         return;
     }
-    m_sortKeys.clear();
+    keys.clear();
     for (int i = lo; i <= hi; ++i)
-        m_sortKeys.emplace_back(key(rows[static_cast<std::size_t>(i)]), rows[static_cast<std::size_t>(i)]);
-    std::stable_sort(m_sortKeys.begin(), m_sortKeys.end(),
+        keys.emplace_back(key(rows[static_cast<std::size_t>(i)]), rows[static_cast<std::size_t>(i)]);
+    std::stable_sort(keys.begin(), keys.end(),
                      [](const std::pair<T, int>& a, const std::pair<T, int>& b) { return a.first < b.first; });
     for (int i = lo; i <= hi; ++i)
-        rows[static_cast<std::size_t>(i)] = m_sortKeys[static_cast<std::size_t>(i - lo)].second;
+        rows[static_cast<std::size_t>(i)] = keys[static_cast<std::size_t>(i - lo)].second;
 }
 
 template <typename T>
-void KDTree<T>::buildNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
-                          const std::vector<int>& serverIndex)
+void KDTree<T>::splitNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
+                          const std::vector<int>& serverIndex, std::vector<std::pair<T, int>>& keys,
+                          Pending* children)
 {
     const int space = m_space;
     // Split along the coordinate of largest extent, the first winning a tie.
@@ -160,21 +190,33 @@ void KDTree<T>::buildNode(int node, int lo, int hi, std::vector<int>& rows, cons
             axis = a;
         }
     }
-    sortRows(rows, lo, hi, points, axis);
+    sortRows(rows, lo, hi, points, axis, keys);
     const int median = lo + (hi - lo + 1) / 2;
     setNode(node, rows[static_cast<std::size_t>(median)], points, serverIndex, axis);
+    children[0] = children[1] = Pending{-1, 0, -1};
     if (median > lo) {
         if (median - 1 == lo)
             setNode(2 * node + 1, rows[static_cast<std::size_t>(lo)], points, serverIndex, space);
         else
-            buildNode(2 * node + 1, lo, median - 1, rows, points, serverIndex);
+            children[0] = Pending{2 * node + 1, lo, median - 1};
     }
     if (median < hi) {
         if (median + 1 == hi)
             setNode(2 * node + 2, rows[static_cast<std::size_t>(hi)], points, serverIndex, space);
         else
-            buildNode(2 * node + 2, median + 1, hi, rows, points, serverIndex);
+            children[1] = Pending{2 * node + 2, median + 1, hi};
     }
+}
+
+template <typename T>
+void KDTree<T>::buildNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
+                          const std::vector<int>& serverIndex, std::vector<std::pair<T, int>>& keys)
+{
+    Pending children[2];
+    splitNode(node, lo, hi, rows, points, serverIndex, keys, children);
+    for (const Pending& child : children)
+        if (child.node >= 0)
+            buildNode(child.node, child.lo, child.hi, rows, points, serverIndex, keys);
 }
 
 template <typename T>

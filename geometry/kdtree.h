@@ -60,6 +60,12 @@ public:
     // The server index held by a node (-1 when empty) and its split axis.
     int getNodeVertex(int node) const { return m_nodeVertex[static_cast<std::size_t>(node)]; }
     int getNodeAxis(int node) const { return m_nodeAxis[static_cast<std::size_t>(node)]; }
+    // The coordinates of a node's vertex (meaningful only where the node
+    // holds one), copied when the tree was built.
+    const T* getNodeCoordinates(int node) const
+    {
+        return m_nodeCoordinates.data() + static_cast<std::size_t>(node) * static_cast<std::size_t>(m_space);
+    }
 
 private:
     struct Candidate {
@@ -67,9 +73,23 @@ private:
         int node;
     };
 
+    // A node still to split: its rows lo .. hi.
+    struct Pending {
+        int node, lo, hi;
+    };
+    // Trees of this many vertices or more split their first splitLevels
+    // levels one level at a time, then build the subtrees below side by side.
+    static constexpr int parallelBuildSize = 4096;
+    static constexpr int splitLevels = 4;
+
+    // Splits node over rows lo .. hi and leaves the children still to split
+    // in children[0] (left) and children[1] (right), node -1 for none.
+    void splitNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
+                   const std::vector<int>& serverIndex, std::vector<std::pair<T, int>>& keys, Pending* children);
     void buildNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
-                   const std::vector<int>& serverIndex);
-    void sortRows(std::vector<int>& rows, int lo, int hi, const std::vector<T>& points, int axis);
+                   const std::vector<int>& serverIndex, std::vector<std::pair<T, int>>& keys);
+    void sortRows(std::vector<int>& rows, int lo, int hi, const std::vector<T>& points, int axis,
+                  std::vector<std::pair<T, int>>& keys) const;
     void setNode(int node, int row, const std::vector<T>& points, const std::vector<int>& serverIndex, int axis);
     bool exists(int node) const
     {
@@ -88,8 +108,6 @@ private:
     // The coordinates of every node's vertex, node after node, so that a
     // search reads one contiguous array.
     std::vector<T> m_nodeCoordinates;
-    // Scratch space of the build.
-    std::vector<std::pair<T, int>> m_sortKeys;
 };
 
 #define PLEXAN_EXTERN_KDTREE(T) extern template class KDTree<T>;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -30,18 +31,26 @@ public:
     explicit FlatTree(const KDTree<T>& tree)
     {
         const int n = tree.getNumNodes();
-        m_nodes.assign(2 * static_cast<std::size_t>(n) + 3, Node{{T(0), T(0), T(0)}, -1});
-        const VertexServer<T>* pool = tree.getVertices().getServer();
-        for (int k = 0; k < n; ++k) {
-            const int vertex = tree.getNodeVertex(k);
-            if (vertex < 0)
-                continue;
-            const T* x = (*pool)[vertex].data();
-            Node& node = m_nodes[static_cast<std::size_t>(k)];
-            std::copy_n(x, 3, node.x);
-            node.axis = std::min(tree.getNodeAxis(k), 3);
-            ++m_count;
-        }
+        const std::ptrdiff_t size = 2 * static_cast<std::ptrdiff_t>(n) + 3;
+        // Every record is written once below, by the thread of its chunk.
+        m_nodes.reset(new Node[static_cast<std::size_t>(size)]);
+        std::atomic<int> count{0};
+        plexan::parallel::forEachChunk(0, size, 1 << 14, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+            int found = 0;
+            for (std::ptrdiff_t k = first; k < last; ++k) {
+                Node& node = m_nodes[static_cast<std::size_t>(k)];
+                const int at = static_cast<int>(k);
+                if (k < n && tree.getNodeVertex(at) >= 0) {
+                    std::copy_n(tree.getNodeCoordinates(at), 3, node.x);
+                    node.axis = std::min(tree.getNodeAxis(at), 3);
+                    ++found;
+                } else {
+                    node = Node{{T(0), T(0), T(0)}, -1};
+                }
+            }
+            count += found;
+        });
+        m_count = count.load();
     }
 
     int getCount() const { return m_count; }
@@ -53,7 +62,7 @@ public:
     // best: room for k distances, reused from query to query.
     T kthSquaredDistance(const T* p, int k, T bound, T* best) const
     {
-        Query q{m_nodes.data(), {p[0], p[1], p[2]}, best, k, 0};
+        Query q{m_nodes.get(), {p[0], p[1], p[2]}, best, k, 0};
         std::fill_n(q.best, k, bound);
         q.visit(0);
         if (q.found < k) {
@@ -112,7 +121,7 @@ private:
         }
     };
 
-    std::vector<Node> m_nodes;
+    std::unique_ptr<Node[]> m_nodes;
     int m_count = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "geometry/kdtree.h"
 
 #include "geometry/vertexstack.h"
+#include "numerics/parallel.h"
 #include "support/expect.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,88 @@ TYPED_TEST(KDTreeTest, AgreesWithExhaustiveSearch)
     for (int space : {2, 3}) {
         checkAgainstExhaustiveSearch<TypeParam>(3000, space, false, space);
         checkAgainstExhaustiveSearch<TypeParam>(2000, space, true, space + 10);
+    }
+}
+
+// The vertices of the subtree below node, after checking the build rule on
+// it: the split axis is that of the largest extent of the subtree's vertices
+// (the first on a tie), the left child holds half of the vertices below the
+// node, rounded down, none beyond the split value, and the right child none
+// before it.
+template <typename T>
+std::vector<Vector<T>> checkSubtree(const KDTree<T>& tree, int node, int space)
+{
+    if (node >= tree.getNumNodes() || tree.getNodeVertex(node) < 0)
+        return {};
+    const VertexServer<T>& pool = *tree.getVertices().getServer();
+    const Vector<T> own = pool[tree.getNodeVertex(node)];
+    const std::vector<Vector<T>> left = checkSubtree(tree, 2 * node + 1, space);
+    const std::vector<Vector<T>> right = checkSubtree(tree, 2 * node + 2, space);
+    std::vector<Vector<T>> all = left;
+    all.push_back(own);
+    all.insert(all.end(), right.begin(), right.end());
+    const int axis = tree.getNodeAxis(node);
+    if (all.size() == 1) {
+        EXPECT_EQ(axis, space) << "leaf " << node;
+        return all;
+    }
+    int widest = 0;
+    long double largest = -1;
+    for (int a = 0; a < space; ++a) {
+        long double low = own[a];
+        long double high = own[a];
+        for (const Vector<T>& v : all) {
+            low = std::min<long double>(low, v[a]);
+            high = std::max<long double>(high, v[a]);
+        }
+        if (high - low > largest) {
+            largest = high - low;
+            widest = a;
+        }
+    }
+    EXPECT_EQ(axis, widest) << "node " << node;
+    EXPECT_EQ(left.size(), all.size() / 2) << "node " << node;
+    for (const Vector<T>& v : left)
+        EXPECT_LE(v[axis], own[axis]) << "node " << node;
+    for (const Vector<T>& v : right)
+        EXPECT_GE(v[axis], own[axis]) << "node " << node;
+    return all;
+}
+
+// Large trees split their first levels and build the subtrees below them on
+// several threads: a scratch buffer shared between threads, or a subtree
+// built from rows another thread is still sorting, would break the build
+// rule or change the tree with the thread count (and with it which of two
+// equidistant vertices a search keeps).
+TYPED_TEST(KDTreeTest, LargeTreesAreTheSameOnAnyNumberOfThreads)
+{
+    using T = TypeParam;
+    for (const bool coarse : {false, true}) {
+        std::mt19937 rng(coarse ? 7 : 8);
+        const int n = 9000;
+        Vertices<T> points(3, n);
+        for (int i = 0; i < n; ++i)
+            points[i] = randomPoint<T>(rng, 3, coarse, 80);
+        std::vector<int> vertex1;
+        std::vector<int> axis1;
+        for (const int threads : {1, 2, 4}) {
+            const plexan::parallel::ThreadCountScope scope(threads);
+            const KDTree<T> tree(points);
+            ASSERT_EQ(checkSubtree(tree, 0, 3).size(), static_cast<std::size_t>(n));
+            std::vector<int> vertex;
+            std::vector<int> axis;
+            for (int node = 0; node < tree.getNumNodes(); ++node) {
+                vertex.push_back(tree.getNodeVertex(node));
+                axis.push_back(tree.getNodeAxis(node));
+            }
+            if (threads == 1) {
+                vertex1 = vertex;
+                axis1 = axis;
+            } else {
+                EXPECT_EQ(vertex, vertex1) << threads << " threads";
+                EXPECT_EQ(axis, axis1) << threads << " threads";
+            }
+        }
     }
 }
 
