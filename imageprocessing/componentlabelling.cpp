@@ -285,10 +285,15 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
         m_numLabels = roots;
     } else {
         // The runs of a slab's first plane against those of the last plane
-        // of the slab before, row by row. The roots are followed without
-        // shortening paths, so that only the roots merged here (the larger
-        // of each pair) change parent, each then pointed at its final root:
-        // a label's parent is then in its own slab, or is a final root.
+        // of the slab before, row by row. First every border by itself, all
+        // at once: the slabs' tables no longer change, so the pairs of
+        // roots (within their slabs) that touch across the border are found
+        // by reading them (a pair repeated at once is kept once). Then the
+        // pairs are merged in border order on one thread. The roots are
+        // followed without shortening paths, so that only the roots merged
+        // here (the larger of each pair) change parent, each then pointed
+        // at its final root: a label's parent is then in its own slab, or is
+        // a final root.
         std::vector<int> bases(static_cast<std::size_t>(slabs));
         for (int s = 0; s < slabs; ++s)
             bases[static_cast<std::size_t>(s)] = slab[static_cast<std::size_t>(s)].base;
@@ -296,11 +301,13 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
             return static_cast<std::size_t>(std::upper_bound(bases.begin(), bases.end(), label - 1) - bases.begin() -
                                             1);
         };
-        std::vector<int> merged;
-        for (int s = 1; s < slabs; ++s) {
+        std::vector<std::vector<std::pair<int, int>>> touching(static_cast<std::size_t>(slabs));
+        forEachChunk(1, slabs, 1, [&](std::ptrdiff_t s, std::ptrdiff_t) {
             const Slab& above = slab[static_cast<std::size_t>(s) - 1];
             const PlaneRuns& current = slab[static_cast<std::size_t>(s)].planes[slotOf(0)];
             const PlaneRuns& previous = above.planes[slotOf(above.last - above.first - 1)];
+            std::vector<std::pair<int, int>>& pairs = touching[static_cast<std::size_t>(s)];
+            std::pair<int, int> last{0, 0};
             for (int i = 0; i < rows; ++i) {
                 const Run* before = previous.runs + previous.rowStart[i];
                 const Run* beforeEnd = previous.runs + previous.rowStart[i + 1];
@@ -308,19 +315,30 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
                     const Run& run = current.runs[r];
                     while (before < beforeEnd && before->end <= run.begin)
                         ++before;
-                    for (const Run* b = before; b < beforeEnd && b->begin < run.end; ++b) {
+                    if (before < beforeEnd && before->begin < run.end) {
                         const int rootA = rootOf(run.label);
-                        const int rootB = rootOf(b->label);
-                        if (rootA == rootB)
-                            continue;
-                        const int larger = std::max(rootA, rootB);
-                        table[larger] = std::min(rootA, rootB);
-                        merged.push_back(larger);
-                        --slab[slabOf(larger)].roots;
+                        for (const Run* b = before; b < beforeEnd && b->begin < run.end; ++b) {
+                            const std::pair<int, int> pair{rootA, rootOf(b->label)};
+                            if (pair != last)
+                                pairs.push_back(pair);
+                            last = pair;
+                        }
                     }
                 }
             }
-        }
+        });
+        std::vector<int> merged;
+        for (int s = 1; s < slabs; ++s)
+            for (const auto& [a, b] : touching[static_cast<std::size_t>(s)]) {
+                const int rootA = rootOf(a);
+                const int rootB = rootOf(b);
+                if (rootA == rootB)
+                    continue;
+                const int larger = std::max(rootA, rootB);
+                table[larger] = std::min(rootA, rootB);
+                merged.push_back(larger);
+                --slab[slabOf(larger)].roots;
+            }
         for (int label : merged)
             table[label] = rootOf(label);
 

@@ -252,4 +252,51 @@ TEST(ComponentLabelling, CombJoinedAcrossEverySlabBorder)
     }
 }
 
+// The pairs of classes touching across a border are gathered for every
+// border at once, a pair repeated at once kept once, and merged afterwards
+// in border order. Two serpentines cross every border once per column, in
+// opposite directions (one joined at the first plane first, the other at
+// the last), so their classes meet at each border in a different order;
+// a comb of wide runs every other plane lies over many short runs of the
+// plane before (one run touching several, the same pair in row after row);
+// short rungs cross one border each.
+TEST(ComponentLabelling, SerpentinesCrossingEveryBorderManyTimes)
+{
+    const int planes = 37;
+    const int columns = 23;
+    VoxelMatrix<int> v(8, columns, planes);
+    for (int k = 0; k < planes; ++k)
+        for (int i = 0; i < 8; ++i)
+            for (int j = 0; j < columns; ++j)
+                v(i, j, k) = 0;
+    for (int j = 0; j < columns; j += 2)
+        for (int k = 0; k < planes; ++k) {
+            v(0, j, k) = 1;
+            v(2, j, k) = 1;
+        }
+    for (int j = 0; j + 2 < columns; j += 2) {
+        const bool first = (j / 2) % 2 == 0;
+        v(0, j + 1, first ? 0 : planes - 1) = 1; // joined at the first plane first
+        v(2, j + 1, first ? planes - 1 : 0) = 1; // joined at the last plane first
+    }
+    for (int k = 0; k < planes; ++k)
+        for (int i = 4; i < 6; ++i)
+            for (int j = 0; j < columns; ++j)
+                v(i, j, k) = k % 2 == 1 ? 1 : (j % 3 == 0 ? 1 : 0);
+    for (int k = 0; k + 1 < planes; k += 2) {
+        v(7, (3 * k) % columns, k) = 1;
+        v(7, (3 * k) % columns, k + 1) = 1;
+    }
+    std::vector<int> expected;
+    const int components = floodFillLabels(v, expected);
+    ASSERT_GT(components, 20);
+    for (int threads : {1, 2, 3, 4, 8}) {
+        int count = 0;
+        const VoxelMatrix<int> labelled = labelledWith(v, threads, count);
+        SCOPED_TRACE(::testing::Message() << threads << " threads");
+        EXPECT_EQ(count, components);
+        expectLabels(labelled, expected);
+    }
+}
+
 } // namespace
