@@ -184,7 +184,7 @@ TYPED_TEST(KDTreeTest, LargeTreesAreTheSameOnAnyNumberOfThreads)
     using T = TypeParam;
     for (const bool coarse : {false, true}) {
         std::mt19937 rng(coarse ? 7 : 8);
-        const int n = 9000;
+        const int n = 5000;
         Vertices<T> points(3, n);
         for (int i = 0; i < n; ++i)
             points[i] = randomPoint<T>(rng, 3, coarse, 80);
