@@ -843,6 +843,11 @@ void MarchingCubes<T>::Slab::addTriangles(unsigned char pattern)
     const int config = cases[pattern][1];
     int subconfig = 0;
     m_insideVertex = -1;
+    // Only the cases with face or interior tests (and the vertices inside
+    // the cube that some of their tilings add) look at the corner values.
+    constexpr unsigned testedCases = 1u << 3 | 1u << 4 | 1u << 6 | 1u << 7 | 1u << 10 | 1u << 12 | 1u << 13;
+    if (testedCases >> cubeCase & 1u)
+        fillCube(m_i, m_j, *m_lower, *m_upper);
     switch (cubeCase) {
     case 1:
         emit(tiling1[config], 1);
@@ -1058,7 +1063,6 @@ void MarchingCubes<T>::Slab::run(Workspace& work, plexan::parallel::ProgressCoun
                     continue;
                 m_i = i;
                 m_j = j;
-                fillCube(i, j, *lower, *upper);
                 addTriangles(p);
             }
         }
