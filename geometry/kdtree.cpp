@@ -138,14 +138,19 @@ void KDTree<T>::setNode(int node, int row, const std::vector<T>& points, const s
 }
 
 // Stably sorts rows lo .. hi by coordinate axis: insertion sort for short
-// ranges, otherwise a stable sort of contiguous (key, row) pairs in keys.
+// ranges, otherwise a merge sort of contiguous (key, row) pairs, runs of 32
+// sorted by insertion and merged pairwise. keys is the calling thread's
+// scratch, kept from node to node: a buffer allocated afresh by every large
+// sort was faulted in page by page each time.
 template <typename T>
 void KDTree<T>::sortRows(std::vector<int>& rows, int lo, int hi, const std::vector<T>& points, int axis,
                          std::vector<std::pair<T, int>>& keys) const
 {
+    using Key = std::pair<T, int>;
     const int space = m_space;
     auto key = [&](int row) { return points[static_cast<std::size_t>(row) * space + axis]; };
-    if (hi - lo < 32) {
+    constexpr int run = 32;
+    if (hi - lo < run) {
         for (int i = lo + 1; i <= hi; ++i) {
             const int row = rows[static_cast<std::size_t>(i)];
             const T x = key(row);
@@ -158,13 +163,39 @@ void KDTree<T>::sortRows(std::vector<int>& rows, int lo, int hi, const std::vect
         }
         return;
     }
-    keys.clear();
-    for (int i = lo; i <= hi; ++i)
-        keys.emplace_back(key(rows[static_cast<std::size_t>(i)]), rows[static_cast<std::size_t>(i)]);
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const std::pair<T, int>& a, const std::pair<T, int>& b) { return a.first < b.first; });
-    for (int i = lo; i <= hi; ++i)
-        rows[static_cast<std::size_t>(i)] = keys[static_cast<std::size_t>(i - lo)].second;
+    const std::size_t m = static_cast<std::size_t>(hi - lo + 1);
+    if (keys.size() < 2 * m)
+        keys.resize(2 * m);
+    Key* from = keys.data();
+    Key* to = keys.data() + m;
+    for (std::size_t i = 0; i < m; ++i) {
+        const int row = rows[static_cast<std::size_t>(lo) + i];
+        from[i] = Key(key(row), row);
+    }
+    const auto less = [](const Key& a, const Key& b) { return a.first < b.first; };
+    for (std::size_t b = 0; b < m; b += run) {
+        const std::size_t e = std::min(m, b + run);
+        for (std::size_t i = b + 1; i < e; ++i) {
+            const Key x = from[i];
+            std::size_t j = i;
+            while (j > b && x.first < from[j - 1].first) {
+                from[j] = from[j - 1];
+                --j;
+            }
+            from[j] = x;
+        }
+    }
+    for (std::size_t width = run; width < m; width *= 2) {
+        for (std::size_t b = 0; b < m; b += 2 * width) {
+            const std::size_t middle = std::min(m, b + width);
+            const std::size_t e = std::min(m, b + 2 * width);
+            // Equal keys: those of the first run first, so the sort stays stable.
+            std::merge(from + b, from + middle, from + middle, from + e, to + b, less);
+        }
+        std::swap(from, to);
+    }
+    for (std::size_t i = 0; i < m; ++i)
+        rows[static_cast<std::size_t>(lo) + i] = from[i].second;
 }
 
 template <typename T>

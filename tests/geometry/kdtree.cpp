@@ -211,6 +211,66 @@ TYPED_TEST(KDTreeTest, LargeTreesAreTheSameOnAnyNumberOfThreads)
     }
 }
 
+// The tree a plain recursion makes from the build rule: split along the
+// coordinate of largest extent (the first on a tie), order the vertices by
+// it with std::stable_sort, keep the one at half the count as the node.
+// Integer-valued coordinates, so that extents compare exactly in any type
+// and many keys tie: which of the tied vertices becomes a node depends on
+// the sorts keeping the order of equal keys at every level.
+template <typename T>
+void referenceBuild(const Vertices<T>& points, std::vector<int> rows, int node, int space, std::vector<int>& vertex)
+{
+    if (rows.empty())
+        return;
+    if (static_cast<std::size_t>(node) >= vertex.size())
+        vertex.resize(static_cast<std::size_t>(node) + 1, -1);
+    int axis = 0;
+    long double largest = -1;
+    for (int a = 0; a < space; ++a) {
+        long double low = points[rows[0]][a];
+        long double high = low;
+        for (int r : rows) {
+            low = std::min<long double>(low, points[r][a]);
+            high = std::max<long double>(high, points[r][a]);
+        }
+        if (high - low > largest) {
+            largest = high - low;
+            axis = a;
+        }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) { return points[a][axis] < points[b][axis]; });
+    const std::size_t median = rows.size() / 2;
+    vertex[static_cast<std::size_t>(node)] = points.getIndexes()[static_cast<std::size_t>(rows[median])];
+    referenceBuild(points, std::vector<int>(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(median)),
+                   2 * node + 1, space, vertex);
+    referenceBuild(points, std::vector<int>(rows.begin() + static_cast<std::ptrdiff_t>(median) + 1, rows.end()),
+                   2 * node + 2, space, vertex);
+}
+
+TYPED_TEST(KDTreeTest, TiesKeepTheirOrderAtEveryLevel)
+{
+    using T = TypeParam;
+    std::mt19937 rng(17);
+    for (const int n : {40, 700, 5000}) {
+        Vertices<T> points(3, n);
+        for (int i = 0; i < n; ++i)
+            points[i] = randomPoint<T>(rng, 3, true, 60);
+        std::vector<int> rows(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i)
+            rows[static_cast<std::size_t>(i)] = i;
+        std::vector<int> expected;
+        referenceBuild(points, rows, 0, 3, expected);
+        for (const int threads : {1, 2}) {
+            const plexan::parallel::ThreadCountScope scope(threads);
+            const KDTree<T> tree(points);
+            std::vector<int> vertex(expected.size(), -1);
+            for (int node = 0; node < tree.getNumNodes() && node < static_cast<int>(vertex.size()); ++node)
+                vertex[static_cast<std::size_t>(node)] = tree.getNodeVertex(node);
+            EXPECT_EQ(vertex, expected) << n << " vertices, " << threads << " threads";
+        }
+    }
+}
+
 TYPED_TEST(KDTreeTest, SmallTrees)
 {
     using T = TypeParam;
