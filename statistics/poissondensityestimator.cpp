@@ -23,7 +23,10 @@ constexpr double pi = 3.141592653589793;
 template <typename T>
 class FlatTree {
 public:
-    struct Node {
+    // Aligned to its size (32 bytes for double), so that no record
+    // straddles two cache lines: large arrays from the allocator otherwise
+    // start 16 bytes into a line.
+    struct alignas(sizeof(T) * 3 + sizeof(int) <= 16 ? 16 : sizeof(T) * 3 + sizeof(int) <= 32 ? 32 : 64) Node {
         T x[3];
         int axis;
     };
