@@ -82,6 +82,8 @@ void PLXRenderingMediator::createRenderingActions()
     m_export = action(tr("Export to STL..."), &PLXRenderingMediator::export2AsciiSTL);
     m_rebuild = action(tr("Rebuild"), [this] { refresh(); });
     m_rebuild->setEnabled(false);
+    m_export->setToolTip(tr("Write the stack's surface models as ASCII STL files"));
+    m_export->setStatusTip(m_export->toolTip());
     m_editModels = action(tr("Edit models..."), &PLXRenderingMediator::editModels);
     m_animationTimeout = action(tr("Animation timeout"), &PLXRenderingMediator::setAnimationTimeout);
     m_animationAngle = action(tr("Animation angle"), &PLXRenderingMediator::setAnimationAngle);
@@ -524,6 +526,12 @@ void PLXRenderingMediator::atEventBatchEnd()
 void PLXRenderingMediator::setOutOfDate(bool on)
 {
     m_rebuild->setEnabled(on);
+    // The files would not be the shapes on screen: the export waits for
+    // the rebuild, and says so where the user looks for it.
+    m_export->setEnabled(!on);
+    m_export->setToolTip(on ? tr("The view is out of date: Rebuild it to export the surfaces it shows")
+                            : tr("Write the stack's surface models as ASCII STL files"));
+    m_export->setStatusTip(m_export->toolTip());
     if (on == m_outOfDate)
         return;
     m_outOfDate = on;
@@ -569,7 +577,7 @@ void PLXRenderingMediator::editModels()
 
 void PLXRenderingMediator::export2AsciiSTL()
 {
-    if (!m_stack)
+    if (!m_stack || m_outOfDate)
         return;
     QSettings settings;
     const QString start = settings.value(PLXSettingsKeys::exportDirectory, QDir::homePath()).toString();

@@ -26,7 +26,9 @@
 // A stack-wide rebuild the user cancelled leaves the view showing the
 // shapes from before the change: the mediator is then out of date
 // (outOfDateChanged) until a rebuild runs to its end, the next change of
-// the stack or "Rebuild" (enabled only while out of date).
+// the stack or "Rebuild" (enabled only while out of date). Meanwhile
+// "Export to STL..." is disabled, its tool tip saying why: the files would
+// not be the shapes on screen.
 //
 // Without a canvas the mediator still builds and keeps its painters (for
 // batch work and tests); it draws nothing.

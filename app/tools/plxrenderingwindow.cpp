@@ -154,6 +154,8 @@ void PLXRenderingWindow::createMenus()
     connect(m_close, &QAction::triggered, this, &QWidget::close);
 
     m_renderingMenu = menuBar()->addMenu(tr("Rendering"));
+    // Shows why "Export to STL..." waits while the view is out of date.
+    m_renderingMenu->setToolTipsVisible(true);
     m_renderingMenu->addAction(m_mediator->getSnapshotAction());
     m_renderingMenu->addAction(m_mediator->getExportAction());
     m_renderingMenu->addAction(m_mediator->getRebuildAction());

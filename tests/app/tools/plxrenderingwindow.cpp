@@ -552,6 +552,17 @@ TEST(RenderingWindowDisplay, ACancelledRebuildMarksTheViewOutOfDateUntilRebuilt)
     EXPECT_EQ(text->text(), "Out of date: rebuild cancelled");
     EXPECT_TRUE(rebuild->isEnabled());
     EXPECT_TRUE(window->getRenderingMenu()->actions().contains(rebuild));
+    // Regression: "Export to STL..." stayed enabled while the view was out
+    // of date, writing surfaces other than the ones on screen. It waits for
+    // the rebuild, and its tool tip sends the user there.
+    QAction* exportSTL = view.getExportAction();
+    EXPECT_FALSE(exportSTL->isEnabled());
+    EXPECT_TRUE(exportSTL->toolTip().contains("Rebuild")) << exportSTL->toolTip().toStdString();
+    {
+        DialogScript none;
+        view.export2AsciiSTL(); // as a shortcut bound elsewhere would
+        EXPECT_TRUE(none.requests().empty()) << "asked for a directory";
+    }
     if (const QString dir = qEnvironmentVariable("PLEXAN_GRAB_DIR"); !dir.isEmpty())
         window->grab().save(QDir(dir).filePath("rendering-out-of-date.png"));
 
@@ -561,6 +572,8 @@ TEST(RenderingWindowDisplay, ACancelledRebuildMarksTheViewOutOfDateUntilRebuilt)
     EXPECT_FALSE(view.isOutOfDate());
     EXPECT_FALSE(window->getOutOfDateBar()->isVisible());
     EXPECT_FALSE(rebuild->isEnabled());
+    EXPECT_TRUE(exportSTL->isEnabled());
+    EXPECT_FALSE(exportSTL->toolTip().contains("Rebuild"));
     stack->setModified(false);
 }
 
