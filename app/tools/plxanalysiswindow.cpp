@@ -175,7 +175,13 @@ void PLXAnalysisWindow::fitColumns()
     // The width the tables lack to show all their columns.
     int lacking = 0;
     for (const PLXTableWidget* table : {m_models, m_items}) {
-        const int needed = table->horizontalHeader()->length() +
+        // What the columns need, not what they show: the last one stretches.
+        const QHeaderView* header = table->horizontalHeader();
+        int columns = 0;
+        for (int c = 0; c < table->columnCount(); ++c)
+            columns += std::max(static_cast<const QAbstractItemView*>(table)->sizeHintForColumn(c),
+                                header->sectionSizeHint(c));
+        const int needed = columns +
                            (table->verticalHeader()->isVisible() ? table->verticalHeader()->width() : 0) +
                            2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
         lacking = std::max(lacking, needed - table->width());

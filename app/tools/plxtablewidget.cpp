@@ -63,6 +63,9 @@ PLXTableWidget::PLXTableWidget(QWidget* parent) : QTableWidget(parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAlternatingRowColors(true);
     verticalHeader()->setVisible(false);
+    // The last column takes the width the others leave, so that a table of
+    // few columns fills its window.
+    horizontalHeader()->setStretchLastSection(true);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 

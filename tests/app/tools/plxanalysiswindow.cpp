@@ -254,6 +254,17 @@ TEST(AnalysisWindowDisplay, ShowsTheSamplesTablesWithEveryColumnAtItsOpeningSize
                     << table->horizontalHeaderItem(c)->text().toStdString();
             }
         }
+    // Regression: the items table, with fewer columns, left a blank band on
+    // its right. Each table fills its width, no column narrower than its
+    // values and header.
+    for (const PLXTableWidget* table : {window->getModelTable(), window->getItemTable()}) {
+        const QHeaderView* header = table->horizontalHeader();
+        EXPECT_GE(header->length(), table->viewport()->width()) << table->columnCount() << " columns";
+        for (int c = 0; c < table->columnCount(); ++c)
+            EXPECT_GE(header->sectionSize(c), std::max(static_cast<const QAbstractItemView*>(table)->sizeHintForColumn(c),
+                                                       header->sectionSizeHint(c)))
+                << table->horizontalHeaderItem(c)->text().toStdString();
+    }
     const QImage shot = window->grab().toImage();
     EXPECT_EQ(shot.size(), window->size() * window->devicePixelRatio());
     EXPECT_TRUE(support::keepScreenshot(shot, "analysis-window.png"));
