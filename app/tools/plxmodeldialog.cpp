@@ -35,6 +35,8 @@ PLXModelDialog::PLXModelDialog(QWidget* parent)
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
+    // Return applies the edits; Escape closes without them.
+    m_apply->setDefault(true);
     layout->addLayout(buttons);
     m_mediator = new PLXModelDialogMediator(*this);
     connect(m_close, &QPushButton::clicked, this, &QDialog::close);

@@ -21,6 +21,9 @@ PLXModelExchangeActionDialog::PLXModelExchangeActionDialog(const QString& modelN
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
+    // Return keeps both models, the choice that loses nothing; Escape
+    // leaves the model out.
+    m_duplicate->setDefault(true);
     layout->addLayout(buttons);
     layout->addWidget(m_all);
     const auto choose = [this](Choice choice) {

@@ -103,6 +103,11 @@ PLXModelExchangeDialog::PLXModelExchangeDialog(QWidget* parent)
         connect(m_stacks[side], &QComboBox::currentIndexChanged, this, [this] {
             fillModels();
         });
+        // Return copies from the side chosen last.
+        connect(m_models[side], &QListWidget::itemSelectionChanged, this, [this, side] {
+            if (!m_models[side]->selectedItems().isEmpty())
+                m_transfer[side]->setDefault(true);
+        });
         connect(m_models[side], &QListWidget::itemSelectionChanged, this, &PLXModelExchangeDialog::updateButtons);
     }
     m_transfer[Left] = new QPushButton(QStringLiteral(">>"), this);

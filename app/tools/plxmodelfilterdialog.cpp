@@ -142,6 +142,8 @@ PLXModelFilterDialog::PLXModelFilterDialog(PLXStack& stack, QWidget* parent)
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
+    // Return filters; Escape closes.
+    m_apply->setDefault(true);
     layout->addLayout(buttons);
 
     connect(m_reference, &QListWidget::itemSelectionChanged, this, &PLXModelFilterDialog::updateButtons);
