@@ -6,6 +6,7 @@
 #include "app/plxsettings.h"
 #include "app/plxstackserver.h"
 #include "numerics/exception.h"
+#include "numerics/parallel.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -16,6 +17,7 @@
 
 int main(int argc, char** argv)
 {
+    plexan::parallel::warmUp();
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Varnak"));
     QApplication::setApplicationName(QStringLiteral("Plexan"));

@@ -2,6 +2,7 @@
 
 #include "cli/pendingfile.h"
 #include "cli/plexancli.h"
+#include "numerics/parallel.h"
 
 #include <iostream>
 #include <locale>
@@ -11,6 +12,8 @@
 
 int main(int argc, char** argv)
 {
+    // The worker threads start while the inputs are read.
+    plexan::parallel::warmUp();
     std::locale::global(std::locale::classic());
     // Ctrl-C and kill leave no half-written output behind.
     PendingFile::removeOnInterrupt();

@@ -72,6 +72,39 @@ std::shared_ptr<tbb::task_arena> arenaFor(int threads)
         sharedArena = std::make_shared<tbb::task_arena>(threads);
     return sharedArena;
 }
+
+// The thread warmUp starts: it makes the arena and hands it a task, which
+// loads the pool's libraries and starts a worker for it (the workers start
+// one another from there). Joined when the program ends, so that nothing of
+// the pool is torn down under it.
+class WarmUp {
+public:
+    WarmUp() = default;
+    WarmUp(const WarmUp&) = delete;
+    WarmUp& operator=(const WarmUp&) = delete;
+    ~WarmUp()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void start(int threads)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_started)
+            return;
+        m_started = true;
+        m_thread = std::thread([threads] { arenaFor(threads)->enqueue([] {}); });
+    }
+
+private:
+    std::mutex m_mutex;
+    bool m_started = false;
+    std::thread m_thread;
+};
+
+WarmUp warmUpThread;
 #endif
 
 int environmentCount()
@@ -119,6 +152,18 @@ ThreadCountScope::ThreadCountScope(int count) : m_previous(chosenCount.load(std:
 ThreadCountScope::~ThreadCountScope()
 {
     setThreadCount(m_previous);
+}
+
+void warmUp()
+{
+#ifndef PLEXAN_PARALLEL_STD_THREADS
+    const int threads = getThreadCount();
+    if (threads == 1)
+        return;
+    // The thread, and the workers started from it, inherit the mask.
+    const StopRequestsHeld held;
+    warmUpThread.start(threads);
+#endif
 }
 
 std::ptrdiff_t chunkCount(std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t grain)

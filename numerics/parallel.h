@@ -21,6 +21,13 @@
 // setThreadCount() was called with a positive number (0 returns to the
 // default). Loops started from inside a chunk share the same pool.
 //
+// warmUp() starts the pool's worker threads in the background, so that the
+// program's first loop finds them running instead of paying for their start
+// (a few milliseconds): programs call it first thing, before reading their
+// inputs. It returns at once, changes no setting and no result, and does
+// nothing with one thread or after its first call. The workers it starts
+// hold the stop requests back like those started inside loops.
+//
 // ProgressCounter counts units of work done from any thread and passes them
 // on as percentages from the thread that made it only, so that monitors (a
 // progress dialog's proxy, say) are always called from one thread.
@@ -55,6 +62,9 @@ public:
 private:
     int m_previous;
 };
+
+// Starts the worker threads in the background; see above.
+void warmUp();
 
 using ChunkBody = std::function<void(std::ptrdiff_t begin, std::ptrdiff_t end)>;
 

@@ -7,6 +7,11 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <string>
+#include <unistd.h>
 #include <mutex>
 #include <pthread.h>
 #include <set>
@@ -141,6 +146,109 @@ TEST(Parallel, WorkersLeaveStopRequestsToTheCaller)
         EXPECT_EQ(failures.load(), 0) << threads << " threads";
         EXPECT_FALSE(blocked(SIGINT)) << "the caller's mask changed";
     }
+}
+
+namespace {
+
+// The stop requests (SIGINT, SIGTERM, SIGHUP) each thread of this process
+// other than the calling one holds back, read from the kernel's view of the
+// threads: true for a thread that blocks all three.
+std::vector<bool> otherThreadsBlockingStopRequests()
+{
+    std::vector<bool> blocking;
+    const std::string self = std::to_string(::gettid());
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (!tasks)
+        return blocking;
+    while (const dirent* entry = ::readdir(tasks)) {
+        const std::string id = entry->d_name;
+        if (id == "." || id == ".." || id == self)
+            continue;
+        std::ifstream status("/proc/self/task/" + id + "/status");
+        std::string line;
+        unsigned long long mask = 0;
+        bool found = false;
+        while (std::getline(status, line))
+            if (line.rfind("SigBlk:", 0) == 0) {
+                mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+                found = true;
+            }
+        if (!found)
+            continue; // the thread ended meanwhile
+        bool all = true;
+        for (int signal : {SIGINT, SIGTERM, SIGHUP})
+            all = all && (mask >> (signal - 1) & 1u);
+        blocking.push_back(all);
+    }
+    ::closedir(tasks);
+    return blocking;
+}
+
+bool callerBlocks(int signal)
+{
+    sigset_t set;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &set);
+    return sigismember(&set, signal) == 1;
+}
+
+} // namespace
+
+// warmUp runs in a process of its own (the test binary started again), where
+// no worker exists yet: it starts workers without a loop, every one of them
+// holding the stop requests back, leaves the caller's mask and the thread
+// count as they were, and the process still ends normally.
+TEST(ParallelDeathTest, WarmUpStartsWorkersThatLeaveStopRequestsToTheCaller)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto check = [] {
+        setThreadCount(2);
+        if (!otherThreadsBlockingStopRequests().empty())
+            std::exit(10); // not a fresh process: nothing to learn here
+        warmUp();
+        warmUp();
+        if (callerBlocks(SIGINT) || callerBlocks(SIGTERM) || callerBlocks(SIGHUP))
+            std::exit(11);
+        if (getThreadCount() != 2)
+            std::exit(12);
+        std::vector<bool> others;
+        for (int wait = 0; wait < 2000 && others.empty(); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            others = otherThreadsBlockingStopRequests();
+        }
+        if (others.empty())
+            std::exit(13); // no worker started
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (bool blocking : otherThreadsBlockingStopRequests())
+            if (!blocking)
+                std::exit(14);
+        // The first loop runs on both threads and gets the sum in chunk order.
+        std::atomic<int> arrived{0};
+        std::vector<long long> parts(4);
+        forEachChunk(0, 4000, 1000, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+            ++arrived;
+            for (int spin = 0; arrived.load() < 2 && spin < 2000; ++spin)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            for (std::ptrdiff_t i = b; i < e; ++i)
+                parts[static_cast<std::size_t>(b / 1000)] += i * i;
+        });
+        long long total = 0;
+        for (long long p : parts)
+            total += p;
+        const long long n = 4000;
+        if (total != (n - 1) * n * (2 * n - 1) / 6)
+            std::exit(15);
+        std::exit(0);
+    };
+    EXPECT_EXIT(check(), ::testing::ExitedWithCode(0), "");
+
+    // With one thread there is no worker to start: warmUp starts no thread.
+    auto single = [] {
+        setThreadCount(1);
+        warmUp();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::exit(otherThreadsBlockingStopRequests().empty() ? 0 : 20);
+    };
+    EXPECT_EXIT(single(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(Parallel, AnExceptionFromAWorkerTravelsOutOnceAndStopsTheRest)
