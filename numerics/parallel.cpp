@@ -11,11 +11,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace plexan::parallel {
@@ -163,6 +166,38 @@ void warmUp()
     // The thread, and the workers started from it, inherit the mask.
     const StopRequestsHeld held;
     warmUpThread.start(threads);
+#endif
+}
+
+void prefault(void* data, std::size_t bytes)
+{
+#ifdef MADV_POPULATE_WRITE
+    if (!data || bytes == 0)
+        return;
+    // Stretches of 2 MiB (one huge page where the buffer has them), or an
+    // even share of a smaller buffer, aligned on pages.
+    static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    constexpr std::uintptr_t stretch = std::uintptr_t(2) << 20;
+    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(data) / page * page;
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + bytes + page - 1) / page * page;
+    const std::uintptr_t pages = (end - begin) / page;
+    const std::uintptr_t threads = static_cast<std::uintptr_t>(getThreadCount());
+    std::uintptr_t grain = std::min(stretch, (pages + threads - 1) / threads * page);
+    grain = std::max(grain, page);
+    // Whole stretches start on a huge-page boundary, so that no huge page is
+    // asked for by two threads.
+    const std::uintptr_t base = grain == stretch ? begin / stretch * stretch : begin;
+    const auto parts = static_cast<std::ptrdiff_t>((end - base + grain - 1) / grain);
+    forEachChunk(0, parts, 1, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+        for (std::ptrdiff_t p = first; p < last; ++p) {
+            const std::uintptr_t a = std::max(begin, base + static_cast<std::uintptr_t>(p) * grain);
+            const std::uintptr_t b = std::min(end, base + static_cast<std::uintptr_t>(p + 1) * grain);
+            ::madvise(reinterpret_cast<void*>(a), b - a, MADV_POPULATE_WRITE);
+        }
+    });
+#else
+    (void)data;
+    (void)bytes;
 #endif
 }
 

@@ -28,6 +28,13 @@
 // nothing with one thread or after its first call. The workers it starts
 // hold the stop requests back like those started inside loops.
 //
+// prefault(data, bytes) has the system map every page of a buffer about to
+// be written for the first time, the pages shared among the threads: one
+// request per stretch of pages instead of a page fault per page (each
+// costing as much as writing the page on a virtual machine), and fresh huge
+// pages cleared by several threads at once. The contents stay as they were;
+// where the system cannot do it, nothing happens.
+//
 // ProgressCounter counts units of work done from any thread and passes them
 // on as percentages from the thread that made it only, so that monitors (a
 // progress dialog's proxy, say) are always called from one thread.
@@ -65,6 +72,10 @@ private:
 
 // Starts the worker threads in the background; see above.
 void warmUp();
+
+// Maps the pages of [data, data + bytes) ahead of their first writes; see
+// above.
+void prefault(void* data, std::size_t bytes);
 
 using ChunkBody = std::function<void(std::ptrdiff_t begin, std::ptrdiff_t end)>;
 
