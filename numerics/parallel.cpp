@@ -172,7 +172,8 @@ void warmUp()
 void prefault(void* data, std::size_t bytes)
 {
 #ifdef MADV_POPULATE_WRITE
-    if (!data || bytes == 0)
+    // A few pages fault faster than they are asked for.
+    if (!data || bytes < (std::size_t(64) << 10))
         return;
     // Stretches of 2 MiB (one huge page where the buffer has them), or an
     // even share of a smaller buffer, aligned on pages.

@@ -33,7 +33,8 @@
 // request per stretch of pages instead of a page fault per page (each
 // costing as much as writing the page on a virtual machine), and fresh huge
 // pages cleared by several threads at once. The contents stay as they were;
-// where the system cannot do it, nothing happens.
+// buffers below 64 KiB are left alone, and so is every buffer where the
+// system cannot do it.
 //
 // ProgressCounter counts units of work done from any thread and passes them
 // on as percentages from the thread that made it only, so that monitors (a
