@@ -32,15 +32,6 @@ using namespace modeltest;
 
 namespace {
 
-// The model names of stack, in order.
-std::vector<std::string> modelNames(const Stack& stack)
-{
-    std::vector<std::string> names;
-    for (int i = 0; i < stack.getNumModels(); ++i)
-        names.push_back(stack.getModel(i)->getName());
-    return names;
-}
-
 // Presses key in widget as a user would: the widget handles it or leaves it
 // to the dialog around it.
 void press(QWidget* widget, Qt::Key key)

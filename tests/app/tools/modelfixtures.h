@@ -50,4 +50,13 @@ inline std::vector<std::pair<int, int>> square(int x0, int y0, int x1, int y1)
     return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
 }
 
+// The model names of stack, in order.
+inline std::vector<std::string> modelNames(const Stack& stack)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < stack.getNumModels(); ++i)
+        names.push_back(stack.getModel(i)->getName());
+    return names;
+}
+
 } // namespace modeltest

@@ -22,14 +22,6 @@ using namespace modeltest;
 
 namespace {
 
-std::vector<std::string> modelNames(const Stack& stack)
-{
-    std::vector<std::string> names;
-    for (int i = 0; i < stack.getNumModels(); ++i)
-        names.push_back(stack.getModel(i)->getName());
-    return names;
-}
-
 // Two open stacks of three slices: "source" with models A (two items,
 // green) and B (one item), "target" with a model A of one item.
 struct Exchange {
