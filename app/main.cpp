@@ -5,6 +5,7 @@
 #include "app/plxrootwindow.h"
 #include "app/plxsettings.h"
 #include "app/plxstackserver.h"
+#include "gl/glwarmup.h"
 #include "numerics/exception.h"
 #include "numerics/parallel.h"
 
@@ -33,6 +34,9 @@ int main(int argc, char** argv)
         auto* root = new PLXRootWindow;
         for (int i = 1; i < argc; ++i)
             root->startupOpenStack(argv[i]);
+        // Once the window is up: the first 3D window then finds the GL
+        // driver loaded and ready.
+        QTimer::singleShot(0, root, [] { GLWarmUp::start(); });
         // For the start-up test: close the window (which quits) after the
         // given number of milliseconds.
         bool timed = false;

@@ -1,4 +1,5 @@
 #include "gl/curvepaintergl.h"
+#include "gl/glwarmup.h"
 #include "gl/quadmeshpaintergl.h"
 #include "gl/shapeviewerpaintergl.h"
 #include "gl/trimeshpaintergl.h"
@@ -509,4 +510,20 @@ TEST(ViewerMediatorDisplay, ShowsACappedSurface)
     EXPECT_GT(qRed(centre), qBlue(centre) + 40);
     if (const QByteArray dir = qgetenv("PLEXAN_SCREENSHOT_DIR"); !dir.isEmpty())
         v.window.grab().save(QString::fromLocal8Bit(dir) + "/viewer.png");
+}
+
+// The GL warm-up draws on a context of its own in a thread of its own, and
+// leaves the views drawing as before.
+TEST(ViewerCanvasDisplay, TheGLWarmUpRunsBesideTheGuiThreadAndLeavesTheViewsDrawing)
+{
+    GLWarmUp::start();
+    ASSERT_TRUE(QTest::qWaitFor([] { return GLWarmUp::isFinished(); }, 60000));
+    EXPECT_TRUE(GLWarmUp::isWarm()) << "no context, or no frame, in the warm-up thread";
+    GLWarmUp::start(); // once per process
+    EXPECT_TRUE(GLWarmUp::isFinished());
+
+    GLScene scene(60, 40);
+    scene.canvas.setBackground(BackgroundGL(Vector<int>{200, 30, 60}, false));
+    const QImage image = scene.frame();
+    EXPECT_EQ(image.pixelColor(30, 20), QColor(200, 30, 60));
 }

@@ -1,0 +1,98 @@
+#include "gl/glwarmup.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSurfaceFormat>
+#include <QThread>
+
+#include <GL/gl.h>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QThread>& warmUpThread()
+{
+    static std::unique_ptr<QThread> thread;
+    return thread;
+}
+
+std::atomic<bool> warm{false};
+
+// One lit triangle in the views' state, drawn and finished: the renderer
+// generates its code for that state now.
+void drawLitTriangle()
+{
+    glEnable(GL_LIGHTING);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_DEPTH_TEST);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_LIGHT0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glBegin(GL_TRIANGLES);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    glColor3f(1.0f, 0.5f, 0.0f);
+    glVertex3f(-0.5f, -0.5f, 0.0f);
+    glVertex3f(0.5f, -0.5f, 0.0f);
+    glVertex3f(0.0f, 0.5f, 0.0f);
+    glEnd();
+    glFinish();
+}
+
+void warmUp()
+{
+    // The surface is made here too (an X server's is a pixel buffer, which
+    // any thread may make): making it loads the driver.
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setSamples(4);
+    QOffscreenSurface surface;
+    surface.setFormat(format);
+    surface.create();
+    if (!surface.isValid())
+        return;
+    QOpenGLContext context;
+    context.setFormat(format);
+    if (!context.create() || !context.makeCurrent(&surface))
+        return;
+    drawLitTriangle();
+    context.doneCurrent();
+    warm = true;
+}
+
+} // namespace
+
+void GLWarmUp::start()
+{
+    std::unique_ptr<QThread>& thread = warmUpThread();
+    // Only on X, where offscreen surfaces are pixel buffers rather than
+    // windows (which only the GUI thread may make); elsewhere the first 3D
+    // window does it all, as before.
+    if (thread || !qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    thread.reset(QThread::create(warmUp));
+    thread->setObjectName(QStringLiteral("GL warm-up"));
+    // Never outlives the application: the offscreen surface needs it.
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [] { GLWarmUp::wait(); });
+    thread->start(QThread::LowPriority);
+}
+
+void GLWarmUp::wait()
+{
+    if (const std::unique_ptr<QThread>& thread = warmUpThread())
+        thread->wait();
+}
+
+bool GLWarmUp::isFinished()
+{
+    const std::unique_ptr<QThread>& thread = warmUpThread();
+    return thread && thread->isFinished();
+}
+
+bool GLWarmUp::isWarm()
+{
+    return warm;
+}

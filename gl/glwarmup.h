@@ -1,0 +1,21 @@
+#pragma once
+// GLWarmUp: loads the OpenGL driver, and brings up its code generator with
+// the 3D views' lit, two-sided, smooth state, in a thread of its own and on
+// a context of its own, so that the first 3D window of the program does not
+// hold the GUI thread for them (a software renderer spends most of a
+// second there: driver, visual, context, the first lit frame).
+//
+// start() is called once from the GUI thread, when the main window is up;
+// it returns at once. Nothing else waits for it: a 3D window opened before
+// it is over loads what it needs itself, as it would without it.
+
+class GLWarmUp {
+public:
+    // Starts the warm-up, once per process; later calls do nothing.
+    static void start();
+    // Waits until the warm-up started (if any) is over (at exit, and in tests).
+    static void wait();
+    // Whether a warm-up started and is over, and whether it drew its frame.
+    static bool isFinished();
+    static bool isWarm();
+};
