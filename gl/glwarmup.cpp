@@ -8,9 +8,14 @@
 #include <QThread>
 
 #include <GL/gl.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <atomic>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -43,6 +48,25 @@ void drawLitTriangle()
     glFinish();
 }
 
+// Keeps the driver's libraries loaded for the life of the program: the
+// warm-up context going away would otherwise let them be unloaded, and the
+// first 3D window would load them again, which is what the warm-up is for.
+void keepDriverLoaded()
+{
+    std::vector<std::string> names;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) {
+            const char* name = info->dlpi_name;
+            if (name && (std::strstr(name, "_dri.so") || std::strstr(name, "libgallium") ||
+                         std::strstr(name, "libLLVM") || std::strstr(name, "libGLX_mesa")))
+                static_cast<std::vector<std::string>*>(data)->emplace_back(name);
+            return 0;
+        },
+        &names);
+    for (const std::string& name : names)
+        dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 void warmUp()
 {
     // The surface is made here too (an X server's is a pixel buffer, which
@@ -59,6 +83,7 @@ void warmUp()
     if (!context.create() || !context.makeCurrent(&surface))
         return;
     drawLitTriangle();
+    keepDriverLoaded();
     context.doneCurrent();
     warm = true;
 }
