@@ -1,5 +1,7 @@
 #include "gl/glwarmup.h"
 
+#include "gl/viewercanvasgl.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QOffscreenSurface>
@@ -31,12 +33,7 @@ std::atomic<bool> warm{false};
 // generates its code for that state now.
 void drawLitTriangle()
 {
-    glEnable(GL_LIGHTING);
-    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
-    glEnable(GL_COLOR_MATERIAL);
-    glEnable(GL_DEPTH_TEST);
-    glShadeModel(GL_SMOOTH);
-    glEnable(GL_LIGHT0);
+    ViewerCanvasGL::applySurfaceState();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glBegin(GL_TRIANGLES);
     glNormal3f(0.0f, 0.0f, 1.0f);

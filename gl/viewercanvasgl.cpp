@@ -324,17 +324,22 @@ void ViewerCanvasGL::snapshot()
 
 // GL ----------------------------------------------------------------------------
 
-void ViewerCanvasGL::initializeGL()
+void ViewerCanvasGL::applySurfaceState()
 {
-    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    const QByteArray name = QByteArray(renderer ? renderer : "").toLower();
-    m_softwareRenderer = name.contains("llvmpipe") || name.contains("softpipe") || name.contains("swrast");
     glEnable(GL_LIGHTING);
     glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_TRUE);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);
     glEnable(GL_LIGHT0);
+}
+
+void ViewerCanvasGL::initializeGL()
+{
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const QByteArray name = QByteArray(renderer ? renderer : "").toLower();
+    m_softwareRenderer = name.contains("llvmpipe") || name.contains("softpipe") || name.contains("swrast");
+    applySurfaceState();
     m_projectionDirty = true;
     m_lightDirty = true;
     updateBoundingBox();

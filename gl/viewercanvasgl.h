@@ -74,6 +74,9 @@ public:
     // The viewport of a view of this size in pixels: a centred square of
     // side max(width, height).
     static QRect viewport(int width, int height);
+    // Sets the drawing state every view draws its surfaces in (lit on both
+    // sides, material from colour, depth-tested, smooth) in the current context.
+    static void applySurfaceState();
     // The projection box (left, right, bottom, top, near, far) loaded for the
     // current camera: orthographic or frustum.
     void projectionBox(double box[6]) const;
