@@ -40,8 +40,9 @@ PAGE_CACHE = "cat > /dev/null (page-cache limit)"
 
 def our_times(files, field="real_time"):
     """Median real (or processor, with field "cpu_time") time in ms of every
-    workload benchmark: the median a file reports, or else the median of the
-    single runs of all files (the cold call runs once per process)."""
+    workload benchmark: the median of the medians the files report (one file
+    per round of repetitions), or else the median of the single runs of all
+    files (the cold call runs once per process)."""
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
     medians = {}
     runs = {}
@@ -58,11 +59,11 @@ def our_times(files, field="real_time"):
             value = b[field] * scale[b.get("time_unit", "ns")]
             if b.get("run_type") == "aggregate":
                 if b.get("aggregate_name") == "median":
-                    medians[name] = value
+                    medians.setdefault(name, []).append(value)
             else:
                 runs.setdefault(name, []).append(value)
     times = {name: statistics.median(values) for name, values in runs.items()}
-    times.update(medians)
+    times.update({name: statistics.median(values) for name, values in medians.items()})
     return times
 
 

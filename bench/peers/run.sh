@@ -3,21 +3,23 @@
 # (scipy, scikit-image, OpenCV, VTK, tifffile, libtiff) on the same inputs,
 # with a check that both computed the same result.
 #
-#   bench/peers/run.sh [--build DIR] [--data DIR] [--repetitions N]
+#   bench/peers/run.sh [--build DIR] [--data DIR] [--repetitions N] [--rounds N]
 #                      [--only W1,W5,...] [--doc]
 #
 # Installs the peers with apt-get when missing, builds our benchmark programs
 # in Release (default build/peers), writes the inputs with fixed seeds
-# (default DIR/peers-data, about 1.1 GB), runs our workload benchmarks and
-# the peers, each with one thread and then with every core, and prints the
-# tables. With --doc
-# the tables, date and machine also go into docs/performance.md.
+# (default DIR/peers-data, about 1.1 GB), runs our workload benchmarks on one
+# thread and on every core in alternating rounds (default 3, of N calls each)
+# and the peers with one thread and then with every core, and prints the
+# tables. With --doc the tables, date and machine also go into
+# docs/performance.md.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 build=build/peers
 data=
 repetitions=5
+rounds=3
 only=
 doc=false
 while [ $# -gt 0 ]; do
@@ -25,9 +27,10 @@ while [ $# -gt 0 ]; do
     --build) build=$2; shift 2 ;;
     --data) data=$2; shift 2 ;;
     --repetitions) repetitions=$2; shift 2 ;;
+    --rounds) rounds=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --doc) doc=true; shift ;;
-    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -49,10 +52,15 @@ fi
 data=$(cd "$data" && pwd)
 load_at_start=$(cut -d' ' -f1 /proc/loadavg)
 
-# Our workloads, once on one thread (PLEXAN_THREADS=1) and once on every
-# core; the marching-cubes mesh is written before the STL workload reads it.
-# The cold marching-cubes call runs apart, one call per process, as a
-# program making one extraction pays it.
+# Our workloads on one thread (PLEXAN_THREADS=1) and on every core. Each
+# workload runs in rounds, one program per round and thread count, the two
+# thread counts taking turns (one thread first in odd rounds, every core first
+# in even ones): a minute in which this machine is slower falls on both
+# columns alike instead of on the whole of one. Each program makes
+# `repetitions` calls; a column's time is the median of its rounds' medians.
+# The marching-cubes mesh is written before the STL workload reads it. The
+# cold marching-cubes call runs apart, one call per process, as a program
+# making one extraction pays it, the thread counts also taking turns.
 patterns=()
 cold=false
 selected=${only//,/ }
@@ -63,23 +71,33 @@ filter="^($(IFS='|'; echo "${patterns[*]}"))"
 ours=()
 ours_all=()
 cores=$(nproc)
-for threads in 1 "$cores"; do
-  for folder in imageprocessing geometry image statistics numerics; do
-    out="$data/ours-$folder-$threads.json"
-    PLEXAN_THREADS=$threads PLEXAN_PEERS_DATA="$data" "$build/bench/$folder/bench_$folder" \
-      --benchmark_filter="$filter" --benchmark_repetitions="$repetitions" \
-      --benchmark_report_aggregates_only=true --benchmark_out="$out" --benchmark_out_format=json >&2
-    if [ "$threads" = 1 ]; then ours+=("$out"); else ours_all+=("$out"); fi
+rm -f "$data"/ours-*.json
+thread_order() { if [ $(($1 % 2)) = 1 ]; then echo 1 "$cores"; else echo "$cores" 1; fi; }
+for folder in imageprocessing geometry image statistics numerics; do
+  program="$build/bench/$folder/bench_$folder"
+  mapfile -t names < <(PLEXAN_PEERS_DATA="$data" "$program" --benchmark_filter="$filter" --benchmark_list_tests=true)
+  for index in "${!names[@]}"; do
+    for round in $(seq "$rounds"); do
+      for threads in $(thread_order "$round"); do
+        out="$data/ours-$folder-$index-$round-$threads.json"
+        PLEXAN_THREADS=$threads PLEXAN_PEERS_DATA="$data" "$program" \
+          --benchmark_filter="^${names[$index]}\$" --benchmark_repetitions="$repetitions" \
+          --benchmark_report_aggregates_only=true --benchmark_out="$out" --benchmark_out_format=json >&2
+        if [ "$threads" = 1 ]; then ours+=("$out"); else ours_all+=("$out"); fi
+      done
+    done
   done
-  if $cold; then
-    for repetition in $(seq "$repetitions"); do
+done
+if $cold; then
+  for repetition in $(seq "$repetitions"); do
+    for threads in $(thread_order "$repetition"); do
       out="$data/ours-cold-$threads-$repetition.json"
       PLEXAN_THREADS=$threads PLEXAN_PEERS_DATA="$data" "$build/bench/imageprocessing/bench_imageprocessing" \
         --benchmark_filter='^W1_MarchingCubesCold/' --benchmark_out="$out" --benchmark_out_format=json >&2
       if [ "$threads" = 1 ]; then ours+=("$out"); else ours_all+=("$out"); fi
     done
-  fi
-done
+  done
+fi
 
 # The peers: one thread, then every core.
 single=(env OMP_NUM_THREADS=1 OPENBLAS_NUM_THREADS=1 MKL_NUM_THREADS=1 NUMEXPR_NUM_THREADS=1)
