@@ -1,11 +1,15 @@
 #include "numerics/matrix.h"
 
+#include "numerics/parallel.h"
 #include "numerics/squarematrix.h"
 #include "numerics/tensa.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <numeric>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -129,6 +133,46 @@ PLEXAN_ROW_CLONES void rotateNeighbourRows(float* const* rows, int count, const 
     rotateNeighbourRowsKernel(rows, count, c, s, width);
 }
 
+// Copies of at least this many bytes are shared among the threads; below
+// it a copy is too short to pay for waking them.
+constexpr std::size_t parallelCopyBytes = std::size_t(2) << 20;
+
+// to = from for one row: its bytes moved at once when the sizes agree, as
+// they do but for a row resized on its own (an element-by-element loop over
+// bytes cannot be widened, its target might be the vector itself).
+template <typename T>
+inline void copyRow(Vector<T>& to, const Vector<T>& from)
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+    const int size = from.getSize();
+    if (to.getSize() != size)
+        to = from;
+    else if (size > 0)
+        std::memmove(to.data(), from.data(), static_cast<std::size_t>(size) * sizeof(T));
+}
+
+// to[i] = from[i] for the n rows of p elements. A large copy is cut into one
+// run of consecutive rows per thread, the first one normally taken by the
+// calling thread, as a loop over bands of the same rows is shared out: each
+// thread then finds most of the rows it works on next in its own core's
+// cache, and the workers are awake when that loop starts.
+template <typename T>
+void copyRows(Vector<T>* to, const Vector<T>* from, int n, int p)
+{
+    const int threads = plexan::parallel::getThreadCount();
+    const std::size_t bytes = static_cast<std::size_t>(n) * static_cast<std::size_t>(std::max(p, 0)) * sizeof(T);
+    if (threads == 1 || n < 2 || bytes < parallelCopyBytes) {
+        for (int i = 0; i < n; ++i)
+            copyRow(to[i], from[i]);
+        return;
+    }
+    plexan::parallel::forEachChunk(0, n, plexan::parallel::grainFor(n, threads),
+                                   [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+                                       for (std::ptrdiff_t i = first; i < last; ++i)
+                                           copyRow(to[i], from[i]);
+                                   });
+}
+
 } // namespace
 
 template <typename T>
@@ -158,8 +202,7 @@ template <typename T>
 Matrix<T>::Matrix(const Matrix& other)
 {
     allocate(other.m_n, other.m_p);
-    for (int i = 0; i < m_n; ++i)
-        m_rows[i] = other.m_rows[i];
+    copyRows(m_rows, other.m_rows, m_n, m_p);
 }
 
 template <typename T>
@@ -176,8 +219,7 @@ Matrix<T>& Matrix<T>::operator=(const Matrix& other)
 {
     if (this != &other) {
         setSize(other.m_n, other.m_p);
-        for (int i = 0; i < m_n; ++i)
-            m_rows[i] = other.m_rows[i];
+        copyRows(m_rows, other.m_rows, m_n, m_p);
     }
     return *this;
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <limits>
 #include <random>
+#include <vector>
 
 using plexan::test::randomPixels;
 using plexan::test::randomVoxels;
@@ -164,6 +165,68 @@ TEST(MedianFilter, BandEdgesTakenByEitherNeighbourEqualSortedWindows)
                 << c.rows << "x" << c.columns << " bytes, h = " << c.h << ", " << threads << " threads";
         }
     }
+}
+
+// The 3 x 3 medians of an image, row after row in one array, border elements
+// as they are: sorted windows read element by element from the image.
+template <typename T>
+std::vector<T> sortedWindows3x3(const PixelMatrix<T>& in)
+{
+    const int rows = in.getSize1();
+    const int columns = in.getSize2();
+    std::vector<T> out;
+    out.reserve(static_cast<std::size_t>(rows) * columns);
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < columns; ++j) {
+            if (i == 0 || j == 0 || i == rows - 1 || j == columns - 1) {
+                out.push_back(in(i, j));
+                continue;
+            }
+            T window[9];
+            for (int a = 0; a < 3; ++a)
+                for (int b = 0; b < 3; ++b)
+                    window[3 * a + b] = in(i + a - 1, j + b - 1);
+            std::nth_element(window, window + 4, window + 9);
+            out.push_back(window[4]);
+        }
+    return out;
+}
+
+template <typename T>
+std::vector<T> flat(const PixelMatrix<T>& m)
+{
+    std::vector<T> out;
+    for (int i = 0; i < m.getSize1(); ++i)
+        out.insert(out.end(), m[i].begin(), m[i].end());
+    return out;
+}
+
+// Images of a few megabytes are copied on every thread, each taking a run of
+// rows, and the filter that follows bands the same rows among the threads:
+// a filter that started before the copy was complete, or read rows another
+// thread was still writing, differs from the sorted windows of the source
+// at some thread count. Both the copy by construction and by assignment
+// onto the previous result.
+TEST(MedianFilter, CopiesOfLargeImagesOnEveryThreadCountEqualSortedWindows)
+{
+    using plexan::parallel::ThreadCountScope;
+    std::mt19937 rng(37);
+    const auto check = [&](auto tag, int rows, int columns) {
+        using T = decltype(tag);
+        const PixelMatrix<T> in = randomPixels<T>(rows, columns, rng, 0, 255);
+        const std::vector<T> expected = sortedWindows3x3(in);
+        for (int threads : {1, 2, 4}) {
+            ThreadCountScope scope(threads);
+            PixelMatrix<T> out(in);
+            MedianFilter<T>(1).apply(out);
+            EXPECT_TRUE(flat(out) == expected) << rows << "x" << columns << ", " << threads << " threads, constructed";
+            out = in;
+            MedianFilter<T>(1).apply(out);
+            EXPECT_TRUE(flat(out) == expected) << rows << "x" << columns << ", " << threads << " threads, assigned";
+        }
+    };
+    check((unsigned char)0, 1100, 2048);
+    check(float(0), 601, 1000);
 }
 
 // Volumes are filtered in chunks of rows of planes at once, each with a sort

@@ -1,3 +1,4 @@
+#include "numerics/parallel.h"
 #include "numerics/squarematrix.h"
 #include "numerics/tensa.h"
 
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -120,6 +122,127 @@ TEST(Matrix, StatisticsShapesAndBlocks)
                         "Incompatible matrix column and vector dimensions");
     g.swapRows(0, 2);
     EXPECT_EQ(g(0, 0), 20);
+}
+
+// Random bytes in every element, and the whole matrix as one flat array of
+// bytes, row after row, read element by element: the reference a copy is
+// compared with.
+template <typename T>
+Matrix<T> randomBytes(int n, int p, std::mt19937& rng)
+{
+    Matrix<T> m(static_cast<unsigned>(n), static_cast<unsigned>(p));
+    for (int i = 0; i < n; ++i) {
+        auto* bytes = reinterpret_cast<unsigned char*>(m[i].data());
+        for (std::size_t b = 0; b < static_cast<std::size_t>(p) * sizeof(T); ++b)
+            bytes[b] = static_cast<unsigned char>(rng() >> 24);
+    }
+    return m;
+}
+
+template <typename T>
+std::vector<unsigned char> flatBytes(const Matrix<T>& m)
+{
+    std::vector<unsigned char> out(static_cast<std::size_t>(m.getSize1()) * m.getSize2() * sizeof(T));
+    unsigned char* to = out.data();
+    for (int i = 0; i < m.getSize1(); ++i)
+        for (int j = 0; j < m.getSize2(); ++j, to += sizeof(T))
+            std::memcpy(to, &m(i, j), sizeof(T));
+    return out;
+}
+
+// Each row of copy holds its part of bytes, in storage of its own.
+template <typename T>
+void expectDeepCopyOf(const Matrix<T>& copy, const Matrix<T>& source, const std::vector<unsigned char>& bytes,
+                      const std::string& what)
+{
+    ASSERT_EQ(copy.getSize1(), source.getSize1()) << what;
+    ASSERT_EQ(copy.getSize2(), source.getSize2()) << what;
+    const std::size_t rowBytes = static_cast<std::size_t>(copy.getSize2()) * sizeof(T);
+    for (int i = 0; i < copy.getSize1(); ++i) {
+        if (rowBytes == 0)
+            break;
+        if (copy[i].getSize() != copy.getSize2() ||
+            std::memcmp(copy[i].data(), bytes.data() + i * rowBytes, rowBytes) != 0) {
+            ADD_FAILURE() << what << ": row " << i << " differs";
+            break;
+        }
+        if (copy[i].data() == source[i].data()) {
+            ADD_FAILURE() << what << ": row " << i << " shared with the source";
+            break;
+        }
+    }
+}
+
+// Copies of a few megabytes and more are shared among the threads, below a
+// size they are made by the calling thread. Whatever the path, a copy holds
+// the source's bytes, each row in its own storage, and the source is left
+// as it was: a row copied twice or not at all, a share that stopped short of
+// the last rows, or a copy into the rows of the source, shows on matrices
+// just below, at and just above that size (2 MiB), with fewer rows than
+// threads, one row or one column, and on empty ones, at 1, 2 and 4 threads,
+// by construction, by assignment onto a matrix of the same size and of
+// another size.
+TEST(Matrix, CopiesOnEveryThreadCountHoldTheSourceBytes)
+{
+    using plexan::parallel::ThreadCountScope;
+    std::mt19937 rng(41);
+    const auto check = [&](auto tag, int n, int p) {
+        using T = decltype(tag);
+        const Matrix<T> source = randomBytes<T>(n, p, rng);
+        const std::vector<unsigned char> bytes = flatBytes(source);
+        for (int threads : {1, 2, 4}) {
+            ThreadCountScope scope(threads);
+            const std::string what = std::to_string(n) + " x " + std::to_string(p) + " of " +
+                                     std::to_string(sizeof(T)) + " bytes, " + std::to_string(threads) + " threads";
+            const Matrix<T> constructed(source);
+            expectDeepCopyOf(constructed, source, bytes, what + ", constructed");
+            Matrix<T> same(static_cast<unsigned>(n), static_cast<unsigned>(p));
+            same.fill(T(0));
+            same = source;
+            expectDeepCopyOf(same, source, bytes, what + ", assigned in place");
+            Matrix<T> other(3, 5);
+            other = source;
+            expectDeepCopyOf(other, source, bytes, what + ", assigned over 3 x 5");
+        }
+        EXPECT_TRUE(flatBytes(source) == bytes) << n << " x " << p << ": source changed";
+    };
+    check((unsigned char)0, 1023, 2048);
+    check((unsigned char)0, 1024, 2048);
+    check((unsigned char)0, 1025, 2047);
+    check((unsigned char)0, 3, 699051);
+    check((unsigned char)0, 2, 1 << 20);
+    check((unsigned char)0, 1, 3 << 20);
+    check(double(0), 257, 1021);
+    check(double(0), 262145, 1);
+    check(float(0), 0, 0);
+    check(float(0), 0, 600000);
+    check(float(0), 600000, 0);
+}
+
+// A matrix whose rows view one buffer (as the Python bindings make them):
+// its copy owns its rows, and a copy into it writes through the views into
+// the buffer, on every thread count.
+TEST(Matrix, CopiesFromAndIntoRowViewsOnEveryThreadCount)
+{
+    using plexan::parallel::ThreadCountScope;
+    std::mt19937 rng(43);
+    const int n = 700;
+    const int p = 1000; // 2.8 MB of floats
+    const Matrix<float> source = randomBytes<float>(n, p, rng);
+    const std::vector<unsigned char> bytes = flatBytes(source);
+    for (int threads : {1, 2, 4}) {
+        ThreadCountScope scope(threads);
+        std::vector<float> buffer(static_cast<std::size_t>(n) * p, 0.0f);
+        Matrix<float> views(static_cast<unsigned>(n), static_cast<unsigned>(p));
+        for (int i = 0; i < n; ++i)
+            views[i].setShallow(buffer.data() + static_cast<std::size_t>(i) * p, p);
+        views = source;
+        EXPECT_TRUE(views[0].isShallow());
+        EXPECT_EQ(std::memcmp(buffer.data(), bytes.data(), bytes.size()), 0) << threads << " threads";
+        const Matrix<float> owned(views);
+        expectDeepCopyOf(owned, views, bytes, std::to_string(threads) + " threads, copy of views");
+        EXPECT_FALSE(owned[n - 1].isShallow());
+    }
 }
 
 TEST(Matrix, FailureTableForOperands)
