@@ -99,16 +99,20 @@ void KDTree<T>::build()
     // side by side; the subtrees below them are then built side by side.
     // Every node sorts only its own rows, so the tree is the same whatever
     // the thread count.
+    // Levels with fewer nodes than threads sort each node's rows on several
+    // threads too, in the same order.
     std::vector<Pending> level{{0, 0, n - 1}};
+    const int threads = plexan::parallel::getThreadCount();
     for (int depth = 0; depth < splitLevels && n >= parallelBuildSize; ++depth) {
         std::vector<Pending> next(2 * level.size(), Pending{-1, 0, -1});
+        const bool spread = threads > 1 && static_cast<int>(level.size()) < threads;
         plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(level.size()), 1,
                                        [&](std::ptrdiff_t first, std::ptrdiff_t last) {
                                            std::vector<std::pair<T, int>> keys;
                                            for (std::ptrdiff_t e = first; e < last; ++e) {
                                                const Pending& p = level[static_cast<std::size_t>(e)];
                                                splitNode(p.node, p.lo, p.hi, rows, points, indexes, keys,
-                                                         &next[2 * static_cast<std::size_t>(e)]);
+                                                         &next[2 * static_cast<std::size_t>(e)], spread);
                                            }
                                        });
         level.clear();
@@ -137,20 +141,75 @@ void KDTree<T>::setNode(int node, int row, const std::vector<T>& points, const s
                 m_nodeCoordinates.data() + k * m_space);
 }
 
+namespace {
+
+// Sorts a[0 .. m) stably by the first member, through b (room for m): runs
+// of 32 sorted by insertion, then merged pairwise; returns whichever of a and
+// b holds the result.
+template <typename Key>
+Key* mergeSortKeys(Key* a, Key* b, std::size_t m)
+{
+    constexpr std::size_t run = 32;
+    for (std::size_t r = 0; r < m; r += run) {
+        const std::size_t e = std::min(m, r + run);
+        for (std::size_t i = r + 1; i < e; ++i) {
+            const Key x = a[i];
+            std::size_t j = i;
+            while (j > r && x.first < a[j - 1].first) {
+                a[j] = a[j - 1];
+                --j;
+            }
+            a[j] = x;
+        }
+    }
+    const auto less = [](const Key& x, const Key& y) { return x.first < y.first; };
+    for (std::size_t width = run; width < m; width *= 2) {
+        for (std::size_t r = 0; r < m; r += 2 * width) {
+            const std::size_t middle = std::min(m, r + width);
+            const std::size_t e = std::min(m, r + 2 * width);
+            // Equal keys: those of the first run first, so the sort stays stable.
+            std::merge(a + r, a + middle, a + middle, a + e, b + r, less);
+        }
+        std::swap(a, b);
+    }
+    return a;
+}
+
+// How many of the first q elements of the stable merge of the sorted ranges
+// x[0 .. nx) and y[0 .. ny) (x first among equal keys) come from x.
+template <typename Key>
+std::size_t mergeSplit(const Key* x, std::size_t nx, const Key* y, std::size_t ny, std::size_t q)
+{
+    std::size_t low = q > ny ? q - ny : 0;
+    std::size_t high = std::min(q, nx);
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        // x[middle] is among the first q unless y[q - middle - 1] goes before it.
+        if (y[q - middle - 1].first < x[middle].first)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+} // namespace
+
 // Stably sorts rows lo .. hi by coordinate axis: insertion sort for short
-// ranges, otherwise a merge sort of contiguous (key, row) pairs, runs of 32
-// sorted by insertion and merged pairwise. keys is the calling thread's
-// scratch, kept from node to node: a buffer allocated afresh by every large
-// sort was faulted in page by page each time.
+// ranges, otherwise a merge sort of contiguous (key, row) pairs. keys is the
+// calling thread's scratch, kept from node to node: a buffer allocated afresh
+// by every large sort was faulted in page by page each time. Side by side
+// (spread), eight blocks are sorted at once, then merged pairwise, every
+// merge cut into pieces of equal output at the points where a stable merge
+// passes them: the same order as on one thread.
 template <typename T>
 void KDTree<T>::sortRows(std::vector<int>& rows, int lo, int hi, const std::vector<T>& points, int axis,
-                         std::vector<std::pair<T, int>>& keys) const
+                         std::vector<std::pair<T, int>>& keys, bool spread) const
 {
     using Key = std::pair<T, int>;
     const int space = m_space;
     auto key = [&](int row) { return points[static_cast<std::size_t>(row) * space + axis]; };
-    constexpr int run = 32;
-    if (hi - lo < run) {
+    if (hi - lo < 32) {
         for (int i = lo + 1; i <= hi; ++i) {
             const int row = rows[static_cast<std::size_t>(i)];
             const T x = key(row);
@@ -168,40 +227,59 @@ void KDTree<T>::sortRows(std::vector<int>& rows, int lo, int hi, const std::vect
         keys.resize(2 * m);
     Key* from = keys.data();
     Key* to = keys.data() + m;
-    for (std::size_t i = 0; i < m; ++i) {
-        const int row = rows[static_cast<std::size_t>(lo) + i];
-        from[i] = Key(key(row), row);
+    int* out = rows.data() + lo;
+    if (!spread || m < parallelSortSize) {
+        for (std::size_t i = 0; i < m; ++i)
+            from[i] = Key(key(out[i]), out[i]);
+        const Key* sorted = mergeSortKeys(from, to, m);
+        for (std::size_t i = 0; i < m; ++i)
+            out[i] = sorted[i].second;
+        return;
     }
-    const auto less = [](const Key& a, const Key& b) { return a.first < b.first; };
-    for (std::size_t b = 0; b < m; b += run) {
-        const std::size_t e = std::min(m, b + run);
-        for (std::size_t i = b + 1; i < e; ++i) {
-            const Key x = from[i];
-            std::size_t j = i;
-            while (j > b && x.first < from[j - 1].first) {
-                from[j] = from[j - 1];
-                --j;
-            }
-            from[j] = x;
-        }
-    }
-    for (std::size_t width = run; width < m; width *= 2) {
-        for (std::size_t b = 0; b < m; b += 2 * width) {
-            const std::size_t middle = std::min(m, b + width);
-            const std::size_t e = std::min(m, b + 2 * width);
-            // Equal keys: those of the first run first, so the sort stays stable.
-            std::merge(from + b, from + middle, from + middle, from + e, to + b, less);
-        }
+    constexpr std::size_t blocks = 8;
+    const std::size_t block = (m + blocks - 1) / blocks;
+    plexan::parallel::forEachChunk(0, blocks, 1, [&](std::ptrdiff_t c, std::ptrdiff_t) {
+        const std::size_t b = static_cast<std::size_t>(c) * block;
+        const std::size_t e = std::min(m, b + block);
+        if (b >= e)
+            return;
+        for (std::size_t i = b; i < e; ++i)
+            from[i] = Key(key(out[i]), out[i]);
+        const Key* sorted = mergeSortKeys(from + b, to + b, e - b);
+        if (sorted != from + b)
+            std::copy(sorted, sorted + (e - b), from + b);
+    });
+    const auto less = [](const Key& x, const Key& y) { return x.first < y.first; };
+    for (std::size_t width = block; width < m; width *= 2) {
+        const std::size_t pairs = (m + 2 * width - 1) / (2 * width);
+        const std::size_t pieces = std::max<std::size_t>(1, blocks / pairs);
+        const bool last = 2 * width >= m;
+        plexan::parallel::forEachChunk(
+            0, static_cast<std::ptrdiff_t>(pairs * pieces), 1, [&](std::ptrdiff_t c, std::ptrdiff_t) {
+                const std::size_t b = static_cast<std::size_t>(c) / pieces * 2 * width;
+                const std::size_t piece = static_cast<std::size_t>(c) % pieces;
+                const std::size_t middle = std::min(m, b + width);
+                const std::size_t e = std::min(m, b + 2 * width);
+                const std::size_t n = e - b;
+                const std::size_t q0 = n * piece / pieces;
+                const std::size_t q1 = n * (piece + 1) / pieces;
+                const Key* x = from + b;
+                const Key* y = from + middle;
+                const std::size_t i0 = mergeSplit(x, middle - b, y, e - middle, q0);
+                const std::size_t i1 = mergeSplit(x, middle - b, y, e - middle, q1);
+                std::merge(x + i0, x + i1, y + (q0 - i0), y + (q1 - i1), to + b + q0, less);
+                if (last)
+                    for (std::size_t q = b + q0; q < b + q1; ++q)
+                        out[q] = to[q].second;
+            });
         std::swap(from, to);
     }
-    for (std::size_t i = 0; i < m; ++i)
-        rows[static_cast<std::size_t>(lo) + i] = from[i].second;
 }
 
 template <typename T>
 void KDTree<T>::splitNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
                           const std::vector<int>& serverIndex, std::vector<std::pair<T, int>>& keys,
-                          Pending* children)
+                          Pending* children, bool spread)
 {
     const int space = m_space;
     // Split along the coordinate of largest extent, the first winning a tie.
@@ -221,7 +299,7 @@ void KDTree<T>::splitNode(int node, int lo, int hi, std::vector<int>& rows, cons
             axis = a;
         }
     }
-    sortRows(rows, lo, hi, points, axis, keys);
+    sortRows(rows, lo, hi, points, axis, keys, spread);
     const int median = lo + (hi - lo + 1) / 2;
     setNode(node, rows[static_cast<std::size_t>(median)], points, serverIndex, axis);
     children[0] = children[1] = Pending{-1, 0, -1};

@@ -19,6 +19,7 @@
 
 #include "geometry/vertices.h"
 
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -81,15 +82,20 @@ private:
     // levels one level at a time, then build the subtrees below side by side.
     static constexpr int parallelBuildSize = 4096;
     static constexpr int splitLevels = 4;
+    // Nodes of this many rows or more, on a level with fewer nodes than
+    // threads, sort their rows on several threads.
+    static constexpr std::size_t parallelSortSize = 8192;
 
     // Splits node over rows lo .. hi and leaves the children still to split
-    // in children[0] (left) and children[1] (right), node -1 for none.
+    // in children[0] (left) and children[1] (right), node -1 for none;
+    // spread: sorting on several threads.
     void splitNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
-                   const std::vector<int>& serverIndex, std::vector<std::pair<T, int>>& keys, Pending* children);
+                   const std::vector<int>& serverIndex, std::vector<std::pair<T, int>>& keys, Pending* children,
+                   bool spread = false);
     void buildNode(int node, int lo, int hi, std::vector<int>& rows, const std::vector<T>& points,
                    const std::vector<int>& serverIndex, std::vector<std::pair<T, int>>& keys);
     void sortRows(std::vector<int>& rows, int lo, int hi, const std::vector<T>& points, int axis,
-                  std::vector<std::pair<T, int>>& keys) const;
+                  std::vector<std::pair<T, int>>& keys, bool spread) const;
     void setNode(int node, int row, const std::vector<T>& points, const std::vector<int>& serverIndex, int axis);
     bool exists(int node) const
     {

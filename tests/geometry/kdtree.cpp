@@ -247,26 +247,32 @@ void referenceBuild(const Vertices<T>& points, std::vector<int> rows, int node, 
                    2 * node + 2, space, vertex);
 }
 
+// Nodes of 8,192 vertices or more near the root sort on several threads, in
+// blocks merged pairwise, each merge cut at the points where a stable merge
+// passes: 8,195 and 20,000 vertices make blocks of unequal sizes, five
+// coordinate values (reach 16) runs of ties longer than a block, cut by the
+// merges anywhere.
 TYPED_TEST(KDTreeTest, TiesKeepTheirOrderAtEveryLevel)
 {
     using T = TypeParam;
     std::mt19937 rng(17);
-    for (const int n : {40, 700, 5000}) {
+    const std::pair<int, double> cases[] = {{40, 60}, {700, 60}, {5000, 60}, {8195, 60}, {20000, 60}, {20000, 16}};
+    for (const auto& [n, reach] : cases) {
         Vertices<T> points(3, n);
         for (int i = 0; i < n; ++i)
-            points[i] = randomPoint<T>(rng, 3, true, 60);
+            points[i] = randomPoint<T>(rng, 3, true, reach);
         std::vector<int> rows(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i)
             rows[static_cast<std::size_t>(i)] = i;
         std::vector<int> expected;
         referenceBuild(points, rows, 0, 3, expected);
-        for (const int threads : {1, 2}) {
+        for (const int threads : {1, 2, 3, 4}) {
             const plexan::parallel::ThreadCountScope scope(threads);
             const KDTree<T> tree(points);
             std::vector<int> vertex(expected.size(), -1);
             for (int node = 0; node < tree.getNumNodes() && node < static_cast<int>(vertex.size()); ++node)
                 vertex[static_cast<std::size_t>(node)] = tree.getNodeVertex(node);
-            EXPECT_EQ(vertex, expected) << n << " vertices, " << threads << " threads";
+            EXPECT_EQ(vertex, expected) << n << " vertices, reach " << reach << ", " << threads << " threads";
         }
     }
 }
