@@ -261,11 +261,13 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
     for (std::size_t s = 0; s < m; ++s)
         rank[s] = std::min(m_rank, trees[s].getCount());
 
-    // Planes in parallel, each from its own first sample. Within a plane,
-    // the k-th neighbour distance at the previous sample, along the previous
-    // row and at the first sample of the row: a sample one step away has its
-    // k-th neighbour within that distance plus the step. The bound only
-    // prunes the search, so the samples do not depend on the cut.
+    // Blocks of rows in parallel (a quarter of a plane each, so that no
+    // thread is left alone with a whole plane at the end), each from its own
+    // first sample. Within a block, the k-th neighbour distance at the
+    // previous sample and along the previous row, or at the first sample of
+    // the row: a sample one step away has its k-th neighbour within that
+    // distance plus the step. The bound only prunes the search, so the
+    // samples do not depend on the cut.
     constexpr T infinity = std::numeric_limits<T>::max();
     const T h[3] = {std::abs(step[0]), std::abs(step[1]), std::abs(step[2])};
     const T slack = T(1) + T(64) * std::numeric_limits<T>::epsilon();
@@ -277,77 +279,76 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
     };
 
     using R = plexan::Accumulator<T>;
-    // The sum of the distances of every plane, added in plane order after.
-    std::vector<R> planeTotals(static_cast<std::size_t>(std::max(size[2], 0)), R(0));
-    const int planes = size[2];
-    std::atomic<int> planesDone{0};
+    const int planes = std::max(size[2], 0);
+    const int blockRows = static_cast<int>(plexan::parallel::grainFor(size[0], 4));
+    const int blocks = static_cast<int>(plexan::parallel::chunkCount(0, size[0], blockRows));
+    // The sum of the distances of every block, added in block order after.
+    std::vector<R> blockTotals(static_cast<std::size_t>(planes) * static_cast<std::size_t>(blocks), R(0));
+    std::atomic<int> blocksDone{0};
     int reported = 0;
     const std::thread::id owner = std::this_thread::get_id();
-    // Progress goes out from this thread only, one step per plane, in order.
+    // Progress goes out from this thread only, one step per plane's worth of
+    // blocks, in order.
     auto report = [&] {
-        const int done = planesDone.load();
+        const int done = blocks > 0 ? blocksDone.load() / blocks : planes;
         for (; reported < done; ++reported)
             this->notifyProgressed(static_cast<unsigned int>(reported), static_cast<unsigned int>(planes));
     };
     this->notifyStarted("Poisson density estimation");
     plexan::parallel::forEachChunk(
-        0, planes, 1,
-        [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
+        0, static_cast<std::ptrdiff_t>(blockTotals.size()), 1,
+        [&](std::ptrdiff_t c, std::ptrdiff_t) {
+            const int k = static_cast<int>(c / blocks);
+            const int i0 = static_cast<int>(c % blocks) * blockRows;
+            const int i1 = std::min(size[0], i0 + blockRows);
             std::vector<T> previous(m, infinity);
             std::vector<T> rowStart(m, infinity);
-            std::vector<T> planeStart(m, infinity);
             std::vector<T> rowAbove(m * static_cast<std::size_t>(std::max(size[1], 0)), infinity);
             std::vector<T> best(static_cast<std::size_t>(m_rank));
             T p[3];
-            for (int k = static_cast<int>(k0); k < k1; ++k) {
-                R total = R(0);
-                p[2] = origin[2] + static_cast<T>(k) * step[2];
-                for (int i = 0; i < size[0]; ++i) {
-                    p[0] = origin[0] + static_cast<T>(i) * step[0];
-                    T* row = matrix[k][i].data();
-                    for (int j = 0; j < size[1]; ++j) {
-                        p[1] = origin[1] + static_cast<T>(j) * step[1];
-                        T sum = T(0);
-                        for (std::size_t s = 0; s < m; ++s) {
-                            if (rank[s] < 1)
-                                continue;
-                            T* above = &rowAbove[s * static_cast<std::size_t>(size[1])];
-                            T bound = j > 0       ? boundFrom(previous[s], h[1])
-                                      : i > 0     ? boundFrom(rowStart[s], h[0])
-                                      : k > k0    ? boundFrom(planeStart[s], h[2])
-                                                  : infinity;
-                            if (i > 0)
-                                bound = std::min(bound, boundFrom(above[j], h[0]));
-                            const T r2 = trees[s].kthSquaredDistance(p, rank[s], bound, best.data());
-                            const T r = std::sqrt(r2);
-                            total += static_cast<R>(r);
-                            previous[s] = r;
-                            above[j] = r;
-                            if (j == 0) {
-                                rowStart[s] = r;
-                                if (i == 0)
-                                    planeStart[s] = r;
-                            }
-                            sum += std::pow(r2, T(1.5));
-                        }
-                        row[j] = m > 0 ? numer / sum : T(0);
+            R total = R(0);
+            p[2] = origin[2] + static_cast<T>(k) * step[2];
+            for (int i = i0; i < i1; ++i) {
+                p[0] = origin[0] + static_cast<T>(i) * step[0];
+                T* row = matrix[k][i].data();
+                for (int j = 0; j < size[1]; ++j) {
+                    p[1] = origin[1] + static_cast<T>(j) * step[1];
+                    T sum = T(0);
+                    for (std::size_t s = 0; s < m; ++s) {
+                        if (rank[s] < 1)
+                            continue;
+                        T* above = &rowAbove[s * static_cast<std::size_t>(size[1])];
+                        T bound = j > 0    ? boundFrom(previous[s], h[1])
+                                  : i > i0 ? boundFrom(rowStart[s], h[0])
+                                           : infinity;
+                        if (i > i0)
+                            bound = std::min(bound, boundFrom(above[j], h[0]));
+                        const T r2 = trees[s].kthSquaredDistance(p, rank[s], bound, best.data());
+                        const T r = std::sqrt(r2);
+                        total += static_cast<R>(r);
+                        previous[s] = r;
+                        above[j] = r;
+                        if (j == 0)
+                            rowStart[s] = r;
+                        sum += std::pow(r2, T(1.5));
                     }
+                    row[j] = m > 0 ? numer / sum : T(0);
                 }
-                planeTotals[static_cast<std::size_t>(k)] = total;
-                ++planesDone;
-                if (std::this_thread::get_id() == owner)
-                    report();
             }
+            blockTotals[static_cast<std::size_t>(c)] = total;
+            ++blocksDone;
+            if (std::this_thread::get_id() == owner)
+                report();
         },
         this);
     report();
     if (this->isCanceled()) {
-        // The planes not yet started were skipped: the grid is incomplete.
+        // The blocks not yet started were skipped: the grid is incomplete.
         this->notifyCanceled("");
         return;
     }
     R total = R(0);
-    for (const R& t : planeTotals)
+    for (const R& t : blockTotals)
         total += t;
     this->notifyFinished("");
     const R count = static_cast<R>(size[0]) * size[1] * size[2] * static_cast<R>(m);

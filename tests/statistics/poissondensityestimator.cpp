@@ -228,7 +228,7 @@ TEST(PoissonDensityParallel, PlanesInParallelGiveTheSingleThreadBits)
             plexan::parallel::ThreadCountScope one(1);
             singleLine = console([&] { estimator.compute(single, box); });
         }
-        for (int threads : {2, 4}) {
+        for (int threads : {2, 3, 4}) {
             plexan::parallel::ThreadCountScope scope(threads);
             VoxelMatrix<double> parallel(9, 7, planes);
             RecordingMonitor monitor;
