@@ -214,6 +214,26 @@ TEST(ComponentLabelling, SlabsOfPlanesMatchFloodFillAtAnyThreadCount)
         }
 }
 
+// Slab counts that do not divide the planes (100 planes: 8 slabs of 13
+// and a last of 9 on two threads, 12 slabs of 9 and a last of 1 on three):
+// near the percolation density (0.31) components reach through many slabs.
+TEST(ComponentLabelling, UnevenSlabsMatchFloodFill)
+{
+    std::mt19937 rng(31);
+    for (double p : {0.2, 0.31, 0.45}) {
+        const VoxelMatrix<int> volume = randomBinary<int>(11, 13, 100, p, rng);
+        std::vector<int> expected;
+        const int components = floodFillLabels(volume, expected);
+        for (int threads : {1, 2, 3, 4, 8}) {
+            int count = 0;
+            const VoxelMatrix<int> labelled = labelledWith(volume, threads, count);
+            SCOPED_TRACE(::testing::Message() << "p = " << p << ", " << threads << " threads");
+            EXPECT_EQ(count, components);
+            expectLabels(labelled, expected);
+        }
+    }
+}
+
 // Components that cross every slab border, built so that each border
 // merges classes whose roots lie in different earlier slabs: a comb of
 // columns through all planes, each column joined to the next by a bridge in
