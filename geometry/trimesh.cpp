@@ -37,7 +37,7 @@ inline R dot(const R* a, const R* b)
 template <typename T, typename R = Accumulator<T>>
 inline void load(const VertexServer<T>& server, unsigned int i, R* x)
 {
-    const T* p = server[static_cast<int>(i)].data();
+    const T* p = server.coordinates(static_cast<int>(i));
     x[0] = static_cast<R>(p[0]);
     x[1] = static_cast<R>(p[1]);
     x[2] = static_cast<R>(p[2]);
@@ -651,7 +651,7 @@ void TriMesh<T>::computeNormals()
     for (int i = 0; i < n; ++i) {
         const R* s = sum.data() + static_cast<std::size_t>(this->getIndex(i)) * 3;
         const R length = std::sqrt(dot(s, s));
-        T* out = normals.vertex(i).data();
+        T* out = normals.coordinates(i);
         for (int k = 0; k < 3; ++k)
             out[k] = length > 0 ? static_cast<T>(s[k] / length) : T(0);
     }
@@ -679,7 +679,7 @@ void TriMesh<T>::smoothNormals(int iterations)
     std::vector<R> current(previous.size());
     for (int v = 0; v < n; ++v)
         for (int k = 0; k < 3; ++k)
-            current[v * 3 + k] = static_cast<R>(m_normals.vertex(v)[k]);
+            current[v * 3 + k] = static_cast<R>(m_normals.coordinates(v)[k]);
     for (int iteration = 0; iteration < iterations; ++iteration) {
         previous.swap(current);
         for (int v = 0; v < n; ++v) {
@@ -695,7 +695,7 @@ void TriMesh<T>::smoothNormals(int iterations)
     Vertices<T> normals(3, n);
     for (int v = 0; v < n; ++v)
         for (int k = 0; k < 3; ++k)
-            normals.vertex(v)[k] = static_cast<T>(current[v * 3 + k]);
+            normals.coordinates(v)[k] = static_cast<T>(current[v * 3 + k]);
     m_normals = std::move(normals);
 }
 
@@ -732,9 +732,9 @@ T TriMesh<T>::area() const
         }
     } else if (space == 2) {
         for (const auto& t : m_triangles) {
-            const T* a = server[static_cast<int>(t[0])].data();
-            const T* b = server[static_cast<int>(t[1])].data();
-            const T* c = server[static_cast<int>(t[2])].data();
+            const T* a = server.coordinates(static_cast<int>(t[0]));
+            const T* b = server.coordinates(static_cast<int>(t[1]));
+            const T* c = server.coordinates(static_cast<int>(t[2]));
             total += std::abs((R(b[0]) - a[0]) * (R(c[1]) - a[1]) - (R(b[1]) - a[1]) * (R(c[0]) - a[0]));
         }
     }
@@ -779,9 +779,9 @@ bool TriMesh<T>::contains(const Vector<T>& p) const
     // The bounding box of the listed vertices.
     R lower[3], upper[3];
     for (int k = 0; k < 3; ++k)
-        lower[k] = upper[k] = static_cast<R>(this->vertex(0)[k]);
+        lower[k] = upper[k] = static_cast<R>(this->coordinates(0)[k]);
     for (int i = 1; i < n; ++i) {
-        const T* x = this->vertex(i).data();
+        const T* x = this->coordinates(i);
         for (int k = 0; k < 3; ++k) {
             lower[k] = std::min(lower[k], static_cast<R>(x[k]));
             upper[k] = std::max(upper[k], static_cast<R>(x[k]));
@@ -895,7 +895,7 @@ void TriMesh<T>::export2AsciiSTL(std::ostream& stream) const
                 }
                 out.literal("\n    outer loop\n");
                 for (unsigned int corner : t) {
-                    const T* x = server[static_cast<int>(corner)].data();
+                    const T* x = server.coordinates(static_cast<int>(corner));
                     out.literal("      vertex");
                     for (int k = 0; k < 3; ++k) {
                         out.put(' ');
@@ -956,7 +956,7 @@ void TriMesh<T>::write(std::ostream& stream) const
         out.number(n);
         out.put('\n');
         for (int i = 0; i < n; ++i) {
-            const T* x = this->vertex(i).data();
+            const T* x = this->coordinates(i);
             for (int k = 0; k < space; ++k) {
                 out.number(x[k]);
                 out.put(' ');
@@ -978,9 +978,10 @@ void TriMesh<T>::write(std::ostream& stream) const
             out.literal("# 0\n");
         } else {
             out.literal("# 1\n");
+            const int normalSpace = m_normals.getSpace();
             for (int i = 0; i < m_normals.getNumVertices(); ++i) {
-                const Vector<T>& v = m_normals.vertex(i);
-                for (int k = 0; k < v.getSize(); ++k) {
+                const T* v = m_normals.coordinates(i);
+                for (int k = 0; k < normalSpace; ++k) {
                     out.number(v[k]);
                     out.put(' ');
                 }
@@ -1030,7 +1031,7 @@ void TriMesh<T>::read(std::istream& stream)
         if (flag == 1) {
             Vertices<T> normals(space, n);
             for (int i = 0; i < n; ++i) {
-                T* x = normals.vertex(i).data();
+                T* x = normals.coordinates(i);
                 for (int k = 0; k < space; ++k)
                     if (!(stream >> x[k]))
                         throw FileFormatError(where, "Truncated or malformed normal data");

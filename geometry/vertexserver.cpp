@@ -125,7 +125,10 @@ VertexServer<T>::~VertexServer() = default;
 template <typename T>
 void VertexServer<T>::StorageDeleter::operator()(void* storage) const
 {
-    std::destroy_n(views, count);
+    constexpr int run = 1 << viewRunShift;
+    for (int r = 0; r * run < count; ++r)
+        if (made[r].load(std::memory_order_relaxed))
+            std::destroy_n(views + r * run, std::min(run, count - r * run));
     SpareStorage::instance().give(storage, bytes);
 }
 
@@ -156,9 +159,9 @@ void VertexServer<T>::addSlots(int n)
             const std::size_t count = static_cast<std::size_t>(block.capacity) * static_cast<std::size_t>(m_space);
             // A large block takes the storage of one freed lately when one
             // fits, or new storage of whole huge pages, written for the first
-            // time here with few page faults. The slots' coordinates and
-            // views are written in one pass, shared among the threads for a
-            // large block.
+            // time here with few page faults. The slots' coordinates are
+            // cleared here, shared among the threads for a large block; the
+            // room for their views stays untouched until they are asked for.
             const std::size_t viewsAt =
                 (count * sizeof(T) + alignof(Vector<T>) - 1) / alignof(Vector<T>) * alignof(Vector<T>);
             const std::size_t needed = viewsAt + static_cast<std::size_t>(block.capacity) * sizeof(Vector<T>);
@@ -169,12 +172,18 @@ void VertexServer<T>::addSlots(int n)
             T* coordinates = static_cast<T*>(storage);
             auto* views = reinterpret_cast<Vector<T>*>(static_cast<char*>(storage) + viewsAt);
             const int space = m_space;
+            const std::size_t runs = (static_cast<std::size_t>(block.capacity) >> viewRunShift) + 1;
+            try {
+                block.made = std::make_unique<std::atomic<bool>[]>(runs);
+            } catch (...) {
+                SpareStorage::instance().give(storage, bytes);
+                throw;
+            }
             plexan::parallel::forEachChunk(0, block.capacity, slotsPerChunk, [&](std::ptrdiff_t a, std::ptrdiff_t b) {
                 std::fill(coordinates + a * space, coordinates + b * space, T(0));
-                for (std::ptrdiff_t k = a; k < b; ++k)
-                    (new (views + k) Vector<T>())->setShallow(coordinates + k * space, space);
             });
-            block.storage = std::unique_ptr<void, StorageDeleter>(storage, StorageDeleter{bytes, views, block.capacity});
+            block.storage = std::unique_ptr<void, StorageDeleter>(
+                storage, StorageDeleter{bytes, views, block.capacity, block.made.get()});
             block.coordinates = coordinates;
             block.views = views;
             m_blocks.push_back(std::move(block));
@@ -191,17 +200,61 @@ void VertexServer<T>::addSlots(int n)
 template <typename T>
 void VertexServer<T>::updateHead()
 {
-    m_head = m_blocks.empty() ? nullptr : m_blocks.front().views;
-    m_headCount = m_blocks.empty() ? 0 : m_blocks.front().used;
+    const Block* head = m_blocks.empty() ? nullptr : &m_blocks.front();
+    m_head = head ? head->views : nullptr;
+    m_headMade = head ? head->made.get() : nullptr;
+    m_headCoordinates = head ? head->coordinates : nullptr;
+    m_headCount = head ? head->used : 0;
+}
+
+template <typename T>
+const typename VertexServer<T>::Block& VertexServer<T>::blockOf(int i) const
+{
+    if (i < m_headCount)
+        return m_blocks.front();
+    // The last block whose first slot is at or before i.
+    return *(std::upper_bound(m_blocks.begin(), m_blocks.end(), i,
+                              [](int index, const Block& b) { return index < b.firstSlot; }) - 1);
 }
 
 template <typename T>
 Vector<T>* VertexServer<T>::laterSlot(int i) const
 {
-    // The last block whose first slot is at or before i.
-    const auto block = std::upper_bound(m_blocks.begin(), m_blocks.end(), i,
-                                        [](int index, const Block& b) { return index < b.firstSlot; }) - 1;
-    return block->views + (i - block->firstSlot);
+    const Block& block = blockOf(i);
+    const int k = i - block.firstSlot;
+    if (!block.made[static_cast<std::size_t>(k >> viewRunShift)].load(std::memory_order_acquire))
+        makeViews(block, k >> viewRunShift);
+    return block.views + k;
+}
+
+template <typename T>
+T* VertexServer<T>::laterCoordinates(int i) const
+{
+    const Block& block = blockOf(i);
+    return block.coordinates + static_cast<std::ptrdiff_t>(i - block.firstSlot) * m_space;
+}
+
+template <typename T>
+int VertexServer<T>::contiguousSlots(int i) const
+{
+    if (i < 0 || i >= m_capacity)
+        return 0;
+    const Block& block = blockOf(i);
+    return block.firstSlot + block.used - i;
+}
+
+template <typename T>
+void VertexServer<T>::makeViews(const Block& block, int run) const
+{
+    std::atomic<bool>& made = block.made[static_cast<std::size_t>(run)];
+    std::lock_guard<std::mutex> lock(m_viewsMutex);
+    if (made.load(std::memory_order_relaxed))
+        return;
+    const int first = run << viewRunShift;
+    const int last = std::min(first + (1 << viewRunShift), block.capacity);
+    for (int k = first; k < last; ++k)
+        (new (block.views + k) Vector<T>())->setShallow(block.coordinates + static_cast<std::ptrdiff_t>(k) * m_space, m_space);
+    made.store(true, std::memory_order_release);
 }
 
 template <typename T>
@@ -251,7 +304,7 @@ void VertexServer<T>::append(const VertexServer& other)
     const int start = m_size;
     setSize(m_size + other.m_size);
     for (int i = 0; i < other.m_size; ++i)
-        std::copy(other[i].begin(), other[i].end(), (*this)[start + i].begin());
+        std::copy_n(other.coordinates(i), m_space, coordinates(start + i));
 }
 
 template <typename T>

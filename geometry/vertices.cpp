@@ -115,9 +115,9 @@ void Vertices<T>::append(const Vertices& other)
     const int count = other.getNumVertices();
     server.setSize(start + count);
     m_indexes.reserve(m_indexes.size() + static_cast<std::size_t>(count));
+    const int space = server.getSpace();
     for (int k = 0; k < count; ++k) {
-        const Vector<T>& source = other.vertex(k);
-        std::copy(source.begin(), source.end(), server[start + k].begin());
+        std::copy_n(other.coordinates(k), space, server.coordinates(start + k));
         m_indexes.push_back(start + k);
     }
 }
@@ -228,7 +228,7 @@ std::vector<T> gather(const Vertices<T>& list)
     const int space = list.getSpace();
     std::vector<T> out(static_cast<std::size_t>(n) * static_cast<std::size_t>(space));
     for (int i = 0; i < n; ++i)
-        std::copy_n(list.vertex(i).data(), space, out.data() + static_cast<std::size_t>(i) * space);
+        std::copy_n(list.coordinates(i), space, out.data() + static_cast<std::size_t>(i) * space);
     return out;
 }
 
@@ -386,7 +386,7 @@ int Vertices<T>::readVertexList(std::istream& stream, const char* where)
     holder.setServer(server); // frees the pool if reading fails
     for (int i = 0; i < count; ++i) {
         server->setSize(i + 1);
-        T* x = (*server)[i].data();
+        T* x = server->coordinates(i);
         for (int k = 0; k < space; ++k)
             if (!(stream >> x[k]))
                 throw FileFormatError(where, "Truncated or malformed vertex data");
@@ -416,7 +416,7 @@ void Vertices<T>::write(std::ostream& stream) const
         const int space = this->getSpace();
         stream << "# " << this->getShapeType() << '\n' << "# " << space << '\n' << "# " << n << '\n';
         for (int i = 0; i < n; ++i) {
-            const T* x = vertex(i).data();
+            const T* x = coordinates(i);
             for (int k = 0; k < space; ++k) {
                 if (k)
                     stream << ' ';

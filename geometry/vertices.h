@@ -55,6 +55,14 @@ public:
         return vertex(static_cast<int>(locator[0]));
     }
 
+    // The coordinates of the vertex at position i, without making its
+    // vector view (see VertexServer::coordinates).
+    T* coordinates(int i) { return this->m_server->coordinates(m_indexes[static_cast<std::size_t>(i)]); }
+    const T* coordinates(int i) const
+    {
+        return this->m_server->coordinates(m_indexes[static_cast<std::size_t>(i)]);
+    }
+
     int getIndex(int i) const { return m_indexes[static_cast<std::size_t>(i)]; }
     void setIndex(int i, int serverIndex) { m_indexes[static_cast<std::size_t>(i)] = serverIndex; }
     const std::vector<int>& getIndexes() const { return m_indexes; }

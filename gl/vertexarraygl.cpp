@@ -19,8 +19,7 @@ bool contiguousFloats(const VertexServer<T>& server, int count)
         const int space = server.getSpace();
         if (count < 1 || space < 2 || count > server.getSize())
             return false;
-        const float* base = server[0].data();
-        return server[count - 1].data() == base + static_cast<std::ptrdiff_t>(space) * (count - 1);
+        return server.contiguousSlots(0) >= count;
     }
 }
 
@@ -43,7 +42,7 @@ CoordinateArray poolCoordinates(const VertexServer<T>& server, int count, std::v
     CoordinateArray array;
     if (contiguousFloats(server, count)) {
         if constexpr (std::is_same_v<T, float>) {
-            array.data = server[0].data();
+            array.data = server.coordinates(0);
             array.components = std::min(server.getSpace(), 3);
             array.stride = server.getSpace();
         }

@@ -6,11 +6,13 @@
 #include "geometry/vertices.h"
 
 #include "meshfixtures.h"
+#include "numerics/parallel.h"
 #include "support/expect.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <random>
 #include <set>
 #include <string>
@@ -167,6 +169,195 @@ TEST(VertexServer, PoolsInFreedStorageStartZero)
             ASSERT_EQ(pool[i][2], 0.0f) << i;
         }
     }
+}
+
+// A slot's vector must lie on the slot's own coordinates, with the pool's
+// dimension, and hold what a plain record says was written there, whichever
+// way (vector or coordinates) it was written and read. Returns the number of
+// slots that do not.
+template <typename T>
+int slotsOutOfStep(const VertexServer<T>& pool, const std::vector<std::vector<double>>& record)
+{
+    int wrong = 0;
+    const int space = pool.getSpace();
+    for (int i = 0; i < pool.getSize(); ++i) {
+        const Vector<T>& view = pool[i];
+        const T* x = pool.coordinates(i);
+        bool ok = view.data() == x && view.getSize() == space;
+        for (int a = 0; ok && a < space; ++a)
+            ok = static_cast<double>(x[a]) == record[static_cast<std::size_t>(i)][static_cast<std::size_t>(a)]
+                 && static_cast<double>(view[a]) == record[static_cast<std::size_t>(i)][static_cast<std::size_t>(a)];
+        // Slots said to follow one another do.
+        const int run = pool.contiguousSlots(i);
+        ok = ok && run >= 1 && run <= pool.getCapacity() - i
+             && pool.coordinates(i + run - 1) == x + static_cast<std::ptrdiff_t>(run - 1) * space;
+        wrong += ok ? 0 : 1;
+    }
+    return wrong;
+}
+
+// Slot i, coordinate a, written as a value no other slot holds.
+double valueOf(int i, int a, int round)
+{
+    return 4.0 * i + a + 1000000.0 * round;
+}
+
+// Writes every slot from `from` on, the even ones through their vector and
+// the odd ones through their coordinates, and the record with them.
+template <typename T>
+void writeSlots(VertexServer<T>& pool, std::vector<std::vector<double>>& record, int from, int round)
+{
+    const int space = pool.getSpace();
+    record.resize(static_cast<std::size_t>(pool.getSize()), std::vector<double>(static_cast<std::size_t>(space)));
+    for (int i = from; i < pool.getSize(); ++i)
+        for (int a = 0; a < space; ++a) {
+            const double value = valueOf(i, a, round);
+            if (i % 2 == 0)
+                pool[i][a] = static_cast<T>(value);
+            else
+                pool.coordinates(i)[a] = static_cast<T>(value);
+            record[static_cast<std::size_t>(i)][static_cast<std::size_t>(a)] = value;
+        }
+}
+
+// The vectors of a pool are made when first asked for, possibly by several
+// threads at once (statistics read shared meshes from every core): each
+// thread here reads every slot of a fresh pool of several blocks, starting
+// at its own place and going its own way, so that the threads ask for the
+// same runs of slots at the same time.
+TEST(VertexServer, SlotsAskedForFromSeveralThreadsAtOnce)
+{
+    for (const int threads : {1, 2, 4}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        const plexan::parallel::ThreadCountScope scope(threads);
+        for (int round = 0; round < 3; ++round) {
+            VertexServer<float> pool(3, 0, 5000, 3000);
+            pool.setSize(13001); // blocks of 5000, 3000 and 5001 slots
+            const int n = pool.getSize();
+            std::vector<std::vector<double>> record(static_cast<std::size_t>(n), std::vector<double>(3));
+            for (int i = 0; i < n; ++i)
+                for (int a = 0; a < 3; ++a) {
+                    pool.coordinates(i)[a] = static_cast<float>(valueOf(i, a, round));
+                    record[static_cast<std::size_t>(i)][static_cast<std::size_t>(a)] = valueOf(i, a, round);
+                }
+            const VertexServer<float>& shared = pool;
+            std::atomic<int> wrong{0};
+            constexpr int readers = 8;
+            plexan::parallel::forEachChunk(0, readers, 1, [&](std::ptrdiff_t r, std::ptrdiff_t) {
+                const int start = static_cast<int>(r) * n / readers;
+                const int step = r % 2 == 0 ? 1 : n - 1; // forwards or backwards
+                int bad = 0;
+                for (int k = 0, i = start; k < n; ++k, i = (i + step) % n) {
+                    const Vector<float>& v = shared[i];
+                    const float* x = shared.coordinates(i);
+                    if (v.data() != x || v.getSize() != 3 || v[0] != static_cast<float>(valueOf(i, 0, round))
+                        || v[2] != static_cast<float>(valueOf(i, 2, round)))
+                        ++bad;
+                }
+                wrong += bad;
+            });
+            EXPECT_EQ(wrong.load(), 0);
+            EXPECT_EQ(slotsOutOfStep(pool, record), 0);
+        }
+    }
+}
+
+// Every way a pool changes keeps each slot's vector on the slot's
+// coordinates and both equal to what was written, checked against a plain
+// record after each change.
+TEST(VertexServer, VectorsAndCoordinatesStayInStep)
+{
+    std::vector<std::vector<double>> record;
+    VertexServer<double> pool(3, 100, 100, 2500);
+    writeSlots(pool, record, 0, 0);
+    EXPECT_EQ(slotsOutOfStep(pool, record), 0);
+    pool.setSize(6000); // a second block
+    writeSlots(pool, record, 100, 0);
+    EXPECT_EQ(slotsOutOfStep(pool, record), 0) << "grown";
+    pool.setCapacity(3000); // into the middle of the second block, whose vectors are made
+    record.resize(3000);
+    EXPECT_EQ(slotsOutOfStep(pool, record), 0) << "shrunk";
+    pool.setSize(9000); // the second block's tail again, then a new block
+    writeSlots(pool, record, 2900, 1);
+    EXPECT_EQ(slotsOutOfStep(pool, record), 0) << "grown again";
+
+    const VertexServer<double> copy(pool);
+    EXPECT_EQ(copy.getCapacity(), pool.getCapacity());
+    EXPECT_EQ(slotsOutOfStep(copy, record), 0) << "copy";
+    VertexServer<double> assigned(3, 5);
+    assigned = pool;
+    EXPECT_EQ(slotsOutOfStep(assigned, record), 0) << "assigned";
+
+    VertexServer<double> appended(3, 10, 10, 1);
+    std::vector<std::vector<double>> appendedRecord;
+    writeSlots(appended, appendedRecord, 0, 2);
+    appended.append(pool);
+    appendedRecord.insert(appendedRecord.end(), record.begin(), record.end());
+    EXPECT_EQ(slotsOutOfStep(appended, appendedRecord), 0) << "appended";
+
+    pool.clear();
+    EXPECT_EQ(pool.getCapacity(), 0);
+    EXPECT_EQ(pool.contiguousSlots(0), 0);
+    pool.setSize(50);
+    record.assign(50, std::vector<double>(3, 0.0));
+    EXPECT_EQ(slotsOutOfStep(pool, record), 0) << "cleared and grown";
+    writeSlots(pool, record, 0, 3);
+    EXPECT_EQ(slotsOutOfStep(pool, record), 0) << "cleared and written";
+
+    // A large pool in the storage a freed one leaves: its vectors were made
+    // in part (every other run of slots), the new pool asks for others.
+    for (int round = 0; round < 2; ++round) {
+        auto* before = new VertexServer<float>(3, 90000);
+        for (int i = 0; i < 90000; i += 4096)
+            (*before)[i][0] = 1.0f;
+        before->ref();
+        before->deref();
+        VertexServer<float> reused(3, 90000);
+        std::vector<std::vector<double>> zeros(90000, std::vector<double>(3, 0.0));
+        EXPECT_EQ(slotsOutOfStep(reused, zeros), 0) << "reused storage";
+    }
+}
+
+// The lists' own changes (appending, inserting, copying, moving, removing)
+// keep each vertex's vector on its coordinates.
+TEST(Vertices, VectorsAndCoordinatesStayInStepThroughListChanges)
+{
+    const auto inStep = [](const Vertices<float>& list, const std::vector<std::array<float, 2>>& expected) {
+        if (list.getNumVertices() != static_cast<int>(expected.size()))
+            return false;
+        for (int i = 0; i < list.getNumVertices(); ++i) {
+            const float* x = list.coordinates(i);
+            if (list[i].data() != x || x[0] != expected[static_cast<std::size_t>(i)][0]
+                || x[1] != expected[static_cast<std::size_t>(i)][1])
+                return false;
+        }
+        return true;
+    };
+    Vertices<float> list;
+    std::vector<std::array<float, 2>> expected;
+    for (int i = 0; i < 5000; ++i) { // the pool grows 64 slots at a time
+        list.append(Vector<float>{static_cast<float>(i), 1.0f});
+        expected.push_back({static_cast<float>(i), 1.0f});
+    }
+    EXPECT_TRUE(inStep(list, expected));
+    list.insert(7, Vector<float>{-1.0f, -2.0f});
+    expected.insert(expected.begin() + 7, {-1.0f, -2.0f});
+    list.remove(100, 2999);
+    expected.erase(expected.begin() + 100, expected.begin() + 3000);
+    EXPECT_TRUE(inStep(list, expected));
+    Vertices<float> other;
+    other.append(Vector<float>{0.5f, 0.25f});
+    other.append(list); // another pool: copied in list order
+    expected.insert(expected.begin(), {0.5f, 0.25f});
+    EXPECT_TRUE(inStep(other, expected));
+    const Vertices<float> copy(other);
+    Vertices<float> moved(std::move(other));
+    EXPECT_TRUE(inStep(copy, expected));
+    EXPECT_TRUE(inStep(moved, expected));
+    moved.detach();
+    moved.coordinates(3)[1] = 9.0f;
+    EXPECT_EQ(moved[3][1], 9.0f);
+    EXPECT_EQ(copy[3][1], expected[3][1]);
 }
 
 TYPED_TEST(VerticesTest, CopiesShareThePoolUntilDetached)

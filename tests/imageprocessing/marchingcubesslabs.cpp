@@ -37,13 +37,19 @@ void expectSameMesh(const TriMesh<float>& mesh, const TriMesh<float>& reference,
     ASSERT_EQ(mesh.getNumVertices(), reference.getNumVertices());
     ASSERT_EQ(mesh.getNumTriangles(), reference.getNumTriangles());
     int differences = 0;
-    for (int v = 0; v < mesh.getNumVertices() && differences < 5; ++v)
+    for (int v = 0; v < mesh.getNumVertices() && differences < 5; ++v) {
+        // The vectors, made when asked for, lie on the coordinates written.
+        if (mesh[v].data() != mesh.coordinates(v) || mesh.getNormal(v).data() != mesh.getNormals().coordinates(v)) {
+            ADD_FAILURE() << "vertex " << v << ": vector off its coordinates";
+            ++differences;
+        }
         for (int a = 0; a < 3; ++a)
             if (!sameBits(mesh[v][a], reference[v][a]) || !sameBits(mesh.getNormal(v)[a], reference.getNormal(v)[a])) {
                 ADD_FAILURE() << "vertex " << v << " axis " << a << ": " << mesh[v][a] << " against " << reference[v][a];
                 ++differences;
                 break;
             }
+    }
     for (int t = 0; t < mesh.getNumTriangles() && differences < 5; ++t)
         if (mesh.triangleIndexes(static_cast<unsigned int>(t))
             != reference.triangleIndexes(static_cast<unsigned int>(t))) {
