@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -28,9 +29,19 @@ namespace plexan::mc {
 class Arena {
 public:
     Arena() = default;
+    // Hands out a part of another arena's block, and what does not fit in
+    // it from `rest`.
+    Arena(void* data, std::size_t bytes, Arena* rest)
+        : m_data(static_cast<char*>(data)), m_bytes(bytes), m_owner(false), m_rest(rest)
+    {
+    }
     Arena(const Arena&) = delete;
     Arena& operator=(const Arena&) = delete;
-    ~Arena() { plexan::freeLarge(m_data, m_bytes); }
+    ~Arena()
+    {
+        if (m_owner)
+            plexan::freeLarge(m_data, m_bytes);
+    }
 
     // Forgets everything handed out and makes sure of a block of at least
     // `bytes`.
@@ -55,19 +66,23 @@ public:
         std::size_t used = m_used.load(std::memory_order_relaxed);
         do {
             if (bytes > m_bytes - used)
-                return nullptr;
+                return m_rest ? m_rest->take(bytes) : nullptr;
         } while (!m_used.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
         return m_data + used;
     }
+    // Hands the whole part out again (a lent part only).
+    void rewind() { m_used.store(0, std::memory_order_relaxed); }
     bool owns(const void* p) const
     {
         const char* c = static_cast<const char*>(p);
-        return m_data && c >= m_data && c < m_data + m_bytes;
+        return (m_data && c >= m_data && c < m_data + m_bytes) || (m_rest && m_rest->owns(p));
     }
 
 private:
     char* m_data = nullptr;
     std::size_t m_bytes = 0;
+    bool m_owner = true;
+    Arena* m_rest = nullptr;
     std::atomic<std::size_t> m_used{0};
 };
 
@@ -274,13 +289,14 @@ public:
         Buffer<std::uint8_t> patterns;
     };
 
-    // The cube layers first .. end - 1 (between grid planes k and k + 1).
-    Slab(Arena& arena, const Grid<T>& grid, Real iso, int first, int end)
+    // The cube layers first .. end - 1 (between grid planes k and k + 1),
+    // output from `arena`, normal sums from `sums`.
+    Slab(Arena& arena, Arena& sums, const Grid<T>& grid, Real iso, int first, int end)
         : m_vertices{Buffer<float>(ArenaAllocator<float>(arena)), Buffer<float>(ArenaAllocator<float>(arena)),
                      Buffer<float>(ArenaAllocator<float>(arena)), Buffer<float>(ArenaAllocator<float>(arena))},
           m_triangles(ArenaAllocator<std::uint32_t>(arena)),
-          m_normalSums{Buffer<double>(ArenaAllocator<double>(arena)), Buffer<double>(ArenaAllocator<double>(arena)),
-                       Buffer<double>(ArenaAllocator<double>(arena)), Buffer<double>(ArenaAllocator<double>(arena))},
+          m_normalSums{Buffer<double>(ArenaAllocator<double>(sums)), Buffer<double>(ArenaAllocator<double>(sums)),
+                       Buffer<double>(ArenaAllocator<double>(sums)), Buffer<double>(ArenaAllocator<double>(sums))},
           m_matrix(grid.matrix), m_closed(grid.closed), m_onFaces(grid.onFaces), m_last1(grid.last1),
           m_last2(grid.last2), m_last3(grid.last3), m_iso(iso), m_origin(grid.origin), m_ni1(grid.ni1),
           m_ni2(grid.ni2), m_ni3(grid.ni3), m_first(first), m_end(end)
@@ -1260,6 +1276,9 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
     const long long layerCount = cut ? grid.ni3 - 1 : 0;
     plexan::parallel::ProgressCounter progress(
         *this, layerCount + plexan::parallel::chunkCount(0, layerCount, slabLayers), "Marching cubes");
+    // The workspaces' part of the arena, handed out again for the normal
+    // sums once the cube layers are done.
+    std::unique_ptr<Arena> scratch;
     std::vector<std::unique_ptr<Slab>> slabs;
     if (cut) {
         const int layers = grid.ni3 - 1;
@@ -1271,10 +1290,11 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
         const auto rounded = [](std::size_t b) { return (b + 63) / 64 * 64; };
         const std::size_t workspaces = static_cast<std::size_t>(
             std::max(1, std::min(plexan::parallel::getThreadCount(), count)));
-        std::size_t bytes = workspaces
-                            * Slab::Workspace::bytes(static_cast<std::size_t>(grid.ni1) * grid.ni2,
-                                                     static_cast<std::size_t>(grid.ni1),
-                                                     static_cast<std::size_t>(grid.ni2));
+        const std::size_t workspaceBytes = workspaces
+                                           * Slab::Workspace::bytes(static_cast<std::size_t>(grid.ni1) * grid.ni2,
+                                                                    static_cast<std::size_t>(grid.ni1),
+                                                                    static_cast<std::size_t>(grid.ni2));
+        std::size_t bytes = workspaceBytes;
         for (const std::array<std::size_t, 3>& e : estimates) {
             const std::size_t vertices = e[0] + e[1] + e[2];
             const std::size_t output = rounded(12 * e[0]) + rounded(12 * e[1]) + rounded(12 * e[2])
@@ -1285,6 +1305,11 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
             m_arena.arena = new Arena;
         Arena& arena = *m_arena.arena;
         arena.reset(bytes);
+        // The workspaces come first, apart from the slabs' output, so that
+        // the normal sums can take their memory again, written before,
+        // rather than fresh pages.
+        void* front = arena.take(workspaceBytes);
+        scratch = std::make_unique<Arena>(front, front ? rounded(workspaceBytes) : 0, &arena);
         slabs.resize(static_cast<size_t>(count));
         // Workspaces are handed from slab to slab: at most one per thread.
         std::mutex mutex;
@@ -1300,8 +1325,9 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
                 }
             }
             if (!work)
-                work = std::make_unique<typename Slab::Workspace>(arena);
-            auto slab = std::make_unique<Slab>(arena, grid, level, static_cast<int>(first), static_cast<int>(end));
+                work = std::make_unique<typename Slab::Workspace>(*scratch);
+            auto slab =
+                std::make_unique<Slab>(arena, *scratch, grid, level, static_cast<int>(first), static_cast<int>(end));
             std::size_t estimate[3] = {estimates[s][0], estimates[s][1], estimates[s][2]};
             slab->reserve(estimate);
             slab->run(*work, progress);
@@ -1341,9 +1367,27 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
         for (int list = 0; list < 4; ++list)
             start[s][list] += base[list];
 
-    TriMesh<float> mesh(3, static_cast<int>(vertexCount), static_cast<int>(vertexCount), 0);
-    float* coordinates = vertexCount > 0 ? mesh.vertex(0).data() : nullptr;
-    typename TriMesh<float>::TriangleList triangles(triangleStart[count]);
+    // The mesh's vertex pool, the pool of its normals and its triangle list
+    // are new memory, mostly fresh huge pages that the system clears when
+    // they are first written: they are made side by side, so that the
+    // threads clear different pages at once.
+    const int poolSize = static_cast<int>(vertexCount);
+    std::optional<TriMesh<float>> made;
+    std::optional<Vertices<float>> madeNormals;
+    typename TriMesh<float>::TriangleList triangles;
+    plexan::parallel::forEachChunk(0, 3, 1, [&](std::ptrdiff_t part, std::ptrdiff_t) {
+        if (part == 0) {
+            made.emplace(3, poolSize, poolSize, 0);
+        } else if (part == 1) {
+            madeNormals.emplace(3, poolSize, poolSize, 0);
+        } else {
+            triangles.resize(triangleStart[count]);
+            plexan::parallel::prefault(triangles.data(), triangles.size() * sizeof(triangles[0]));
+        }
+    });
+    TriMesh<float> mesh(std::move(*made));
+    Vertices<float> normals(std::move(*madeNormals));
+    float* coordinates = vertexCount > 0 ? mesh.coordinates(0) : nullptr;
     plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(count), 1, [&](std::ptrdiff_t first, std::ptrdiff_t) {
         const Slab& slab = *slabs[static_cast<size_t>(first)];
         const std::array<std::size_t, 4>& at = start[static_cast<size_t>(first)];
@@ -1366,11 +1410,12 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
     // first grid plane of a slab is also used by the last layer of the slab
     // before, whose sums come first, so its sum starts from those and adds
     // the slab's first-layer triangles again in order.
+    if (scratch)
+        scratch->rewind(); // the workspaces are gone
     plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(count), 1, [&](std::ptrdiff_t first, std::ptrdiff_t) {
         slabs[static_cast<size_t>(first)]->sumNormals();
     });
-    Vertices<float> normals(3, static_cast<int>(vertexCount), static_cast<int>(vertexCount), 0);
-    float* normalOut = vertexCount > 0 ? normals.vertex(0).data() : nullptr;
+    float* normalOut = vertexCount > 0 ? normals.coordinates(0) : nullptr;
     const auto normalise = [](const double* s, float* out) {
         const double length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
         for (int a = 0; a < 3; ++a)
