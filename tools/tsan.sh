@@ -9,7 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build/tsan}
-filter=${2:-*Parallel*:*Threads*:*ThreadCount*:*Slabs*:*Bands*:*Blocks*}
+# The warm-up test is left out: loops on plain std::threads (below) have no
+# standing workers to start.
+filter=${2:-*Parallel*:*Threads*:*ThreadCount*:*Slabs*:*Bands*:*Blocks*:*TiesKeepTheirOrder*-ParallelDeathTest.WarmUp*}
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
@@ -17,7 +19,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" \
   -DPLEXAN_PARALLEL_STD_THREADS=ON -DPLEXAN_BUILD_BENCH=OFF -DPLEXAN_BUILD_PYTHON=OFF >/dev/null
 
-targets=(test_numerics test_imageprocessing test_statistics)
+targets=(test_numerics test_geometry test_imageprocessing test_statistics)
 cmake --build "$build" --target "${targets[@]}"
 
 # The loops run on plain std::threads here (PLEXAN_PARALLEL_STD_THREADS):
