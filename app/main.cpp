@@ -5,6 +5,7 @@
 #include "app/plxrootwindow.h"
 #include "app/plxsettings.h"
 #include "app/plxstackserver.h"
+#include "gl/dialogs.h"
 #include "gl/glwarmup.h"
 #include "numerics/exception.h"
 #include "numerics/parallel.h"
@@ -29,6 +30,19 @@ int main(int argc, char** argv)
     // the user's locale.
     std::locale::global(std::locale::classic());
 
+    // For the start-up test: close the window (which quits) after the given
+    // number of milliseconds; meanwhile every dialog is written to the
+    // standard output ("[dialog] <title>: <text>") and closed unanswered,
+    // so that nothing waits for a click.
+    bool timed = false;
+    const int quitAfter = qEnvironmentVariableIntValue("PLEXAN_TEST_QUIT_AFTER", &timed);
+    if (timed)
+        Dialogs::setResponder([](const Dialogs::Request& request) {
+            std::cout << "[dialog] " << request.title.toStdString() << ": " << request.text.toStdString()
+                      << std::endl;
+            return Dialogs::Answer();
+        });
+
     int code = 0;
     try {
         auto* root = new PLXRootWindow;
@@ -37,10 +51,6 @@ int main(int argc, char** argv)
         // Once the window is up: the first 3D window then finds the GL
         // driver loaded and ready.
         QTimer::singleShot(0, root, [] { GLWarmUp::start(); });
-        // For the start-up test: close the window (which quits) after the
-        // given number of milliseconds.
-        bool timed = false;
-        const int quitAfter = qEnvironmentVariableIntValue("PLEXAN_TEST_QUIT_AFTER", &timed);
         if (timed)
             QTimer::singleShot(quitAfter, root, &QWidget::close);
         code = QApplication::exec();

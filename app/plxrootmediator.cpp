@@ -36,6 +36,7 @@
 #include "app/tools/plxstackpropertiesdialog.h"
 #include "gl/dialogs.h"
 #include "numerics/exception.h"
+#include "stack/stackreader.h"
 #include "stack/stackslice.h"
 
 #include <QAction>
@@ -43,6 +44,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QDesktopServices>
 #include <QMenu>
 #include <QMenuBar>
@@ -398,7 +401,7 @@ void PLXRootMediator::updateRecentFilesMenu()
     const QStringList& files = PLXSettings::getRecentFilesList();
     for (const QString& path : files) {
         QAction* action = m_recentMenu->addAction(path);
-        connect(action, &QAction::triggered, this, [this, path] { openStack(path); });
+        connect(action, &QAction::triggered, this, [this, path] { openRecentStack(path); });
     }
     if (files.isEmpty())
         m_recentMenu->addAction(tr("(none)"))->setEnabled(false);
@@ -706,6 +709,21 @@ PLXStack* PLXRootMediator::openStack(const QString& path)
     if (stack)
         setStack(*stack);
     return stack;
+}
+
+PLXStack* PLXRootMediator::openRecentStack(const QString& path)
+{
+    const QString file = QFile::decodeName(StackReader::getFileName(QFile::encodeName(path).toStdString()).c_str());
+    if (!QFileInfo::exists(file)) {
+        const auto answer = Dialogs::question(
+            m_parts.window, tr("Recent stacks"),
+            tr("The stack file\n\n%1\n\nno longer exists. Remove it from the recent stacks?").arg(path),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        if (answer == QMessageBox::Yes)
+            PLXSettings::getRecentFilesList().removeAll(path);
+        return nullptr;
+    }
+    return openStack(path);
 }
 
 void PLXRootMediator::saveStack()

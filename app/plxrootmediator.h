@@ -140,6 +140,10 @@ public slots:
     // Opens a stack file (command line, recent stacks, drops); it becomes
     // current. The stack, or null when it could not be opened.
     PLXStack* openStack(const QString& path);
+    // A path chosen in "Recent stacks...": opened as above, unless its file
+    // no longer exists; the user is then told so and asked whether to drop
+    // it from the list. The stack, or null.
+    PLXStack* openRecentStack(const QString& path);
     void saveStack();
     void saveStackAs();
     void closeStack();

@@ -23,6 +23,10 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -40,6 +44,17 @@ public:
 std::string fileName(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
+}
+
+// The system's reason why the stack file name (as the reader opens it) could
+// not be opened, error being errno after the reader's attempt ("No such file
+// or directory", "Permission denied", "Is a directory").
+QString whyNotOpened(const std::string& name, int error)
+{
+    struct stat status {};
+    if (::stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        error = EISDIR;
+    return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QString();
 }
 
 // A stack being made: not open yet, ignoring events while a worker fills it.
@@ -186,16 +201,24 @@ PLXStack* PLXStackIO::openStack(const QString& path)
     PLXStack& stack = *pending.stack;
     StackReader reader;
     bool opened = false;
+    QString reason;
     {
         const WaitCursor wait;
         m_worker->run([&](PLXProgressProxy& progress) {
             reader.addMonitor(progress);
+            errno = 0;
             opened = reader.read(stack, fileName(path));
+            const int error = errno;
             reader.removeMonitor(progress);
+            if (!opened)
+                reason = whyNotOpened(StackReader::getFileName(fileName(path)), error);
         });
     }
     if (!opened) {
         notifyProgressed("Cannot open stack file " + fileName(path));
+        Dialogs::warning(m_parent, QStringLiteral("Error"),
+                         QStringLiteral("Cannot open stack file for reading\n\n") + path +
+                             (reason.isEmpty() ? QString() : QStringLiteral("\n\n") + reason));
         return nullptr;
     }
     stack.setReading(false);

@@ -51,9 +51,11 @@ public:
     // last file (null if it failed or nothing was chosen).
     PLXStack* openStack();
     // Reads the file into a new open stack named after path. Null when the
-    // file cannot be opened (a status message says so), when the read had
+    // file cannot be opened (a warning box "Error" names the file and gives
+    // the system's reason; the status bar says so too), when the read had
     // fatal errors (missing slice images), or when nothing at all could be
-    // read from it; the problems are listed in the error dialog first.
+    // read from it; the problems are listed in the error dialog first. The
+    // stacks already open are left as they were.
     PLXStack* openStack(const QString& path);
 
     // Save: under the stack's file name, or as saveStackAs() for a stack

@@ -51,6 +51,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 
 using namespace apptest;
@@ -536,6 +538,133 @@ TEST_F(RootMediatorTest, RecentStacksListTheLastOpenedFirst)
     recent->actions()[1]->trigger();
     ASSERT_NE(current(), nullptr);
     EXPECT_EQ(current()->getName(), "a");
+}
+
+// A stack file that cannot be opened, from the command line, File > Open or
+// Recent stacks: a warning names the file and gives the system's reason
+// (what the C library says of the same failure), and the stack open before
+// stays current, unmodified, with its slice and its undo history.
+TEST_F(RootMediatorTest, AFileThatCannotBeOpenedIsReportedAndChangesNothing)
+{
+    const QString a = writeStack("a", 3);
+    ASSERT_TRUE(mediator().openStack(a));
+    mediator().lastSliceAction()->trigger();
+    PLXStack* const before = current();
+    StackSlice* const slice = mediator().getCurrentSlice();
+    const std::string text = stackText(*before, true);
+    const QString title = m_window->windowTitle();
+    const int steps = before->history().getNumUndoSteps();
+    const QStringList recent = PLXSettings::getRecentFilesList();
+    const auto unchanged = [&](const char* how) {
+        EXPECT_EQ(PLXStackServer::stackServer.getNumStacks(), 1) << how;
+        EXPECT_EQ(current(), before) << how;
+        EXPECT_EQ(mediator().getCurrentSlice(), slice) << how;
+        EXPECT_FALSE(before->isModified()) << how;
+        EXPECT_EQ(before->history().getNumUndoSteps(), steps) << how;
+        EXPECT_EQ(stackText(*before, true), text) << how;
+        EXPECT_EQ(m_window->windowTitle(), title) << how;
+    };
+    // The last of the requests, which number asked.
+    const auto expectWarning = [&](const QString& path, int error, const char* how, std::size_t asked = 1) {
+        ASSERT_EQ(m_dialogs.requests().size(), asked) << how;
+        const Dialogs::Request& r = m_dialogs.requests().back();
+        EXPECT_EQ(r.icon, QMessageBox::Warning) << how;
+        EXPECT_EQ(r.title, "Error") << how;
+        EXPECT_EQ(r.text, "Cannot open stack file for reading\n\n" + path + "\n\n" +
+                              QString::fromLocal8Bit(std::strerror(error)))
+            << how;
+        m_dialogs.clear();
+    };
+
+    // Named on the command line, missing.
+    const QString missing = m_dir.filePath("missing.sdf");
+    m_dialogs.button("OK");
+    m_window->startupOpenStack(QFile::encodeName(missing).constData());
+    expectWarning(missing, ENOENT, "command line");
+    unchanged("command line");
+
+    // Chosen in the open dialog: a directory named as a stack file.
+    const QString folder = m_dir.filePath("folder.sdf");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    m_dialogs.value(QStringList{folder}).button("OK");
+    mediator().openStackAction()->trigger();
+    expectWarning(folder, EISDIR, "open dialog, a directory", 2);
+    unchanged("open dialog, a directory");
+
+    // In the recent stacks, a file that exists but cannot be read as a
+    // stack file (a directory now): warned as above, and left in the list.
+    PLXSettings::addRecentFile(folder);
+    QMenu* menu = mediator().recentStacksMenu();
+    emit menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 2);
+    ASSERT_EQ(menu->actions()[0]->text(), folder);
+    m_dialogs.button("OK");
+    menu->actions()[0]->trigger();
+    expectWarning(folder, EISDIR, "recent stacks, a directory");
+    unchanged("recent stacks, a directory");
+    EXPECT_EQ(PLXSettings::getRecentFilesList(), QStringList({folder}) + recent);
+}
+
+// A recent stack whose file is gone: the user is told so and asked whether to
+// drop it from the list; nothing is opened either way.
+TEST_F(RootMediatorTest, ARecentStackWhoseFileIsGoneMayBeDroppedFromTheList)
+{
+    const QString a = writeStack("a", 2), b = writeStack("b", 2), c = writeStack("c", 2);
+    for (const QString& path : {a, b, c})
+        ASSERT_TRUE(mediator().openStack(path));
+    mediator().closeAllAction()->trigger();
+    ASSERT_TRUE(mediator().openStack(c));
+    PLXStack* const open = current();
+    ASSERT_TRUE(QFile::remove(b));
+    ASSERT_EQ(PLXSettings::getRecentFilesList(), QStringList({c, b, a}));
+    QMenu* menu = mediator().recentStacksMenu();
+    const auto chooseRecent = [&](const QString& path) {
+        emit menu->aboutToShow();
+        for (QAction* action : menu->actions())
+            if (action->text() == path)
+                return action->trigger();
+        ADD_FAILURE() << "no entry " << path.toStdString();
+    };
+
+    // Kept when the user says no.
+    m_dialogs.button("No");
+    chooseRecent(b);
+    ASSERT_EQ(m_dialogs.requests().size(), 1u);
+    const Dialogs::Request& question = m_dialogs.requests()[0];
+    EXPECT_EQ(question.title, "Recent stacks");
+    EXPECT_TRUE(question.text.contains(b)) << question.text.toStdString();
+    EXPECT_TRUE(question.text.contains("no longer exists")) << question.text.toStdString();
+    EXPECT_EQ(question.buttons, QStringList({"Yes", "No"}));
+    EXPECT_EQ(PLXSettings::getRecentFilesList(), QStringList({c, b, a}));
+    EXPECT_EQ(PLXStackServer::stackServer.getNumStacks(), 1);
+    EXPECT_EQ(current(), open);
+
+    // Dropped when the user says yes; the others keep their order.
+    m_dialogs.clear();
+    m_dialogs.button("Yes");
+    chooseRecent(b);
+    EXPECT_EQ(m_dialogs.requests().size(), 1u);
+    EXPECT_EQ(PLXSettings::getRecentFilesList(), QStringList({c, a}));
+    emit menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[0]->text(), c);
+    EXPECT_EQ(menu->actions()[1]->text(), a);
+    EXPECT_EQ(PLXStackServer::stackServer.getNumStacks(), 1);
+    EXPECT_EQ(current(), open);
+    EXPECT_FALSE(open->isModified());
+
+    // A box closed without an answer keeps the entry; the others still open.
+    ASSERT_TRUE(QFile::remove(a));
+    m_dialogs.clear();
+    m_dialogs.cancel();
+    chooseRecent(a);
+    EXPECT_EQ(PLXSettings::getRecentFilesList(), QStringList({c, a}));
+    m_dialogs.clear();
+    mediator().closeAllAction()->trigger();
+    chooseRecent(c);
+    ASSERT_NE(current(), nullptr);
+    EXPECT_EQ(current()->getName(), "c");
+    EXPECT_TRUE(m_dialogs.requests().empty());
 }
 
 // Regression: a tool's message ("Curve created with 19 vertices") stayed in

@@ -295,11 +295,25 @@ TEST_F(StackOperations, OpeningListsProblemsAndRefusesFatalOnes)
     // The reconstruction is ready: one z per slice.
     EXPECT_EQ(stack->getReconstruction().getZMap().getSize(), 30);
 
-    // A file that cannot be opened: nothing is shown.
+    // A file that cannot be opened: a warning names it and gives the
+    // system's reason; nothing is opened, the recent files stay as they were.
     {
         DialogScript script;
+        const int open = PLXStackServer::stackServer.getNumStacks();
         EXPECT_EQ(PLXStackIO().openStack(path("none.sdf")), nullptr);
-        EXPECT_TRUE(script.requests().empty());
+        // Named without its suffix: the file read is none.sdf, the name
+        // shown the one given.
+        EXPECT_EQ(PLXStackIO().openStack(path("none")), nullptr);
+        ASSERT_EQ(script.requests().size(), 2u);
+        for (const QString name : {"none.sdf", "none"}) {
+            const Dialogs::Request& r = script.requests()[name == "none" ? 1 : 0];
+            EXPECT_EQ(r.icon, QMessageBox::Warning);
+            EXPECT_EQ(r.title, "Error");
+            EXPECT_EQ(r.text, "Cannot open stack file for reading\n\n" + path(name) + "\n\n" +
+                                  QString::fromLocal8Bit(std::strerror(ENOENT)));
+        }
+        EXPECT_EQ(PLXStackServer::stackServer.getNumStacks(), open);
+        EXPECT_EQ(PLXSettings::getRecentFilesList(), QStringList{path("cell.sdf")});
     }
 
     // A statement that cannot be read: listed, and the stack opens.
@@ -362,9 +376,12 @@ TEST_F(StackOperations, OpenDialogReturnsTheLastResult)
         EXPECT_EQ(PLXSettings::settings.getInputDirectory().absolutePath(), QDir(dir.path()).absolutePath());
     }
     DialogScript script;
-    script.value(QStringList{path("a.sdf"), path("gone.sdf")});
+    script.value(QStringList{path("a.sdf"), path("gone.sdf")}).button("OK");
     EXPECT_EQ(io.openStack(), nullptr);
     EXPECT_EQ(PLXStackServer::stackServer.getNumStacks(), 3);
+    ASSERT_EQ(script.requests().size(), 2u);
+    EXPECT_TRUE(script.requests()[1].text.contains(path("gone.sdf"))) << script.requests()[1].text.toStdString();
+    EXPECT_EQ(script.unexpected(), 0);
 }
 
 // New stacks ---------------------------------------------------------------------------
