@@ -175,7 +175,8 @@ void PLXAnalysisWindow::fitColumns()
     // The width the tables lack to show all their columns.
     int lacking = 0;
     for (const PLXTableWidget* table : {m_models, m_items}) {
-        // What the columns need, not what they show: the last one stretches.
+        // What the columns need, not what they show (they share the width
+        // left over).
         const QHeaderView* header = table->horizontalHeader();
         int columns = 0;
         for (int c = 0; c < table->columnCount(); ++c)

@@ -9,9 +9,11 @@
 #include <QHeaderView>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -63,9 +65,8 @@ PLXTableWidget::PLXTableWidget(QWidget* parent) : QTableWidget(parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAlternatingRowColors(true);
     verticalHeader()->setVisible(false);
-    // The last column takes the width the others leave, so that a table of
-    // few columns fills its window.
-    horizontalHeader()->setStretchLastSection(true);
+    // The columns share the width their contents leave (see spreadColumns).
+    horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -104,9 +105,37 @@ void PLXTableWidget::setTable(const MorphometryTable& table)
     setSortingEnabled(true);
     if (!sorted)
         horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    resizeColumnsToContents();
+    spreadColumns();
     m_copy->setEnabled(table.getNumRows() > 0);
     m_export->setEnabled(table.getNumColumns() > 0);
+}
+
+void PLXTableWidget::spreadColumns()
+{
+    const int n = columnCount();
+    if (n == 0)
+        return;
+    QHeaderView* header = horizontalHeader();
+    std::vector<int> needed(static_cast<std::size_t>(n));
+    int total = 0;
+    for (int c = 0; c < n; ++c) {
+        needed[static_cast<std::size_t>(c)] = std::max(sizeHintForColumn(c), header->sectionSizeHint(c));
+        total += needed[static_cast<std::size_t>(c)];
+    }
+    const int spare = std::max(0, viewport()->width() - total);
+    for (int c = 0; c < n; ++c) {
+        // Evenly, the first columns taking the remainder's pixels.
+        const int share = spare / n + (c < spare % n ? 1 : 0);
+        header->resizeSection(c, needed[static_cast<std::size_t>(c)] + share);
+    }
+}
+
+// Called when the view changes size, the window's resizing or a scroll bar
+// coming or going.
+void PLXTableWidget::resizeEvent(QResizeEvent* event)
+{
+    QTableWidget::resizeEvent(event);
+    spreadColumns();
 }
 
 int PLXTableWidget::sourceRow(int shownRow) const

@@ -42,10 +42,18 @@ public:
     // file could not be written (nothing is left behind then).
     bool exportTo(const QString& filename, QString* error = nullptr) const;
 
+    // Sizes each column to its values and header, and spreads the width
+    // the view leaves over evenly among the columns (after a new table and
+    // whenever the view changes size); a table wider than its view scrolls.
+    void spreadColumns();
+
 public slots:
     void copy();
     // Asks for a file name and exports; a failure is reported.
     void exportTable();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     MorphometryTable m_table;

@@ -26,10 +26,13 @@
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 using namespace apptest;
 
@@ -225,6 +228,74 @@ TEST(AnalysisWindow, FollowsItsStacksEditsAndClosing)
     sender.notifyEvent(close);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
+}
+
+// A table narrower than its view: every column at least as wide as its
+// values and header, the width left over shared evenly, the view filled;
+// narrower than its columns, the table scrolls and every column keeps its
+// width; widened again, the same widths as before; a vertical scroll bar
+// coming takes its width from the shares, never from a column's contents.
+TEST(AnalysisWindow, TheColumnsShareTheSpareWidthEvenly)
+{
+    MorphometryTable data({"Name", "Slice", "Area\n[um^2]", "Z"});
+    for (int r = 0; r < 5; ++r)
+        data.addRow({MorphometryTable::Cell::text("nucleus " + std::to_string(r)), MorphometryTable::Cell::integer(r),
+                     MorphometryTable::Cell::real(1234.5678 * (r + 1)), MorphometryTable::Cell::real(0.5 * r)});
+    PLXTableWidget table;
+    table.setTable(data);
+    table.resize(900, 300);
+    table.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+    const QHeaderView* header = table.horizontalHeader();
+    const int n = table.columnCount();
+    ASSERT_EQ(n, 4);
+    const auto needed = [&](int c) {
+        return std::max(static_cast<const QAbstractItemView&>(table).sizeHintForColumn(c), header->sectionSizeHint(c));
+    };
+    const auto widths = [&] {
+        std::vector<int> w;
+        for (int c = 0; c < n; ++c)
+            w.push_back(header->sectionSize(c));
+        return w;
+    };
+    int total = 0;
+    for (int c = 0; c < n; ++c)
+        total += needed(c);
+    ASSERT_LT(total + 100, table.viewport()->width()) << "the test needs a table narrower than its view";
+    ASSERT_FALSE(table.verticalScrollBar()->isVisible());
+
+    EXPECT_EQ(header->length(), table.viewport()->width()) << "the view is filled";
+    std::vector<int> extra;
+    for (int c = 0; c < n; ++c)
+        extra.push_back(header->sectionSize(c) - needed(c));
+    const int least = *std::min_element(extra.begin(), extra.end());
+    EXPECT_GT(least, 20) << "every column has a share";
+    for (int c = 0; c < n; ++c)
+        EXPECT_LE(extra[static_cast<std::size_t>(c)] - least, 1) << table.horizontalHeaderItem(c)->text().toStdString();
+    const std::vector<int> wide = widths();
+
+    // Narrower than the columns: each keeps what it needs, the table scrolls.
+    table.resize(total / 2, 300);
+    QCoreApplication::processEvents();
+    for (int c = 0; c < n; ++c)
+        EXPECT_GE(header->sectionSize(c), needed(c)) << table.horizontalHeaderItem(c)->text().toStdString();
+    EXPECT_GT(header->length(), table.viewport()->width());
+
+    table.resize(900, 300);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(widths(), wide);
+
+    // Many rows: the vertical scroll bar shows; no column is cut for it.
+    for (int r = 5; r < 60; ++r)
+        data.addRow({MorphometryTable::Cell::text("n"), MorphometryTable::Cell::integer(r),
+                     MorphometryTable::Cell::real(1.0), MorphometryTable::Cell::real(2.0)});
+    table.setTable(data);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return table.verticalScrollBar()->isVisible(); }));
+    QCoreApplication::processEvents();
+    for (int c = 0; c < n; ++c)
+        EXPECT_GE(header->sectionSize(c), needed(c)) << table.horizontalHeaderItem(c)->text().toStdString();
+    EXPECT_EQ(header->length(), table.viewport()->width());
+    EXPECT_FALSE(table.horizontalScrollBar()->isVisible());
 }
 
 // On screen, with the sample's organ chosen: the picture in the manual
