@@ -4,6 +4,7 @@
 #include "app/slice/plxsliceeditwidgetstatusbar.h"
 #include "gl/blackwhitedoubleslider.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
@@ -26,6 +27,12 @@ PLXRootSliceEditWidget::PLXRootSliceEditWidget(QWidget* parent) : PLXSliceEditWi
     connect(this, &PLXSliceEditWidget::zoomChanged, this, &PLXRootSliceEditWidget::showZoom);
     showZoom(getZoomFactor());
     m_editor = new PLXSliceEditWidgetMediator(this);
+    // The root window holds one slice view: its zoom keys work wherever the
+    // focus is in the window (the browser's lists, the tool bar), not only
+    // once the image has been clicked. Hidden behind the panorama, the view
+    // takes none.
+    for (QAction* action : {getZoomInAction(), getZoomOutAction(), getActualSizeAction(), getFitAction()})
+        action->setShortcutContext(Qt::WindowShortcut);
 }
 
 PLXRootSliceEditWidget::~PLXRootSliceEditWidget()

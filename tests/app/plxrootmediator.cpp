@@ -47,6 +47,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStackedWidget>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -212,6 +213,58 @@ TEST_F(RootMediatorTest, NavigationStopsAtTheEndsAndPicksASliceWhenThereIsNone)
     EXPECT_EQ(enabled(), (std::vector<bool>{true, false, false, true}));
     mediator().lastSliceAction()->trigger();
     EXPECT_EQ(mediator().getCurrentSlice(), slice);
+}
+
+// The keys of the slice view's zoom and of the slice navigation, pressed as
+// a user does, reach their commands wherever the focus is in the window: in
+// the browser's lists as in the image. With the panorama shown, the zoom
+// keys leave the hidden view alone.
+TEST_F(RootMediatorTest, ZoomAndNavigationKeysWorkWhereverTheFocusIsInTheWindow)
+{
+    mediator().openStack(writeStack("three", 3));
+    PLXStack* stack = current();
+    m_window->resize(900, 700);
+    m_window->show();
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
+    PLXRootSliceEditWidget* view = m_window->getSliceView();
+    // The zoom that fits the window, taken through the view's own command.
+    view->showActualSize();
+    view->fitToWindow();
+    const double fitted = view->getZoomFactor();
+    ASSERT_NE(fitted, 1.0);
+
+    const auto press = [&](Qt::Key key) {
+        QTest::keyClick(m_window->windowHandle(), key, Qt::ControlModifier);
+        return view->getZoomFactor();
+    };
+    const QList<QWidget*> places = {m_window->getBrowser()->getSliceList(), m_window->getBrowser()->getStackList(),
+                                    view->getCanvas()};
+    for (QWidget* place : places) {
+        const std::string where = place->metaObject()->className();
+        place->setFocus(Qt::OtherFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), place) << where;
+        EXPECT_DOUBLE_EQ(press(Qt::Key_1), 1.0) << where;      // actual size
+        EXPECT_DOUBLE_EQ(press(Qt::Key_Plus), 1.25) << where;  // 25 % in
+        EXPECT_DOUBLE_EQ(press(Qt::Key_Equal), 1.5625) << where;
+        EXPECT_DOUBLE_EQ(press(Qt::Key_Minus), 1.25) << where; // and out
+        EXPECT_DOUBLE_EQ(press(Qt::Key_0), fitted) << where;   // fitted again
+        mediator().firstSliceAction()->trigger();
+        press(Qt::Key_PageDown);
+        EXPECT_EQ(mediator().getCurrentSlice(), stack->getSlice(1)) << where;
+        press(Qt::Key_End);
+        EXPECT_EQ(mediator().getCurrentSlice(), stack->getSlice(2)) << where;
+        press(Qt::Key_PageUp);
+        EXPECT_EQ(mediator().getCurrentSlice(), stack->getSlice(1)) << where;
+        press(Qt::Key_Home);
+        EXPECT_EQ(mediator().getCurrentSlice(), stack->getSlice(0)) << where;
+    }
+
+    mediator().panoramaAction()->trigger();
+    ASSERT_FALSE(view->isVisible());
+    m_window->getBrowser()->getSliceList()->setFocus(Qt::OtherFocusReason);
+    EXPECT_DOUBLE_EQ(press(Qt::Key_1), fitted);
+    EXPECT_DOUBLE_EQ(press(Qt::Key_Plus), fitted);
 }
 
 TEST_F(RootMediatorTest, AStackOpensOnItsLastSegmentedSliceOrOnItsFirst)
