@@ -19,6 +19,7 @@
 #include "stack/stackslice.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QWidget>
@@ -85,12 +86,28 @@ PLXStackIO::~PLXStackIO()
 PLXStack* PLXStackIO::newStack()
 {
     PLXNewStackDialog dialog(m_parent);
-    if (Dialogs::exec(dialog) != QDialog::Accepted)
-        return nullptr;
-    const QStringList images = dialog.getImageList();
-    if (images.isEmpty())
-        return nullptr;
+    for (;;) {
+        if (Dialogs::exec(dialog) != QDialog::Accepted)
+            return nullptr;
+        const QStringList images = dialog.getImageList();
+        if (images.isEmpty())
+            return nullptr;
+        QString reading;
+        try {
+            if (PLXStack* made = makeNewStack(dialog, images, reading))
+                return made;
+        } catch (const Exception& e) {
+            // An image that cannot be read, named: the dialog comes back
+            // with everything entered, for the user to remove or replace it.
+            Dialogs::critical(m_parent, QStringLiteral("Error"),
+                              QDir::toNativeSeparators(reading) + QStringLiteral(":\n\n") +
+                                  QString::fromStdString(e.getWhat()));
+        }
+    }
+}
 
+PLXStack* PLXStackIO::makeNewStack(const PLXNewStackDialog& dialog, const QStringList& images, QString& reading)
+{
     PendingStack pending;
     PLXStack& stack = *pending.stack;
     stack.setName(dialog.getName().toStdString());
@@ -100,12 +117,13 @@ PLXStack* PLXStackIO::newStack()
     stack.setImagesPath(fileName(QFileInfo(images.first()).absolutePath() + QLatin1Char('/')));
 
     const WaitCursor wait;
-    m_worker->run([&images, &stack](PLXProgressProxy& progress) {
+    m_worker->run([&images, &stack, &reading](PLXProgressProxy& progress) {
         const unsigned int n = static_cast<unsigned int>(images.size());
         for (unsigned int i = 0; i < n; ++i) {
             const QFileInfo file(images[static_cast<int>(i)]);
+            reading = file.absoluteDir().filePath(file.fileName());
             // Reads the image's header: an unreadable file stops here.
-            const ImageSourceFile source(fileName(file.absoluteDir().filePath(file.fileName())));
+            const ImageSourceFile source(fileName(reading));
             auto* slice = new StackSlice(file.completeBaseName().toStdString());
             slice->setImageSource(source);
             slice->setPixelCalibration(stack.getDefaultPixelCalibration());

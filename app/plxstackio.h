@@ -16,13 +16,17 @@
 // waits. Saves are safe (see PLXStack::writeFile): the previous file and its
 // backups stay as they were unless the new file is complete on disk.
 //
-// Unreadable image files met while making a stack or inserting slices raise
-// the reader's exception to the caller; nothing is made then.
+// Unreadable image files met while inserting slices raise the reader's
+// exception to the caller; nothing is made then. Met while making a new
+// stack, they are reported in an error message and the new-stack dialog
+// comes back with everything the user entered.
 
 #include "app/plxprogressproxy.h"
 
 #include <QString>
+#include <QStringList>
 
+class PLXNewStackDialog;
 class PLXStack;
 class PLXWorker;
 class QWidget;
@@ -85,6 +89,10 @@ public:
     bool closeAllStacks();
 
 private:
+    // The stack of the dialog's entries and images; raises the reader's
+    // exception on an unreadable image, whose path is left in reading.
+    PLXStack* makeNewStack(const PLXNewStackDialog& dialog, const QStringList& images, QString& reading);
+
     QWidget* m_parent;
     PLXWorker* m_worker;
 };

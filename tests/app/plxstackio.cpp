@@ -434,6 +434,71 @@ TEST_F(StackOperations, NewStackFromImagesThroughItsDialog)
     EXPECT_EQ(proposed, QStringLiteral("stack%1").arg(session + 4));
 }
 
+// An image that cannot be read stops the making of the stack with an error
+// naming it; the dialog then comes back with everything entered (the name,
+// the spacing, the image list), and the stack is made once the image is
+// taken out. Cancelled then, nothing is made.
+TEST_F(StackOperations, AnUnreadableImageBringsTheNewStackDialogBackAsItWas)
+{
+    const QString bad = path("notes.tif");
+    {
+        QFile file(bad);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not an image at all\n");
+    }
+    const QStringList entered = {sampleImage(1), bad, sampleImage(2)};
+    const int before = PLXStackServer::stackServer.getNumStacks();
+    DialogScript script;
+    QStringList seen;
+    QString name, spacing;
+    script.modal([&](QDialog& d) {
+        auto& dialog = dynamic_cast<PLXNewStackDialog&>(d);
+        dialog.getPropertiesEditor()->getNameField()->setText(QStringLiteral("embryo 7"));
+        dialog.getPropertiesEditor()->getSliceSpacingField()->setText(QStringLiteral("3.5"));
+        dialog.getImageListEditor()->setImageList(entered);
+        dialog.getDoneButton()->click();
+        return true;
+    });
+    script.button("OK");
+    script.modal([&](QDialog& d) {
+        auto& dialog = dynamic_cast<PLXNewStackDialog&>(d);
+        seen = dialog.getImageList();
+        name = dialog.getPropertiesEditor()->getNameField()->text();
+        spacing = dialog.getPropertiesEditor()->getSliceSpacingField()->text();
+        dialog.getImageListEditor()->setImageList({sampleImage(1), sampleImage(2)});
+        dialog.getDoneButton()->click();
+        return true;
+    });
+    PLXStack* stack = nullptr;
+    EXPECT_NO_THROW(stack = PLXStackIO().newStack());
+    ASSERT_EQ(script.requests().size(), 3u);
+    EXPECT_EQ(script.requests()[1].title, "Error");
+    EXPECT_TRUE(script.requests()[1].text.startsWith(bad + ":")) << script.requests()[1].text.toStdString();
+    EXPECT_EQ(seen, entered);
+    EXPECT_EQ(name, "embryo 7");
+    EXPECT_EQ(spacing, "3.5");
+    ASSERT_NE(stack, nullptr);
+    EXPECT_EQ(stack->getName(), "embryo 7");
+    ASSERT_EQ(stack->getNumSlices(), 2);
+    EXPECT_EQ(stack->getSlice(1)->getName(), "slice02");
+    EXPECT_EQ(PLXStackServer::stackServer.getNumStacks(), before + 1);
+    EXPECT_EQ(script.unexpected(), 0);
+
+    // The error, then Cancel on the dialog that came back: no stack.
+    DialogScript cancel;
+    cancel.modal([&](QDialog& d) {
+        dynamic_cast<PLXNewStackDialog&>(d).getImageListEditor()->setImageList({bad});
+        dynamic_cast<PLXNewStackDialog&>(d).getDoneButton()->click();
+        return true;
+    });
+    cancel.button("OK");
+    cancel.modal([](QDialog&) { return false; });
+    EXPECT_EQ(PLXStackIO().newStack(), nullptr);
+    EXPECT_EQ(cancel.requests().size(), 3u);
+    EXPECT_EQ(PLXStackServer::stackServer.getNumStacks(), before + 1);
+    EXPECT_EQ(cancel.unexpected(), 0);
+}
+
 TEST_F(StackOperations, NewStackFromAVoxelMatrixFile)
 {
     VoxelMatrix<float> volume(5, 4, 3);
