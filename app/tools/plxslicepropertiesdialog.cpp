@@ -2,7 +2,11 @@
 
 #include "app/plxevent.h"
 #include "app/plxeventserver.h"
+#include "app/plxpropertiesaction.h"
+#include "app/plxstack.h"
 #include "stack/stackslice.h"
+
+#include <utility>
 
 PLXSlicePropertiesDialog::PLXSlicePropertiesDialog(StackSlice& slice, QWidget* parent)
     : PLXPropertiesDialog(PLXStackPropertiesEditor::SliceProperties, QStringLiteral("Slice properties"), parent),
@@ -18,6 +22,10 @@ void PLXSlicePropertiesDialog::load()
 
 void PLXSlicePropertiesDialog::applyChanges()
 {
+    auto* stack = dynamic_cast<PLXStack*>(m_slice.getStack());
+    PLXPropertiesAction::State before;
+    if (stack)
+        before = PLXPropertiesAction::stateOf(*stack);
     PLXStackPropertiesEditor& editor = *getEditor();
     const std::string name = editor.getName().simplified().toStdString();
     if (name != m_slice.getName()) {
@@ -38,4 +46,6 @@ void PLXSlicePropertiesDialog::applyChanges()
         PLXSliceImageCalibrationEvent event(m_slice);
         PLXEventServer::notifyEvent(event);
     }
+    if (stack)
+        PLXPropertiesAction::record(*stack, std::move(before), QStringLiteral("Slice properties change"));
 }

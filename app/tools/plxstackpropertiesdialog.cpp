@@ -1,6 +1,7 @@
 #include "app/tools/plxstackpropertiesdialog.h"
 
 #include "app/plxevent.h"
+#include "app/plxpropertiesaction.h"
 #include "app/plxeventserver.h"
 #include "app/plxstack.h"
 #include "app/tools/plxstackpropertieseditor.h"
@@ -9,6 +10,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+
+#include <utility>
 
 namespace {
 
@@ -56,6 +59,7 @@ void PLXStackPropertiesDialog::load()
 
 void PLXStackPropertiesDialog::applyChanges()
 {
+    PLXPropertiesAction::State before = PLXPropertiesAction::stateOf(m_stack);
     PLXStackPropertiesEditor& editor = *getEditor();
     const std::string name = editor.getName().simplified().toStdString();
     if (name != m_stack.getName()) {
@@ -78,6 +82,7 @@ void PLXStackPropertiesDialog::applyChanges()
         m_stack.setAbsoluteImagesPathPolicy(editor.getAbsoluteImagesPath());
         m_stack.setModified(true);
     }
+    PLXPropertiesAction::record(m_stack, std::move(before), QStringLiteral("Stack properties change"));
 }
 
 void PLXStackPropertiesDialog::applySpacing(float spacing)

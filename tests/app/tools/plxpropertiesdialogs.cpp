@@ -1,3 +1,4 @@
+#include "app/plxactionhistory.h"
 #include "app/tools/plxpixelcalibrationeditor.h"
 #include "app/tools/plxslicepropertiesdialog.h"
 #include "app/tools/plxstackpropertiesdialog.h"
@@ -362,4 +363,110 @@ TEST(PLXSlicePropertiesDialog, AppliesOnlyWhatChanged)
     // The stack's default is not the slice's.
     EXPECT_EQ(stack->getDefaultPixelCalibration(), calibration(0.5f, 0.5f));
     EXPECT_TRUE(script.requests().empty());
+}
+
+// Each Apply of the stack or slice properties dialog is one step of Undo:
+// undone, the stack writes the same file as before it, redone the same as
+// after it, with the events the views need (names, spacing, calibration)
+// and a reconstruction that matches a fresh one.
+TEST(PLXPropertiesDialogs, EachApplyIsOneStepOfUndo)
+{
+    DialogScript script;
+    auto stack = defaultStack();
+    stack->getSlice(0)->setRelativePosition(1.0f);                          // off the default spacing
+    stack->getSlice(3)->setPixelCalibration(calibration(0.75f, 0.75f));     // off the default calibration
+    stack->getSlice(2)->setAbsolutePosition(3.5f);                          // placed absolutely
+    stack->updateReconstruction();
+    const std::string original = stackText(*stack);
+    const auto freshZ = [&] { return StackReconstruction<double>(*stack).getZMap(); };
+    const auto expectReconstructed = [&](const char* when) {
+        const auto z = freshZ();
+        for (int k = 0; k < 4; ++k)
+            EXPECT_DOUBLE_EQ(stack->getReconstruction().getZMap()[k], z[k]) << when << " slice " << k;
+    };
+    PLXActionHistory& history = stack->history();
+
+    {
+        PLXStackPropertiesDialog dialog(*stack);
+        PLXStackPropertiesEditor& editor = *dialog.getEditor();
+        type(editor.getNameField(), "cells 2");
+        QComboBox* units = editor.getLengthUnitBox();
+        const int mm = units->findData(-3);
+        ASSERT_GE(mm, 0);
+        units->setCurrentIndex(mm);
+        emit units->activated(mm);
+        type(editor.getSliceSpacingField(), "4");
+        editor.getPixelCalibrationEditor()->setPair(PLXPixelCalibrationEditor::WidthAndHeight);
+        type(editor.getPixelCalibrationEditor()->getWidthField(), "0.2");
+        type(editor.getPixelCalibrationEditor()->getHeightField(), "0.4");
+        editor.getAbsolutePathBox()->click();
+        script.button("Yes to All").button("Yes to All");
+        QTest::mouseClick(dialog.getApplyButton(), Qt::LeftButton);
+    }
+    const std::string stackEdited = stackText(*stack);
+    ASSERT_NE(stackEdited, original);
+    EXPECT_EQ(stack->getName(), "cells 2");
+    EXPECT_FLOAT_EQ(stack->getSlice(0)->getRelativePosition(), 4.0f);
+    EXPECT_EQ(history.getNumUndoSteps(), 1);
+    EXPECT_EQ(history.getUndoDescription(), "Stack properties change");
+
+    {
+        Recorder recorder("r", nullptr);
+        history.undo();
+        EXPECT_EQ(stackText(*stack), original);
+        EXPECT_EQ(stack->getName(), "cells");
+        EXPECT_EQ(stack->getLengthUnit().getScale(), -6);
+        EXPECT_EQ(stack->getSlice(3)->getPixelCalibration().getLengthUnit().getScale(), -6);
+        EXPECT_FLOAT_EQ(stack->getSlice(0)->getRelativePosition(), 1.0f);
+        EXPECT_TRUE(stack->getSlice(1)->useDefaultRelativePosition());
+        EXPECT_FLOAT_EQ(stack->getSlice(2)->getAbsolutePosition(), 3.5f);
+        EXPECT_FALSE(stack->getAbsoluteImagesPathPolicy());
+        expectReconstructed("undone");
+        EXPECT_EQ(count(recorder.codes, PLXEvent::StackNameEvent), 1);
+        EXPECT_EQ(count(recorder.codes, PLXEvent::StackSliceSpacingEvent), 1);
+        EXPECT_GE(count(recorder.codes, PLXEvent::StackImageCalibrationEvent), 1);
+        EXPECT_EQ(count(recorder.codes, PLXEvent::SliceImageCalibrationEvent), 4);
+    }
+    history.redo();
+    EXPECT_EQ(stackText(*stack), stackEdited);
+    expectReconstructed("redone");
+
+    {
+        PLXSlicePropertiesDialog dialog(*stack->getSlice(1));
+        type(dialog.getEditor()->getNameField(), "s1b");
+        type(dialog.getEditor()->getSliceSpacingField(), "5");
+        dialog.getEditor()->getPixelCalibrationEditor()->setPair(PLXPixelCalibrationEditor::WidthAndHeight);
+        type(dialog.getEditor()->getPixelCalibrationEditor()->getHeightField(), "1.5");
+        QTest::mouseClick(dialog.getApplyButton(), Qt::LeftButton);
+    }
+    const std::string sliceEdited = stackText(*stack);
+    ASSERT_NE(sliceEdited, stackEdited);
+    EXPECT_EQ(history.getNumUndoSteps(), 2);
+    EXPECT_EQ(history.getUndoDescription(), "Slice properties change");
+    {
+        Recorder recorder("r", nullptr);
+        history.undo();
+        EXPECT_EQ(stackText(*stack), stackEdited);
+        EXPECT_EQ(stack->getSlice(1)->getName(), "s1");
+        EXPECT_TRUE(stack->getSlice(1)->useDefaultRelativePosition());
+        expectReconstructed("slice undone");
+        EXPECT_EQ(count(recorder.codes, PLXEvent::SliceNameEvent), 1);
+        EXPECT_EQ(count(recorder.codes, PLXEvent::SliceImageCalibrationEvent), 1);
+        EXPECT_EQ(count(recorder.codes, PLXEvent::StackSliceSpacingEvent), 1);
+    }
+    history.undo();
+    EXPECT_EQ(stackText(*stack), original);
+    history.redo();
+    history.redo();
+    EXPECT_EQ(stackText(*stack), sliceEdited);
+    expectReconstructed("both redone");
+
+    // Applying values equal to the present ones makes no step.
+    {
+        PLXSlicePropertiesDialog dialog(*stack->getSlice(1));
+        type(dialog.getEditor()->getNameField(), "s1b");
+        QTest::mouseClick(dialog.getApplyButton(), Qt::LeftButton);
+    }
+    EXPECT_EQ(history.getNumUndoSteps(), 2);
+    EXPECT_EQ(script.unexpected(), 0);
 }
