@@ -279,7 +279,10 @@ VoxelMatrix<long double> separableReference(const VoxelMatrix<double>& in, const
 // on to it; with several threads the rows are cut into groups swept at once,
 // which copy the rows their windows take from a neighbour first, since the
 // neighbour overwrites them in place. Long rows make bands of four rows, so
-// groups hold one or several bands. Integer kernels and values keep every
+// groups hold one or several bands, the last one shorter, and a last group
+// may hold one row; one plane and fewer rows than a band too. Each thread
+// keeps its ring and carry from call to call, so every size here also runs
+// on what a larger one left in them. Integer kernels and values keep every
 // sum exact, so each thread count must give the convolution itself, and a
 // Gaussian the single-thread bits. Regressions: a band reading the rows of
 // the band above after they were overwritten, or a carry of the wrong rows,
@@ -291,8 +294,10 @@ TEST(SeparableFilterSlabs, VolumesInBandsAndGroupsGiveTheDirectConvolution)
     SeparableFilter<double> filter;
     filter.setKernel1(k1);
     filter.setKernel3(k3);
-    const std::tuple<int, int, int> sizes[] = {{4, 5, 29}, {3, 6, 61}, {7, 3, 14}, {20, 1400, 9}, {13, 1500, 4}};
-    for (const Vector<double>& k2 : {Vector<double>{1, -1}, Vector<double>{2, -1, 1, 1, -2}}) {
+    const std::tuple<int, int, int> sizes[] = {{4, 5, 29},    {3, 6, 61},    {7, 3, 14},    {20, 1400, 9},
+                                               {13, 1500, 4}, {61, 1300, 5}, {40, 4096, 1}, {73, 1024, 3}};
+    for (const Vector<double>& k2 : {Vector<double>{1, -1}, Vector<double>{2, -1, 1, 1, -2},
+                                     Vector<double>{1, -1, 2, 1, -2, 1, 1, -1, 1}}) {
         filter.setKernel2(k2);
         for (auto [s1, s2, s3] : sizes) {
             const VoxelMatrix<double> in = randomVoxels<double>(s1, s2, s3, rng, -9, 9);
@@ -311,8 +316,8 @@ TEST(SeparableFilterSlabs, VolumesInBandsAndGroupsGiveTheDirectConvolution)
             }
         }
     }
-    // Bands of nine rows of 1200 columns.
-    const VoxelMatrix<float> volume = randomVoxels<float>(20, 1200, 12, rng, 0, 255);
+    // Bands of nine rows of 1200 columns, in up to eight groups.
+    const VoxelMatrix<float> volume = randomVoxels<float>(150, 1200, 12, rng, 0, 255);
     GaussianFilter<float> gauss(2.0f);
     VoxelMatrix<float> single(volume);
     {
@@ -324,7 +329,7 @@ TEST(SeparableFilterSlabs, VolumesInBandsAndGroupsGiveTheDirectConvolution)
         VoxelMatrix<float> out(volume);
         gauss.apply(out);
         for (int k = 0; k < 12; ++k)
-            for (int i = 0; i < 20; ++i)
+            for (int i = 0; i < 150; ++i)
                 ASSERT_EQ(std::memcmp(out[k][i].data(), single[k][i].data(), 1200 * sizeof(float)), 0)
                     << threads << " threads, plane " << k << " row " << i;
     }
