@@ -230,7 +230,8 @@ void PLXRootMediator::buildActions()
 void PLXRootMediator::buildMenus()
 {
     QMenuBar* bar = m_parts.menuBar;
-    QMenu* file = bar->addMenu(tr("File"));
+    // Each title's first letter, underlined, opens its menu with Alt.
+    QMenu* file = bar->addMenu(tr("&File"));
     file->addActions({m_newStack, m_newStackFromFile, m_openStack});
     m_recentMenu = file->addMenu(tr("Recent stacks..."));
     connect(m_recentMenu, &QMenu::aboutToShow, this, &PLXRootMediator::updateRecentFilesMenu);
@@ -240,7 +241,7 @@ void PLXRootMediator::buildMenus()
     file->addSeparator();
     file->addAction(m_quit);
 
-    QMenu* edit = bar->addMenu(tr("Edit"));
+    QMenu* edit = bar->addMenu(tr("&Edit"));
     edit->addActions({m_undo, m_redo});
     edit->addSeparator();
     edit->addActions({m_editModels, m_insertSlice, m_deleteSlice, m_stackProperties, m_sliceProperties,
@@ -248,11 +249,11 @@ void PLXRootMediator::buildMenus()
     edit->addSeparator();
     edit->addAction(m_preferences);
 
-    QMenu* process = bar->addMenu(tr("Process"));
+    QMenu* process = bar->addMenu(tr("&Process"));
     process->addActions(
         {m_register, m_reconstruct, m_transferModels, m_findSpots, m_normalize, m_filterModels});
 
-    QMenu* analyze = bar->addMenu(tr("Analyze"));
+    QMenu* analyze = bar->addMenu(tr("&Analyze"));
     analyze->addAction(m_analyze);
     QAction* densityMap = analyze->addAction(tr("Density map..."));
     connect(densityMap, &QAction::triggered, this, [this] {
@@ -261,10 +262,10 @@ void PLXRootMediator::buildMenus()
         window->show();
     });
 
-    QMenu* show = bar->addMenu(tr("Show"));
+    QMenu* show = bar->addMenu(tr("&Show"));
     show->addActions({m_showToolBar, m_showBrowser, m_showStatusBar});
 
-    QMenu* help = bar->addMenu(tr("Help"));
+    QMenu* help = bar->addMenu(tr("&Help"));
     help->addActions({m_homepage, m_manual, m_mailingList});
     help->addSeparator();
     help->addAction(m_about);

@@ -153,7 +153,8 @@ void PLXRenderingWindow::createMenus()
     m_close = new QAction(tr("Close"), this);
     connect(m_close, &QAction::triggered, this, &QWidget::close);
 
-    m_renderingMenu = menuBar()->addMenu(tr("Rendering"));
+    // Each title's first letter, underlined, opens its menu with Alt.
+    m_renderingMenu = menuBar()->addMenu(tr("&Rendering"));
     // Shows why "Export to STL..." waits while the view is out of date.
     m_renderingMenu->setToolTipsVisible(true);
     m_renderingMenu->addAction(m_mediator->getSnapshotAction());
@@ -166,19 +167,19 @@ void PLXRenderingWindow::createMenus()
     m_renderingMenu->addSeparator();
     m_renderingMenu->addAction(m_close);
 
-    m_editMenu = menuBar()->addMenu(tr("Edit"));
+    m_editMenu = menuBar()->addMenu(tr("&Edit"));
     m_editMenu->addAction(m_mediator->getEditModelsAction());
     m_editMenu->addAction(m_mediator->getAnimationTimeoutAction());
     m_editMenu->addAction(m_mediator->getAnimationAngleAction());
 
-    m_poseMenu = menuBar()->addMenu(tr("Pose"));
+    m_poseMenu = menuBar()->addMenu(tr("&Pose"));
     m_poseMenu->addAction(m_mediator->getRecordPoseAction());
     m_poseMenu->addMenu(m_mediator->getSelectPoseMenu());
     m_poseMenu->addMenu(m_mediator->getDeletePoseMenu());
     m_poseMenu->addSeparator();
     m_mediator->populatePoseMenu(m_poseMenu);
 
-    m_showMenu = menuBar()->addMenu(tr("Show"));
+    m_showMenu = menuBar()->addMenu(tr("&Show"));
     m_showToolBar = m_showMenu->addAction(tr("Tool bar"));
     m_showToolBar->setCheckable(true);
     m_showToolBar->setChecked(true);

@@ -41,6 +41,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QFile>
 #include <QMimeData>
 #include <QPointer>
@@ -265,6 +266,29 @@ TEST_F(RootMediatorTest, ZoomAndNavigationKeysWorkWhereverTheFocusIsInTheWindow)
     m_window->getBrowser()->getSliceList()->setFocus(Qt::OtherFocusReason);
     EXPECT_DOUBLE_EQ(press(Qt::Key_1), fitted);
     EXPECT_DOUBLE_EQ(press(Qt::Key_Plus), fitted);
+}
+
+// The menus show their titles as before, and Alt with a title's first
+// letter opens that menu, from the keyboard alone.
+TEST_F(RootMediatorTest, AltAndAMenusFirstLetterOpensIt)
+{
+    m_window->show();
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
+    const QList<QAction*> titles = m_window->menuBar()->actions();
+    QStringList shown;
+    for (QAction* title : titles)
+        shown << title->iconText();
+    EXPECT_EQ(shown, (QStringList{"File", "Edit", "Process", "Analyze", "Show", "Help"}));
+    for (QAction* title : titles) {
+        const QString name = title->iconText();
+        const auto letter = static_cast<Qt::Key>(Qt::Key_A + (name[0].toUpper().unicode() - 'A'));
+        QTest::keyClick(m_window->windowHandle(), letter, Qt::AltModifier);
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_NE(popup, nullptr) << name.toStdString();
+        EXPECT_EQ(popup, title->menu()) << name.toStdString();
+        popup->close();
+    }
 }
 
 TEST_F(RootMediatorTest, AStackOpensOnItsLastSegmentedSliceOrOnItsFirst)

@@ -436,11 +436,22 @@ TEST(RenderingWindowDisplay, KeepsItsGeometryAndVisibilityInTheSettings)
     EXPECT_FALSE(next.getToolBarAction()->isChecked());
     EXPECT_FALSE(next.getPosePanelArea().isVisible());
 
-    // The menus hold the window's commands.
+    // The menus hold the window's commands; Alt with a title's first letter
+    // opens its menu.
     QStringList menus;
     for (QAction* a : next.menuBar()->actions())
-        menus << a->text();
+        menus << a->iconText();
     EXPECT_EQ(menus, (QStringList{"Rendering", "Edit", "Pose", "Show"}));
+    next.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&next));
+    for (QAction* a : next.menuBar()->actions()) {
+        const auto letter = static_cast<Qt::Key>(Qt::Key_A + (a->iconText()[0].toUpper().unicode() - 'A'));
+        QTest::keyClick(next.windowHandle(), letter, Qt::AltModifier);
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_NE(popup, nullptr) << a->iconText().toStdString();
+        EXPECT_EQ(popup, a->menu()) << a->iconText().toStdString();
+        popup->close();
+    }
     QStringList tools;
     for (QAction* a : next.getToolBar().actions())
         if (!a->isSeparator())
