@@ -10,17 +10,26 @@
 #include <memory>
 #include <utility>
 
+namespace {
+
+// PixelCalibration's == leaves the length unit out; a change of it is a
+// change too.
+bool sameCalibration(const PixelCalibration& a, const PixelCalibration& b)
+{
+    return a == b && a.getLengthUnit() == b.getLengthUnit();
+}
+
+} // namespace
+
 bool PLXPropertiesAction::SliceState::operator==(const SliceState& other) const
 {
-    return slice == other.slice && name == other.name && defaultSpacing == other.defaultSpacing &&
-           relative == other.relative && position == other.position && calibration == other.calibration &&
-           calibration.getLengthUnit() == other.calibration.getLengthUnit();
+    return slice == other.slice && name == other.name && placement == other.placement &&
+           sameCalibration(calibration, other.calibration);
 }
 
 bool PLXPropertiesAction::State::operator==(const State& other) const
 {
-    return name == other.name && spacing == other.spacing && calibration == other.calibration &&
-           calibration.getLengthUnit() == other.calibration.getLengthUnit() &&
+    return name == other.name && spacing == other.spacing && sameCalibration(calibration, other.calibration) &&
            absoluteImagesPath == other.absoluteImagesPath && slices == other.slices;
 }
 
@@ -36,9 +45,7 @@ PLXPropertiesAction::State PLXPropertiesAction::stateOf(const PLXStack& stack)
         SliceState s;
         s.slice = slice;
         s.name = slice->getName();
-        s.defaultSpacing = slice->useDefaultRelativePosition();
-        s.relative = slice->useRelativePosition();
-        s.position = s.relative ? slice->getRelativePosition() : slice->getAbsolutePosition();
+        s.placement = PLXSlicePlacement::of(*slice);
         s.calibration = slice->getPixelCalibration();
         state.slices.push_back(std::move(s));
     }
@@ -118,17 +125,11 @@ void PLXPropertiesAction::restore(const State& state)
             PLXSliceNameEvent event(slice);
             PLXEventServer::notifyEvent(event);
         }
-        if (s.defaultSpacing != n.defaultSpacing || s.relative != n.relative || s.position != n.position) {
-            if (s.defaultSpacing)
-                slice.setDefaultRelativePosition();
-            else if (s.relative)
-                slice.setRelativePosition(s.position);
-            else
-                slice.setAbsolutePosition(s.position);
+        if (!(s.placement == n.placement)) {
+            s.placement.applyTo(slice);
             spacing = true;
         }
-        if (s.calibration != slice.getPixelCalibration() ||
-            !(s.calibration.getLengthUnit() == slice.getPixelCalibration().getLengthUnit())) {
+        if (!sameCalibration(s.calibration, slice.getPixelCalibration())) {
             slice.setPixelCalibration(s.calibration);
             PLXSliceImageCalibrationEvent event(slice);
             PLXEventServer::notifyEvent(event);

@@ -10,6 +10,7 @@
 // path policy), inside one event batch unless one is open.
 
 #include "app/plxaction.h"
+#include "app/plxsliceplacement.h"
 #include "image/pixelcalibration.h"
 
 #include <QString>
@@ -25,9 +26,7 @@ public:
     struct SliceState {
         StackSlice* slice = nullptr;
         std::string name;
-        bool defaultSpacing = true; // follows the stack's default spacing
-        bool relative = true;       // else placed at an absolute position
-        float position = 0;         // own spacing, or absolute position
+        PLXSlicePlacement placement;
         PixelCalibration calibration;
         bool operator==(const SliceState& other) const;
     };

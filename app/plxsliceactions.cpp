@@ -22,25 +22,6 @@ PLXSliceInsertionDeletionAction::~PLXSliceInsertionDeletionAction()
         delete m_slice;
 }
 
-PLXSliceInsertionDeletionAction::Placement PLXSliceInsertionDeletionAction::placementOf(const StackSlice& slice)
-{
-    Placement p;
-    p.relative = slice.useRelativePosition();
-    p.useDefault = slice.useDefaultRelativePosition();
-    p.position = p.relative ? (p.useDefault ? 0.0f : slice.getRelativePosition()) : slice.getAbsolutePosition();
-    return p;
-}
-
-void PLXSliceInsertionDeletionAction::place(StackSlice& slice, const Placement& p)
-{
-    if (!p.relative)
-        slice.setAbsolutePosition(p.position);
-    else if (p.useDefault)
-        slice.setDefaultRelativePosition();
-    else
-        slice.setRelativePosition(p.position);
-}
-
 void PLXSliceInsertionDeletionAction::insert()
 {
     const int position = std::clamp(m_position, 0, m_stack->getNumSlices());
@@ -74,7 +55,7 @@ void PLXSliceInsertionDeletionAction::remove()
         item->detachFromModel();
     m_hasNext = index + 1 < m_stack->getNumSlices();
     if (m_hasNext)
-        m_next = placementOf(*m_stack->getSlice(index + 1));
+        m_next = PLXSlicePlacement::of(*m_stack->getSlice(index + 1));
     m_stack->removeSlice(index);
     m_inStack = false;
 }
@@ -99,12 +80,12 @@ void PLXSliceInsertionDeletionAction::revert()
         // Taking the slice out handed its spacing on to the next slice, which
         // had its own before the insertion.
         if (m_hasNext && index >= 0 && index < m_stack->getNumSlices())
-            place(*m_stack->getSlice(index), m_next);
+            m_next.applyTo(*m_stack->getSlice(index));
     } else {
         insert();
         const int index = m_stack->findSlice(m_slice);
         if (m_hasNext && index + 1 < m_stack->getNumSlices())
-            place(*m_stack->getSlice(index + 1), m_next);
+            m_next.applyTo(*m_stack->getSlice(index + 1));
     }
     setReverted(true);
     PLXEventServer::notifyAction(*this);

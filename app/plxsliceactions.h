@@ -14,6 +14,7 @@
 // stack the action owns it, with its items.
 
 #include "app/plxaction.h"
+#include "app/plxsliceplacement.h"
 
 #include <vector>
 
@@ -47,15 +48,6 @@ public:
     QString description(bool detailed = false) const override;
 
 private:
-    // The placement of a slice along the stack axis.
-    struct Placement {
-        bool relative = true;
-        bool useDefault = true;
-        float position = 0.0f;
-    };
-    static Placement placementOf(const StackSlice& slice);
-    static void place(StackSlice& slice, const Placement& p);
-
     void insert();
     void remove();
 
@@ -69,5 +61,5 @@ private:
     // removal when it undoes an insertion, and after the insertion that
     // undoes a deletion.
     bool m_hasNext = false;
-    Placement m_next;
+    PLXSlicePlacement m_next;
 };
