@@ -4,13 +4,11 @@
 #include "numerics/parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <climits>
 #include <cstdint>
-
-namespace {
-
-} // namespace
+#include <memory>
 
 template <typename T>
 void ComponentLabelling<T>::reserveTable(long long bound)
@@ -71,15 +69,6 @@ int ComponentLabelling<T>::findRoot(int label)
         parent[label] = parent[parent[label]]; // path halving
         label = parent[label];
     }
-    return label;
-}
-
-template <typename T>
-int ComponentLabelling<T>::rootOf(int label) const
-{
-    const int* parent = m_table.data();
-    while (parent[label] != label)
-        label = parent[label];
     return label;
 }
 
@@ -209,7 +198,10 @@ void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabe
         for (int r = 0; r < count; ++r) {
             const Run& run = rowRuns[static_cast<std::size_t>(r)];
             std::fill(row + j, row + run.begin, T(0));
-            std::fill(row + run.begin, row + run.end, static_cast<T>(-table[runLabels[next++]]));
+            int number = table[runLabels[next++]];
+            while (number > 0) // a label of a slab before
+                number = table[number];
+            std::fill(row + run.begin, row + run.end, static_cast<T>(-number));
             j = run.end;
         }
         std::fill(row + j, row + columns, T(0));
@@ -219,8 +211,87 @@ void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabe
 }
 
 template <typename T>
+int ComponentLabelling<T>::sharedRootOf(int label) const
+{
+    int* parent = m_table.data();
+    for (;;) {
+        const int up = std::atomic_ref<int>(parent[label]).load(std::memory_order_acquire);
+        if (up == label)
+            return label;
+        label = up;
+    }
+}
+
+template <typename T>
+void ComponentLabelling<T>::joinBorder(std::vector<Slab>& slab, int border, int rows)
+{
+    // The runs of the slab's first plane against those of the last plane of
+    // the slab before, row by row. Both slabs are labelled; other borders
+    // are joined at the same time, so the roots are followed and merged in
+    // atomic steps: a root becomes the child of a smaller root only while
+    // it is still a root, else the roots are found again. Whatever the
+    // order of the merges, every class ends up with its smallest label as
+    // its root, and the roots merged are the others: the result does not
+    // depend on the order. Paths are not shortened, so that only the roots
+    // merged change parent; a label's parent is then an earlier label of its
+    // own slab, or a label of a slab before.
+    int* table = m_table.data();
+    // Merges the classes of two roots; returns the root of the whole.
+    auto merge = [&](int rootA, int rootB) {
+        while (rootA != rootB) {
+            if (rootA < rootB)
+                std::swap(rootA, rootB);
+            int expected = rootA;
+            if (std::atomic_ref<int>(table[rootA])
+                    .compare_exchange_strong(expected, rootB, std::memory_order_acq_rel, std::memory_order_acquire)) {
+                Slab& owner = *(std::upper_bound(slab.begin(), slab.end(), rootA - 1,
+                                                 [](int value, const Slab& part) { return value < part.base; }) -
+                                1);
+                std::atomic_ref<int>(owner.roots).fetch_sub(1, std::memory_order_relaxed);
+                return rootB;
+            }
+            rootA = sharedRootOf(expected);
+            rootB = sharedRootOf(rootB);
+        }
+        return rootA;
+    };
+    const Slab& above = slab[static_cast<std::size_t>(border) - 1];
+    const PlaneRuns& current = slab[static_cast<std::size_t>(border)].planes[slotOf(0)];
+    const PlaneRuns& previous = above.planes[slotOf(above.last - above.first - 1)];
+    for (int i = 0; i < rows; ++i) {
+        const Run* before = previous.runs + previous.rowStart[i];
+        const Run* beforeEnd = previous.runs + previous.rowStart[i + 1];
+        for (int r = current.rowStart[i]; r < current.rowStart[i + 1]; ++r) {
+            const Run& run = current.runs[r];
+            while (before < beforeEnd && before->end <= run.begin)
+                ++before;
+            if (before == beforeEnd || before->begin >= run.end)
+                continue;
+            int root = sharedRootOf(run.label);
+            for (const Run* b = before; b < beforeEnd && b->begin < run.end; ++b)
+                root = merge(root, sharedRootOf(b->label));
+        }
+    }
+}
+
+template <typename T>
+std::vector<int> ComponentLabelling<T>::cutSlabs(int count, int threads)
+{
+    // Each slab a (2 threads)-th of the planes left: the first slabs long,
+    // the last ones a plane or two, so that the threads, each taking the
+    // next slab when done with one, end together even when one runs slower.
+    std::vector<int> firsts;
+    const int parts = 2 * std::max(threads, 1);
+    for (int first = 0; first < count;) {
+        firsts.push_back(first);
+        first += threads > 1 ? std::max(1, (count - first + parts - 1) / parts) : count;
+    }
+    return firsts;
+}
+
+template <typename T>
 template <typename Planes>
-void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int columns, int grain,
+void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int columns, int threads,
                                   ProgressSteps& progress)
 {
     using plexan::parallel::forEachChunk;
@@ -234,149 +305,88 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     const long long perRow = (columns + 1) / 2;
     const long long perPlane = rows * perRow;
     const long long bound = perPlane * count;
-    if (bound >= (1LL << 30))
-        grain = count;
-    grain = std::clamp(grain, 1, count);
-    const int slabs = static_cast<int>(plexan::parallel::chunkCount(0, count, grain));
+    const std::vector<int> firsts = cutSlabs(count, bound >= (1LL << 30) ? 1 : threads);
+    const int slabs = static_cast<int>(firsts.size());
     reserveTable(bound);
     // Progress in blocks of rows small enough for a few hundred steps.
     m_block = static_cast<int>(std::clamp<long long>(2LL * rows * count / 256, 1, 64));
 
-    LargeArray<int> runLabels;
-    runLabels.assign(static_cast<std::size_t>(bound));
-    // Three planes of runs a slab (one for a single plane), untouched
-    // beyond the runs found.
+    // The run labels and three planes of runs a slab (one for a single
+    // plane), kept from the last apply when of the same size and untouched
+    // beyond the runs found: memory the system hands out afresh costs a
+    // page fault and the clearing of the page.
+    m_runLabels.assign(static_cast<std::size_t>(bound));
     const std::size_t slots = count > 1 ? 3 : 1;
-    LargeArray<Run> runStore;
-    runStore.assign(static_cast<std::size_t>(perPlane) * slots * static_cast<std::size_t>(slabs));
+    m_runStore.assign(static_cast<std::size_t>(perPlane) * slots * static_cast<std::size_t>(slabs));
     std::vector<Slab> slab(static_cast<std::size_t>(slabs));
     for (int s = 0; s < slabs; ++s) {
         Slab& part = slab[static_cast<std::size_t>(s)];
-        part.first = s * grain;
-        part.last = std::min(count, part.first + grain);
-        part.base = slabs > 1 ? static_cast<int>(part.first * perPlane) : 0;
+        part.first = firsts[static_cast<std::size_t>(s)];
+        part.last = s + 1 < slabs ? firsts[static_cast<std::size_t>(s) + 1] : count;
+        part.base = static_cast<int>(part.first * perPlane);
         part.count = part.base;
-        part.runLabels = runLabels.data() + static_cast<std::size_t>(part.first) * static_cast<std::size_t>(perPlane);
+        part.runLabels = m_runLabels.data() + static_cast<std::size_t>(part.base);
         for (int slot = 0; slot < 3; ++slot) {
             part.planes[slot].runs =
-                runStore.data() + (slots * static_cast<std::size_t>(s) + static_cast<std::size_t>(slot) % slots) *
-                                      static_cast<std::size_t>(perPlane);
+                m_runStore.data() + (slots * static_cast<std::size_t>(s) + static_cast<std::size_t>(slot) % slots) *
+                                        static_cast<std::size_t>(perPlane);
             part.planes[slot].rowStart.resize(static_cast<std::size_t>(rows) + 1);
         }
     }
-    forEachChunk(0, count, grain, [&](std::ptrdiff_t first, std::ptrdiff_t) {
-        labelSlab(planes, rows, columns, slab[static_cast<std::size_t>(first / grain)], progress);
+    // Every loop over the slabs takes them in order, the next one for the
+    // first thread free, whichever it is: which thread labels a slab changes
+    // nothing in the result.
+    std::atomic<int> next{0};
+    auto eachSlab = [&](auto&& body) {
+        next.store(0, std::memory_order_relaxed);
+        forEachChunk(0, slabs, 1, [&](std::ptrdiff_t, std::ptrdiff_t) {
+            const int s = next.fetch_add(1, std::memory_order_relaxed);
+            body(s, slab[static_cast<std::size_t>(s)]);
+        });
+    };
+    // A slab labelled, the borders it shares with slabs labelled already
+    // are joined: the second of the two slabs of a border to end joins it.
+    std::unique_ptr<std::atomic<int>[]> ended(new std::atomic<int>[static_cast<std::size_t>(slabs)]);
+    for (int s = 0; s < slabs; ++s)
+        ended[static_cast<std::size_t>(s)].store(0, std::memory_order_relaxed);
+    eachSlab([&](int s, Slab& part) {
+        labelSlab(planes, rows, columns, part, progress);
+        for (int border : {s, s + 1})
+            if (border > 0 && border < slabs &&
+                ended[static_cast<std::size_t>(border)].fetch_add(1, std::memory_order_acq_rel) == 1)
+                joinBorder(slab, border, rows);
     });
 
+    // The roots numbered in order, every slab after the slabs before it; a
+    // number n is kept as -n, apart from the labels. Parents are smaller
+    // than their children, so a label whose parent is in its own slab takes
+    // what the parent holds already: its number, or a label of a slab
+    // before. A label whose parent is in a slab before keeps that parent,
+    // which is followed to its number when writing, once every slab is
+    // numbered. (Selections rather than branches: two labels in three are
+    // roots here, in no order a branch predictor could learn.)
     int* table = m_table.data();
-    if (slabs == 1) {
-        // Parents are smaller than their children, so a label's parent
-        // already holds its number when the label is reached.
-        // (Selections rather than branches: two labels in three are roots
-        // here, in no order a branch predictor could learn.)
-        int roots = 0;
-        for (int l = 1; l <= slab[0].count; ++l) {
+    std::vector<int> offset(static_cast<std::size_t>(slabs) + 1, 0);
+    for (int s = 0; s < slabs; ++s)
+        offset[static_cast<std::size_t>(s) + 1] =
+            offset[static_cast<std::size_t>(s)] + slab[static_cast<std::size_t>(s)].roots;
+    m_numLabels = offset[static_cast<std::size_t>(slabs)];
+    eachSlab([&](int s, const Slab& part) {
+        int number = offset[static_cast<std::size_t>(s)];
+        for (int l = part.base + 1; l <= part.count; ++l) {
             const int parent = table[l];
             const bool root = parent == l;
-            roots += root;
-            const int number = table[parent];
-            table[l] = root ? -roots : number;
+            number += root;
+            const int inherited = table[parent > part.base ? parent : l];
+            table[l] = root ? -number : inherited;
         }
-        m_numLabels = roots;
-    } else {
-        // The runs of a slab's first plane against those of the last plane
-        // of the slab before, row by row. First every border by itself, all
-        // at once: the slabs' tables no longer change, so the pairs of
-        // roots (within their slabs) that touch across the border are found
-        // by reading them (a pair repeated at once is kept once). Then the
-        // pairs are merged in border order on one thread. The roots are
-        // followed without shortening paths, so that only the roots merged
-        // here (the larger of each pair) change parent, each then pointed
-        // at its final root: a label's parent is then in its own slab, or is
-        // a final root.
-        std::vector<int> bases(static_cast<std::size_t>(slabs));
-        for (int s = 0; s < slabs; ++s)
-            bases[static_cast<std::size_t>(s)] = slab[static_cast<std::size_t>(s)].base;
-        auto slabOf = [&](int label) {
-            return static_cast<std::size_t>(std::upper_bound(bases.begin(), bases.end(), label - 1) - bases.begin() -
-                                            1);
-        };
-        std::vector<std::vector<std::pair<int, int>>> touching(static_cast<std::size_t>(slabs));
-        forEachChunk(1, slabs, 1, [&](std::ptrdiff_t s, std::ptrdiff_t) {
-            const Slab& above = slab[static_cast<std::size_t>(s) - 1];
-            const PlaneRuns& current = slab[static_cast<std::size_t>(s)].planes[slotOf(0)];
-            const PlaneRuns& previous = above.planes[slotOf(above.last - above.first - 1)];
-            std::vector<std::pair<int, int>>& pairs = touching[static_cast<std::size_t>(s)];
-            std::pair<int, int> last{0, 0};
-            for (int i = 0; i < rows; ++i) {
-                const Run* before = previous.runs + previous.rowStart[i];
-                const Run* beforeEnd = previous.runs + previous.rowStart[i + 1];
-                for (int r = current.rowStart[i]; r < current.rowStart[i + 1]; ++r) {
-                    const Run& run = current.runs[r];
-                    while (before < beforeEnd && before->end <= run.begin)
-                        ++before;
-                    if (before < beforeEnd && before->begin < run.end) {
-                        const int rootA = rootOf(run.label);
-                        for (const Run* b = before; b < beforeEnd && b->begin < run.end; ++b) {
-                            const std::pair<int, int> pair{rootA, rootOf(b->label)};
-                            if (pair != last)
-                                pairs.push_back(pair);
-                            last = pair;
-                        }
-                    }
-                }
-            }
-        });
-        std::vector<int> merged;
-        for (int s = 1; s < slabs; ++s)
-            for (const auto& [a, b] : touching[static_cast<std::size_t>(s)]) {
-                const int rootA = rootOf(a);
-                const int rootB = rootOf(b);
-                if (rootA == rootB)
-                    continue;
-                const int larger = std::max(rootA, rootB);
-                table[larger] = std::min(rootA, rootB);
-                merged.push_back(larger);
-                --slab[slabOf(larger)].roots;
-            }
-        for (int label : merged)
-            table[label] = rootOf(label);
+    });
 
-        // The roots numbered in order, every slab after the slabs before it;
-        // a number n is kept as -n, apart from the labels.
-        std::vector<int> offset(static_cast<std::size_t>(slabs) + 1, 0);
-        for (int s = 0; s < slabs; ++s)
-            offset[static_cast<std::size_t>(s) + 1] =
-                offset[static_cast<std::size_t>(s)] + slab[static_cast<std::size_t>(s)].roots;
-        m_numLabels = offset[static_cast<std::size_t>(slabs)];
-        forEachChunk(0, slabs, 1, [&](std::ptrdiff_t s, std::ptrdiff_t) {
-            const Slab& part = slab[static_cast<std::size_t>(s)];
-            int number = offset[static_cast<std::size_t>(s)];
-            for (int l = part.base + 1; l <= part.count; ++l) {
-                const int parent = table[l];
-                number += parent == l;
-                table[l] = parent == l ? -number : parent;
-            }
-        });
-    }
-
-    // Every other label takes its parent's number: the parent is an earlier
-    // label of the same slab, done already, or a root of any slab.
-    forEachChunk(0, count, grain, [&](std::ptrdiff_t first, std::ptrdiff_t) {
-        const Slab& part = slab[static_cast<std::size_t>(first / grain)];
-        // Numbered roots are only read here: other slabs read them at the
-        // same time, so they are not written again, not even with their own
-        // value.
-        if (slabs > 1)
-            for (int l = part.base + 1; l <= part.count; ++l) {
-                const int parent = table[l];
-                if (parent > 0)
-                    table[l] = table[parent];
-            }
+    eachSlab([&](int s, const Slab& part) {
         std::vector<Run> rowRuns;
-        std::size_t next = 0;
+        std::size_t used = 0;
         for (int k = part.first; k < part.last; ++k)
-            writePlane(planes(k), part.runLabels, next, rowRuns, progress);
+            writePlane(planes(k), part.runLabels, used, rowRuns, progress);
     });
 }
 
@@ -395,9 +405,8 @@ void ComponentLabelling<T>::apply(VoxelMatrix<T>& m)
     const int rows = m.getSize1();
     const int planes = m.getSize3() > 0 ? m.getSize3() : 0;
     ProgressSteps progress(*this, 2LL * rows * planes, "");
-    const int threads = plexan::parallel::getThreadCount();
-    const int grain = threads > 1 ? static_cast<int>(plexan::parallel::grainFor(planes, 4 * threads)) : planes;
-    label([&m](int k) -> PixelMatrix<T>& { return m[k]; }, planes, rows, m.getSize2(), grain, progress);
+    label([&m](int k) -> PixelMatrix<T>& { return m[k]; }, planes, rows, m.getSize2(),
+          plexan::parallel::getThreadCount(), progress);
     progress.finish();
 }
 

@@ -15,10 +15,17 @@
 // With several threads, slabs of planes go through the first pass at once,
 // all in one table: slab s numbers its labels from the bound on the labels
 // of the planes before it, so the labels still rise in raster order and no
-// table is copied. The runs facing each other across a slab border are then
-// merged, the roots of every slab numbered after those of the slabs before
-// it (a prefix sum of the roots per slab), and the slabs write their
-// numbers at once. The numbers are those of one pass over the whole matrix.
+// table is copied. The slabs shrink from the first to the last and the
+// threads take them in order, so that they end together. The runs facing
+// each other across a slab border are then merged, the roots of every slab
+// numbered after those of the slabs before it (a prefix sum of the roots
+// per slab), and the slabs write their numbers at once. The numbers are
+// those of one pass over the whole matrix.
+//
+// The table and the run buffers are kept from one apply to the next of the
+// same size (a matrix of n elements: about 4n bytes of address space each
+// for the table and the run labels, touched only where labels and runs
+// are).
 //
 // Element types: short, unsigned short, int, unsigned int, float, double,
 // long double.
@@ -111,7 +118,7 @@ protected:
         int last = 0;
         int base = 0;      // labels base + 1 .. count
         int count = 0;     // last label used
-        int roots = 0;     // classes of the slab's labels
+        int roots = 0;     // classes rooted in the slab
         int* runLabels = nullptr;
         std::size_t runs = 0;   // run labels written
         PlaneRuns planes[3]; // the first plane's runs in slot 2, then a ring
@@ -125,8 +132,9 @@ protected:
     // A new label of a slab, its own parent.
     int nextLabel(Slab& slab);
     int findRoot(int label);
-    // The root without shortening the path (a pure read).
-    int rootOf(int label) const;
+    // The root without shortening the path, read while other threads merge
+    // roots.
+    int sharedRootOf(int label) const;
     // Merges the classes of two roots; returns the new root (the smaller).
     int unite(int rootA, int rootB);
     // The runs of a row of n elements, written to out (room for (n + 1) / 2).
@@ -139,18 +147,26 @@ protected:
     void labelSlab(const Planes& planes, int rows, int columns, Slab& slab, ProgressSteps& progress);
     // The slot of a slab's plane n (counted from the slab's first plane).
     static int slotOf(int n) { return n == 0 ? 2 : n % 2; }
-    // Labels, joins and numbers the planes in slabs of `grain` planes, then
-    // writes the numbers.
+    // Merges the classes of the runs facing each other across the border
+    // between slab `border` - 1 and slab `border`, both labelled.
+    void joinBorder(std::vector<Slab>& slab, int border, int rows);
+    // The first plane of every slab of `count` planes labelled by `threads`
+    // threads (one slab for one thread).
+    static std::vector<int> cutSlabs(int count, int threads);
+    // Labels, joins and numbers the planes in slabs for `threads` threads,
+    // then writes the numbers.
     template <typename Planes>
-    void label(Planes&& planes, int count, int rows, int columns, int grain, ProgressSteps& progress);
+    void label(Planes&& planes, int count, int rows, int columns, int threads, ProgressSteps& progress);
     // Writes the final numbers into the rows of a plane, whose runs are found
     // again, taking their labels from the slab's run labels from position
     // next on, through the table (which holds minus the number of every
-    // label); rowRuns is scratch.
+    // label, or a label of a slab before to follow); rowRuns is scratch.
     void writePlane(PixelMatrix<T>& plane, const int* runLabels, std::size_t& next, std::vector<Run>& rowRuns,
                     ProgressSteps& progress) const;
 
     LargeArray<int> m_table; // entry l: parent of label l; entry 0 = 0
+    LargeArray<int> m_runLabels; // the label of every run, slab after slab
+    LargeArray<Run> m_runStore;  // the planes of runs of every slab
     int m_capacity = 0;
     int m_count = 0; // the last label used (newLabel)
     int m_numLabels = 0;

@@ -214,9 +214,9 @@ TEST(ComponentLabelling, SlabsOfPlanesMatchFloodFillAtAnyThreadCount)
         }
 }
 
-// Slab counts that do not divide the planes (100 planes: 8 slabs of 13
-// and a last of 9 on two threads, 12 slabs of 9 and a last of 1 on three):
-// near the percolation density (0.31) components reach through many slabs.
+// Slabs of many sizes (each a share of the planes left, down to one
+// plane), on up to 8 threads: near the percolation density (0.31)
+// components reach through many slabs.
 TEST(ComponentLabelling, UnevenSlabsMatchFloodFill)
 {
     std::mt19937 rng(31);
@@ -272,11 +272,11 @@ TEST(ComponentLabelling, CombJoinedAcrossEverySlabBorder)
     }
 }
 
-// The pairs of classes touching across a border are gathered for every
-// border at once, a pair repeated at once kept once, and merged afterwards
-// in border order. Two serpentines cross every border once per column, in
-// opposite directions (one joined at the first plane first, the other at
-// the last), so their classes meet at each border in a different order;
+// The classes touching across a border are merged as soon as both its
+// slabs are labelled, while other borders are merged. Two serpentines
+// cross every border once per column, in opposite directions (one joined
+// at the first plane first, the other at the last), so their classes meet
+// at each border in a different order;
 // a comb of wide runs every other plane lies over many short runs of the
 // plane before (one run touching several, the same pair in row after row);
 // short rungs cross one border each.
@@ -316,6 +316,96 @@ TEST(ComponentLabelling, SerpentinesCrossingEveryBorderManyTimes)
         SCOPED_TRACE(::testing::Message() << threads << " threads");
         EXPECT_EQ(count, components);
         expectLabels(labelled, expected);
+    }
+}
+
+// Volumes cut into slabs down to one plane each: a single plane, volumes
+// thinner than the slabs the threads would cut, planes with nothing set
+// (slabs without a label, between slabs with labels), and lone voxels and
+// two-voxel columns in every plane, so that whatever plane a slab starts
+// at, components of one voxel lie on both sides of its border and
+// components of two cross it.
+TEST(ComponentLabelling, ThinVolumesEmptySlabsAndLoneVoxelsAtBorders)
+{
+    std::vector<VoxelMatrix<int>> volumes;
+    std::mt19937 rng(37);
+    for (int planes : {1, 2, 3, 5})
+        volumes.push_back(randomBinary<int>(9, 11, planes, 0.4, rng));
+    VoxelMatrix<int> gaps = randomBinary<int>(10, 10, 40, 0.35, rng);
+    for (int k = 0; k < 40; ++k)
+        if (k < 3 || (k >= 8 && k < 30) || k == 35)
+            for (int i = 0; i < 10; ++i)
+                for (int j = 0; j < 10; ++j)
+                    gaps(i, j, k) = 0;
+    volumes.push_back(gaps);
+    VoxelMatrix<int> lastOnly(6, 7, 12);
+    lastOnly.setZeros();
+    lastOnly(5, 6, 11) = 3;
+    lastOnly(0, 0, 11) = 1;
+    volumes.push_back(lastOnly);
+    VoxelMatrix<int> lone(8, 12, 33);
+    lone.setZeros();
+    for (int k = 0; k < 33; ++k) {
+        for (int j = 0; j < 12; j += 4)
+            lone(k % 8, j, k) = 1; // one voxel alone
+        lone((k + 3) % 8, 2, k) = 1; // with the same voxel of the next plane
+        if (k + 1 < 33)
+            lone((k + 3) % 8, 2, k + 1) = 1;
+    }
+    volumes.push_back(lone);
+    for (std::size_t n = 0; n < volumes.size(); ++n) {
+        std::vector<int> expected;
+        const int components = floodFillLabels(volumes[n], expected);
+        for (int threads : {1, 2, 3, 4, 8}) {
+            int count = 0;
+            const VoxelMatrix<int> labelled = labelledWith(volumes[n], threads, count);
+            SCOPED_TRACE(::testing::Message() << "volume " << n << ", " << threads << " threads");
+            EXPECT_EQ(count, components);
+            expectLabels(labelled, expected);
+        }
+    }
+}
+
+// Borders joined while other slabs are still labelled and other borders
+// joined, in whatever order the threads reach them: a volume near the
+// percolation density, labelled again and again, must come out as the
+// flood fill's every time.
+TEST(ComponentLabelling, BordersJoinedInAnyOrderGiveTheSameNumbers)
+{
+    std::mt19937 rng(41);
+    const VoxelMatrix<int> volume = randomBinary<int>(40, 40, 64, 0.31, rng);
+    std::vector<int> expected;
+    const int components = floodFillLabels(volume, expected);
+    for (int threads : {2, 4, 8})
+        for (int round = 0; round < 4; ++round) {
+            int count = 0;
+            const VoxelMatrix<int> labelled = labelledWith(volume, threads, count);
+            SCOPED_TRACE(::testing::Message() << threads << " threads, round " << round);
+            EXPECT_EQ(count, components);
+            expectLabels(labelled, expected);
+        }
+}
+
+// The table and the run buffers are kept from one apply to the next: one
+// labelling applied to volumes of the same size and of other sizes, with
+// the thread count changed in between (other slabs), must find each
+// volume's own components.
+TEST(ComponentLabelling, OneLabellingAppliedAgainAndAgain)
+{
+    std::mt19937 rng(43);
+    ComponentLabelling<float> labelling;
+    const int shapes[][4] = {{12, 15, 20, 2}, {12, 15, 20, 2}, {12, 15, 20, 4}, {7, 30, 9, 3},
+                             {12, 15, 20, 1}, {1, 1, 3, 4},    {12, 15, 20, 2}};
+    for (const auto& shape : shapes) {
+        VoxelMatrix<float> volume = randomBinary<float>(shape[0], shape[1], shape[2], 0.33, rng);
+        std::vector<int> expected;
+        const int components = floodFillLabels(volume, expected);
+        plexan::parallel::ThreadCountScope scope(shape[3]);
+        labelling.apply(volume);
+        SCOPED_TRACE(::testing::Message() << shape[0] << " x " << shape[1] << " x " << shape[2] << ", " << shape[3]
+                                          << " threads");
+        EXPECT_EQ(labelling.getNumLabels(), components);
+        expectLabels(volume, expected);
     }
 }
 
