@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <type_traits>
 #include <utility>
@@ -22,6 +23,31 @@ namespace {
     e.setWhat(what);
     throw e;
 }
+
+// Working storage for `size` values: inside the object up to N of them, on
+// the heap beyond. The decompositions of small matrices, which a caller may
+// run by the million, so allocate nothing for their temporaries.
+template <typename T, std::size_t N>
+class Scratch {
+public:
+    explicit Scratch(std::size_t size)
+    {
+        if (size > N) {
+            m_heap.reset(new T[size]);
+            m_data = m_heap.get();
+        }
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    T* data() { return m_data; }
+    T& operator[](int i) { return m_data[i]; }
+
+private:
+    T m_local[N];
+    std::unique_ptr<T[]> m_heap;
+    T* m_data = m_local;
+};
 
 
 // PLEXAN_ROW_CLONES marks a plain function to be compiled for AVX-512 and
@@ -131,6 +157,68 @@ PLEXAN_ROW_CLONES void rotateNeighbourRows(double* const* rows, int count, const
 PLEXAN_ROW_CLONES void rotateNeighbourRows(float* const* rows, int count, const float* c, const float* s, int width)
 {
     rotateNeighbourRowsKernel(rows, count, c, s, width);
+}
+
+// The reflection I - beta v v^T (v of count values) from the left on rows
+// i1 .. i1 + count - 1, columns j1 .. j1 + width - 1, of the rows row(i).
+template <typename T, typename Row>
+void reflectBlockLeft(Row row, int i1, const T* v, int count, T beta, int j1, int width)
+{
+    if (width <= 0 || beta == T(0))
+        return;
+    // w = beta * v^T A, accumulated row by row so that the inner loops run
+    // along contiguous rows; each column still sums over i in order.
+    Scratch<T, 16> w(static_cast<std::size_t>(width));
+    Scratch<T*, 16> rows(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        rows[i] = row(i1 + i) + j1;
+    reflectRows(rows.data(), count, v, beta, w.data(), width);
+}
+
+// The reflection I - beta v v^T (v of width values) from the right on rows
+// i1 .. i2, columns j1 .. j1 + width - 1, of the rows row(i).
+template <typename T, typename Row>
+void reflectBlockRight(Row row, int i1, int i2, const T* vv, T beta, int j1, int width)
+{
+    if (width <= 0 || beta == T(0))
+        return;
+    // Four rows at a time: their dot products are independent chains the
+    // processor overlaps, each summed in column order as for one row.
+    int i = i1;
+    for (; i + 3 <= i2; i += 4) {
+        T* r0 = row(i) + j1;
+        T* r1 = row(i + 1) + j1;
+        T* r2 = row(i + 2) + j1;
+        T* r3 = row(i + 3) + j1;
+        T s0 = T(0), s1 = T(0), s2 = T(0), s3 = T(0);
+        for (int j = 0; j < width; ++j) {
+            const T vj = vv[j];
+            s0 += vj * r0[j];
+            s1 += vj * r1[j];
+            s2 += vj * r2[j];
+            s3 += vj * r3[j];
+        }
+        s0 = beta * s0;
+        s1 = beta * s1;
+        s2 = beta * s2;
+        s3 = beta * s3;
+        for (int j = 0; j < width; ++j) {
+            const T vj = vv[j];
+            r0[j] -= vj * s0;
+            r1[j] -= vj * s1;
+            r2[j] -= vj * s2;
+            r3[j] -= vj * s3;
+        }
+    }
+    for (; i <= i2; ++i) {
+        T* r = row(i) + j1;
+        T s = T(0);
+        for (int j = 0; j < width; ++j)
+            s += vv[j] * r[j];
+        s = beta * s;
+        for (int j = 0; j < width; ++j)
+            r[j] -= vv[j] * s;
+    }
 }
 
 // Copies of at least this many bytes are shared among the threads; below
@@ -737,16 +825,8 @@ void Matrix<T>::leftHouseholderTransform(const Vector<T>& v, T beta, int i1, int
             e.setWhere("Matrix<T> Matrix<T>::leftHouseholderTransform(...)");
             throw e;
         }
-        const int width = j2 - j1 + 1;
-        if (width <= 0 || beta == T(0))
-            return;
-        // w = beta * v^T A, accumulated row by row so that the inner loops run
-        // along contiguous rows; each column still sums over i in order.
-        std::vector<T> w(static_cast<std::size_t>(width));
-        std::vector<T*> rows(static_cast<std::size_t>(v.getSize()));
-        for (int i = 0; i < v.getSize(); ++i)
-            rows[static_cast<std::size_t>(i)] = m_rows[i1 + i].data() + j1;
-        reflectRows(rows.data(), v.getSize(), v.data(), beta, w.data(), width);
+        reflectBlockLeft([this](int r) { return m_rows[r].data(); }, i1, v.data(), v.getSize(), beta, j1,
+                         j2 - j1 + 1);
     }
 }
 
@@ -766,46 +846,7 @@ void Matrix<T>::rightHouseholderTransform(const Vector<T>& v, T beta, int i1, in
         if (v.getSize() != width)
             throwSize("Matrix<T> Matrix<T>::rightHouseholderTransform(...)",
                       "Incompatible block and Householder vector dimensions");
-        if (width <= 0 || beta == T(0))
-            return;
-        const T* vv = v.data();
-        // Four rows at a time: their dot products are independent chains the
-        // processor overlaps, each summed in column order as for one row.
-        int i = i1;
-        for (; i + 3 <= i2; i += 4) {
-            T* r0 = m_rows[i].data() + j1;
-            T* r1 = m_rows[i + 1].data() + j1;
-            T* r2 = m_rows[i + 2].data() + j1;
-            T* r3 = m_rows[i + 3].data() + j1;
-            T s0 = T(0), s1 = T(0), s2 = T(0), s3 = T(0);
-            for (int j = 0; j < width; ++j) {
-                const T vj = vv[j];
-                s0 += vj * r0[j];
-                s1 += vj * r1[j];
-                s2 += vj * r2[j];
-                s3 += vj * r3[j];
-            }
-            s0 = beta * s0;
-            s1 = beta * s1;
-            s2 = beta * s2;
-            s3 = beta * s3;
-            for (int j = 0; j < width; ++j) {
-                const T vj = vv[j];
-                r0[j] -= vj * s0;
-                r1[j] -= vj * s1;
-                r2[j] -= vj * s2;
-                r3[j] -= vj * s3;
-            }
-        }
-        for (; i <= i2; ++i) {
-            T* row = m_rows[i].data() + j1;
-            T s = T(0);
-            for (int j = 0; j < width; ++j)
-                s += vv[j] * row[j];
-            s = beta * s;
-            for (int j = 0; j < width; ++j)
-                row[j] -= vv[j] * s;
-        }
+        reflectBlockRight([this](int r) { return m_rows[r].data(); }, i1, i2, v.data(), beta, j1, width);
     }
 }
 
@@ -859,33 +900,35 @@ struct LeftTransforms {
     }
 };
 
-// Householder bidiagonalisation of a (n >= p) in place. The left reflections
-// go to left; the right ones accumulate, when rt is not null, into the
-// transpose of the right factor, where they act on contiguous rows.
+// Householder bidiagonalisation in place of the n x p matrix (n >= p) whose
+// rows are a[0 .. n - 1]. The left reflections go to left; the right ones
+// accumulate, when rt is not null, into the transpose of the right factor,
+// where they act on contiguous rows.
 template <typename T>
-void bidiagonalise(Matrix<T>& a, const LeftTransforms<T>& left, Matrix<T>* rt)
+void bidiagonalise(T* const* a, int n, int p, const LeftTransforms<T>& left, Matrix<T>* rt)
 {
-    const int n = a.getSize1();
-    const int p = a.getSize2();
+    const auto row = [a](int i) { return a[i]; };
+    // The Householder vectors: views on one buffer of n values.
+    Scratch<T, 16> storage(static_cast<std::size_t>(n));
     Vector<T> v;
     T beta = T(0);
     for (int k = 0; k < p; ++k) {
         // Column k below the diagonal.
-        v.setSize(n - k);
+        v.setShallow(storage.data(), n - k);
         for (int i = k; i < n; ++i)
             v[i - k] = a[i][k];
         v.householderVector(beta);
-        a.leftHouseholderTransform(v, beta, k, n - 1, k, p - 1);
+        reflectBlockLeft(row, k, v.data(), n - k, beta, k, p - k);
         left.reflect(v, beta, k);
         for (int i = k + 1; i < n; ++i)
             a[i][k] = T(0);
         if (k < p - 2) {
             // Row k beyond the super-diagonal.
-            v.setSize(p - k - 1);
+            v.setShallow(storage.data(), p - k - 1);
             for (int j = k + 1; j < p; ++j)
                 v[j - k - 1] = a[k][j];
             v.householderVector(beta);
-            a.rightHouseholderTransform(v, beta, k, n - 1, k + 1, p - 1);
+            reflectBlockRight(row, k, n - 1, v.data(), beta, k + 1, p - k - 1);
             if (rt)
                 rt->leftHouseholderTransform(v, beta, k + 1, p - 1, 0, p - 1);
             for (int j = k + 2; j < p; ++j)
@@ -902,34 +945,34 @@ void rotateRowSequence(Matrix<T>& m, int first, const T* c, const T* s, int coun
 {
     if (count < 1)
         return;
-    std::vector<T*> rows(static_cast<std::size_t>(count) + 1);
+    Scratch<T*, 16> rows(static_cast<std::size_t>(count) + 1);
     for (int r = 0; r <= count; ++r)
-        rows[static_cast<std::size_t>(r)] = m[first + r].data();
+        rows[r] = m[first + r].data();
     rotateNeighbourRows(rows.data(), count, c, s, m.getSize2());
 }
 
 constexpr const char* svdWhere = "Vector<T> Matrix<T>::svd(...) const";
 
-// The singular values of the bidiagonal matrix in the upper band of work, by
-// implicit-shift QR steps; the rotations go to left and to the rows of rt
-// (the transpose of the right factor) when not null.
+// The singular values of the bidiagonal matrix in the upper band of the
+// p columns of the rows work[0 .. p - 1], by implicit-shift QR steps; the
+// rotations go to left and to the rows of rt (the transpose of the right
+// factor) when not null.
 template <typename T>
-Vector<T> golubKahan(const Matrix<T>& work, const LeftTransforms<T>& left, Matrix<T>* rt)
+Vector<T> golubKahan(const T* const* work, int p, const LeftTransforms<T>& left, Matrix<T>* rt)
 {
-    const int p = work.getSize2();
     // The bidiagonal block lives in d (diagonal) and f (super-diagonal);
     // every rotation below touches only the entries it can change, plus
     // the bulge it chases along the band.
     Vector<T> d(static_cast<unsigned int>(p));
-    Vector<T> f(static_cast<unsigned int>(p > 1 ? p - 1 : 0));
+    Scratch<T, 16> f(static_cast<std::size_t>(p > 1 ? p - 1 : 0));
     T sd = T(0);
     T sf = T(0);
     for (int i = 0; i < p; ++i) {
-        d[i] = work(i, i);
+        d[i] = work[i][i];
         sd += d[i] * d[i];
     }
     for (int i = 0; i + 1 < p; ++i) {
-        f[i] = work(i, i + 1);
+        f[i] = work[i][i + 1];
         sf += f[i] * f[i];
     }
     const T norm = std::sqrt(sd + sf);
@@ -942,8 +985,8 @@ Vector<T> golubKahan(const Matrix<T>& work, const LeftTransforms<T>& left, Matri
     T c = T(0);
     T s = T(0);
     // The rotations of one QR step, applied to the factors after the step.
-    std::vector<T> rightC(static_cast<std::size_t>(p)), rightS(rightC.size());
-    std::vector<T> leftC(rightC.size()), leftS(rightC.size());
+    Scratch<T, 16> rightC(static_cast<std::size_t>(p)), rightS(static_cast<std::size_t>(p));
+    Scratch<T, 16> leftC(static_cast<std::size_t>(p)), leftS(static_cast<std::size_t>(p));
     while (p > 1) {
         for (int i = 0; i + 1 < p; ++i)
             if (std::abs(f[i]) < eps * (std::abs(d[i]) + std::abs(d[i + 1])))
@@ -1071,6 +1114,67 @@ Vector<T> golubKahan(const Matrix<T>& work, const LeftTransforms<T>& left, Matri
     return d;
 }
 
+// A copy of a matrix for a decomposition to work on: for a small matrix its
+// rows one after the other inside this object, for a larger one a copy like
+// any other (rows of their own, the copy shared among the threads).
+template <typename T>
+class WorkCopy {
+public:
+    explicit WorkCopy(const Matrix<T>& m) : m_rows(static_cast<std::size_t>(m.getSize1()))
+    {
+        const int n = m.getSize1();
+        const int p = m.getSize2();
+        if (static_cast<std::size_t>(n) * static_cast<std::size_t>(std::max(p, 0)) > localSize) {
+            m_copy = m;
+            for (int i = 0; i < n; ++i)
+                m_rows[i] = m_copy[i].data();
+            return;
+        }
+        for (int i = 0; i < n; ++i) {
+            m_rows[i] = m_local + static_cast<std::ptrdiff_t>(i) * p;
+            std::copy(m[i].data(), m[i].data() + p, m_rows[i]);
+        }
+    }
+    T* const* rows() { return m_rows.data(); }
+
+private:
+    static constexpr std::size_t localSize = 64;
+    T m_local[localSize];
+    Matrix<T> m_copy;
+    Scratch<T*, 16> m_rows;
+};
+
+// Where the transpose of the right factor accumulates: in the caller's right
+// factor itself when that is distinct from the left factor and from the
+// matrix decomposed in place, in local otherwise; null without a right
+// factor.
+template <typename T>
+SquareMatrix<T>* rightTransposeStorage(SquareMatrix<T>* left, SquareMatrix<T>* right, const Matrix<T>* decomposed,
+                                       SquareMatrix<T>& local)
+{
+    if (!right)
+        return nullptr;
+    if (right == left || static_cast<const Matrix<T>*>(right) == decomposed)
+        return &local;
+    return right;
+}
+
+// The right factor from its transpose rt (see rightTransposeStorage).
+template <typename T>
+void finishRight(SquareMatrix<T>* right, SquareMatrix<T>* rt)
+{
+    if (!right)
+        return;
+    if (rt != right) {
+        *right = rt->transpose();
+        return;
+    }
+    const int p = right->getSize();
+    for (int i = 0; i < p; ++i)
+        for (int j = i + 1; j < p; ++j)
+            std::swap((*right)(i, j), (*right)(j, i));
+}
+
 } // namespace
 
 template <typename T>
@@ -1084,12 +1188,15 @@ void Matrix<T>::householderBidiag(SquareMatrix<T>* left, SquareMatrix<T>* right)
                       "Cannot perform bidiagonalization of (n,p) matrix with p > n");
         if (left)
             left->setIdentity(m_n);
-        SquareMatrix<T> rt;
-        if (right)
-            rt.setIdentity(m_p);
-        bidiagonalise(*this, LeftTransforms<T>{left, nullptr}, right ? &rt : nullptr);
-        if (right)
-            *right = rt.transpose();
+        SquareMatrix<T> local;
+        SquareMatrix<T>* rt = rightTransposeStorage(left, right, this, local);
+        if (rt)
+            rt->setIdentity(m_p);
+        Scratch<T*, 16> rows(static_cast<std::size_t>(m_n));
+        for (int i = 0; i < m_n; ++i)
+            rows[i] = m_rows[i].data();
+        bidiagonalise(rows.data(), m_n, m_p, LeftTransforms<T>{left, nullptr}, rt);
+        finishRight(right, rt);
     }
 }
 
@@ -1101,17 +1208,18 @@ Vector<T> Matrix<T>::svd(SquareMatrix<T>* left, SquareMatrix<T>* right) const
     } else {
         if (m_p > m_n)
             throwSize(svdWhere, "Cannot perform svd of (n,p) matrix with p > n");
-        Matrix work(*this);
+        WorkCopy<T> work(*this);
         if (left)
             left->setIdentity(m_n);
-        SquareMatrix<T> rt;
-        if (right)
-            rt.setIdentity(m_p);
+        // The work copy is made: the factors may be this matrix itself.
+        SquareMatrix<T> local;
+        SquareMatrix<T>* rt = rightTransposeStorage<T>(left, right, nullptr, local);
+        if (rt)
+            rt->setIdentity(m_p);
         const LeftTransforms<T> transforms{left, nullptr};
-        bidiagonalise(work, transforms, right ? &rt : nullptr);
-        const Vector<T> d = golubKahan(work, transforms, right ? &rt : nullptr);
-        if (right)
-            *right = rt.transpose();
+        bidiagonalise(work.rows(), m_n, m_p, transforms, rt);
+        Vector<T> d = golubKahan(work.rows(), m_p, transforms, rt);
+        finishRight(right, rt);
         return d;
     }
 }
@@ -1133,13 +1241,13 @@ Vector<T> Matrix<T>::solve(const Vector<T>& b) const
             Vector<T> x(static_cast<unsigned int>(m_p));
             if (m_p == 0)
                 return x;
-            Matrix work(*this);
+            WorkCopy<T> work(*this);
             Vector<T> u(b);
             SquareMatrix<T> rt;
             rt.setIdentity(m_p);
             const LeftTransforms<T> transforms{nullptr, &u};
-            bidiagonalise(work, transforms, &rt);
-            const Vector<T> s = golubKahan(work, transforms, &rt);
+            bidiagonalise(work.rows(), m_n, m_p, transforms, &rt);
+            const Vector<T> s = golubKahan(work.rows(), m_p, transforms, &rt);
             // Components along singular values below the threshold are
             // dropped: the minimum-norm least-squares solution.
             const T threshold = static_cast<T>(m_n) * s.max() * Vector<T>::epsilon();

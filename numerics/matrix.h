@@ -136,7 +136,9 @@ public:
     // not null. Requires p <= n.
     void householderBidiag(SquareMatrix<T>* left = nullptr, SquareMatrix<T>* right = nullptr);
     // Singular values, unsorted; rows of left are the left singular vectors and
-    // columns of right the right ones: A = left^T diag(s) right^T.
+    // columns of right the right ones: A = left^T diag(s) right^T. Factors of
+    // the right size are filled in their own storage; either may be this
+    // matrix, and one matrix given for both ends as the right factor.
     Vector<T> svd(SquareMatrix<T>* left = nullptr, SquareMatrix<T>* right = nullptr) const;
     // Least squares, rank-revealing.
     Vector<T> solve(const Vector<T>& b) const;

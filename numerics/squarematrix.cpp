@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <iterator>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -446,16 +449,27 @@ namespace {
 // few tens of sweeps.
 constexpr int kMaxJacobiSweeps = 200;
 
+// The pair (g, h) of a Jacobi rotation by s, with tau = s / (1 + c).
+template <typename T>
+inline void rotatePair(T& g, T& h, T s, T tau)
+{
+    const T x = g;
+    const T y = h;
+    g = x - s * (y + x * tau);
+    h = y + s * (x - y * tau);
+}
+
+// The working copy of the matrix and the two accumulators of eigenJacobi,
+// inside the call for matrices up to this size.
+constexpr int kJacobiLocalSize = 8;
+
 } // namespace
 
 template <typename T>
 void SquareMatrix<T>::jacobiRotate(int i, int j, int k, int l, T s, T tau)
 {
     Matrix<T>& a = *this;
-    const T g = a(i, j);
-    const T h = a(k, l);
-    a(i, j) = g - s * (h + g * tau);
-    a(k, l) = h + s * (g - h * tau);
+    rotatePair(a(i, j), a(k, l), s, tau);
 }
 
 template <typename T>
@@ -466,12 +480,20 @@ void SquareMatrix<T>::eigenJacobi(Vector<T>& values, SquareMatrix& vectors, bool
         plexan::refuseType<T>(where);
     } else {
         const int n = this->m_n;
-        SquareMatrix a(*this);
+        // The working copy a (rows one after the other), then b and z.
+        const std::size_t size = static_cast<std::size_t>(n) * static_cast<std::size_t>(n + 2);
+        T local[kJacobiLocalSize * (kJacobiLocalSize + 2)];
+        std::unique_ptr<T[]> heap;
+        T* const store = size <= std::size(local) ? local : (heap.reset(new T[size]), heap.get());
+        const auto a = [store, n](int i, int j) -> T& { return store[static_cast<std::ptrdiff_t>(i) * n + j]; };
+        T* const b = store + static_cast<std::ptrdiff_t>(n) * n;
+        T* const z = b + n;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                a(i, j) = (*this)(i, j);
         vectors.setSize(n, n);
         vectors.setIdentity();
         values.setSize(n);
-        Vector<T> b(static_cast<unsigned int>(n));
-        Vector<T> z(static_cast<unsigned int>(n));
         for (int i = 0; i < n; ++i) {
             values[i] = b[i] = a(i, i);
             z[i] = T(0);
@@ -505,11 +527,11 @@ void SquareMatrix<T>::eigenJacobi(Vector<T>& values, SquareMatrix& vectors, bool
                     values[q] += h;
                     a(p, q) = T(0);
                     for (int j = 0; j < p; ++j)
-                        a.jacobiRotate(j, p, j, q, s, tau);
+                        rotatePair(a(j, p), a(j, q), s, tau);
                     for (int j = p + 1; j < q; ++j)
-                        a.jacobiRotate(p, j, j, q, s, tau);
+                        rotatePair(a(p, j), a(j, q), s, tau);
                     for (int j = q + 1; j < n; ++j)
-                        a.jacobiRotate(p, j, q, j, s, tau);
+                        rotatePair(a(p, j), a(q, j), s, tau);
                     for (int j = 0; j < n; ++j)
                         vectors.jacobiRotate(j, p, j, q, s, tau);
                 }

@@ -138,18 +138,28 @@ TYPED_TEST(Decomposition, BidiagonalisationIsAnOrthogonalEquivalence)
                         "Cannot perform bidiagonalization of (n,p) matrix with p > n");
 }
 
+template <typename T>
+bool allFinite(const Matrix<T>& m)
+{
+    for (int i = 0; i < m.getSize1(); ++i)
+        for (int j = 0; j < m.getSize2(); ++j)
+            if (!std::isfinite(m(i, j)))
+                return false;
+    return true;
+}
+
 // A = L^T diag(s) R^T with orthogonal L (rows: left singular vectors) and R
 // (columns: right singular vectors).
 template <typename T>
-void expectSvd(const Matrix<T>& a)
+void expectFactors(const Matrix<T>& a, const Vector<T>& s, const SquareMatrix<T>& left,
+                   const SquareMatrix<T>& right)
 {
     const int n = a.getSize1();
     const int p = a.getSize2();
-    SquareMatrix<T> left, right;
-    const Vector<T> s = a.svd(&left, &right);
     ASSERT_EQ(s.getSize(), p);
     ASSERT_EQ(left.getSize(), n);
     ASSERT_EQ(right.getSize(), p);
+    ASSERT_TRUE(allFinite<T>(left) && allFinite<T>(right)) << n << " x " << p;
     const T scale = std::max(T(1), std::sqrt(a.snorm()));
     Matrix<T> sigma(static_cast<unsigned>(n), static_cast<unsigned>(p));
     sigma.setZeros();
@@ -161,6 +171,15 @@ void expectSvd(const Matrix<T>& a)
         << n << " x " << p;
     EXPECT_LE(maxAbsDiff<T>(left * left.transpose(), identity<T>(n)), tolerance<T>() * n);
     EXPECT_LE(maxAbsDiff<T>(right.transpose() * right, identity<T>(p)), tolerance<T>() * n);
+}
+
+template <typename T>
+void expectSvd(const Matrix<T>& a)
+{
+    SquareMatrix<T> left, right;
+    const Vector<T> s = a.svd(&left, &right);
+    expectFactors<T>(a, s, left, right);
+    const T scale = std::max(T(1), std::sqrt(a.snorm()));
     // The values alone do not depend on accumulating the factors.
     EXPECT_LE(maxAbsDiff<T>(a.svd(), s), tolerance<T>() * scale);
     EXPECT_LE(maxAbsDiff<T>(a.svd(&left, nullptr), s), tolerance<T>() * scale);
@@ -208,6 +227,115 @@ TYPED_TEST(Decomposition, SvdOfSpecialMatrices)
     for (int i = 0; i < 6; ++i)
         graded[i] *= static_cast<T>(std::pow(10.0, -i));
     expectSvd(graded);
+}
+
+template <typename T>
+void fillNaN(Matrix<T>& m)
+{
+    m.fill(std::numeric_limits<T>::quiet_NaN());
+}
+
+// The factors go into the caller's matrices, which may hold an earlier
+// decomposition, another size or anything else: nothing of it may reach the
+// result, which is that of fresh factors to the last bit. The shapes straddle
+// the sizes up to which the work happens in storage local to the call.
+TYPED_TEST(Decomposition, SvdIntoFactorsThatHeldOtherMatrices)
+{
+    using T = TypeParam;
+    std::mt19937 rng(31);
+    SquareMatrix<T> left, right;
+    int run = 0;
+    for (auto [n, p] : {std::pair{3, 3}, {3, 3}, {5, 3}, {3, 3}, {8, 8}, {9, 7}, {3, 3}, {17, 16}, {16, 4}, {2, 2},
+                        {65, 1}, {1, 1}, {4, 3}, {3, 3}}) {
+        Matrix<T> a = randomMatrix<T>(n, p, rng);
+        if (++run % 4 == 0 && p > 1)
+            a.setColumn(p - 1, a.getColumn(0)); // rank-deficient
+        if (run % 5 == 0)
+            a.setZeros();
+        SquareMatrix<T> freshLeft, freshRight;
+        const Vector<T> s = a.svd(&freshLeft, &freshRight);
+        expectFactors<T>(a, s, freshLeft, freshRight);
+
+        EXPECT_EQ(a.svd(&left, &right), s) << n << " x " << p;
+        EXPECT_EQ(left, freshLeft);
+        EXPECT_EQ(right, freshRight);
+        expectFactors<T>(a, s, left, right);
+
+        fillNaN<T>(left);
+        fillNaN<T>(right);
+        EXPECT_EQ(a.svd(&left, &right), s);
+        EXPECT_EQ(left, freshLeft);
+        EXPECT_EQ(right, freshRight);
+
+        fillNaN<T>(right);
+        EXPECT_EQ(a.svd(nullptr, &right), s);
+        EXPECT_EQ(right, freshRight);
+        fillNaN<T>(left);
+        EXPECT_EQ(a.svd(&left, nullptr), s);
+        EXPECT_EQ(left, freshLeft);
+
+        // The bidiagonalisation into the same factors.
+        Matrix<T> freshB(a);
+        freshB.householderBidiag(&freshLeft, &freshRight);
+        EXPECT_LE(maxAbsDiff<T>(freshLeft * a * freshRight, freshB), tolerance<T>() * std::max(n, 4));
+        fillNaN<T>(right);
+        Matrix<T> b(a);
+        b.householderBidiag(&left, &right);
+        EXPECT_EQ(b, freshB);
+        EXPECT_EQ(left, freshLeft);
+        EXPECT_EQ(right, freshRight);
+    }
+}
+
+// A square matrix may receive its own factors, and one matrix may be given
+// for both: it then holds the right factor, as if the left one had been
+// computed and overwritten.
+TYPED_TEST(Decomposition, SvdFactorsMayBeTheMatrixItself)
+{
+    using T = TypeParam;
+    std::mt19937 rng(32);
+    for (int n : {1, 3, 6, 20}) {
+        const SquareMatrix<T> a(randomMatrix<T>(n, n, rng));
+        SquareMatrix<T> left, right;
+        const Vector<T> s = a.svd(&left, &right);
+        expectFactors<T>(a, s, left, right);
+
+        SquareMatrix<T> m(a), other;
+        EXPECT_EQ(m.svd(&m, &other), s) << n;
+        EXPECT_EQ(m, left);
+        EXPECT_EQ(other, right);
+
+        m = a;
+        fillNaN<T>(other);
+        EXPECT_EQ(m.svd(&other, &m), s);
+        EXPECT_EQ(other, left);
+        EXPECT_EQ(m, right);
+
+        m = a;
+        EXPECT_EQ(m.svd(&m, &m), s);
+        EXPECT_EQ(m, right);
+
+        SquareMatrix<T> both(static_cast<unsigned>(n + 1));
+        fillNaN<T>(both);
+        EXPECT_EQ(a.svd(&both, &both), s);
+        EXPECT_EQ(both, right);
+
+        // In place: the bidiagonal matrix, unless its right factor goes over it.
+        SquareMatrix<T> bidiagonal(a), bl, br;
+        bidiagonal.householderBidiag(&bl, &br);
+        m = a;
+        m.householderBidiag(nullptr, &m);
+        EXPECT_EQ(m, br);
+        m = a;
+        fillNaN<T>(other);
+        m.householderBidiag(&other, &other);
+        EXPECT_EQ(other, br);
+        m = a;
+        fillNaN<T>(other);
+        m.householderBidiag(nullptr, &other);
+        EXPECT_EQ(m, bidiagonal);
+        EXPECT_EQ(other, br);
+    }
 }
 
 TYPED_TEST(Decomposition, SolveGivesTheLeastSquaresSolution)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -195,6 +196,44 @@ TYPED_TEST(SquareMatrixLinearAlgebra, JacobiDiagonalisesSymmetricMatrices)
         a.eigenJacobi(values, v, true);
         expectEigenDecomposition(a, values, v);
         EXPECT_LE(maxAbsDiff<T>(values, d), tolerance<T>() * 5);
+    }
+}
+
+// The values and vectors go into the caller's objects, which may hold an
+// earlier result, another size or anything else: the result is that of fresh
+// ones to the last bit. Sizes straddle the largest one worked on in storage
+// local to the call; the matrix may also receive its own vectors.
+TYPED_TEST(SquareMatrixLinearAlgebra, JacobiIntoStorageThatHeldOtherResults)
+{
+    using T = TypeParam;
+    std::mt19937 rng(15);
+    const T nan = std::numeric_limits<T>::quiet_NaN();
+    Vector<T> values;
+    SquareMatrix<T> vectors;
+    for (int n : {3, 3, 2, 8, 9, 3, 12, 1, 3}) {
+        const SquareMatrix<T> a = randomSymmetric<T>(n, rng);
+        for (bool sort : {true, false}) {
+            Vector<T> freshValues;
+            SquareMatrix<T> freshVectors;
+            a.eigenJacobi(freshValues, freshVectors, sort);
+            if (sort) {
+                expectEigenDecomposition(a, freshValues, freshVectors);
+            }
+
+            a.eigenJacobi(values, vectors, sort);
+            EXPECT_EQ(values, freshValues) << "n = " << n;
+            EXPECT_EQ(vectors, freshVectors);
+            values.fill(nan);
+            vectors.fill(nan);
+            a.eigenJacobi(values, vectors, sort);
+            EXPECT_EQ(values, freshValues);
+            EXPECT_EQ(vectors, freshVectors);
+
+            SquareMatrix<T> m(a);
+            m.eigenJacobi(values, m, sort);
+            EXPECT_EQ(values, freshValues);
+            EXPECT_EQ(m, freshVectors);
+        }
     }
 }
 
