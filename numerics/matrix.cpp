@@ -159,6 +159,50 @@ PLEXAN_ROW_CLONES void rotateNeighbourRows(float* const* rows, int count, const 
     rotateNeighbourRowsKernel(rows, count, c, s, width);
 }
 
+// Rows of at most this many elements go through the kernels above inlined
+// with their width known, unrolled: the call through the processor's version
+// and the vector loops' set-up would cost more than the arithmetic. Every
+// element sees the same operations either way.
+constexpr int narrowWidth = 4;
+
+template <typename T>
+inline void reflectNarrowRows(T* const* rows, int count, const T* v, T beta, T* w, int width)
+{
+    switch (width) {
+    case 1:
+        reflectRowsKernel(rows, count, v, beta, w, 1);
+        break;
+    case 2:
+        reflectRowsKernel(rows, count, v, beta, w, 2);
+        break;
+    case 3:
+        reflectRowsKernel(rows, count, v, beta, w, 3);
+        break;
+    default:
+        reflectRowsKernel(rows, count, v, beta, w, 4);
+        break;
+    }
+}
+
+template <typename T>
+inline void rotateNarrowNeighbourRows(T* const* rows, int count, const T* c, const T* s, int width)
+{
+    switch (width) {
+    case 1:
+        rotateNeighbourRowsKernel(rows, count, c, s, 1);
+        break;
+    case 2:
+        rotateNeighbourRowsKernel(rows, count, c, s, 2);
+        break;
+    case 3:
+        rotateNeighbourRowsKernel(rows, count, c, s, 3);
+        break;
+    default:
+        rotateNeighbourRowsKernel(rows, count, c, s, 4);
+        break;
+    }
+}
+
 // The reflection I - beta v v^T (v of count values) from the left on rows
 // i1 .. i1 + count - 1, columns j1 .. j1 + width - 1, of the rows row(i).
 template <typename T, typename Row>
@@ -172,7 +216,10 @@ void reflectBlockLeft(Row row, int i1, const T* v, int count, T beta, int j1, in
     Scratch<T*, 16> rows(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         rows[i] = row(i1 + i) + j1;
-    reflectRows(rows.data(), count, v, beta, w.data(), width);
+    if (width <= narrowWidth)
+        reflectNarrowRows(rows.data(), count, v, beta, w.data(), width);
+    else
+        reflectRows(rows.data(), count, v, beta, w.data(), width);
 }
 
 // The reflection I - beta v v^T (v of width values) from the right on rows
@@ -948,7 +995,10 @@ void rotateRowSequence(Matrix<T>& m, int first, const T* c, const T* s, int coun
     Scratch<T*, 16> rows(static_cast<std::size_t>(count) + 1);
     for (int r = 0; r <= count; ++r)
         rows[r] = m[first + r].data();
-    rotateNeighbourRows(rows.data(), count, c, s, m.getSize2());
+    if (m.getSize2() <= narrowWidth)
+        rotateNarrowNeighbourRows(rows.data(), count, c, s, m.getSize2());
+    else
+        rotateNeighbourRows(rows.data(), count, c, s, m.getSize2());
 }
 
 constexpr const char* svdWhere = "Vector<T> Matrix<T>::svd(...) const";
