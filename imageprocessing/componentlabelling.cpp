@@ -12,6 +12,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -23,7 +24,7 @@ namespace {
 void mapForWriting(const void* data, std::size_t bytes)
 {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-    constexpr std::uintptr_t page = 4096;
+    static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
     const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + bytes) / page * page;
     if (data && end > begin)

@@ -122,51 +122,62 @@ bool ringFits(int count, std::size_t size)
     return count >= 1 && size > 0 && size <= ringBudget / sizeof(T) / static_cast<std::size_t>(count);
 }
 
-// Storage for copies of input lines that the calling thread keeps from call
-// to call (up to keptBytes) and does not clear: fresh memory costs a page
-// fault per 4 KiB on its first touch, and the 6 MB of rows copied for four
-// groups of a 512 x 512 x 128 volume took 7-15 ms when fresh against 0.7 ms
-// on memory used before. A new buffer is mapped in one go by the threads
-// (prefault). A local one when the thread's own is in use (a filter applied
-// from inside another's loop). Kind tells the buffers of one thread apart.
-template <typename T, int Kind>
-class KeptCopies {
+// What the calling thread keeps from call to call without clearing it
+// (while it holds at most keptBytes): fresh memory costs a page fault per
+// 4 KiB on its first touch, which for the buffers below costs more than the
+// filtering that fills them. Storage has a `busy` flag and bytes(); a lease
+// taken while the thread's own is in use (a filter applied from inside
+// another's loop) gets a local one. Kind tells apart storages of one type
+// that one thread holds at once.
+template <typename Storage, int Kind = 0>
+class KeptLease {
 public:
-    KeptCopies()
+    KeptLease()
     {
-        thread_local Kept kept;
-        m_kept = kept.busy ? &m_local.emplace() : &kept;
-        m_kept->busy = true;
+        thread_local Storage kept;
+        m_storage = kept.busy ? &m_local.emplace() : &kept;
+        m_storage->busy = true;
     }
-    ~KeptCopies()
+    ~KeptLease()
     {
-        m_kept->busy = false;
-        if (m_kept->data.capacity() * sizeof(T) > keptBytes)
-            m_kept->data = Buffer();
+        m_storage->busy = false;
+        if (m_storage->bytes() > keptBytes)
+            *m_storage = Storage();
     }
-    KeptCopies(const KeptCopies&) = delete;
-    KeptCopies& operator=(const KeptCopies&) = delete;
+    KeptLease(const KeptLease&) = delete;
+    KeptLease& operator=(const KeptLease&) = delete;
 
-    // Room for n elements, their contents left as they were.
-    T* reserve(std::size_t n)
-    {
-        if (m_kept->data.size() < n) {
-            m_kept->data = Buffer();
-            m_kept->data.resize(n);
-            plexan::parallel::prefault(m_kept->data.data(), n * sizeof(T));
-        }
-        return m_kept->data.data();
-    }
+    Storage& operator*() { return *m_storage; }
+    Storage* operator->() { return m_storage; }
 
 private:
     static constexpr std::size_t keptBytes = 16u << 20;
-    using Buffer = std::vector<T, plexan::LargeAllocator<T>>;
-    struct Kept {
-        Buffer data;
-        bool busy = false;
-    };
-    std::optional<Kept> m_local;
-    Kept* m_kept = nullptr;
+    std::optional<Storage> m_local;
+    Storage* m_storage = nullptr;
+};
+
+template <typename T>
+using KeptBuffer = std::vector<T, plexan::LargeAllocator<T>>;
+
+// Copies of input lines: the 6 MB of rows copied for four groups of a
+// 512 x 512 x 128 volume took 7-15 ms when fresh against 0.7 ms on memory
+// used before. A new buffer is mapped in one go by the threads (prefault).
+template <typename T>
+struct LineCopies {
+    KeptBuffer<T> data;
+    bool busy = false;
+
+    std::size_t bytes() const { return data.capacity() * sizeof(T); }
+    // Room for n elements, their contents left as they were.
+    T* reserve(std::size_t n)
+    {
+        if (data.size() < n) {
+            data = KeptBuffer<T>();
+            data.resize(n);
+            plexan::parallel::prefault(data.data(), n * sizeof(T));
+        }
+        return data.data();
+    }
 };
 
 // Sweeps a window of m = taps lines over `count` lines to make the output
@@ -229,7 +240,7 @@ void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, con
     const int c = m / 2;
     const int lag = m - 1 - c;
     const int grain = bands ? bandGrain(rows, m) : std::max(rows, 1);
-    KeptCopies<T, 0> kept;
+    KeptLease<LineCopies<T>> kept;
     T* saved = nullptr;
     std::vector<const T*> shared;
     if (grain < rows && static_cast<const void*>(in[0]) == static_cast<const void*>(out[0])) {
@@ -239,7 +250,7 @@ void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, con
             for (int r = std::max(0, p - c); r < std::min(rows, p + lag); ++r)
                 if (copied.empty() || copied.back() < r)
                     copied.push_back(r);
-        saved = kept.reserve(copied.size() * static_cast<std::size_t>(width));
+        saved = kept->reserve(copied.size() * static_cast<std::size_t>(width));
         for (std::size_t n = 0; n < copied.size(); ++n)
             shared[static_cast<std::size_t>(copied[n])] = saved + n * static_cast<std::size_t>(width);
         plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(copied.size()), 8,
@@ -280,56 +291,29 @@ void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, con
 constexpr std::size_t bandBudget = 384u << 10;
 
 // What a band sweep keeps from band to band: the ring, the row-filtered
-// rows and the carry. Each thread keeps its own from group to group and from
-// call to call (up to scratchKeep bytes), without clearing it: fresh memory
-// costs a page fault per 4 KiB on its first touch, and a group of rows of a
-// 512 x 512 x 128 float volume spent 4-5 ms of its 16-25 on its 2.5 MB.
+// rows and the carry, each thread's own kept from group to group and from
+// call to call (a group of rows of a 512 x 512 x 128 float volume spent 4-5
+// ms of its 16-25 on a fresh 2.5 MB).
 template <typename T>
 struct SweepScratch {
-    std::vector<T, plexan::LargeAllocator<T>> ring;
-    std::vector<T, plexan::LargeAllocator<T>> rows;
-    std::vector<T, plexan::LargeAllocator<T>> carry;
+    KeptBuffer<T> ring;
+    KeptBuffer<T> rows;
+    KeptBuffer<T> carry;
     bool busy = false;
 
     std::size_t bytes() const { return (ring.capacity() + rows.capacity() + carry.capacity()) * sizeof(T); }
-};
-
-constexpr std::size_t scratchKeep = 16u << 20;
-
-// The calling thread's scratch, made to hold at least the sizes given
-// (elements); a local one when the thread's own is in use.
-template <typename T>
-class ScratchLease {
-public:
-    ScratchLease(std::size_t ring, std::size_t rows, std::size_t carry)
+    // Room for at least the sizes given (elements).
+    void fit(std::size_t ringSize, std::size_t rowsSize, std::size_t carrySize)
     {
-        thread_local SweepScratch<T> kept;
-        m_scratch = kept.busy ? &m_local.emplace() : &kept;
-        m_scratch->busy = true;
-        grow(m_scratch->ring, ring);
-        grow(m_scratch->rows, rows);
-        grow(m_scratch->carry, carry);
+        grow(ring, ringSize);
+        grow(rows, rowsSize);
+        grow(carry, carrySize);
     }
-    ~ScratchLease()
-    {
-        m_scratch->busy = false;
-        if (m_scratch->bytes() > scratchKeep)
-            *m_scratch = SweepScratch<T>();
-    }
-    ScratchLease(const ScratchLease&) = delete;
-    ScratchLease& operator=(const ScratchLease&) = delete;
-
-    SweepScratch<T>& operator*() { return *m_scratch; }
-
-private:
-    static void grow(std::vector<T, plexan::LargeAllocator<T>>& v, std::size_t n)
+    static void grow(KeptBuffer<T>& v, std::size_t n)
     {
         if (v.size() < n)
             v.resize(n);
     }
-
-    std::optional<SweepScratch<T>> m_local;
-    SweepScratch<T>* m_scratch = nullptr;
 };
 
 // The convolution of a volume with kernel1 along rows, kernel2 along columns
@@ -381,8 +365,8 @@ public:
         const int grain = threads <= 1 ? m_s1
                                        : static_cast<int>(plexan::parallel::grainFor(
                                              m_s1, 2 * threads, std::max(2 * m_m2, m_band)));
-        KeptCopies<T, 1> kept;
-        copyShared(grain, kept);
+        KeptLease<LineCopies<T>, 1> kept;
+        copyShared(grain, *kept);
         plexan::parallel::forEachChunk(0, m_s1, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
             sweepGroup(static_cast<int>(first), static_cast<int>(last));
         });
@@ -397,7 +381,7 @@ private:
 
     // Copies, in every plane, the input rows the column window of a group
     // takes from a neighbouring group.
-    void copyShared(int grain, KeptCopies<T, 1>& kept)
+    void copyShared(int grain, LineCopies<T>& kept)
     {
         const int c = m_m2 / 2;
         const int lag = m_m2 - 1 - c;
@@ -429,12 +413,12 @@ private:
         const int c3 = m_m3 / 2;
         const int band = std::min(m_band, g1 - g0);
         const bool carrying = g1 - g0 > band && m_m2 > 1;
-        ScratchLease<T> lease(static_cast<std::size_t>(m_slots) * band * s2,
-                              static_cast<std::size_t>(band + m_m2 - 1) * s2,
-                              carrying ? static_cast<std::size_t>(m_m2 - 1) * m_s3 * s2 : 0);
-        T* const ring = (*lease).ring.data();
-        T* const rows = (*lease).rows.data();
-        T* const carry = carrying ? (*lease).carry.data() : nullptr;
+        KeptLease<SweepScratch<T>> scratch;
+        scratch->fit(static_cast<std::size_t>(m_slots) * band * s2, static_cast<std::size_t>(band + m_m2 - 1) * s2,
+                     carrying ? static_cast<std::size_t>(m_m2 - 1) * m_s3 * s2 : 0);
+        T* const ring = scratch->ring.data();
+        T* const rows = scratch->rows.data();
+        T* const carry = carrying ? scratch->carry.data() : nullptr;
         std::vector<const T*> lines(static_cast<std::size_t>(std::max(m_m2, m_m3)));
         auto slot = [&](int r) { return ring + static_cast<std::size_t>(r % m_slots) * band * s2; };
         // Progress passed on in blocks of about a five-hundredth of the run.

@@ -1,6 +1,7 @@
 #include "numerics/matrix.h"
 
 #include "numerics/parallel.h"
+#include "numerics/smallbuffer.h"
 #include "numerics/squarematrix.h"
 #include "numerics/tensa.h"
 
@@ -8,7 +9,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <memory>
 #include <numeric>
 #include <type_traits>
 #include <utility>
@@ -24,31 +24,7 @@ namespace {
     throw e;
 }
 
-// Working storage for `size` values: inside the object up to N of them, on
-// the heap beyond. The decompositions of small matrices, which a caller may
-// run by the million, so allocate nothing for their temporaries.
-template <typename T, std::size_t N>
-class Scratch {
-public:
-    explicit Scratch(std::size_t size)
-    {
-        if (size > N) {
-            m_heap.reset(new T[size]);
-            m_data = m_heap.get();
-        }
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    T* data() { return m_data; }
-    T& operator[](int i) { return m_data[i]; }
-
-private:
-    T m_local[N];
-    std::unique_ptr<T[]> m_heap;
-    T* m_data = m_local;
-};
-
+using plexan::SmallBuffer;
 
 // PLEXAN_ROW_CLONES marks a plain function to be compiled for AVX-512 and
 // AVX2 as well as the baseline, the processor picking its version when the
@@ -212,8 +188,8 @@ void reflectBlockLeft(Row row, int i1, const T* v, int count, T beta, int j1, in
         return;
     // w = beta * v^T A, accumulated row by row so that the inner loops run
     // along contiguous rows; each column still sums over i in order.
-    Scratch<T, 16> w(static_cast<std::size_t>(width));
-    Scratch<T*, 16> rows(static_cast<std::size_t>(count));
+    SmallBuffer<T, 16> w(static_cast<std::size_t>(width));
+    SmallBuffer<T*, 16> rows(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         rows[i] = row(i1 + i) + j1;
     if (width <= narrowWidth)
@@ -956,7 +932,7 @@ void bidiagonalise(T* const* a, int n, int p, const LeftTransforms<T>& left, Mat
 {
     const auto row = [a](int i) { return a[i]; };
     // The Householder vectors: views on one buffer of n values.
-    Scratch<T, 16> storage(static_cast<std::size_t>(n));
+    SmallBuffer<T, 16> storage(static_cast<std::size_t>(n));
     Vector<T> v;
     T beta = T(0);
     for (int k = 0; k < p; ++k) {
@@ -992,7 +968,7 @@ void rotateRowSequence(Matrix<T>& m, int first, const T* c, const T* s, int coun
 {
     if (count < 1)
         return;
-    Scratch<T*, 16> rows(static_cast<std::size_t>(count) + 1);
+    SmallBuffer<T*, 16> rows(static_cast<std::size_t>(count) + 1);
     for (int r = 0; r <= count; ++r)
         rows[r] = m[first + r].data();
     if (m.getSize2() <= narrowWidth)
@@ -1014,7 +990,7 @@ Vector<T> golubKahan(const T* const* work, int p, const LeftTransforms<T>& left,
     // every rotation below touches only the entries it can change, plus
     // the bulge it chases along the band.
     Vector<T> d(static_cast<unsigned int>(p));
-    Scratch<T, 16> f(static_cast<std::size_t>(p > 1 ? p - 1 : 0));
+    SmallBuffer<T, 16> f(static_cast<std::size_t>(p > 1 ? p - 1 : 0));
     T sd = T(0);
     T sf = T(0);
     for (int i = 0; i < p; ++i) {
@@ -1035,8 +1011,8 @@ Vector<T> golubKahan(const T* const* work, int p, const LeftTransforms<T>& left,
     T c = T(0);
     T s = T(0);
     // The rotations of one QR step, applied to the factors after the step.
-    Scratch<T, 16> rightC(static_cast<std::size_t>(p)), rightS(static_cast<std::size_t>(p));
-    Scratch<T, 16> leftC(static_cast<std::size_t>(p)), leftS(static_cast<std::size_t>(p));
+    SmallBuffer<T, 16> rightC(static_cast<std::size_t>(p)), rightS(static_cast<std::size_t>(p));
+    SmallBuffer<T, 16> leftC(static_cast<std::size_t>(p)), leftS(static_cast<std::size_t>(p));
     while (p > 1) {
         for (int i = 0; i + 1 < p; ++i)
             if (std::abs(f[i]) < eps * (std::abs(d[i]) + std::abs(d[i + 1])))
@@ -1191,7 +1167,7 @@ private:
     static constexpr std::size_t localSize = 64;
     T m_local[localSize];
     Matrix<T> m_copy;
-    Scratch<T*, 16> m_rows;
+    SmallBuffer<T*, 16> m_rows;
 };
 
 // Where the transpose of the right factor accumulates: in the caller's right
@@ -1242,7 +1218,7 @@ void Matrix<T>::householderBidiag(SquareMatrix<T>* left, SquareMatrix<T>* right)
         SquareMatrix<T>* rt = rightTransposeStorage(left, right, this, local);
         if (rt)
             rt->setIdentity(m_p);
-        Scratch<T*, 16> rows(static_cast<std::size_t>(m_n));
+        SmallBuffer<T*, 16> rows(static_cast<std::size_t>(m_n));
         for (int i = 0; i < m_n; ++i)
             rows[i] = m_rows[i].data();
         bidiagonalise(rows.data(), m_n, m_p, LeftTransforms<T>{left, nullptr}, rt);

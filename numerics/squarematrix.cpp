@@ -1,12 +1,11 @@
 #include "numerics/squarematrix.h"
 
 #include "numerics/quaternion.h"
+#include "numerics/smallbuffer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <iterator>
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -482,9 +481,8 @@ void SquareMatrix<T>::eigenJacobi(Vector<T>& values, SquareMatrix& vectors, bool
         const int n = this->m_n;
         // The working copy a (rows one after the other), then b and z.
         const std::size_t size = static_cast<std::size_t>(n) * static_cast<std::size_t>(n + 2);
-        T local[kJacobiLocalSize * (kJacobiLocalSize + 2)];
-        std::unique_ptr<T[]> heap;
-        T* const store = size <= std::size(local) ? local : (heap.reset(new T[size]), heap.get());
+        plexan::SmallBuffer<T, kJacobiLocalSize * (kJacobiLocalSize + 2)> storage(size);
+        T* const store = storage.data();
         const auto a = [store, n](int i, int j) -> T& { return store[static_cast<std::ptrdiff_t>(i) * n + j]; };
         T* const b = store + static_cast<std::ptrdiff_t>(n) * n;
         T* const z = b + n;
