@@ -38,17 +38,18 @@ void mapForWriting(const void* data, std::size_t bytes)
 } // namespace
 
 template <typename T>
-void ComponentLabelling<T>::reserveTable(long long bound)
+bool ComponentLabelling<T>::reserveTable(long long bound)
 {
     // Labels beyond a billion come from a table that grows; up to there the
     // whole bound is reserved, and only the pages of the labels used are
     // ever touched (in huge pages: faulting in tens of megabytes 4 KiB at a
     // time cost a tenth of the labelling).
     const long long capacity = std::clamp<long long>(bound + 1, 2, 1LL << 30);
-    m_table.assign(static_cast<std::size_t>(capacity));
+    const bool fresh = m_table.assign(static_cast<std::size_t>(capacity));
     m_capacity = static_cast<int>(capacity);
     m_table.data()[0] = 0;
     m_count = 0;
+    return fresh;
 }
 
 template <typename T>
@@ -338,7 +339,7 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     const long long bound = perPlane * count;
     const std::vector<int> firsts = cutSlabs(count, bound >= (1LL << 30) ? 1 : threads);
     const int slabs = static_cast<int>(firsts.size());
-    reserveTable(bound);
+    const bool freshTable = reserveTable(bound);
     // Progress in blocks of rows small enough for a few hundred steps.
     m_block = static_cast<int>(std::clamp<long long>(2LL * rows * count / 256, 1, 64));
 
@@ -346,9 +347,10 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     // plane), kept from the last apply when of the same size and untouched
     // beyond the runs found: memory the system hands out afresh costs a
     // page fault and the clearing of the page.
-    m_runLabels.assign(static_cast<std::size_t>(bound));
+    const bool freshRunLabels = m_runLabels.assign(static_cast<std::size_t>(bound));
     const std::size_t slots = count > 1 ? 3 : 1;
-    m_runStore.assign(static_cast<std::size_t>(perPlane) * slots * static_cast<std::size_t>(slabs));
+    const bool freshRuns =
+        m_runStore.assign(static_cast<std::size_t>(perPlane) * slots * static_cast<std::size_t>(slabs));
     std::vector<Slab> slab(static_cast<std::size_t>(slabs));
     for (int s = 0; s < slabs; ++s) {
         Slab& part = slab[static_cast<std::size_t>(s)];
@@ -364,10 +366,16 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
             part.planes[slot].rowStart.resize(static_cast<std::size_t>(rows) + 1);
         }
     }
-    // The pages the slabs will write, mapped first by this thread: as many
-    // labels and runs a plane as the most found in a few planes across the
-    // matrix, plus a quarter (those beyond fault in as they are written).
-    if (slabs > 1) {
+    // The pages the slabs will write in storage new to this apply, mapped
+    // first by this thread: as many labels and runs a plane as the most
+    // found in a few planes across the matrix, plus a quarter (those beyond
+    // fault in as they are written). (Two threads asking for their own
+    // slabs' pages at once took twice as long as this one thread.) Storage
+    // kept from the last apply cut into the same slabs has the pages it
+    // wrote mapped already.
+    const bool sameSlabs = firsts == m_mappedSlabs;
+    m_mappedSlabs = firsts;
+    if (slabs > 1 && (freshTable || freshRunLabels || freshRuns || !sameSlabs)) {
         std::vector<Run> scratch(static_cast<std::size_t>(perRow));
         const int samples = std::min(count, 8);
         long long most = 0;
@@ -381,9 +389,11 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
         const long long expected = std::min(perPlane, most + most / 4 + rows);
         for (const Slab& part : slab) {
             const std::size_t labels = static_cast<std::size_t>(expected * (part.last - part.first));
-            mapForWriting(m_table.data() + part.base + 1, labels * sizeof(int));
-            mapForWriting(part.runLabels, labels * sizeof(int));
-            for (int slot = 0; slot < static_cast<int>(slots); ++slot)
+            if (freshTable || !sameSlabs)
+                mapForWriting(m_table.data() + part.base + 1, labels * sizeof(int));
+            if (freshRunLabels || !sameSlabs)
+                mapForWriting(part.runLabels, labels * sizeof(int));
+            for (int slot = 0; (freshRuns || !sameSlabs) && slot < static_cast<int>(slots); ++slot)
                 mapForWriting(part.planes[slot].runs, static_cast<std::size_t>(expected) * sizeof(Run));
         }
     }

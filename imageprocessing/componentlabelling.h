@@ -70,14 +70,16 @@ protected:
         LargeArray& operator=(const LargeArray&) = delete;
         ~LargeArray() { release(); }
         // Room for n elements, contents not kept (none when n is the size).
-        void assign(std::size_t n)
+        // True when the storage is new: none of its pages is mapped yet.
+        bool assign(std::size_t n)
         {
             if (n == m_size)
-                return;
+                return false;
             release();
             if (n > 0)
                 m_data = static_cast<E*>(plexan::allocateLarge(n * sizeof(E)));
             m_size = n;
+            return n > 0;
         }
         void release()
         {
@@ -125,8 +127,8 @@ protected:
     };
 
     // An uninitialised table for `bound` labels (plus the background), kept
-    // from the last apply when it has that size.
-    void reserveTable(long long bound);
+    // from the last apply when it has that size; true when it is new.
+    bool reserveTable(long long bound);
     // A table twice as large, the labels so far kept.
     void growTable();
     // A new label of a slab, its own parent.
@@ -167,6 +169,7 @@ protected:
     LargeArray<int> m_table; // entry l: parent of label l; entry 0 = 0
     LargeArray<int> m_runLabels; // the label of every run, slab after slab
     LargeArray<Run> m_runStore;  // the planes of runs of every slab
+    std::vector<int> m_mappedSlabs; // the first planes of the slabs of the last apply
     int m_capacity = 0;
     int m_count = 0; // the last label used (newLabel)
     int m_numLabels = 0;
