@@ -213,9 +213,10 @@ void ComponentLabelling<T>::labelSlab(const Planes& planes, int rows, int column
 
 template <typename T>
 void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabels, std::size_t& next,
-                                       std::vector<Run>& rowRuns, ProgressSteps& progress) const
+                                       std::vector<Run>& rowRuns, ProgressSteps& progress)
 {
-    const int* table = m_table.data();
+    int* table = m_table.data();
+    auto entry = [table](int label) { return std::atomic_ref<int>(table[label]).load(std::memory_order_relaxed); };
     const int columns = plane.getSize2();
     rowRuns.resize(static_cast<std::size_t>(columns / 2 + 1));
     ProgressBatch batch(&progress, m_block);
@@ -226,9 +227,19 @@ void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabe
         for (int r = 0; r < count; ++r) {
             const Run& run = rowRuns[static_cast<std::size_t>(r)];
             std::fill(row + j, row + run.begin, T(0));
-            int number = table[runLabels[next++]];
-            while (number > 0) // a label of a slab before
-                number = table[number];
+            const int label = runLabels[next++];
+            int number = entry(label);
+            if (number > 0) {
+                // A label of a slab before, whose class may hold labels of
+                // several slabs before: the labels on the way are given the
+                // number found, so that the next runs of the class, in this
+                // slab or the ones after, reach it at once. Other threads
+                // follow and set the same entries, to the same number.
+                while (number > 0)
+                    number = entry(number);
+                for (int at = label, up; (up = entry(at)) > 0; at = up)
+                    std::atomic_ref<int>(table[at]).store(number, std::memory_order_relaxed);
+            }
             std::fill(row + run.begin, row + run.end, static_cast<T>(-number));
             j = run.end;
         }

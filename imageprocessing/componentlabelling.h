@@ -162,9 +162,10 @@ protected:
     // Writes the final numbers into the rows of a plane, whose runs are found
     // again, taking their labels from the slab's run labels from position
     // next on, through the table (which holds minus the number of every
-    // label, or a label of a slab before to follow); rowRuns is scratch.
+    // label, or a label of a slab before to follow: the labels followed are
+    // then given the number); rowRuns is scratch.
     void writePlane(PixelMatrix<T>& plane, const int* runLabels, std::size_t& next, std::vector<Run>& rowRuns,
-                    ProgressSteps& progress) const;
+                    ProgressSteps& progress);
 
     LargeArray<int> m_table; // entry l: parent of label l; entry 0 = 0
     LargeArray<int> m_runLabels; // the label of every run, slab after slab
