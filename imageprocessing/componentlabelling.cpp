@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -35,7 +36,27 @@ void mapForWriting(const void* data, std::size_t bytes)
 #endif
 }
 
+// Calls f when it goes out of scope.
+template <typename F>
+class OnExit {
+public:
+    explicit OnExit(F f) : m_f(std::move(f)) {}
+    ~OnExit() { m_f(); }
+    OnExit(const OnExit&) = delete;
+    OnExit& operator=(const OnExit&) = delete;
+
+private:
+    F m_f;
+};
+
 } // namespace
+
+template <typename T>
+typename ComponentLabelling<T>::Storage& ComponentLabelling<T>::threadStorage()
+{
+    thread_local Storage kept;
+    return kept;
+}
 
 template <typename T>
 bool ComponentLabelling<T>::reserveTable(long long bound)
@@ -45,9 +66,9 @@ bool ComponentLabelling<T>::reserveTable(long long bound)
     // ever touched (in huge pages: faulting in tens of megabytes 4 KiB at a
     // time cost a tenth of the labelling).
     const long long capacity = std::clamp<long long>(bound + 1, 2, 1LL << 30);
-    const bool fresh = m_table.assign(static_cast<std::size_t>(capacity));
+    const bool fresh = m_storage.table.assign(static_cast<std::size_t>(capacity));
     m_capacity = static_cast<int>(capacity);
-    m_table.data()[0] = 0;
+    m_storage.table.data()[0] = 0;
     m_count = 0;
     return fresh;
 }
@@ -59,10 +80,10 @@ void ComponentLabelling<T>::growTable()
     LargeArray<int> larger;
     larger.assign(static_cast<std::size_t>(capacity));
     if (m_capacity > 0)
-        std::copy(m_table.data(), m_table.data() + m_capacity, larger.data());
+        std::copy(m_storage.table.data(), m_storage.table.data() + m_capacity, larger.data());
     else
         larger.data()[0] = 0;
-    m_table.swap(larger);
+    m_storage.table.swap(larger);
     m_capacity = static_cast<int>(capacity);
 }
 
@@ -72,7 +93,7 @@ int ComponentLabelling<T>::newLabel()
     if (m_count + 1 >= m_capacity)
         growTable();
     ++m_count;
-    m_table.data()[m_count] = m_count;
+    m_storage.table.data()[m_count] = m_count;
     return m_count;
 }
 
@@ -85,14 +106,14 @@ int ComponentLabelling<T>::nextLabel(Slab& slab)
         growTable();
     ++slab.count;
     ++slab.roots;
-    m_table.data()[slab.count] = slab.count;
+    m_storage.table.data()[slab.count] = slab.count;
     return slab.count;
 }
 
 template <typename T>
 int ComponentLabelling<T>::findRoot(int label)
 {
-    int* parent = m_table.data();
+    int* parent = m_storage.table.data();
     while (parent[label] != label) {
         parent[label] = parent[parent[label]]; // path halving
         label = parent[label];
@@ -105,7 +126,7 @@ int ComponentLabelling<T>::unite(int rootA, int rootB)
 {
     if (rootA == rootB)
         return rootA;
-    int* parent = m_table.data();
+    int* parent = m_storage.table.data();
     if (rootA < rootB) {
         parent[rootB] = rootA;
         return rootA;
@@ -215,7 +236,7 @@ template <typename T>
 void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabels, std::size_t& next,
                                        std::vector<Run>& rowRuns, ProgressSteps& progress)
 {
-    int* table = m_table.data();
+    int* table = m_storage.table.data();
     auto entry = [table](int label) { return std::atomic_ref<int>(table[label]).load(std::memory_order_relaxed); };
     const int columns = plane.getSize2();
     rowRuns.resize(static_cast<std::size_t>(columns / 2 + 1));
@@ -252,7 +273,7 @@ void ComponentLabelling<T>::writePlane(PixelMatrix<T>& plane, const int* runLabe
 template <typename T>
 int ComponentLabelling<T>::sharedRootOf(int label) const
 {
-    int* parent = m_table.data();
+    int* parent = m_storage.table.data();
     for (;;) {
         const int up = std::atomic_ref<int>(parent[label]).load(std::memory_order_acquire);
         if (up == label)
@@ -274,7 +295,7 @@ void ComponentLabelling<T>::joinBorder(std::vector<Slab>& slab, int border, int 
     // depend on the order. Paths are not shortened, so that only the roots
     // merged change parent; a label's parent is then an earlier label of its
     // own slab, or a label of a slab before.
-    int* table = m_table.data();
+    int* table = m_storage.table.data();
     // Merges the classes of two roots; returns the root of the whole.
     auto merge = [&](int rootA, int rootB) {
         while (rootA != rootB) {
@@ -348,6 +369,33 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     const long long perRow = (columns + 1) / 2;
     const long long perPlane = rows * perRow;
     const long long bound = perPlane * count;
+    // The calling thread's table and buffers for this apply (the labelling's
+    // own when the thread is inside another apply already), given back after
+    // it: memory the system hands out afresh costs a page fault and the
+    // clearing of the page, and tens of megabytes of it cost two threads a
+    // twentieth of their time.
+    Storage& kept = threadStorage();
+    const bool lent = !kept.busy;
+    auto exchange = [&] {
+        m_storage.swap(kept);
+        m_capacity = static_cast<int>(m_storage.table.size());
+    };
+    if (lent) {
+        exchange();
+        kept.busy = true;
+    }
+    std::vector<Slab> slab;
+    const OnExit giveBack([&] {
+        if (!lent)
+            return;
+        std::size_t used = 0;
+        for (const Slab& part : slab)
+            used += (static_cast<std::size_t>(part.count - part.base) + part.runs) * sizeof(int);
+        exchange();
+        kept.busy = false;
+        if (used > keptBytes)
+            kept.release();
+    });
     const std::vector<int> firsts = cutSlabs(count, bound >= (1LL << 30) ? 1 : threads);
     const int slabs = static_cast<int>(firsts.size());
     const bool freshTable = reserveTable(bound);
@@ -358,21 +406,21 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     // plane), kept from the last apply when of the same size and untouched
     // beyond the runs found: memory the system hands out afresh costs a
     // page fault and the clearing of the page.
-    const bool freshRunLabels = m_runLabels.assign(static_cast<std::size_t>(bound));
+    const bool freshRunLabels = m_storage.runLabels.assign(static_cast<std::size_t>(bound));
     const std::size_t slots = count > 1 ? 3 : 1;
     const bool freshRuns =
-        m_runStore.assign(static_cast<std::size_t>(perPlane) * slots * static_cast<std::size_t>(slabs));
-    std::vector<Slab> slab(static_cast<std::size_t>(slabs));
+        m_storage.runStore.assign(static_cast<std::size_t>(perPlane) * slots * static_cast<std::size_t>(slabs));
+    slab.resize(static_cast<std::size_t>(slabs));
     for (int s = 0; s < slabs; ++s) {
         Slab& part = slab[static_cast<std::size_t>(s)];
         part.first = firsts[static_cast<std::size_t>(s)];
         part.last = s + 1 < slabs ? firsts[static_cast<std::size_t>(s) + 1] : count;
         part.base = static_cast<int>(part.first * perPlane);
         part.count = part.base;
-        part.runLabels = m_runLabels.data() + static_cast<std::size_t>(part.base);
+        part.runLabels = m_storage.runLabels.data() + static_cast<std::size_t>(part.base);
         for (int slot = 0; slot < 3; ++slot) {
             part.planes[slot].runs =
-                m_runStore.data() + (slots * static_cast<std::size_t>(s) + static_cast<std::size_t>(slot) % slots) *
+                m_storage.runStore.data() + (slots * static_cast<std::size_t>(s) + static_cast<std::size_t>(slot) % slots) *
                                         static_cast<std::size_t>(perPlane);
             part.planes[slot].rowStart.resize(static_cast<std::size_t>(rows) + 1);
         }
@@ -384,8 +432,8 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     // slabs' pages at once took twice as long as this one thread.) Storage
     // kept from the last apply cut into the same slabs has the pages it
     // wrote mapped already.
-    const bool sameSlabs = firsts == m_mappedSlabs;
-    m_mappedSlabs = firsts;
+    const bool sameSlabs = firsts == m_storage.mappedSlabs;
+    m_storage.mappedSlabs = firsts;
     if (slabs > 1 && (freshTable || freshRunLabels || freshRuns || !sameSlabs)) {
         std::vector<Run> scratch(static_cast<std::size_t>(perRow));
         const int samples = std::min(count, 8);
@@ -401,7 +449,7 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
         for (const Slab& part : slab) {
             const std::size_t labels = static_cast<std::size_t>(expected * (part.last - part.first));
             if (freshTable || !sameSlabs)
-                mapForWriting(m_table.data() + part.base + 1, labels * sizeof(int));
+                mapForWriting(m_storage.table.data() + part.base + 1, labels * sizeof(int));
             if (freshRunLabels || !sameSlabs)
                 mapForWriting(part.runLabels, labels * sizeof(int));
             for (int slot = 0; (freshRuns || !sameSlabs) && slot < static_cast<int>(slots); ++slot)
@@ -440,7 +488,7 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     // which is followed to its number when writing, once every slab is
     // numbered. (Selections rather than branches: two labels in three are
     // roots here, in no order a branch predictor could learn.)
-    int* table = m_table.data();
+    int* table = m_storage.table.data();
     std::vector<int> offset(static_cast<std::size_t>(slabs) + 1, 0);
     for (int s = 0; s < slabs; ++s)
         offset[static_cast<std::size_t>(s) + 1] =

@@ -22,10 +22,11 @@
 // per slab), and the slabs write their numbers at once. The numbers are
 // those of one pass over the whole matrix.
 //
-// The table and the run buffers are kept from one apply to the next of the
-// same size (a matrix of n elements: about 4n bytes of address space each
-// for the table and the run labels, touched only where labels and runs
-// are).
+// The table and the run buffers are kept by the calling thread from one
+// apply to the next of the same size, whichever labelling applies (a matrix
+// of n elements: about 4n bytes of address space each for the table and the
+// run labels, touched only where labels and runs are), unless the labels
+// and runs of the last apply took more than keptBytes.
 //
 // Element types: short, unsigned short, int, unsigned int, float, double,
 // long double.
@@ -167,10 +168,37 @@ protected:
     void writePlane(PixelMatrix<T>& plane, const int* runLabels, std::size_t& next, std::vector<Run>& rowRuns,
                     ProgressSteps& progress);
 
-    LargeArray<int> m_table; // entry l: parent of label l; entry 0 = 0
-    LargeArray<int> m_runLabels; // the label of every run, slab after slab
-    LargeArray<Run> m_runStore;  // the planes of runs of every slab
-    std::vector<int> m_mappedSlabs; // the first planes of the slabs of the last apply
+    // The table and buffers of an apply, and the first planes of the slabs
+    // they were last cut into (whose pages the slabs wrote).
+    struct Storage {
+        LargeArray<int> table;     // entry l: parent of label l; entry 0 = 0
+        LargeArray<int> runLabels; // the label of every run, slab after slab
+        LargeArray<Run> runStore;  // the planes of runs of every slab
+        std::vector<int> mappedSlabs;
+        bool busy = false; // lent to an apply of the thread
+
+        // Exchanges everything but the flag.
+        void swap(Storage& other)
+        {
+            table.swap(other.table);
+            runLabels.swap(other.runLabels);
+            runStore.swap(other.runStore);
+            mappedSlabs.swap(other.mappedSlabs);
+        }
+        void release()
+        {
+            table.release();
+            runLabels.release();
+            runStore.release();
+            mappedSlabs.clear();
+        }
+    };
+    // What the calling thread keeps from one apply to the next.
+    static Storage& threadStorage();
+    // Buffers whose labels and runs took more than this are not kept.
+    static constexpr std::size_t keptBytes = std::size_t(64) << 20;
+
+    Storage m_storage; // the table for newLabel; an apply's, while it runs
     int m_capacity = 0;
     int m_count = 0; // the last label used (newLabel)
     int m_numLabels = 0;

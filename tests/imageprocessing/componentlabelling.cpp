@@ -1,11 +1,14 @@
 #include "imageprocessing/componentlabelling.h"
 #include "numerics/parallel.h"
+#include "numerics/progressmonitor.h"
 
 #include "support/expect.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -162,8 +165,9 @@ TEST(ComponentLabelling, EmptyMatricesAndExplicitMerges)
     EXPECT_EQ(labelling.equivLabel(c, d, a), a);
     EXPECT_EQ(labelling.equivLabel(b, b, b), a);
 
-    // Labels past the table's room (the 4 x 4 plane sized it for 8) move
-    // to a larger table with the merges made so far.
+    // Labels past the table's room move to a larger table with the merges
+    // made so far (the table of an apply stays with the thread, not with
+    // the labelling: these start from an empty one and grow many times).
     std::vector<int> made = {a, b, c, d};
     for (int n = 0; n < 40; ++n)
         made.push_back(labelling.newLabel());
@@ -407,6 +411,47 @@ TEST(ComponentLabelling, OneLabellingAppliedAgainAndAgain)
         EXPECT_EQ(labelling.getNumLabels(), components);
         expectLabels(volume, expected);
     }
+}
+
+// The buffers of an apply stay with the calling thread for the next one,
+// whichever labelling it is and whatever the size; an apply started inside
+// another (here from the outer one's progress) works in buffers of its own.
+TEST(ComponentLabelling, BuffersKeptFromLabellingToLabellingAndOneInsideAnother)
+{
+    std::mt19937 rng(47);
+    plexan::parallel::ThreadCountScope scope(3);
+    auto check = [](ComponentLabelling<int>& labelling, VoxelMatrix<int> volume) {
+        std::vector<int> expected;
+        const int components = floodFillLabels(volume, expected);
+        labelling.apply(volume);
+        EXPECT_EQ(labelling.getNumLabels(), components);
+        expectLabels(volume, expected);
+    };
+    const VoxelMatrix<int> a = randomBinary<int>(14, 17, 30, 0.31, rng);
+    const VoxelMatrix<int> b = randomBinary<int>(9, 40, 12, 0.45, rng);
+    const VoxelMatrix<int> dense = randomBinary<int>(14, 17, 30, 0.7, rng);
+    for (const VoxelMatrix<int>* volume : {&a, &a, &b, &dense, &a}) {
+        ComponentLabelling<int> labelling;
+        check(labelling, *volume);
+    }
+
+    struct Nested : ProgressMonitor {
+        std::function<void()> inner;
+        void subjectProgressed(unsigned int, unsigned int) override
+        {
+            if (inner)
+                std::exchange(inner, nullptr)();
+        }
+    } nested;
+    ComponentLabelling<int> outer;
+    ComponentLabelling<int> inner;
+    nested.inner = [&] { check(inner, b); };
+    outer.addMonitor(nested);
+    check(outer, a);
+    EXPECT_FALSE(nested.inner);
+    outer.removeMonitor(nested);
+    check(outer, dense);
+    check(inner, a);
 }
 
 } // namespace
