@@ -403,9 +403,8 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     m_block = static_cast<int>(std::clamp<long long>(2LL * rows * count / 256, 1, 64));
 
     // The run labels and three planes of runs a slab (one for a single
-    // plane), kept from the last apply when of the same size and untouched
-    // beyond the runs found: memory the system hands out afresh costs a
-    // page fault and the clearing of the page.
+    // plane), those of the thread's last apply when of the same size, and
+    // untouched beyond the runs found.
     const bool freshRunLabels = m_storage.runLabels.assign(static_cast<std::size_t>(bound));
     const std::size_t slots = count > 1 ? 3 : 1;
     const bool freshRuns =
@@ -419,9 +418,8 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
         part.count = part.base;
         part.runLabels = m_storage.runLabels.data() + static_cast<std::size_t>(part.base);
         for (int slot = 0; slot < 3; ++slot) {
-            part.planes[slot].runs =
-                m_storage.runStore.data() + (slots * static_cast<std::size_t>(s) + static_cast<std::size_t>(slot) % slots) *
-                                        static_cast<std::size_t>(perPlane);
+            const std::size_t plane = slots * static_cast<std::size_t>(s) + static_cast<std::size_t>(slot) % slots;
+            part.planes[slot].runs = m_storage.runStore.data() + plane * static_cast<std::size_t>(perPlane);
             part.planes[slot].rowStart.resize(static_cast<std::size_t>(rows) + 1);
         }
     }
