@@ -191,9 +191,15 @@ struct SortedColumns {
 // values before filtering go to saved. Each block reads the columns of b and
 // c its outputs cover and the next one, then overwrites them; the next block
 // takes its first two columns, already sorted, from this one, so b and c are
-// never read after their outputs were written.
+// never read after their outputs were written. The same columns of the
+// rows that will be new to the next pair, its second row and the row below
+// it (null when there are none), are asked for from memory meanwhile: the
+// processor's own prefetching starts afresh at every page of the rows a pair
+// goes through side by side, and the loads of the rows new to a pair took
+// half of its time.
 template <typename T>
-inline void median3x3PairKernel(const T* a, T* b, T* c, const T* d, T* saved, int columns)
+inline void median3x3PairKernel(const T* a, T* b, T* c, const T* d, T* saved, int columns, const T* nextC,
+                                const T* nextD)
 {
     SortedColumns<T> upper;
     SortedColumns<T> lower;
@@ -216,6 +222,10 @@ inline void median3x3PairKernel(const T* a, T* b, T* c, const T* d, T* saved, in
             upper.set(j, p, q, a[column]);
             lower.set(j, p, q, d[column]);
         }
+        for (const T* next : {nextC, nextD})
+            if (next)
+                for (int j = j0 + first; j < j0 + n + 2; j += 64 / static_cast<int>(sizeof(T)))
+                    __builtin_prefetch(next + j);
         T* ob = b + j0 + 1;
         T* oc = c + j0 + 1;
         for (int j = 0; j < n; ++j) {
@@ -250,9 +260,10 @@ inline void median3x3RowKernel(const T* a, T* b, const T* c, int columns)
 }
 
 template <typename T>
-inline void median3x3Pair(const T* a, T* b, T* c, const T* d, T* saved, int columns)
+inline void median3x3Pair(const T* a, T* b, T* c, const T* d, T* saved, int columns, const T* nextC,
+                          const T* nextD)
 {
-    median3x3PairKernel(a, b, c, d, saved, columns);
+    median3x3PairKernel(a, b, c, d, saved, columns, nextC, nextD);
 }
 
 template <typename T>
@@ -266,9 +277,10 @@ inline void median3x3Row(const T* a, T* b, const T* c, int columns)
 // well (the minima and maxima are exact: every version gives the same
 // medians).
 #define PLEXAN_MEDIAN_ROWS(T)                                                                                  \
-    PLEXAN_VECTOR_CLONES void median3x3Pair(const T* a, T* b, T* c, const T* d, T* saved, int columns)        \
+    PLEXAN_VECTOR_CLONES void median3x3Pair(const T* a, T* b, T* c, const T* d, T* saved, int columns,        \
+                                            const T* nextC, const T* nextD)                                    \
     {                                                                                                          \
-        median3x3PairKernel(a, b, c, d, saved, columns);                                                       \
+        median3x3PairKernel(a, b, c, d, saved, columns, nextC, nextD);                                         \
     }                                                                                                          \
     PLEXAN_VECTOR_CLONES void median3x3Row(const T* a, T* b, const T* c, int columns)                         \
     {                                                                                                          \
@@ -411,7 +423,12 @@ void MedianFilter<T>::median3x3Band(PixelMatrix<T>& m, int first, int last, cons
     int i = first;
     for (; i + 1 < last; i += 2) {
         const T* d = i + 2 == last ? below : m[i + 2].data();
-        median3x3Pair(above, m[i].data(), m[i + 1].data(), d, saved.data(), columns);
+        // Rows i + 3 and i + 4: the next pair's second row and the row below
+        // it, the two it reads first (a row below the band is the copy of
+        // its neighbour, left to the hardware).
+        const T* nextC = i + 3 < last ? m[i + 3].data() : nullptr;
+        const T* nextD = i + 4 < last ? m[i + 4].data() : nullptr;
+        median3x3Pair(above, m[i].data(), m[i + 1].data(), d, saved.data(), columns, nextC, nextD);
         saved.swap(previous);
         above = previous.data();
         batch.advance(2);
