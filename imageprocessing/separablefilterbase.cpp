@@ -88,6 +88,15 @@ auto acrossConvolution(const std::vector<T>& k)
     };
 }
 
+// Asks for the n elements from p on from memory, ahead of their use.
+template <typename T>
+void prefetchLine(const T* p, std::size_t n)
+{
+    const char* bytes = reinterpret_cast<const char*>(p);
+    for (std::size_t b = 0; b < n * sizeof(T); b += 64)
+        __builtin_prefetch(bytes + b);
+}
+
 // Rings of filtered lines never take more than this; beyond it the passes go
 // one after the other over the whole matrix.
 constexpr std::size_t ringBudget = 64u << 20;
@@ -437,10 +446,20 @@ private:
                     T* carryPlane = carry ? carry + static_cast<std::size_t>(r) * (m_m2 - 1) * s2 : nullptr;
                     if (carried > lo)
                         std::copy(carryPlane, carryPlane + static_cast<std::size_t>(carried - lo) * s2, rows);
+                    auto source = [&](int row, int plane) -> const T* {
+                        return row < g0 || row >= g1 ? copyOf(row, plane) : m_v[plane][row].data();
+                    };
                     for (int row = carried; row < hi; ++row) {
-                        const T* source = row < g0 || row >= g1 ? copyOf(row, r) : m_v[r][row].data();
-                        convolveLine(source, rows + static_cast<std::size_t>(row - lo) * s2, m_s2, m_k1.data(),
-                                     static_cast<int>(m_k1.size()));
+                        // The input row two rows on (in the next plane past
+                        // the band's last) asked for from memory: the band's
+                        // rows of a plane are a few pages, each one a fresh
+                        // start for the processor's own prefetching.
+                        const int next = row + 2 < hi ? row + 2 : carried + row + 2 - hi;
+                        const int nextPlane = row + 2 < hi ? r : r + 1;
+                        if (nextPlane < m_s3 && next < hi)
+                            prefetchLine(source(next, nextPlane), s2);
+                        convolveLine(source(row, r), rows + static_cast<std::size_t>(row - lo) * s2, m_s2,
+                                     m_k1.data(), static_cast<int>(m_k1.size()));
                     }
                     for (int i = i0; i < i1; ++i) {
                         const int t0 = std::max(0, c2 - i);
