@@ -1,5 +1,6 @@
 #include "imageprocessing/componentlabelling.h"
 
+#include "imageprocessing/keptlease.h"
 #include "imageprocessing/progresssteps.h"
 #include "numerics/parallel.h"
 
@@ -50,13 +51,6 @@ private:
 };
 
 } // namespace
-
-template <typename T>
-typename ComponentLabelling<T>::Storage& ComponentLabelling<T>::threadStorage()
-{
-    thread_local Storage kept;
-    return kept;
-}
 
 template <typename T>
 bool ComponentLabelling<T>::reserveTable(long long bound)
@@ -369,32 +363,22 @@ void ComponentLabelling<T>::label(Planes&& planes, int count, int rows, int colu
     const long long perRow = (columns + 1) / 2;
     const long long perPlane = rows * perRow;
     const long long bound = perPlane * count;
-    // The calling thread's table and buffers for this apply (the labelling's
-    // own when the thread is inside another apply already), given back after
-    // it: memory the system hands out afresh costs a page fault and the
-    // clearing of the page, and tens of megabytes of it cost two threads a
-    // twentieth of their time.
-    Storage& kept = threadStorage();
-    const bool lent = !kept.busy;
+    // The calling thread's table and buffers for this apply (fresh ones
+    // when the thread is inside another apply already), given back after
+    // it with the bytes of labels and runs written: tens of megabytes of
+    // fresh memory cost two threads a twentieth of their time.
+    KeptLease<Storage, 0, keptBytes> kept;
     auto exchange = [&] {
-        m_storage.swap(kept);
+        m_storage.swap(*kept);
         m_capacity = static_cast<int>(m_storage.table.size());
     };
-    if (lent) {
-        exchange();
-        kept.busy = true;
-    }
+    exchange();
     std::vector<Slab> slab;
     const OnExit giveBack([&] {
-        if (!lent)
-            return;
-        std::size_t used = 0;
-        for (const Slab& part : slab)
-            used += (static_cast<std::size_t>(part.count - part.base) + part.runs) * sizeof(int);
         exchange();
-        kept.busy = false;
-        if (used > keptBytes)
-            kept.release();
+        kept->used = 0;
+        for (const Slab& part : slab)
+            kept->used += (static_cast<std::size_t>(part.count - part.base) + part.runs) * sizeof(int);
     });
     const std::vector<int> firsts = cutSlabs(count, bound >= (1LL << 30) ? 1 : threads);
     const int slabs = static_cast<int>(firsts.size());

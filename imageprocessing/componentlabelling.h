@@ -69,6 +69,12 @@ protected:
         LargeArray() = default;
         LargeArray(const LargeArray&) = delete;
         LargeArray& operator=(const LargeArray&) = delete;
+        LargeArray(LargeArray&& other) noexcept { swap(other); }
+        LargeArray& operator=(LargeArray&& other) noexcept
+        {
+            swap(other);
+            return *this;
+        }
         ~LargeArray() { release(); }
         // Room for n elements, contents not kept (none when n is the size).
         // True when the storage is new: none of its pages is mapped yet.
@@ -175,9 +181,10 @@ protected:
         LargeArray<int> runLabels; // the label of every run, slab after slab
         LargeArray<Run> runStore;  // the planes of runs of every slab
         std::vector<int> mappedSlabs;
-        bool busy = false; // lent to an apply of the thread
+        std::size_t used = 0; // bytes of labels and runs the last apply wrote
+        bool busy = false;    // lent to an apply of the thread
 
-        // Exchanges everything but the flag.
+        // Exchanges the buffers.
         void swap(Storage& other)
         {
             table.swap(other.table);
@@ -185,16 +192,8 @@ protected:
             runStore.swap(other.runStore);
             mappedSlabs.swap(other.mappedSlabs);
         }
-        void release()
-        {
-            table.release();
-            runLabels.release();
-            runStore.release();
-            mappedSlabs.clear();
-        }
+        std::size_t bytes() const { return used; }
     };
-    // What the calling thread keeps from one apply to the next.
-    static Storage& threadStorage();
     // Buffers whose labels and runs took more than this are not kept.
     static constexpr std::size_t keptBytes = std::size_t(64) << 20;
 

@@ -1,12 +1,12 @@
 #include "imageprocessing/separablefilterbase.h"
 
+#include "imageprocessing/keptlease.h"
 #include "imageprocessing/matrixpasses.h"
 #include "numerics/hugepages.h"
 #include "numerics/parallel.h"
 
 #include <algorithm>
 #include <cstddef>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -130,40 +130,6 @@ bool ringFits(int count, std::size_t size)
 {
     return count >= 1 && size > 0 && size <= ringBudget / sizeof(T) / static_cast<std::size_t>(count);
 }
-
-// What the calling thread keeps from call to call without clearing it
-// (while it holds at most keptBytes): fresh memory costs a page fault per
-// 4 KiB on its first touch, which for the buffers below costs more than the
-// filtering that fills them. Storage has a `busy` flag and bytes(); a lease
-// taken while the thread's own is in use (a filter applied from inside
-// another's loop) gets a local one. Kind tells apart storages of one type
-// that one thread holds at once.
-template <typename Storage, int Kind = 0>
-class KeptLease {
-public:
-    KeptLease()
-    {
-        thread_local Storage kept;
-        m_storage = kept.busy ? &m_local.emplace() : &kept;
-        m_storage->busy = true;
-    }
-    ~KeptLease()
-    {
-        m_storage->busy = false;
-        if (m_storage->bytes() > keptBytes)
-            *m_storage = Storage();
-    }
-    KeptLease(const KeptLease&) = delete;
-    KeptLease& operator=(const KeptLease&) = delete;
-
-    Storage& operator*() { return *m_storage; }
-    Storage* operator->() { return m_storage; }
-
-private:
-    static constexpr std::size_t keptBytes = 16u << 20;
-    std::optional<Storage> m_local;
-    Storage* m_storage = nullptr;
-};
 
 template <typename T>
 using KeptBuffer = std::vector<T, plexan::LargeAllocator<T>>;
