@@ -16,9 +16,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -53,12 +60,53 @@ inline void readBytes(const std::string& file, void* data, std::size_t bytes)
         throw std::runtime_error("cannot read " + std::to_string(bytes) + " bytes of " + file);
 }
 
-inline void writeBytes(const std::string& file, const void* data, std::size_t bytes)
+// Writes a result file once per process: every repetition of a workload
+// computes the same result. The bytes reach the disk before the call returns,
+// through a new file renamed over the old one: the system would otherwise
+// write them back while the next repetition is timed, on the processor
+// that a one-thread run leaves idle and a run on every core does not.
+// produce(write) hands the bytes over in pieces with write(data, bytes).
+template <typename Produce>
+void writeResult(const std::string& name, Produce&& produce)
 {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
-    if (!out)
+    static std::mutex mutex;
+    static std::set<std::string> written;
+    const std::string file = resultPath(name);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!written.insert(file).second)
+            return;
+    }
+    const std::string partial = file + ".partial";
+    const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw std::runtime_error("cannot write " + partial);
+    bool ok = true;
+    produce([&](const void* data, std::size_t bytes) {
+        const char* p = static_cast<const char*>(data);
+        while (ok && bytes > 0) {
+            const ssize_t n = ::write(fd, p, bytes);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = false;
+                break;
+            }
+            p += n;
+            bytes -= static_cast<std::size_t>(n);
+        }
+    });
+    ok = ::fdatasync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || std::rename(partial.c_str(), file.c_str()) != 0) {
+        std::remove(partial.c_str());
         throw std::runtime_error("cannot write " + file);
+    }
+}
+
+inline void writeBytes(const std::string& name, const void* data, std::size_t bytes)
+{
+    writeResult(name, [&](auto write) { write(data, bytes); });
 }
 
 template <typename T>
@@ -72,7 +120,7 @@ std::vector<T> readArray(const std::string& name, std::size_t count)
 template <typename T>
 void writeArray(const std::string& name, const std::vector<T>& values)
 {
-    writeBytes(resultPath(name), values.data(), values.size() * sizeof(T));
+    writeBytes(name, values.data(), values.size() * sizeof(T));
 }
 
 // A stored volume of element type S as a voxel matrix of T.
@@ -101,26 +149,25 @@ PixelMatrix<T> readImage(const std::string& name, int rows, int columns)
 template <typename T>
 void writeVolume(const std::string& name, const VoxelMatrix<T>& volume)
 {
-    std::ofstream out(resultPath(name), std::ios::binary | std::ios::trunc);
-    for (int k = 0; k < volume.getSize3(); ++k)
-        for (int i = 0; i < volume.getSize1(); ++i)
-            out.write(reinterpret_cast<const char*>(volume[k][i].data()),
-                      static_cast<std::streamsize>(sizeof(T) * static_cast<std::size_t>(volume.getSize2())));
-    if (!out)
-        throw std::runtime_error("cannot write " + name);
+    writeResult(name, [&](auto write) {
+        for (int k = 0; k < volume.getSize3(); ++k)
+            for (int i = 0; i < volume.getSize1(); ++i)
+                write(volume[k][i].data(), sizeof(T) * static_cast<std::size_t>(volume.getSize2()));
+    });
 }
 
 template <typename T>
 void writeImage(const std::string& name, const PixelMatrix<T>& image)
 {
-    VoxelMatrix<T> volume(image.getSize1(), image.getSize2(), 1);
-    volume[0] = image;
-    writeVolume(name, volume);
+    writeResult(name, [&](auto write) {
+        for (int i = 0; i < image.getSize1(); ++i)
+            write(image[i].data(), sizeof(T) * static_cast<std::size_t>(image.getSize2()));
+    });
 }
 
 inline void writeText(const std::string& name, const std::string& text)
 {
-    std::ofstream(resultPath(name), std::ios::trunc) << text;
+    writeBytes(name, text.data(), text.size());
 }
 
 // Registers a workload benchmark, timed in wall-clock time, when the data
