@@ -1368,22 +1368,22 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
             start[s][list] += base[list];
 
     // The mesh's vertex pool, the pool of its normals and its triangle list
-    // are new memory, mostly fresh huge pages that the system clears when
-    // they are first written: they are made side by side, so that the
-    // threads clear different pages at once.
+    // are new memory, mostly fresh pages that the system clears when they
+    // are first written. The triangle list's pages are mapped by the calling
+    // thread before the loop: mapped from inside it, beside the pools, they
+    // took 0.4 to 5 ms of a 2.4 MB list (0.3 alone). The two pools are made
+    // side by side, so that the threads clear different pages at once.
     const int poolSize = static_cast<int>(vertexCount);
     std::optional<TriMesh<float>> made;
     std::optional<Vertices<float>> madeNormals;
     typename TriMesh<float>::TriangleList triangles;
-    plexan::parallel::forEachChunk(0, 3, 1, [&](std::ptrdiff_t part, std::ptrdiff_t) {
-        if (part == 0) {
+    triangles.resize(triangleStart[count]);
+    plexan::parallel::prefault(triangles.data(), triangles.size() * sizeof(triangles[0]));
+    plexan::parallel::forEachChunk(0, 2, 1, [&](std::ptrdiff_t part, std::ptrdiff_t) {
+        if (part == 0)
             made.emplace(3, poolSize, poolSize, 0);
-        } else if (part == 1) {
+        else
             madeNormals.emplace(3, poolSize, poolSize, 0);
-        } else {
-            triangles.resize(triangleStart[count]);
-            plexan::parallel::prefault(triangles.data(), triangles.size() * sizeof(triangles[0]));
-        }
     });
     TriMesh<float> mesh(std::move(*made));
     Vertices<float> normals(std::move(*madeNormals));

@@ -175,24 +175,27 @@ void prefault(void* data, std::size_t bytes)
     // A few pages fault faster than they are asked for.
     if (!data || bytes < (std::size_t(64) << 10))
         return;
-    // Stretches of 2 MiB (one huge page where the buffer has them), or an
-    // even share of a smaller buffer, aligned on pages.
     static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     constexpr std::uintptr_t stretch = std::uintptr_t(2) << 20;
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(data) / page * page;
     const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + bytes + page - 1) / page * page;
-    const std::uintptr_t pages = (end - begin) / page;
     const std::uintptr_t threads = static_cast<std::uintptr_t>(getThreadCount());
-    std::uintptr_t grain = std::min(stretch, (pages + threads - 1) / threads * page);
-    grain = std::max(grain, page);
-    // Whole stretches start on a huge-page boundary, so that no huge page is
-    // asked for by two threads.
-    const std::uintptr_t base = grain == stretch ? begin / stretch * stretch : begin;
-    const auto parts = static_cast<std::ptrdiff_t>((end - base + grain - 1) / grain);
+    // Shares below 8 MiB a thread are mapped in one request from the calling
+    // thread: handing 4 MiB to two threads took 0.23 ms against 0.14 in one
+    // request, and inside a loop already running on every thread, at times
+    // ten times as long.
+    if (threads < 2 || end - begin < threads * (std::uintptr_t(8) << 20)) {
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+        return;
+    }
+    // Stretches of 2 MiB starting on huge-page boundaries, so that no huge
+    // page is asked for by two threads.
+    const std::uintptr_t base = begin / stretch * stretch;
+    const auto parts = static_cast<std::ptrdiff_t>((end - base + stretch - 1) / stretch);
     forEachChunk(0, parts, 1, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
         for (std::ptrdiff_t p = first; p < last; ++p) {
-            const std::uintptr_t a = std::max(begin, base + static_cast<std::uintptr_t>(p) * grain);
-            const std::uintptr_t b = std::min(end, base + static_cast<std::uintptr_t>(p + 1) * grain);
+            const std::uintptr_t a = std::max(begin, base + static_cast<std::uintptr_t>(p) * stretch);
+            const std::uintptr_t b = std::min(end, base + static_cast<std::uintptr_t>(p + 1) * stretch);
             ::madvise(reinterpret_cast<void*>(a), b - a, MADV_POPULATE_WRITE);
         }
     });

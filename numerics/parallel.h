@@ -29,12 +29,12 @@
 // hold the stop requests back like those started inside loops.
 //
 // prefault(data, bytes) has the system map every page of a buffer about to
-// be written for the first time, the pages shared among the threads: one
-// request per stretch of pages instead of a page fault per page (each
-// costing as much as writing the page on a virtual machine), and fresh huge
-// pages cleared by several threads at once. The contents stay as they were;
-// buffers below 64 KiB are left alone, and so is every buffer where the
-// system cannot do it.
+// be written for the first time: one request instead of a page fault per
+// page (each costing as much as writing the page on a virtual machine).
+// Buffers of 8 MiB and more a thread are shared among the threads, so that
+// several threads clear fresh huge pages at once; smaller ones are mapped by
+// the calling thread. The contents stay as they were; buffers below 64 KiB
+// are left alone, and so is every buffer where the system cannot do it.
 //
 // ProgressCounter counts units of work done from any thread and passes them
 // on as percentages from the thread that made it only, so that monitors (a
