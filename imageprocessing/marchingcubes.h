@@ -61,18 +61,6 @@
 
 #include <type_traits>
 
-namespace plexan::mc {
-class Arena;
-// Owns an extractor's arena; copies start empty.
-struct ArenaHolder {
-    ArenaHolder() = default;
-    ArenaHolder(const ArenaHolder&) {}
-    ArenaHolder& operator=(const ArenaHolder&) { return *this; }
-    ~ArenaHolder();
-    Arena* arena = nullptr;
-};
-} // namespace plexan::mc
-
 template <typename T>
 class MarchingCubes : public ProgressSubject {
 public:
@@ -100,8 +88,6 @@ private:
                                     std::conditional_t<std::is_same_v<T, float>, float, double>>;
     // The extraction of one slab of cube layers (marchingcubes.cpp).
     class Slab;
-
-    plexan::mc::ArenaHolder m_arena;
 };
 
 #define PLEXAN_EXTERN_MARCHINGCUBES(T) extern template class MarchingCubes<T>;

@@ -176,11 +176,12 @@ TEST(MarchingCubesSlabs, BlobVolumesGiveTheSequentialMesh)
         expectSameAsReference(volume, iso, "blobs at " + std::to_string(iso));
 }
 
-// One extractor keeps its working memory from call to call: a larger
-// volume after a smaller one must not write past what the smaller one set
-// aside (ASan), nor a smaller one after it see the larger one's leftovers,
-// and a copy of the extractor works on memory of its own.
-TEST(MarchingCubesSlabs, OneExtractorServesVolumesOfEverySize)
+// The calling thread keeps the working memory from one extraction to the
+// next, whichever extractor makes it: a larger volume after a smaller one
+// must not write past what the smaller one set aside (ASan), nor a smaller
+// one after it see the larger one's leftovers, whether the same extractor,
+// a copy or a new one makes it.
+TEST(MarchingCubesSlabs, OneThreadServesVolumesOfEverySize)
 {
     std::mt19937 rng(2024);
     const VoxelMatrix<float> small = randomVolume(5, 6, 9, rng);
@@ -190,6 +191,11 @@ TEST(MarchingCubesSlabs, OneExtractorServesVolumesOfEverySize)
     const auto expected = [](const VoxelMatrix<float>& v, float iso) {
         return Reference().buildMesh(v, iso, Reference::Border::Overhang);
     };
+    VoxelMatrix<double> smallDouble(small.getSize1(), small.getSize2(), small.getSize3());
+    for (int k = 0; k < small.getSize3(); ++k)
+        for (int i = 0; i < small.getSize1(); ++i)
+            for (int j = 0; j < small.getSize2(); ++j)
+                smallDouble(i, j, k) = small(i, j, k);
     for (int threads : {1, 2, 4}) {
         plexan::parallel::ThreadCountScope scope(threads);
         const std::string tag = ", " + std::to_string(threads) + " threads";
@@ -199,7 +205,54 @@ TEST(MarchingCubesSlabs, OneExtractorServesVolumesOfEverySize)
         MarchingCubes<float> copy(mc);
         expectSameMesh(mc.buildMesh(small, 0.1f, Border::Overhang), expected(small, 0.1f), "small again" + tag);
         expectSameMesh(copy.buildMesh(wide, 0.0f, Border::Overhang), expected(wide, 0.0f), "copy, wide" + tag);
-        expectSameMesh(mc.buildMesh(large, 0.9f, Border::Overhang), expected(large, 0.9f), "large again" + tag);
+        expectSameMesh(MarchingCubes<float>().buildMesh(large, 0.9f, Border::Overhang), expected(large, 0.9f),
+                       "new, large" + tag);
+        expectSameMesh(MarchingCubes<double>().buildMesh(smallDouble, 0.1, MarchingCubes<double>::Border::Overhang),
+                       plexan::test::ReferenceMarchingCubes<double>().buildMesh(
+                           smallDouble, 0.1, plexan::test::ReferenceMarchingCubes<double>::Border::Overhang),
+                       "double, small" + tag);
+    }
+}
+
+// Makes a second extraction, of another volume, from the first one's
+// progress, on the thread that runs the first: the two hold their working
+// memory at once.
+class NestedExtraction : public ProgressMonitor {
+public:
+    explicit NestedExtraction(const VoxelMatrix<float>& volume) : m_volume(volume) {}
+    TriMesh<float> mesh;
+    int made = 0;
+
+protected:
+    void subjectProgressed(unsigned int i, unsigned int) override
+    {
+        if (made == 0 && i >= 30) {
+            ++made;
+            mesh = MarchingCubes<float>().buildMesh(m_volume, 0.5f, Border::Overhang);
+        }
+    }
+
+private:
+    const VoxelMatrix<float>& m_volume;
+};
+
+TEST(MarchingCubesSlabs, AnExtractionStartedFromAnotherHasMemoryOfItsOwn)
+{
+    std::mt19937 rng(4711);
+    const VoxelMatrix<float> outer = blobVolume(26, 30, 64, 12, rng);
+    const VoxelMatrix<float> inner = blobVolume(34, 22, 40, 9, rng);
+    using Reference = plexan::test::ReferenceMarchingCubes<float>;
+    for (int threads : {1, 2}) {
+        plexan::parallel::ThreadCountScope scope(threads);
+        const std::string tag = ", " + std::to_string(threads) + " threads";
+        MarchingCubes<float> mc;
+        NestedExtraction nested(inner);
+        mc.addMonitor(nested);
+        expectSameMesh(mc.buildMesh(outer, 0.5f, Border::Overhang),
+                       Reference().buildMesh(outer, 0.5f, Reference::Border::Overhang), "outer" + tag);
+        mc.removeMonitor(nested);
+        ASSERT_EQ(nested.made, 1);
+        expectSameMesh(nested.mesh, Reference().buildMesh(inner, 0.5f, Reference::Border::Overhang), "inner" + tag);
     }
 }
 
