@@ -9,7 +9,7 @@
 # Installs the peers with apt-get when missing, builds our benchmark programs
 # in Release (default build/peers), writes the inputs with fixed seeds
 # (default DIR/peers-data, about 1.1 GB), runs our workload benchmarks on one
-# thread and on every core in alternating rounds (default 3, of N calls each)
+# thread and on every core in alternating rounds (default 5, of N calls each)
 # and the peers with one thread and then with every core, and prints the
 # tables. With --doc the tables, date and machine also go into
 # docs/performance.md.
@@ -19,7 +19,7 @@ cd "$(dirname "$0")/../.."
 build=build/peers
 data=
 repetitions=5
-rounds=3
+rounds=5
 only=
 doc=false
 while [ $# -gt 0 ]; do
