@@ -253,9 +253,9 @@ TEST(ParallelDeathTest, WarmUpStartsWorkersThatLeaveStopRequestsToTheCaller)
 }
 
 // prefault maps every page of the range, whatever its alignment and the
-// thread count, in one request or shared among the threads (36 MiB is 8 MiB
-// and more a thread up to four threads), according to mincore, the system's
-// own view; what the buffer holds stays as it was.
+// thread count, in one request or shared among the threads (the 40 MiB
+// buffer is 8 MiB and more a thread up to four threads), according to
+// mincore, the system's own view; what the buffer holds stays as it was.
 TEST(Parallel, PrefaultMapsEveryPageAndKeepsTheContents)
 {
     const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
