@@ -229,6 +229,14 @@ inline void changingSpan(const std::uint8_t* a, const std::uint8_t* b, int n2, i
     to = a[n2 - 1] == b[n2 - 1] ? std::max(lastA, lastB) + 1 : n2;
 }
 
+// Where the surface cuts an edge whose ends hold the values a and b (minus
+// the level, of opposite signs), as a fraction of the edge from a.
+template <typename Real>
+[[gnu::always_inline]] inline float crossing(Real a, Real b)
+{
+    return static_cast<float>(std::fabs(a / (b - a)));
+}
+
 // The grid and the level, as every slab sees them.
 template <typename T>
 struct Grid {
@@ -257,17 +265,19 @@ public:
     // the two low bits.
     enum { xAxis = 0, yAxis = 1, zAxis = 2, interior = 3 };
 
-    // One grid plane: the values (minus iso; -1 outside the matrix in closed
-    // mode), the inside flags, and the vertices on its edges along the first
-    // and second axes (written only where an edge carries one: the cubes
-    // read the edges the surface cuts and no others).
+    // One grid plane: its rows in the matrix (null for the rows around the
+    // matrix in closed mode), the inside flags, and the vertices on its
+    // edges along the first and second axes (written only where an edge
+    // carries one: the cubes read the edges the surface cuts and no others).
+    // The values themselves are read from the matrix where the surface cuts
+    // (value()): only the flags are needed everywhere.
     struct Plane {
         explicit Plane(Arena& arena)
-            : values(ArenaAllocator<Real>(arena)), inside(ArenaAllocator<std::uint8_t>(arena)),
+            : rows(ArenaAllocator<const T*>(arena)), inside(ArenaAllocator<std::uint8_t>(arena)),
               xEdges(ArenaAllocator<int>(arena)), yEdges(ArenaAllocator<int>(arena))
         {
         }
-        Buffer<Real> values;
+        Buffer<const T*> rows;
         Buffer<std::uint8_t> inside;
         Buffer<int> xEdges;
         Buffer<int> yEdges;
@@ -290,7 +300,7 @@ public:
         static std::size_t bytes(std::size_t count, std::size_t n1, std::size_t n2)
         {
             const auto rounded = [](std::size_t b) { return (b + 63) / 64 * 64; };
-            return 2 * (rounded(count * sizeof(Real)) + rounded(count) + 2 * rounded(count * sizeof(int)))
+            return 2 * (rounded(n1 * sizeof(const T*)) + rounded(count) + 2 * rounded(count * sizeof(int)))
                    + rounded(count * sizeof(int)) + 4 * rounded(n1 * sizeof(int)) + rounded(n2);
         }
         Plane planes[2];
@@ -344,6 +354,17 @@ public:
 
 private:
     void fillPlane(int k, Plane& plane) const;
+    // The value at grid point (i, j) of a plane (counted from the start of
+    // the range) minus the level; -1 around the matrix in closed mode.
+    [[gnu::always_inline]] inline Real value(const Plane& plane, int i, int j) const
+    {
+        const T* row = plane.rows[static_cast<size_t>(i)];
+        if (!m_closed)
+            return static_cast<Real>(row[j]) - m_iso;
+        if (!row || j == 0 || j == m_ni2 - 1)
+            return Real(-1);
+        return static_cast<Real>(row[j - 1]) - m_iso;
+    }
     // Creates the vertices on the edges of grid plane k along the first two
     // axes, and on the edges along the third axis between it and plane k + 1.
     // first and last are the plane's row flag changes (rowChanges).
@@ -412,53 +433,43 @@ void MarchingCubes<T>::Slab::fillPlane(int k, Plane& plane) const
     const int n1 = m_ni1;
     const int n2 = m_ni2;
     const size_t count = static_cast<size_t>(n1) * n2;
-    plane.values.resize(count);
+    plane.rows.resize(static_cast<size_t>(n1));
     plane.inside.resize(count);
     plane.xEdges.resize(count);
     plane.yEdges.resize(count);
-    Real* values = plane.values.data();
+    const T** rows = plane.rows.data();
     std::uint8_t* inside = plane.inside.data();
     const VoxelMatrix<T>& m = *m_matrix;
     const int plane3 = k + m_origin;
     const Real iso = m_iso;
-    // The inside flags of each row are set while its values are still in
-    // the nearest cache.
-    const auto flag = [&](size_t from, size_t to) {
-        for (size_t n = from; n < to; ++n)
-            inside[n] = values[n] >= Real(0);
+    // The flags of n values from `in` into `out`.
+    const auto flag = [iso](const T* in, std::uint8_t* out, int n) {
+        for (int j = 0; j < n; ++j)
+            out[j] = static_cast<Real>(in[j]) - iso >= Real(0);
     };
     if (m_closed) {
+        std::fill(rows, rows + n1, nullptr);
         if (plane3 < 0 || plane3 >= m.getSize3()) {
-            std::fill(values, values + count, Real(-1));
             std::fill(inside, inside + count, std::uint8_t(0));
         } else {
-            std::fill(values, values + n2, Real(-1));
-            std::fill(values + static_cast<size_t>(n1 - 1) * n2, values + count, Real(-1));
             std::fill(inside, inside + n2, std::uint8_t(0));
             std::fill(inside + static_cast<size_t>(n1 - 1) * n2, inside + count, std::uint8_t(0));
             const PixelMatrix<T>& source = m[plane3];
             for (int i = 1; i < n1 - 1; ++i) {
-                const size_t at = static_cast<size_t>(i) * n2;
-                Real* row = values + at;
-                const T* in = source[i - 1].data();
+                std::uint8_t* out = inside + static_cast<size_t>(i) * n2;
+                rows[i] = source[i - 1].data();
                 prefetchRow(source, i - 1 + prefetchAhead, n1 - 2, n2 - 2);
-                row[0] = Real(-1);
-                row[n2 - 1] = Real(-1);
-                for (int j = 0; j < n2 - 2; ++j)
-                    row[j + 1] = static_cast<Real>(in[j]) - iso;
-                flag(at, at + static_cast<size_t>(n2));
+                out[0] = 0;
+                out[n2 - 1] = 0;
+                flag(rows[i], out + 1, n2 - 2);
             }
         }
     } else {
         const PixelMatrix<T>& source = m[plane3];
         for (int i = 0; i < n1; ++i) {
-            const size_t at = static_cast<size_t>(i) * n2;
-            Real* row = values + at;
-            const T* in = source[i].data();
+            rows[i] = source[i].data();
             prefetchRow(source, i + prefetchAhead, n1, n2);
-            for (int j = 0; j < n2; ++j)
-                row[j] = static_cast<Real>(in[j]) - iso;
-            flag(at, at + static_cast<size_t>(n2));
+            flag(rows[i], inside + static_cast<size_t>(i) * n2, n2);
         }
     }
 }
@@ -470,7 +481,6 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane, const int* fir
     const int n2 = m_ni2;
     const int origin = m_origin;
     const float z = static_cast<float>(k + origin);
-    const Real* values = plane.values.data();
     const std::uint8_t* inside = plane.inside.data();
     Buffer<float>& xs = m_vertices[xAxis];
     Buffer<float>& ys = m_vertices[yAxis];
@@ -484,8 +494,6 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane, const int* fir
         const std::uint8_t* a = inside + static_cast<size_t>(i) * n2;
         const std::uint8_t* b = a + n2;
         int* edges = plane.xEdges.data() + static_cast<size_t>(i) * n2;
-        const Real* va = values + static_cast<size_t>(i) * n2;
-        const Real* vb = va + n2;
         const float x = static_cast<float>(i + origin);
         int from;
         int to;
@@ -494,7 +502,7 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane, const int* fir
             edges[j] = static_cast<int>(xs.size() / 3 * 4 + xAxis);
             xs.push_back(i + origin < 0       ? 0.0f
                          : i + 1 > onFaces1 ? x
-                                            : x + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
+                                            : x + crossing(value(plane, i, j), value(plane, i + 1, j)));
             xs.push_back(static_cast<float>(j + origin));
             xs.push_back(z);
         });
@@ -506,7 +514,6 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane, const int* fir
             continue;
         const std::uint8_t* a = inside + static_cast<size_t>(i) * n2;
         int* edges = plane.yEdges.data() + static_cast<size_t>(i) * n2;
-        const Real* va = values + static_cast<size_t>(i) * n2;
         const float x = static_cast<float>(i + origin);
         forEachChange(a, a + 1, first[i], last[i] + 1, [&](int j) {
             edges[j] = static_cast<int>(ys.size() / 3 * 4 + yAxis);
@@ -514,7 +521,7 @@ void MarchingCubes<T>::Slab::computeVertices(int k, Plane& plane, const int* fir
             ys.push_back(j + origin < 0       ? 0.0f
                          : j + 1 > onFaces2 ? static_cast<float>(j + origin)
                                             : static_cast<float>(j + origin)
-                                                  + static_cast<float>(std::fabs(va[j] / (va[j + 1] - va[j]))));
+                                                  + crossing(value(plane, i, j), value(plane, i, j + 1)));
             ys.push_back(z);
         });
     }
@@ -539,8 +546,6 @@ void MarchingCubes<T>::Slab::computeZVertices(int k, const Plane& lower, const P
         const size_t row = static_cast<size_t>(i) * n2;
         const std::uint8_t* a = lower.inside.data() + row;
         const std::uint8_t* b = upper.inside.data() + row;
-        const Real* va = lower.values.data() + row;
-        const Real* vb = upper.values.data() + row;
         const float x = static_cast<float>(i + origin);
         int from;
         int to;
@@ -549,9 +554,9 @@ void MarchingCubes<T>::Slab::computeZVertices(int k, const Plane& lower, const P
             edges[row + j] = static_cast<int>(zs.size() / 3 * 4 + zAxis);
             zs.push_back(x);
             zs.push_back(static_cast<float>(j + origin));
-            zs.push_back(k + origin < 0 ? 0.0f
+            zs.push_back(k + origin < 0       ? 0.0f
                          : k + 1 > onFaces3 ? z
-                                            : z + static_cast<float>(std::fabs(va[j] / (vb[j] - va[j]))));
+                                            : z + crossing(value(lower, i, j), value(upper, i, j)));
         });
     }
     if (static_cast<long long>(zs.size() / 3) >= maxVerticesPerList)
@@ -562,18 +567,14 @@ void MarchingCubes<T>::Slab::computeZVertices(int k, const Plane& lower, const P
 template <typename T>
 void MarchingCubes<T>::Slab::fillCube(int i, int j, const Plane& lower, const Plane& upper)
 {
-    const size_t a = static_cast<size_t>(forIdx(i, j));
-    const size_t b = a + static_cast<size_t>(m_ni2); // (i + 1, j)
-    const Real* l = lower.values.data();
-    const Real* u = upper.values.data();
-    m_corners[0] = l[a];
-    m_corners[1] = l[b];
-    m_corners[2] = l[b + 1];
-    m_corners[3] = l[a + 1];
-    m_corners[4] = u[a];
-    m_corners[5] = u[b];
-    m_corners[6] = u[b + 1];
-    m_corners[7] = u[a + 1];
+    m_corners[0] = value(lower, i, j);
+    m_corners[1] = value(lower, i + 1, j);
+    m_corners[2] = value(lower, i + 1, j + 1);
+    m_corners[3] = value(lower, i, j + 1);
+    m_corners[4] = value(upper, i, j);
+    m_corners[5] = value(upper, i + 1, j);
+    m_corners[6] = value(upper, i + 1, j + 1);
+    m_corners[7] = value(upper, i, j + 1);
     // A corner exactly at the iso level is inside; keep it strictly positive
     // so that the face and interior tests see the same sign.
     for (Real& c : m_corners)
