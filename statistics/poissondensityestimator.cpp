@@ -267,7 +267,11 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
     // previous sample and along the previous row, or at the first sample of
     // the row: a sample one step away has its k-th neighbour within that
     // distance plus the step. The bound only prunes the search, so the
-    // samples do not depend on the cut.
+    // samples do not depend on the cut. A block searches one tree after the
+    // other, so that the tree it searches stays in the nearest caches (the
+    // three trees of a 3 x 20,000-point estimate in double hold 1.9 MB, more
+    // than a core's own cache), then sums every sample's distances in
+    // pattern order.
     constexpr T infinity = std::numeric_limits<T>::max();
     const T h[3] = {std::abs(step[0]), std::abs(step[1]), std::abs(step[2])};
     const T slack = T(1) + T(64) * std::numeric_limits<T>::epsilon();
@@ -301,35 +305,52 @@ void PoissonDensityEstimator<T>::compute(VoxelMatrix<T>& matrix, const BoundingB
             const int k = static_cast<int>(c / blocks);
             const int i0 = static_cast<int>(c % blocks) * blockRows;
             const int i1 = std::min(size[0], i0 + blockRows);
-            std::vector<T> previous(m, infinity);
-            std::vector<T> rowStart(m, infinity);
-            std::vector<T> rowAbove(m * static_cast<std::size_t>(std::max(size[1], 0)), infinity);
+            const std::size_t columns = static_cast<std::size_t>(std::max(size[1], 0));
+            const std::size_t samples = static_cast<std::size_t>(i1 - i0) * columns;
+            // The squared k-th neighbour distance of every sample of the
+            // block in each pattern, pattern after pattern.
+            std::vector<T> squared(m * samples, T(0));
+            std::vector<T> rowAbove(columns);
             std::vector<T> best(static_cast<std::size_t>(m_rank));
             T p[3];
-            R total = R(0);
             p[2] = origin[2] + static_cast<T>(k) * step[2];
+            for (std::size_t s = 0; s < m; ++s) {
+                if (rank[s] < 1)
+                    continue;
+                T* out = squared.data() + s * samples;
+                T previous = infinity;
+                T rowStart = infinity;
+                std::fill(rowAbove.begin(), rowAbove.end(), infinity);
+                for (int i = i0; i < i1; ++i) {
+                    p[0] = origin[0] + static_cast<T>(i) * step[0];
+                    for (int j = 0; j < size[1]; ++j) {
+                        p[1] = origin[1] + static_cast<T>(j) * step[1];
+                        T bound = j > 0    ? boundFrom(previous, h[1])
+                                  : i > i0 ? boundFrom(rowStart, h[0])
+                                           : infinity;
+                        if (i > i0)
+                            bound = std::min(bound, boundFrom(rowAbove[j], h[0]));
+                        const T r2 = trees[s].kthSquaredDistance(p, rank[s], bound, best.data());
+                        const T r = std::sqrt(r2);
+                        *out++ = r2;
+                        previous = r;
+                        rowAbove[j] = r;
+                        if (j == 0)
+                            rowStart = r;
+                    }
+                }
+            }
+            R total = R(0);
+            std::size_t n = 0;
             for (int i = i0; i < i1; ++i) {
-                p[0] = origin[0] + static_cast<T>(i) * step[0];
                 T* row = matrix[k][i].data();
-                for (int j = 0; j < size[1]; ++j) {
-                    p[1] = origin[1] + static_cast<T>(j) * step[1];
+                for (int j = 0; j < size[1]; ++j, ++n) {
                     T sum = T(0);
                     for (std::size_t s = 0; s < m; ++s) {
                         if (rank[s] < 1)
                             continue;
-                        T* above = &rowAbove[s * static_cast<std::size_t>(size[1])];
-                        T bound = j > 0    ? boundFrom(previous[s], h[1])
-                                  : i > i0 ? boundFrom(rowStart[s], h[0])
-                                           : infinity;
-                        if (i > i0)
-                            bound = std::min(bound, boundFrom(above[j], h[0]));
-                        const T r2 = trees[s].kthSquaredDistance(p, rank[s], bound, best.data());
-                        const T r = std::sqrt(r2);
-                        total += static_cast<R>(r);
-                        previous[s] = r;
-                        above[j] = r;
-                        if (j == 0)
-                            rowStart[s] = r;
+                        const T r2 = squared[s * samples + n];
+                        total += static_cast<R>(std::sqrt(r2));
                         sum += std::pow(r2, T(1.5));
                     }
                     row[j] = m > 0 ? numer / sum : T(0);
