@@ -2,6 +2,7 @@
 
 #include "imageprocessing/keptlease.h"
 #include "imageprocessing/marchingcubestables.h"
+#include "imageprocessing/unitnormals.h"
 
 #include "numerics/hugepages.h"
 #include "numerics/parallel.h"
@@ -1430,11 +1431,6 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
     });
 
     float* normalOut = vertexCount > 0 ? normals.coordinates(0) : nullptr;
-    const auto normalise = [](const double* s, float* out) {
-        const double length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
-        for (int a = 0; a < 3; ++a)
-            out[a] = length > 0 ? static_cast<float>(s[a] / length) : 0.0f;
-    };
     plexan::parallel::forEachChunk(0, static_cast<std::ptrdiff_t>(count), 1, [&](std::ptrdiff_t first, std::ptrdiff_t) {
         const size_t s = static_cast<size_t>(first);
         const Slab& slab = *slabs[s];
@@ -1466,10 +1462,11 @@ TriMesh<float> MarchingCubes<T>::buildMesh(const VoxelMatrix<T>& m, T iso, Borde
         }
         for (int list = 0; list < 4; ++list) {
             const size_t from = list < 2 ? shared[list] : 0;
-            for (size_t v = 0; v < from; ++v)
-                normalise(head[list].data() + 3 * v, normalOut + 3 * (at[list] + v));
-            for (size_t v = from; v < slab.m_owned[list]; ++v)
-                normalise(slab.m_normalSums[list].data() + 3 * v, normalOut + 3 * (at[list] + v));
+            if (from > 0)
+                normaliseSums(head[list].data(), normalOut + 3 * at[list], from);
+            if (slab.m_owned[list] > from)
+                normaliseSums(slab.m_normalSums[list].data() + 3 * from, normalOut + 3 * (at[list] + from),
+                              slab.m_owned[list] - from);
         }
         progress.advance();
     });

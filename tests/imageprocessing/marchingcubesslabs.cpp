@@ -168,6 +168,35 @@ TEST(MarchingCubesSlabs, SurfacesOnSlabBoundariesAreMadeOnce)
     expectSameAsReference(volume, 0.0f, "plane steps");
 }
 
+// A lone grid point whose value is the level puts all the vertices of its
+// edges on itself: their triangles have no area and their normals are zero.
+// The normals are normalised a block of vertices at a time; those vertices
+// fall among others in their blocks.
+TEST(MarchingCubesSlabs, VerticesOfTrianglesOfNoAreaKeepAZeroNormal)
+{
+    std::mt19937 rng(7);
+    VoxelMatrix<float> volume = blobVolume(9, 11, 37, 4, rng);
+    for (int k = 2; k < 35; k += 3)
+        for (int i = 2; i < 7; i += 4)
+            for (int j = 2; j < 9; j += 4) {
+                for (int d = 0; d < 3; ++d)
+                    for (int e = -1; e <= 1; e += 2) {
+                        int at[3] = {i, j, k};
+                        at[d] += e;
+                        volume(at[0], at[1], at[2]) = 0.0f;
+                    }
+                volume(i, j, k) = 0.5f;
+            }
+    MarchingCubes<float> mc;
+    const TriMesh<float> mesh = mc.buildMesh(volume, 0.5f, Border::Open);
+    int zero = 0;
+    for (int v = 0; v < mesh.getNumVertices(); ++v)
+        zero += mesh.getNormal(v)[0] == 0 && mesh.getNormal(v)[1] == 0 && mesh.getNormal(v)[2] == 0;
+    EXPECT_GT(zero, 0);
+    EXPECT_LT(zero, mesh.getNumVertices() / 2);
+    expectSameAsReference(volume, 0.5f, "lone points at the level");
+}
+
 TEST(MarchingCubesSlabs, BlobVolumesGiveTheSequentialMesh)
 {
     std::mt19937 rng(448552);
