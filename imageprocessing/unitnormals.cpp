@@ -25,7 +25,9 @@ inline void divideByLength(const double* x, const double* y, const double* z, fl
     }
 }
 
-PLEXAN_VECTOR_CLONES void normaliseKernel(const double* sums, float* out, std::size_t n)
+} // namespace
+
+PLEXAN_VECTOR_CLONES void normaliseSums(const double* sums, float* out, std::size_t n)
 {
     alignas(64) double s[3][vertexBlock];
     alignas(64) float o[3][vertexBlock];
@@ -41,13 +43,6 @@ PLEXAN_VECTOR_CLONES void normaliseKernel(const double* sums, float* out, std::s
             for (int a = 0; a < 3; ++a)
                 to[3 * v + a] = o[a][v];
     }
-}
-
-} // namespace
-
-void normaliseSums(const double* sums, float* out, std::size_t n)
-{
-    normaliseKernel(sums, out, n);
 }
 
 } // namespace plexan::mc
