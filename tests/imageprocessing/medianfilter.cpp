@@ -69,11 +69,14 @@ TYPED_TEST(MedianFilterTest, PixelsEqualSortedWindows)
 // The 3 x 3 filter works through each row in blocks of columns, in place: a
 // block that read an already filtered element of the previous block, or
 // dropped the last columns of a row, shows only on rows wider than a block.
+// A block is a kilobyte of a row: 128 to 1024 columns by type, each edge
+// met here with one to four columns beyond it.
 TYPED_TEST(MedianFilterTest, WideRowsEqualSortedWindows)
 {
     using T = TypeParam;
     std::mt19937 rng(17);
-    for (int columns : {3, 4, 5, 33, 513, 514, 515, 516, 1100}) {
+    for (int columns : {3, 4, 5, 33, 129, 130, 131, 132, 257, 258, 259, 260, 513, 514, 515, 516, 1025, 1026, 1027,
+                        1028, 2100}) {
         const PixelMatrix<T> in = randomPixels<T>(4, columns, rng, 0, 250);
         PixelMatrix<T> out(in);
         MedianFilter<T>(1).apply(out);
