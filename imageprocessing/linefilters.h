@@ -427,6 +427,23 @@ void correlateAcross(const T* const* in, T* const* out, int n, int w, const T* k
     }
 }
 
+// Outputs j .. j + N - 1 of combineLines, N a multiple of kChunk, summed in
+// registers. The taps go over groups of kChunk: written as one loop of N,
+// the sums went to memory and GCC took a scalar path for the common case.
+template <int N, typename T>
+inline void combineChunk(const T* const* lines, T* out, int j, const T* k, int t0, int t1)
+{
+    T acc[N] = {};
+    for (int t = t0; t < t1; ++t) {
+        const T* x = lines[t] + j;
+        const T kt = k[t];
+        for (int g = 0; g < N; g += kChunk)
+            for (int q = g; q < g + kChunk; ++q)
+                acc[q] = static_cast<T>(acc[q] + x[q] * kt);
+    }
+    std::copy(acc, acc + N, out + j);
+}
+
 // One output line of correlateAcross from its own lines: out[j] = sum over
 // t in [t0, t1) of lines[t][j] k[t], accumulated from 0 in increasing t, so
 // that a line combined from a ring of filtered lines equals the one the
@@ -435,30 +452,10 @@ template <typename T>
 void combineLines(const T* const* lines, T* out, int w, const T* k, int t0, int t1)
 {
     int j = 0;
-    constexpr int R = kRowChunk<T>;
-    for (; j + R <= w; j += R) {
-        T acc[R] = {};
-        for (int t = t0; t < t1; ++t) {
-            const T* x = lines[t] + j;
-            const T kt = k[t];
-            // In groups of kChunk: written as one loop of R, the sums went
-            // to memory and a scalar path took the common case.
-            for (int g = 0; g < R; g += kChunk)
-                for (int q = g; q < g + kChunk; ++q)
-                    acc[q] = static_cast<T>(acc[q] + x[q] * kt);
-        }
-        std::copy(acc, acc + R, out + j);
-    }
-    for (; j + kChunk <= w; j += kChunk) {
-        T acc[kChunk] = {};
-        for (int t = t0; t < t1; ++t) {
-            const T* x = lines[t] + j;
-            const T kt = k[t];
-            for (int q = 0; q < kChunk; ++q)
-                acc[q] = static_cast<T>(acc[q] + x[q] * kt);
-        }
-        std::copy(acc, acc + kChunk, out + j);
-    }
+    for (; j + kRowChunk<T> <= w; j += kRowChunk<T>)
+        combineChunk<kRowChunk<T>>(lines, out, j, k, t0, t1);
+    for (; j + kChunk <= w; j += kChunk)
+        combineChunk<kChunk>(lines, out, j, k, t0, t1);
     for (; j < w; ++j) {
         T s = T(0);
         for (int t = t0; t < t1; ++t)
