@@ -186,17 +186,19 @@ void slideWindow(int count, int taps, Filter&& filter, Combine&& combine)
     slideWindow(count, taps, 0, count, std::forward<Filter>(filter), std::forward<Combine>(combine));
 }
 
-// Bands of output lines for the threads: a few per thread so that a busy
-// core holds no one up, each many times the window so that the lines
-// filtered twice (a window's height at either end) cost little. Every band
-// gives the same bits as one sweep, so the count may follow the threads.
+// Bands of output lines for the threads: eight per thread so that a core
+// running slower than the others holds no one up (with four, one core a
+// quarter slower left the other idle for a sixth of a 4096² Gaussian), each
+// many times the window so that the lines filtered twice (a window's height
+// at either end) cost little. Every band gives the same bits as one sweep,
+// so the count may follow the threads.
 inline int bandGrain(int count, int taps)
 {
     const int threads = plexan::parallel::getThreadCount();
     if (threads <= 1)
         return std::max(count, 1);
     const int minimum = std::max(4 * taps, 16);
-    return static_cast<int>(plexan::parallel::grainFor(count, 4 * threads, minimum));
+    return static_cast<int>(plexan::parallel::grainFor(count, 8 * threads, minimum));
 }
 
 // The row kernel h along each of the `rows` lines in[r] (`width` long), then
