@@ -21,6 +21,12 @@
 // setThreadCount() was called with a positive number (0 returns to the
 // default). Loops started from inside a chunk share the same pool.
 //
+// When the process may run on as many processors as a loop has threads, the
+// pool's workers keep off the processor of the thread that started the
+// latest loop (or called warmUp()), so that a woken worker is not put
+// behind the very thread that woke it. This changes the workers' affinity
+// only, never the caller's, and never a result.
+//
 // warmUp() starts the pool's worker threads in the background, so that the
 // program's first loop finds them running instead of paying for their start
 // (a few milliseconds): programs call it first thing, before reading their

@@ -12,7 +12,6 @@
 #include "imageprocessing/maxfilter.h"
 #include "imageprocessing/medianfilter.h"
 #include "imageprocessing/minfilter.h"
-#include "numerics/parallel.h"
 
 #include "../peers/peerdata.h"
 #include "inplacetiming.h"
@@ -60,10 +59,10 @@ void marchingCubes(benchmark::State& state)
 // touched inside the timed call. run.sh runs it once per process: a second
 // call in the same process would get back the pages the first one freed,
 // which the system hands out again much faster than pages it had to itself.
-// Like plexan-cli, it starts the worker threads before reading its input.
+// Like plexan-cli, it starts the worker threads before reading its input
+// (addWorkload does that for every workload).
 void marchingCubesCold(benchmark::State& state)
 {
-    plexan::parallel::warmUp();
     const VoxelMatrix<float> volume = peers::readVolume<float>("w1_blobs_256.f32", 256, 256, 256);
     std::optional<TriMesh<float>> mesh;
     for (auto _ : state) {

@@ -13,6 +13,7 @@
 
 #include "image/pixelmatrix.h"
 #include "image/voxelmatrix.h"
+#include "numerics/parallel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -171,13 +172,18 @@ inline void writeText(const std::string& name, const std::string& text)
 }
 
 // Registers a workload benchmark, timed in wall-clock time, when the data
-// directory is given.
+// directory is given. Each starts the pool's worker threads before it reads
+// its input, as plexan-cli and the workbench do first thing: otherwise the
+// first timed call of every process would pay for starting them.
 template <typename Function>
 void addWorkload(const std::string& name, Function function, int iterations = 1)
 {
     if (dataDirectory().empty())
         return;
-    auto* b = benchmark::RegisterBenchmark(name.c_str(), function);
+    auto* b = benchmark::RegisterBenchmark(name.c_str(), [function](benchmark::State& state) {
+        plexan::parallel::warmUp();
+        function(state);
+    });
     // Processor time of the whole process: the worker threads' too.
     b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
     if (iterations > 0)

@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <mutex>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <set>
 #include <thread>
@@ -113,6 +114,70 @@ TEST(Parallel, SeveralThreadsWorkAtOnce)
     });
     EXPECT_EQ(arrived.load(), 2);
     EXPECT_EQ(ids.size(), 2u);
+}
+
+// The affinity of every thread but the caller that ran a chunk of a loop of
+// `threads` threads whose two chunks wait for each other (so that a helper
+// surely runs one).
+std::vector<cpu_set_t> helperAffinities(int threads)
+{
+    ThreadCountScope scope(threads);
+    std::atomic<int> arrived{0};
+    std::mutex mutex;
+    std::vector<cpu_set_t> sets;
+    const std::thread::id caller = std::this_thread::get_id();
+    forEachChunk(0, 2, 1, [&](std::ptrdiff_t, std::ptrdiff_t) {
+        if (std::this_thread::get_id() != caller) {
+            cpu_set_t set;
+            CPU_ZERO(&set);
+            EXPECT_EQ(::pthread_getaffinity_np(::pthread_self(), sizeof set, &set), 0);
+            std::lock_guard<std::mutex> lock(mutex);
+            sets.push_back(set);
+        }
+        ++arrived;
+        for (int spin = 0; arrived.load() < 2 && spin < 2000; ++spin)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    return sets;
+}
+
+// A woken worker put on the processor of the thread that woke it would wait
+// for the end of the loop it was woken for: workers keep off the caller's
+// processor while every thread has one, and get all of theirs back when a
+// loop has more threads than processors. The caller's affinity is its own.
+TEST(Parallel, WorkersKeepOffTheCallersProcessor)
+{
+    cpu_set_t all;
+    CPU_ZERO(&all);
+    ASSERT_EQ(::pthread_getaffinity_np(::pthread_self(), sizeof all, &all), 0);
+    const int processors = CPU_COUNT(&all);
+    if (processors < 2)
+        GTEST_SKIP() << "one processor";
+    // Workers started now, from an unpinned caller, may run everywhere.
+    for (const cpu_set_t& set : helperAffinities(processors + 1))
+        EXPECT_TRUE(CPU_EQUAL(&set, &all));
+
+    int pinned = 0;
+    while (!CPU_ISSET(pinned, &all))
+        ++pinned;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(pinned, &one);
+    ASSERT_EQ(::pthread_setaffinity_np(::pthread_self(), sizeof one, &one), 0);
+    const std::vector<cpu_set_t> away = helperAffinities(2);
+    cpu_set_t callerAfter;
+    ::pthread_getaffinity_np(::pthread_self(), sizeof callerAfter, &callerAfter);
+    ::pthread_setaffinity_np(::pthread_self(), sizeof all, &all);
+    EXPECT_TRUE(CPU_EQUAL(&callerAfter, &one));
+    ASSERT_FALSE(away.empty());
+    for (const cpu_set_t& set : away) {
+        cpu_set_t expected = all;
+        CPU_CLR(pinned, &expected);
+        EXPECT_TRUE(CPU_EQUAL(&set, &expected));
+    }
+
+    for (const cpu_set_t& set : helperAffinities(processors + 1))
+        EXPECT_TRUE(CPU_EQUAL(&set, &all));
 }
 
 // A program holding SIGINT back around a step of its own (a file renamed
