@@ -56,13 +56,13 @@ private:
 };
 
 #ifndef PLEXAN_PARALLEL_STD_THREADS
-// Helper threads keep off the processor of the thread that started the
-// latest loop, when the process has a processor for every thread of the
-// loop. Left to itself, the system often put a woken helper on the
-// processor of the thread that woke it, busy with the loop's first chunks:
-// the helper then started only once the loop was over. A 0.45 ms loop
-// after 0.3 ms of work in the calling thread ran on one processor in
-// 13-59 % of a hundred tries, 0-5 % with the helper kept away.
+// Workers keep off the processor of the thread that started the latest
+// loop, when the process has a processor for every thread of the loop.
+// Left to itself, the system often put a woken worker on the processor of
+// the thread that woke it, busy with the loop's first chunks: the worker
+// then started only once the loop was over. A 0.45 ms loop after 0.3 ms of
+// work in the calling thread ran on one processor in 13-59 % of a hundred
+// tries, 0-5 % with the worker kept away.
 std::atomic<int> callerProcessor{-1};
 // Chunks this thread is running (loops started inside them are not the
 // caller's).
@@ -77,7 +77,7 @@ public:
 };
 
 // In a thread starting a loop (or the pool), outside any chunk: notes its
-// processor for the helpers.
+// processor for the workers.
 void noteCaller()
 {
     if (chunkDepth > 0)
@@ -87,7 +87,7 @@ void noteCaller()
         callerProcessor.store(processor, std::memory_order_relaxed);
 }
 
-// In a helper thread about to take chunks of a loop on `threads` threads:
+// In a worker about to take chunks of a loop on `threads` threads:
 // the processors it started with, less the caller's when enough remain.
 // Changes the thread's affinity only when that set changes.
 void keepAwayFromCaller(int threads)

@@ -116,10 +116,12 @@ TEST(Parallel, SeveralThreadsWorkAtOnce)
     EXPECT_EQ(ids.size(), 2u);
 }
 
+namespace {
+
 // The affinity of every thread but the caller that ran a chunk of a loop of
-// `threads` threads whose two chunks wait for each other (so that a helper
+// `threads` threads whose two chunks wait for each other (so that a worker
 // surely runs one).
-std::vector<cpu_set_t> helperAffinities(int threads)
+std::vector<cpu_set_t> workerAffinities(int threads)
 {
     ThreadCountScope scope(threads);
     std::atomic<int> arrived{0};
@@ -141,6 +143,8 @@ std::vector<cpu_set_t> helperAffinities(int threads)
     return sets;
 }
 
+} // namespace
+
 // A woken worker put on the processor of the thread that woke it would wait
 // for the end of the loop it was woken for: workers keep off the caller's
 // processor while every thread has one, and get all of theirs back when a
@@ -154,7 +158,7 @@ TEST(Parallel, WorkersKeepOffTheCallersProcessor)
     if (processors < 2)
         GTEST_SKIP() << "one processor";
     // Workers started now, from an unpinned caller, may run everywhere.
-    for (const cpu_set_t& set : helperAffinities(processors + 1))
+    for (const cpu_set_t& set : workerAffinities(processors + 1))
         EXPECT_TRUE(CPU_EQUAL(&set, &all));
 
     int pinned = 0;
@@ -164,7 +168,7 @@ TEST(Parallel, WorkersKeepOffTheCallersProcessor)
     CPU_ZERO(&one);
     CPU_SET(pinned, &one);
     ASSERT_EQ(::pthread_setaffinity_np(::pthread_self(), sizeof one, &one), 0);
-    const std::vector<cpu_set_t> away = helperAffinities(2);
+    const std::vector<cpu_set_t> away = workerAffinities(2);
     cpu_set_t callerAfter;
     ::pthread_getaffinity_np(::pthread_self(), sizeof callerAfter, &callerAfter);
     ::pthread_setaffinity_np(::pthread_self(), sizeof all, &all);
@@ -176,7 +180,7 @@ TEST(Parallel, WorkersKeepOffTheCallersProcessor)
         EXPECT_TRUE(CPU_EQUAL(&set, &expected));
     }
 
-    for (const cpu_set_t& set : helperAffinities(processors + 1))
+    for (const cpu_set_t& set : workerAffinities(processors + 1))
         EXPECT_TRUE(CPU_EQUAL(&set, &all));
 }
 
