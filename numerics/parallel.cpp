@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <pthread.h>
@@ -116,46 +117,62 @@ void keepAwayFromCaller(int threads)
 // More threads than cores (as tests ask for) need the pool allowed to grow.
 std::unique_ptr<tbb::global_control> allowance;
 
-// Tells every worker joining an arena to keep away from the caller's
-// processor. One for the whole process, made with the first arena and never
-// destroyed (arenas come and go with the thread count): a worker holds on to
-// the record of the last observer that told it something, which an observer
-// destroyed before the workers end would leave behind.
-class Away : public tbb::task_scheduler_observer {
+// The arena the loops of a thread count run in, with the observer that
+// keeps its workers away from the caller's processor as they join it.
+class Pool {
 public:
-    Away() = default;
-    Away(const Away&) = delete;
-    Away& operator=(const Away&) = delete;
-    void on_scheduler_entry(bool worker) override
+    explicit Pool(int threads) : m_arena(threads), m_away(m_arena, threads)
     {
-        if (worker)
-            keepAwayFromCaller(tbb::this_task_arena::max_concurrency());
+        m_arena.initialize();
+        m_away.observe(true);
     }
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+
+    tbb::task_arena& arena() { return m_arena; }
+
+private:
+    class Away : public tbb::task_scheduler_observer {
+    public:
+        Away(tbb::task_arena& arena, int threads) : tbb::task_scheduler_observer(arena), m_threads(threads) {}
+        Away(const Away&) = delete;
+        Away& operator=(const Away&) = delete;
+        void on_scheduler_entry(bool worker) override
+        {
+            if (worker)
+                keepAwayFromCaller(m_threads);
+        }
+
+    private:
+        int m_threads;
+    };
+
+    tbb::task_arena m_arena;
+    Away m_away;
 };
 
-Away* away = nullptr;
+// One pool per thread count asked for, kept for the whole program (a
+// program asks for few): a worker holds on to the record of the last
+// observer that told it something, which an observer destroyed before the
+// workers end would leave behind.
+std::mutex poolMutex;
+std::map<int, Pool*>* pools = nullptr;
 
-// The arena the loops run in, made again when the thread count changes; a
-// loop keeps the arena it started in alive until it ends.
-std::mutex arenaMutex;
-std::shared_ptr<tbb::task_arena> sharedArena;
-
-std::shared_ptr<tbb::task_arena> arenaFor(int threads)
+Pool& poolFor(int threads)
 {
-    std::lock_guard<std::mutex> lock(arenaMutex);
-    if (!away) {
-        away = new Away;
-        away->observe(true);
-    }
+    std::lock_guard<std::mutex> lock(poolMutex);
     if (threads > tbb::info::default_concurrency() &&
         static_cast<int>(tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism)) < threads) {
         auto larger = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
                                                             static_cast<std::size_t>(threads));
         allowance = std::move(larger);
     }
-    if (!sharedArena || sharedArena->max_concurrency() != threads)
-        sharedArena = std::make_shared<tbb::task_arena>(threads);
-    return sharedArena;
+    if (!pools)
+        pools = new std::map<int, Pool*>;
+    Pool*& pool = (*pools)[threads];
+    if (!pool)
+        pool = new Pool(threads);
+    return *pool;
 }
 
 // The thread warmUp starts: it makes the arena and hands it a task, which
@@ -180,7 +197,7 @@ public:
         if (m_started)
             return;
         m_started = true;
-        m_thread = std::thread([threads] { arenaFor(threads)->enqueue([] {}); });
+        m_thread = std::thread([threads] { poolFor(threads).arena().enqueue([] {}); });
     }
 
 private:
@@ -362,8 +379,7 @@ void forEachChunk(std::ptrdiff_t first, std::ptrdiff_t last, std::ptrdiff_t grai
     // never merges them); an exception cancels the context, so the chunks
     // not yet started are dropped, and parallel_for rethrows it here.
     noteCaller();
-    const std::shared_ptr<tbb::task_arena> arena = arenaFor(threads);
-    arena->execute([&] {
+    poolFor(threads).arena().execute([&] {
         tbb::task_group_context context;
         tbb::parallel_for(
             tbb::blocked_range<std::ptrdiff_t>(0, chunks, 1),
