@@ -62,8 +62,8 @@ private:
 // Left to itself, the system often put a woken worker on the processor of
 // the thread that woke it, busy with the loop's first chunks: the worker
 // then started only once the loop was over. A 0.45 ms loop after 0.3 ms of
-// work in the calling thread ran on one processor in 13-59 % of a hundred
-// tries, 0-5 % with the worker kept away.
+// work in the calling thread ran on one processor in up to 59 % of a
+// hundred tries, in at most 5 % with the worker kept away.
 std::atomic<int> callerProcessor{-1};
 // Chunks this thread is running (loops started inside them are not the
 // caller's).
