@@ -188,7 +188,7 @@ void slideWindow(int count, int taps, Filter&& filter, Combine&& combine)
 
 // Bands of output lines for the threads: eight per thread so that a core
 // running slower than the others holds no one up (with four, one core a
-// quarter slower left the other idle for a sixth of a 4096² Gaussian), each
+// third slower left the other idle for a quarter of a 4096² Gaussian), each
 // many times the window so that the lines filtered twice (a window's height
 // at either end) cost little. Every band gives the same bits as one sweep,
 // so the count may follow the threads.

@@ -168,6 +168,9 @@ TEST(Parallel, WorkersKeepOffTheCallersProcessor)
     CPU_ZERO(&one);
     CPU_SET(pinned, &one);
     ASSERT_EQ(::pthread_setaffinity_np(::pthread_self(), sizeof one, &one), 0);
+    // A worker takes the new set as it joins the loop's arena: those still
+    // in an arena from the loops before leave it first.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const std::vector<cpu_set_t> away = workerAffinities(2);
     cpu_set_t callerAfter;
     ::pthread_getaffinity_np(::pthread_self(), sizeof callerAfter, &callerAfter);
