@@ -180,9 +180,17 @@ void addWorkload(const std::string& name, Function function, int iterations = 1)
 {
     if (dataDirectory().empty())
         return;
-    auto* b = benchmark::RegisterBenchmark(name.c_str(), [function](benchmark::State& state) {
+    auto* b = benchmark::RegisterBenchmark(name.c_str(), [function, name](benchmark::State& state) {
         plexan::parallel::warmUp();
-        function(state);
+        // A missing or short input ends the program with the reason, not
+        // with an exception nobody catches.
+        try {
+            function(state);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s: %s (PLEXAN_PEERS_DATA=%s)\n", name.c_str(), e.what(),
+                         dataDirectory().c_str());
+            std::exit(1);
+        }
     });
     // Processor time of the whole process: the worker threads' too.
     b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
