@@ -179,44 +179,42 @@ struct MaxOp {
     }
 };
 
-// The unmasked line: the padded line is copied once, the suffix extremes are
-// scanned block by block, the prefix extremes overwrite the copy in place,
-// and the outputs pick from both in one contiguous loop.
-// scratch holds 2 (n + 2h) elements; out may be v itself, which is read
-// whole before the first output is written.
+// The unmasked line by doubling spans: the padded line is copied once; each
+// pass makes every position the extreme of a span twice as long as before
+// (its own and the one right after it), up to the longest power of two
+// within the window; the output then picks from the span starting at the
+// window's first position and the one ending at its last, which overlap.
+// Every pass runs over the whole line with no dependence from one position
+// to the next, so it fills vector registers, where a running extreme waits
+// on the position before. scratch holds 2 (n + 2h) elements; out may be v
+// itself, which is read whole before the first output is written.
 template <typename Op, typename T>
 void extremeLinePlain(const T* v, T* out, int n, int h, T* scratch)
 {
     const T id = Op::template neutral<T>();
     const int window = 2 * h + 1;
     const int length = n + 2 * h;
-    T* x = scratch;
-    T* suffix = x + length;
-    std::fill_n(x, h, id);
-    std::copy(v, v + n, x + h);
-    std::fill_n(x + h + n, h, id);
-    for (int b = 0; b < length; b += window) {
-        const int e = std::min(b + window, length) - 1;
-        T s = x[e];
-        suffix[e] = s;
-        for (int p = e - 1; p >= b; --p) {
-            s = Op::pick(s, x[p]);
-            suffix[p] = s;
-        }
+    T* from = scratch;
+    T* to = scratch + length;
+    std::fill_n(from, h, id);
+    std::copy(v, v + n, from + h);
+    std::fill_n(from + h + n, h, id);
+    // from[p], p <= length - span, is the extreme of the padded line's
+    // positions p .. p + span - 1.
+    int span = 1;
+    for (; 2 * span <= window; span *= 2) {
+        const T* __restrict a = from;
+        T* __restrict b = to;
+        const int valid = length - 2 * span + 1;
+        for (int p = 0; p < valid; ++p)
+            b[p] = Op::pick(a[p], a[p + span]);
+        std::swap(from, to);
     }
-    for (int b = 0; b < length; b += window) {
-        const int e = std::min(b + window, length);
-        T prefix = x[b];
-        for (int p = b + 1; p < e; ++p) {
-            prefix = Op::pick(prefix, x[p]);
-            x[p] = prefix;
-        }
-    }
-    const T* __restrict tail = x + 2 * h;
-    const T* __restrict head = suffix;
+    const T* __restrict first = from;
+    const T* __restrict last = from + (window - span);
     T* __restrict y = out;
     for (int i = 0; i < n; ++i)
-        y[i] = Op::pick(head[i], tail[i]);
+        y[i] = Op::pick(first[i], last[i]);
 }
 
 template <typename Op, typename T>

@@ -154,11 +154,12 @@ void extremeAcrossColumns(T* const* rows, const T* const* maskRows, int n, int w
 
 // Unmasked lines, in place -----------------------------------------------------
 //
-// The same blocks of 2h + 1 padded positions, suffix and prefix extremes
-// and picks, in the same order, as extremeLine and extremeAcross: the same
-// results to the bit. Each line is read before any output overwrites it, so
-// no copy of the result goes back; the kernels for float and double are
-// compiled for every vector width.
+// The same doubled spans as extremeLine along a line, the same blocks of
+// 2h + 1 padded positions, suffix and prefix extremes and picks, in the same
+// order, as extremeAcross down lines: the same results to the bit. Each line
+// is read before any output overwrites it, so no copy of the result goes
+// back; the kernels for float and double are compiled for every vector
+// width.
 
 // The line v of n elements; scratch holds 2 (n + 2h) elements.
 template <typename Op, typename T>
