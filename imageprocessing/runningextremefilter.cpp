@@ -154,12 +154,11 @@ void extremeAcrossColumns(T* const* rows, const T* const* maskRows, int n, int w
 
 // Unmasked lines, in place -----------------------------------------------------
 //
-// The same doubled spans as extremeLine along a line, the same blocks of
-// 2h + 1 padded positions, suffix and prefix extremes and picks, in the same
-// order, as extremeAcross down lines: the same results to the bit. Each line
-// is read before any output overwrites it, so no copy of the result goes
-// back; the kernels for float and double are compiled for every vector
-// width.
+// Spans doubled along a line as in extremeLine, and down lines the same way
+// in a stream of lines; the extreme of a window does not depend on the
+// order of its picks, unless it holds a NaN. Each line is read before any
+// output overwrites it, so no copy of the result goes back; the kernels for
+// float and double are compiled for every vector width.
 
 // The line v of n elements; scratch holds 2 (n + 2h) elements.
 template <typename Op, typename T>
@@ -168,57 +167,77 @@ void lineInPlace(T* v, int n, int h, T* scratch)
     extremeLinePlain<Op>(v, v, n, h, scratch);
 }
 
-// Down the n lines rows[0 .. n - 1], w elements of each; scratch holds
-// (n + 2h + 1) w elements. Position p of the padded line is read at step p
-// and output i = p - 2h written at step p, after line i was read.
+// The lines of scratch that acrossInPlace needs for half-size h: the
+// doubled spans of each level kept as long as the level above reads them,
+// and one line of neutral values.
+int acrossLines(int h)
+{
+    const int window = 2 * h + 1;
+    int lines = 1;
+    int span = 2;
+    for (; 2 * span <= window; span *= 2)
+        lines += span + 1;
+    return lines + window - span + 1;
+}
+
+// Down the n lines rows[0 .. n - 1], w elements of each, in place, by the
+// spans doubled as along a line, streamed: at step s the padded line s is
+// read, every level makes the one line its newest inputs complete, and
+// output i = s - 2h is written, after the last read of line i (at step
+// i + h + 1). Level l's line r, the extreme of padded lines r .. r + 2^l - 1,
+// stays in scratch while the level above or the output reads it: a ring of
+// 2^l + 1 lines, window - span + 1 for the last level. scratch holds
+// acrossLines(h) w elements.
 template <typename Op, typename T>
 void acrossInPlace(T* const* rows, int n, int w, int h, T* scratch)
 {
     const T id = Op::template neutral<T>();
     const int window = 2 * h + 1;
     const int length = n + 2 * h;
-    auto row = [&](int p) { return scratch + static_cast<std::size_t>(p) * w; };
-    T* __restrict prefix = row(length);
-    for (int p = length - 1; p >= 0; --p) {
-        T* __restrict s = row(p);
-        const int i = p - h;
-        const bool inside = i >= 0 && i < n;
-        if (p % window == window - 1 || p == length - 1) {
-            if (inside)
-                std::copy(rows[i], rows[i] + w, s);
-            else
-                std::fill(s, s + w, id);
-        } else {
-            const T* __restrict next = row(p + 1);
-            if (inside) {
-                const T* __restrict x = rows[i];
-                for (int j = 0; j < w; ++j)
-                    s[j] = Op::pick(next[j], x[j]);
-            } else {
-                for (int j = 0; j < w; ++j)
-                    s[j] = Op::pick(next[j], id);
-            }
-        }
+    // Level l (1 .. levels) of span 2^l: its ring and its length.
+    constexpr int maxLevels = 31;
+    T* ring[maxLevels + 1] = {};
+    int size[maxLevels + 1] = {};
+    int levels = 0;
+    int span = 1;
+    for (; 2 * span <= window; span *= 2)
+        ++levels;
+    std::size_t used = 0;
+    for (int l = 1; l <= levels; ++l) {
+        size[l] = l < levels ? (1 << l) + 1 : window - span + 1;
+        ring[l] = scratch + used * w;
+        used += static_cast<std::size_t>(size[l]);
     }
-    for (int p = 0; p < length; ++p) {
-        const int q = p - h;
-        if (p % window == 0) {
-            if (q >= 0 && q < n)
-                std::copy(rows[q], rows[q] + w, prefix);
-            else
-                std::fill(prefix, prefix + w, id);
-        } else if (q >= 0 && q < n) {
-            const T* __restrict x = rows[q];
+    T* neutral = scratch + used * w;
+    std::fill(neutral, neutral + w, id);
+    auto input = [&](int p) -> const T* { return p >= h && p < n + h ? rows[p - h] : neutral; };
+    auto line = [&](int l, int r) { return ring[l] + static_cast<std::size_t>(r % size[l]) * w; };
+    for (int s = 1; s < length; ++s) {
+        {
+            const T* __restrict a = input(s - 1);
+            const T* __restrict b = input(s);
+            T* __restrict y = line(1, s - 1);
             for (int j = 0; j < w; ++j)
-                prefix[j] = Op::pick(prefix[j], x[j]);
+                y[j] = Op::pick(a[j], b[j]);
         }
-        const int i = p - 2 * h;
+        for (int l = 2; l <= levels; ++l) {
+            const int r = s - (1 << l) + 1;
+            if (r < 0)
+                break;
+            const T* __restrict a = line(l - 1, r);
+            const T* __restrict b = line(l - 1, r + (1 << (l - 1)));
+            T* __restrict y = line(l, r);
+            for (int j = 0; j < w; ++j)
+                y[j] = Op::pick(a[j], b[j]);
+        }
+        const int i = s - 2 * h;
         if (i < 0)
             continue;
-        const T* __restrict s = row(i);
+        const T* __restrict a = line(levels, i);
+        const T* __restrict b = line(levels, i + window - span);
         T* __restrict y = rows[i];
         for (int j = 0; j < w; ++j)
-            y[j] = Op::pick(s[j], prefix[j]);
+            y[j] = Op::pick(a[j], b[j]);
     }
 }
 
@@ -249,12 +268,12 @@ PLEXAN_EXTREME_CLONES(double, MinOp)
 PLEXAN_EXTREME_CLONES(double, MaxOp)
 #undef PLEXAN_EXTREME_CLONES
 
-// The width of a block of columns whose scratch for n lines stays within
-// about 256 KiB.
+// The width of a block of columns whose scratch for half-size h stays
+// within about 256 KiB: whole lines for small windows.
 template <typename T>
-int acrossWidth(int n, int h, int width)
+int acrossWidth(int h, int width)
 {
-    return blockWidth<T>(n + 2 * h + 1, width);
+    return blockWidth<T>(acrossLines(h), width);
 }
 
 // A workspace of at least n elements kept by each thread for the next
@@ -293,9 +312,9 @@ void extremeVolume(VoxelMatrix<T>& v, int h, ProgressSteps& progress)
     const int s3 = v.getSize3();
     if (s1 < 1 || s2 < 1 || s3 < 1)
         return;
-    const int columnBlock = acrossWidth<T>(s1, h, s2);
+    const int columnBlock = acrossWidth<T>(h, s2);
     const std::size_t planeScratch = std::max(2 * static_cast<std::size_t>(s2 + 2 * h),
-                                              static_cast<std::size_t>(s1 + 2 * h + 1) * columnBlock);
+                                              static_cast<std::size_t>(acrossLines(h)) * columnBlock);
     const long long planeElements = static_cast<long long>(s1) * s2;
     forEachChunk(0, s3, itemGrain(s3, planeElements), [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
         T* scratch = threadScratch<T>(planeScratch);
@@ -311,8 +330,8 @@ void extremeVolume(VoxelMatrix<T>& v, int h, ProgressSteps& progress)
             progress.advance(2LL * s1);
         }
     });
-    const int planeBlock = acrossWidth<T>(s3, h, s2);
-    const std::size_t rowScratch = static_cast<std::size_t>(s3 + 2 * h + 1) * planeBlock;
+    const int planeBlock = acrossWidth<T>(h, s2);
+    const std::size_t rowScratch = static_cast<std::size_t>(acrossLines(h)) * planeBlock;
     const long long rowElements = static_cast<long long>(s2) * s3;
     forEachChunk(0, s1, itemGrain(s1, rowElements), [&](std::ptrdiff_t i0, std::ptrdiff_t i1) {
         T* scratch = threadScratch<T>(rowScratch);

@@ -157,6 +157,27 @@ TEST(ExtremeFilter, LongColumnsAndPlaneLinesInBlocksEqualWindowExtremes)
     }
 }
 
+// Unmasked volumes go down columns and along k by spans doubled in a
+// stream of lines: windows of 5 to 17 lines take two to four levels, and
+// lines shorter than the window (6 columns, 5 planes) only see the neutral
+// padding past their ends.
+TEST(ExtremeFilter, StreamedSpansDownColumnsAndAlongPlanesEqualWindowExtremes)
+{
+    std::mt19937 rng(9);
+    for (int h : {2, 3, 7, 8}) {
+        const VoxelMatrix<float> in = randomVoxels<float>(18, 6, 17, rng, -1000, 1000);
+        VoxelMatrix<float> lo(in), hi(in);
+        MinFilter<float>(h).apply(lo);
+        MaxFilter<float>(h).apply(hi);
+        EXPECT_TRUE(lo == (reference<false>(in, nullptr, h, false))) << "h = " << h;
+        EXPECT_TRUE(hi == (reference<true>(in, nullptr, h, false))) << "h = " << h;
+        const VoxelMatrix<double> planes = randomVoxels<double>(5, 19, 5, rng, -1000, 1000);
+        VoxelMatrix<double> planesLo(planes);
+        MinFilter<double>(h).apply(planesLo);
+        EXPECT_TRUE(planesLo == (reference<false>(planes, nullptr, h, false))) << "h = " << h;
+    }
+}
+
 // Each thread keeps its workspace from one chunk to the next and from one
 // volume to the next. Regression: a workspace left by a larger volume (or
 // by the other direction) whose old contents reach a smaller one's
