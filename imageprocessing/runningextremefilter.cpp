@@ -347,6 +347,41 @@ void extremeVolume(VoxelMatrix<T>& v, int h, ProgressSteps& progress)
     });
 }
 
+// The unmasked image: its rows in parallel, then its columns in parallel
+// bands, each band's lines streamed as for a volume.
+template <typename Op, typename T>
+void extremePlane(PixelMatrix<T>& m, int h, ProgressSteps& progress)
+{
+    const int rows = m.getSize1();
+    const int columns = m.getSize2();
+    if (rows < 1 || columns < 1)
+        return;
+    const std::size_t lineScratch = 2 * static_cast<std::size_t>(columns + 2 * h);
+    forEachChunk(0, rows, itemGrain(rows, columns), [&](std::ptrdiff_t i0, std::ptrdiff_t i1) {
+        T* scratch = threadScratch<T>(lineScratch);
+        for (int i = static_cast<int>(i0); i < i1; ++i) {
+            lineKernel(Op(), m[i].data(), columns, h, scratch);
+            progress.advance();
+        }
+    });
+    // Bands of 16 columns or a multiple, a few a thread, each filtered 64
+    // columns at a time: a quarter of a kilobyte a row for float, and a
+    // progress step after each.
+    const std::ptrdiff_t grain = 16 * grainFor((columns + 15) / 16, chunksPerThread * getThreadCount());
+    constexpr int progressWidth = 64;
+    forEachChunk(0, columns, grain, [&](std::ptrdiff_t j0, std::ptrdiff_t j1) {
+        T* scratch = threadScratch<T>(static_cast<std::size_t>(acrossLines(h)) * progressWidth);
+        std::vector<T*> lines(static_cast<std::size_t>(rows));
+        for (std::ptrdiff_t a = j0; a < j1; a += progressWidth) {
+            const std::ptrdiff_t b = std::min<std::ptrdiff_t>(a + progressWidth, j1);
+            for (int i = 0; i < rows; ++i)
+                lines[i] = m[i].data() + a;
+            acrossKernel(Op(), lines.data(), rows, static_cast<int>(b - a), h, scratch);
+            progress.advance(static_cast<long long>(rows) * b / columns - static_cast<long long>(rows) * a / columns);
+        }
+    });
+}
+
 } // namespace
 
 template <typename T, bool Maximum>
@@ -357,6 +392,11 @@ void RunningExtremeFilter<T, Maximum>::filter(PixelMatrix<T>& m, const PixelMatr
         return;
     using Op = ExtremeOp<Maximum>;
     ProgressSteps progress(*this, 2LL * m.getSize1(), Maximum ? "Maximum filter" : "Minimum filter");
+    if (!mask) {
+        extremePlane<Op>(m, h, progress);
+        progress.finish();
+        return;
+    }
     extremeRows<Op>(m, mask, h, progress);
     std::vector<T*> rows = rowPointers(m);
     std::vector<const T*> maskRows;
