@@ -94,6 +94,14 @@ BENCHMARK_TEMPLATE(BM_Extreme_Volume512x512x64, MinFilter<float>)
     ->Arg(1)->Arg(3)->Arg(7)->Arg(15)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_TEMPLATE(BM_Extreme_Volume512x512x64, MaxFilter<float>)->Arg(3)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+void BM_Extreme_Matrix2048(benchmark::State& state)
+{
+    const PixelMatrix<float> m = randomPixels<float>(2048, 2048);
+    MinFilter<float> filter(static_cast<int>(state.range(0)));
+    timeFilter(state, m, filter, 2048.0 * 2048);
+}
+BENCHMARK(BM_Extreme_Matrix2048)->Arg(1)->Arg(3)->Arg(15)->Unit(benchmark::kMillisecond);
+
 void BM_BoxSum_Matrix2048(benchmark::State& state)
 {
     const PixelMatrix<float> m = randomPixels<float>(2048, 2048);
