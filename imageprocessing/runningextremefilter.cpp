@@ -187,9 +187,15 @@ int acrossLines(int h)
 // i + h + 1). Level l's line r, the extreme of padded lines r .. r + 2^l - 1,
 // stays in scratch while the level above or the output reads it: a ring of
 // 2^l + 1 lines, window - span + 1 for the last level. scratch holds
-// acrossLines(h) w elements.
-template <typename Op, typename T>
-void acrossInPlace(T* const* rows, int n, int w, int h, T* scratch)
+// acrossLines(h) w elements. prepare(i), when given, is called on line i
+// just before its first read (the line filter of a plane, whose lines are
+// then read down while in the first-level cache).
+struct NoPreparation {
+    void operator()(int) const {}
+};
+
+template <typename Op, typename T, typename Prepare = NoPreparation>
+void acrossInPlace(T* const* rows, int n, int w, int h, T* scratch, Prepare&& prepare = Prepare())
 {
     const T id = Op::template neutral<T>();
     const int window = 2 * h + 1;
@@ -213,6 +219,8 @@ void acrossInPlace(T* const* rows, int n, int w, int h, T* scratch)
     auto input = [&](int p) -> const T* { return p >= h && p < n + h ? rows[p - h] : neutral; };
     auto line = [&](int l, int r) { return ring[l] + static_cast<std::size_t>(r % size[l]) * w; };
     for (int s = 1; s < length; ++s) {
+        if (s >= h && s < n + h)
+            prepare(s - h);
         {
             const T* __restrict a = input(s - 1);
             const T* __restrict b = input(s);
@@ -253,6 +261,20 @@ void acrossKernel(Op, T* const* rows, int n, int w, int h, T* scratch)
     acrossInPlace<Op>(rows, n, w, h, scratch);
 }
 
+// Along the n lines rows[0 .. n - 1] of w elements, then down them, in one
+// stream: lineScratch holds 2 (w + 2h) elements.
+template <typename Op, typename T>
+void planeInPlace(T* const* rows, int n, int w, int h, T* scratch, T* lineScratch)
+{
+    acrossInPlace<Op>(rows, n, w, h, scratch, [&](int i) { lineInPlace<Op>(rows[i], w, h, lineScratch); });
+}
+
+template <typename Op, typename T>
+void planeKernel(Op, T* const* rows, int n, int w, int h, T* scratch, T* lineScratch)
+{
+    planeInPlace<Op>(rows, n, w, h, scratch, lineScratch);
+}
+
 #define PLEXAN_EXTREME_CLONES(T, Op)                                                               \
     PLEXAN_VECTOR_CLONES void lineKernel(Op, T* v, int n, int h, T* scratch)                      \
     {                                                                                              \
@@ -261,6 +283,11 @@ void acrossKernel(Op, T* const* rows, int n, int w, int h, T* scratch)
     PLEXAN_VECTOR_CLONES void acrossKernel(Op, T* const* rows, int n, int w, int h, T* scratch)   \
     {                                                                                              \
         acrossInPlace<Op>(rows, n, w, h, scratch);                                                 \
+    }                                                                                              \
+    PLEXAN_VECTOR_CLONES void planeKernel(Op, T* const* rows, int n, int w, int h, T* scratch,    \
+                                          T* lineScratch)                                          \
+    {                                                                                              \
+        planeInPlace<Op>(rows, n, w, h, scratch, lineScratch);                                     \
     }
 PLEXAN_EXTREME_CLONES(float, MinOp)
 PLEXAN_EXTREME_CLONES(float, MaxOp)
@@ -312,14 +339,26 @@ void extremeVolume(VoxelMatrix<T>& v, int h, ProgressSteps& progress)
     const int s3 = v.getSize3();
     if (s1 < 1 || s2 < 1 || s3 < 1)
         return;
+    // A plane's lines go down its columns in one block when they fit,
+    // each filtered along just before it is first read; otherwise they are
+    // all filtered along first.
     const int columnBlock = acrossWidth<T>(h, s2);
-    const std::size_t planeScratch = std::max(2 * static_cast<std::size_t>(s2 + 2 * h),
-                                              static_cast<std::size_t>(acrossLines(h)) * columnBlock);
+    const bool oneBlock = columnBlock >= s2;
+    const std::size_t lineScratch = 2 * static_cast<std::size_t>(s2 + 2 * h);
+    const std::size_t columnScratch = static_cast<std::size_t>(acrossLines(h)) * columnBlock;
+    const std::size_t planeScratch = oneBlock ? columnScratch + lineScratch : std::max(lineScratch, columnScratch);
     const long long planeElements = static_cast<long long>(s1) * s2;
     forEachChunk(0, s3, itemGrain(s3, planeElements), [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
         T* scratch = threadScratch<T>(planeScratch);
         std::vector<T*> rows(static_cast<std::size_t>(s1));
         for (int k = static_cast<int>(k0); k < k1; ++k) {
+            if (oneBlock) {
+                for (int i = 0; i < s1; ++i)
+                    rows[i] = v[k][i].data();
+                planeKernel(Op(), rows.data(), s1, s2, h, scratch, scratch + columnScratch);
+                progress.advance(2LL * s1);
+                continue;
+            }
             for (int i = 0; i < s1; ++i)
                 lineKernel(Op(), v[k][i].data(), s2, h, scratch);
             for (int j0 = 0; j0 < s2; j0 += columnBlock) {
