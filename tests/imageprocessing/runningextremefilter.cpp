@@ -176,6 +176,17 @@ TEST(ExtremeFilter, StreamedSpansDownColumnsAndAlongPlanesEqualWindowExtremes)
         MinFilter<double>(h).apply(planesLo);
         EXPECT_TRUE(planesLo == (reference<false>(planes, nullptr, h, false))) << "h = " << h;
     }
+    // A window of 101 needs 106 lines of workspace: rows of 620 floats go
+    // down their columns in blocks, filtered along first. The reference is
+    // the box by its three one-dimensional passes (a mask of ones).
+    const VoxelMatrix<float> wide = randomVoxels<float>(3, 620, 2, rng, -1000, 1000);
+    VoxelMatrix<float> ones(3, 620, 2);
+    ones.fill(1.0f);
+    VoxelMatrix<float> wideHi(wide);
+    MaxFilter<float>(50).apply(wideHi);
+    const VoxelMatrix<float> expected =
+        maskedPass<true>(maskedPass<true>(maskedPass<true>(wide, ones, 50, 2), ones, 50, 1), ones, 50, 3);
+    EXPECT_TRUE(wideHi == expected);
 }
 
 // Each thread keeps its workspace from one chunk to the next and from one
