@@ -167,17 +167,40 @@ void lineInPlace(T* v, int n, int h, T* scratch)
     extremeLinePlain<Op>(v, v, n, h, scratch);
 }
 
-// The lines of scratch that acrossInPlace needs for half-size h: the
-// doubled spans of each level kept as long as the level above reads them,
+// The levels of spans doubled within a window of 2h + 1 lines: level l
+// (1 .. levels) spans 2^l lines, the last one `span`, and keeps a ring of
+// size[l] lines, as long as the level above or the output reads them:
+// 2^l + 1 lines, window - span + 1 for the last level.
+struct SpanLevels {
+    static constexpr int maxLevels = 31;
+    int window;
+    int levels = 0;
+    int span = 1;
+    int size[maxLevels + 1] = {};
+
+    explicit SpanLevels(int h) : window(2 * h + 1)
+    {
+        for (; 2 * span <= window; span *= 2)
+            ++levels;
+        for (int l = 1; l <= levels; ++l)
+            size[l] = l < levels ? (1 << l) + 1 : window - span + 1;
+    }
+
+    // The lines of the rings.
+    int ringLines() const
+    {
+        int lines = 0;
+        for (int l = 1; l <= levels; ++l)
+            lines += size[l];
+        return lines;
+    }
+};
+
+// The lines of scratch that acrossInPlace needs for half-size h: the rings
 // and one line of neutral values.
 int acrossLines(int h)
 {
-    const int window = 2 * h + 1;
-    int lines = 1;
-    int span = 2;
-    for (; 2 * span <= window; span *= 2)
-        lines += span + 1;
-    return lines + window - span + 1;
+    return SpanLevels(h).ringLines() + 1;
 }
 
 // Down the n lines rows[0 .. n - 1], w elements of each, in place, by the
@@ -185,9 +208,8 @@ int acrossLines(int h)
 // read, every level makes the one line its newest inputs complete, and
 // output i = s - 2h is written, after the last read of line i (at step
 // i + h + 1). Level l's line r, the extreme of padded lines r .. r + 2^l - 1,
-// stays in scratch while the level above or the output reads it: a ring of
-// 2^l + 1 lines, window - span + 1 for the last level. scratch holds
-// acrossLines(h) w elements. prepare(i), when given, is called on line i
+// stays in its ring (SpanLevels) while the level above or the output reads
+// it. scratch holds acrossLines(h) w elements. prepare(i), when given, is called on line i
 // just before its first read (the line filter of a plane, whose lines are
 // then read down while in the first-level cache).
 struct NoPreparation {
@@ -198,19 +220,13 @@ template <typename Op, typename T, typename Prepare = NoPreparation>
 void acrossInPlace(T* const* rows, int n, int w, int h, T* scratch, Prepare&& prepare = Prepare())
 {
     const T id = Op::template neutral<T>();
-    const int window = 2 * h + 1;
     const int length = n + 2 * h;
-    // Level l (1 .. levels) of span 2^l: its ring and its length.
-    constexpr int maxLevels = 31;
-    T* ring[maxLevels + 1] = {};
-    int size[maxLevels + 1] = {};
-    int levels = 0;
-    int span = 1;
-    for (; 2 * span <= window; span *= 2)
-        ++levels;
+    const SpanLevels spans(h);
+    const int levels = spans.levels;
+    const int* size = spans.size;
+    T* ring[SpanLevels::maxLevels + 1] = {};
     std::size_t used = 0;
     for (int l = 1; l <= levels; ++l) {
-        size[l] = l < levels ? (1 << l) + 1 : window - span + 1;
         ring[l] = scratch + used * w;
         used += static_cast<std::size_t>(size[l]);
     }
@@ -242,7 +258,7 @@ void acrossInPlace(T* const* rows, int n, int w, int h, T* scratch, Prepare&& pr
         if (i < 0)
             continue;
         const T* __restrict a = line(levels, i);
-        const T* __restrict b = line(levels, i + window - span);
+        const T* __restrict b = line(levels, i + spans.window - spans.span);
         T* __restrict y = rows[i];
         for (int j = 0; j < w; ++j)
             y[j] = Op::pick(a[j], b[j]);
@@ -339,14 +355,15 @@ void extremeVolume(VoxelMatrix<T>& v, int h, ProgressSteps& progress)
     const int s3 = v.getSize3();
     if (s1 < 1 || s2 < 1 || s3 < 1)
         return;
-    // A plane's lines go down its columns in one block when they fit,
-    // each filtered along just before it is first read; otherwise they are
-    // all filtered along first.
-    const int columnBlock = acrossWidth<T>(h, s2);
-    const bool oneBlock = columnBlock >= s2;
+    // Lines go down columns and along k in blocks of columns. A plane's
+    // lines go down its columns in one block when they fit, each filtered
+    // along just before it is first read; otherwise they are all filtered
+    // along first.
+    const int block = acrossWidth<T>(h, s2);
+    const bool oneBlock = block >= s2;
     const std::size_t lineScratch = 2 * static_cast<std::size_t>(s2 + 2 * h);
-    const std::size_t columnScratch = static_cast<std::size_t>(acrossLines(h)) * columnBlock;
-    const std::size_t planeScratch = oneBlock ? columnScratch + lineScratch : std::max(lineScratch, columnScratch);
+    const std::size_t blockScratch = static_cast<std::size_t>(acrossLines(h)) * block;
+    const std::size_t planeScratch = oneBlock ? blockScratch + lineScratch : std::max(lineScratch, blockScratch);
     const long long planeElements = static_cast<long long>(s1) * s2;
     forEachChunk(0, s3, itemGrain(s3, planeElements), [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
         T* scratch = threadScratch<T>(planeScratch);
@@ -355,31 +372,29 @@ void extremeVolume(VoxelMatrix<T>& v, int h, ProgressSteps& progress)
             if (oneBlock) {
                 for (int i = 0; i < s1; ++i)
                     rows[i] = v[k][i].data();
-                planeKernel(Op(), rows.data(), s1, s2, h, scratch, scratch + columnScratch);
+                planeKernel(Op(), rows.data(), s1, s2, h, scratch, scratch + blockScratch);
                 progress.advance(2LL * s1);
                 continue;
             }
             for (int i = 0; i < s1; ++i)
                 lineKernel(Op(), v[k][i].data(), s2, h, scratch);
-            for (int j0 = 0; j0 < s2; j0 += columnBlock) {
+            for (int j0 = 0; j0 < s2; j0 += block) {
                 for (int i = 0; i < s1; ++i)
                     rows[i] = v[k][i].data() + j0;
-                acrossKernel(Op(), rows.data(), s1, std::min(columnBlock, s2 - j0), h, scratch);
+                acrossKernel(Op(), rows.data(), s1, std::min(block, s2 - j0), h, scratch);
             }
             progress.advance(2LL * s1);
         }
     });
-    const int planeBlock = acrossWidth<T>(h, s2);
-    const std::size_t rowScratch = static_cast<std::size_t>(acrossLines(h)) * planeBlock;
     const long long rowElements = static_cast<long long>(s2) * s3;
     forEachChunk(0, s1, itemGrain(s1, rowElements), [&](std::ptrdiff_t i0, std::ptrdiff_t i1) {
-        T* scratch = threadScratch<T>(rowScratch);
+        T* scratch = threadScratch<T>(blockScratch);
         std::vector<T*> rows(static_cast<std::size_t>(s3));
         for (int i = static_cast<int>(i0); i < i1; ++i) {
-            for (int j0 = 0; j0 < s2; j0 += planeBlock) {
+            for (int j0 = 0; j0 < s2; j0 += block) {
                 for (int k = 0; k < s3; ++k)
                     rows[k] = v[k][i].data() + j0;
-                acrossKernel(Op(), rows.data(), s3, std::min(planeBlock, s2 - j0), h, scratch);
+                acrossKernel(Op(), rows.data(), s3, std::min(block, s2 - j0), h, scratch);
             }
             progress.advance(s3);
         }
@@ -438,11 +453,8 @@ void RunningExtremeFilter<T, Maximum>::filter(PixelMatrix<T>& m, const PixelMatr
     }
     extremeRows<Op>(m, mask, h, progress);
     std::vector<T*> rows = rowPointers(m);
-    std::vector<const T*> maskRows;
-    if (mask)
-        maskRows = rowPointers(*mask);
-    extremeAcrossColumns<Op>(rows.data(), mask ? maskRows.data() : nullptr, m.getSize1(), m.getSize2(), h,
-                             m.getSize1(), &progress);
+    std::vector<const T*> maskRows = rowPointers(*mask);
+    extremeAcrossColumns<Op>(rows.data(), maskRows.data(), m.getSize1(), m.getSize2(), h, m.getSize1(), &progress);
     progress.finish();
 }
 
