@@ -209,9 +209,9 @@ int acrossLines(int h)
 // output i = s - 2h is written, after the last read of line i (at step
 // i + h + 1). Level l's line r, the extreme of padded lines r .. r + 2^l - 1,
 // stays in its ring (SpanLevels) while the level above or the output reads
-// it. scratch holds acrossLines(h) w elements. prepare(i), when given, is called on line i
-// just before its first read (the line filter of a plane, whose lines are
-// then read down while in the first-level cache).
+// it. scratch holds acrossLines(h) w elements. prepare(i), when given, is
+// called on line i just before its first read (the line filter of a plane,
+// whose lines are then read down while in the first-level cache).
 struct NoPreparation {
     void operator()(int) const {}
 };
