@@ -6,7 +6,10 @@
 #include "numerics/parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
+#include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -134,9 +137,10 @@ bool ringFits(int count, std::size_t size)
 template <typename T>
 using KeptBuffer = std::vector<T, plexan::LargeAllocator<T>>;
 
-// Copies of input lines: the 6 MB of rows copied for four groups of a
-// 512 x 512 x 128 volume took 7-15 ms when fresh against 0.7 ms on memory
-// used before. A new buffer is mapped in one go by the threads (prefault).
+// Copies of input lines, and rows handed on from band to band: 6 MB of rows
+// of a 512 x 512 x 128 volume took 7-15 ms to fill when fresh against 0.7 ms
+// on memory used before. A new buffer is mapped in one go by the threads
+// (prefault).
 template <typename T>
 struct LineCopies {
     KeptBuffer<T> data;
@@ -267,24 +271,21 @@ void rowsThenColumns(const T* const* in, T* const* out, int rows, int width, con
 // so that the ring stays in the second-level cache while the planes go by.
 constexpr std::size_t bandBudget = 384u << 10;
 
-// What a band sweep keeps from band to band: the ring, the row-filtered
-// rows and the carry, each thread's own kept from group to group and from
-// call to call (a group of rows of a 512 x 512 x 128 float volume spent 4-5
-// ms of its 16-25 on a fresh 2.5 MB).
+// What a thread keeps from band to band: the ring and the row-filtered
+// rows, kept from call to call (a group of rows of a 512 x 512 x 128 float
+// volume spent 4-5 ms of its 16-25 on a fresh 2.5 MB).
 template <typename T>
 struct SweepScratch {
     KeptBuffer<T> ring;
     KeptBuffer<T> rows;
-    KeptBuffer<T> carry;
     bool busy = false;
 
-    std::size_t bytes() const { return (ring.capacity() + rows.capacity() + carry.capacity()) * sizeof(T); }
+    std::size_t bytes() const { return (ring.capacity() + rows.capacity()) * sizeof(T); }
     // Room for at least the sizes given (elements).
-    void fit(std::size_t ringSize, std::size_t rowsSize, std::size_t carrySize)
+    void fit(std::size_t ringSize, std::size_t rowsSize)
     {
         grow(ring, ringSize);
         grow(rows, rowsSize);
-        grow(carry, carrySize);
     }
     static void grow(KeptBuffer<T>& v, std::size_t n)
     {
@@ -306,15 +307,19 @@ struct SweepScratch {
 // the last-level cache or to memory for every output plane, and two threads
 // sweeping at once then waited on memory as much as one.
 //
-// Bands follow each other down a group of rows. The row-filtered rows that
-// a band's column window shares with the next band are handed on in a carry,
+// Bands follow each other down the rows. The row-filtered rows that a
+// band's column window shares with the next band are handed on in a carry,
 // one set per plane, so no row goes through the row kernel twice and no band
 // reads the rows of the one above after they were overwritten. With several
-// threads the rows are cut into groups swept at once; the input rows a
-// group's window takes from its neighbours are copied before any group
-// starts, as the neighbour overwrites them. Every element is summed in the
-// same order whatever the bands and groups, so the results are the same bits
-// at any thread count.
+// threads the bands are taken in order by whichever thread is free and run
+// as a wavefront: a band filters plane r once the band above has handed on
+// plane r's carry, so it never passes the band above, and it overwrites
+// plane k only after plane k + lag, whose input rows every band above has
+// read by then. No row is filtered twice and none copied (groups of bands
+// swept apart from each other filtered the rows at their edges twice and
+// copied them first: 5-10 % of the work on two threads). Every element is
+// summed in the same order whatever the bands and threads, so the results
+// are the same bits at any thread count.
 template <typename T, typename After>
 class VolumeSweep {
 public:
@@ -338,121 +343,137 @@ public:
 
     void run()
     {
+        // As many bands as the budget asks for, with several threads about
+        // a multiple of them so that none is left with the last band alone.
         const int threads = plexan::parallel::getThreadCount();
-        const int grain = threads <= 1 ? m_s1
-                                       : static_cast<int>(plexan::parallel::grainFor(
-                                             m_s1, 2 * threads, std::max(2 * m_m2, m_band)));
+        int count = std::max(1, (m_s1 + m_band - 1) / m_band);
+        if (threads > 1)
+            count = std::min(m_s1, (count + threads - 1) / threads * threads);
+        m_height = (m_s1 + count - 1) / count;
+        m_count = (m_s1 + m_height - 1) / m_height;
         KeptLease<LineCopies<T>, 1> kept;
-        copyShared(grain, *kept);
-        plexan::parallel::forEachChunk(0, m_s1, grain, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
-            sweepGroup(static_cast<int>(first), static_cast<int>(last));
-        });
+        m_carry = m_m2 > 1 && m_count > 1 ? kept->reserve(static_cast<std::size_t>(m_m2 - 1) * m_s3 * m_s2) : nullptr;
+        m_filtered.reset(new std::atomic<int>[static_cast<std::size_t>(m_count)]());
+        m_next.store(0);
+        m_failed.store(false);
+        plexan::parallel::forEachChunk(0, std::min(threads, m_count), 1,
+                                       [&](std::ptrdiff_t, std::ptrdiff_t) { work(); });
     }
 
 private:
-    T* copyOf(int row, int plane)
+    // Thrown inside a band whose thread stops because another one failed.
+    struct Abandoned {};
+
+    int edge(int b) const { return std::min(m_s1, b * m_height); }
+
+    // Takes the next band until none is left or a thread failed.
+    void work()
     {
-        const std::size_t n = static_cast<std::size_t>(m_copyIndex[static_cast<std::size_t>(row)]);
-        return m_copies + (n * static_cast<std::size_t>(m_s3) + static_cast<std::size_t>(plane)) * m_s2;
+        const std::size_t s2 = static_cast<std::size_t>(m_s2);
+        KeptLease<SweepScratch<T>> scratch;
+        // Progress passed on in blocks of about a five-hundredth of the run.
+        ProgressBatch batch(&m_progress, 3LL * m_s1 * m_s3 / 512);
+        try {
+            scratch->fit(static_cast<std::size_t>(m_slots) * m_height * s2,
+                         static_cast<std::size_t>(m_height + m_m2 - 1) * s2);
+            while (!m_failed.load(std::memory_order_relaxed)) {
+                const int b = m_next.fetch_add(1, std::memory_order_relaxed);
+                if (b >= m_count)
+                    break;
+                sweepBand(b, *scratch, batch);
+            }
+            batch.flush();
+        } catch (const Abandoned&) {
+        } catch (...) {
+            m_failed.store(true);
+            throw;
+        }
     }
 
-    // Copies, in every plane, the input rows the column window of a group
-    // takes from a neighbouring group.
-    void copyShared(int grain, LineCopies<T>& kept)
+    // Waits until band b has handed on the carry of plane r.
+    void waitFor(int b, int r) const
     {
-        const int c = m_m2 / 2;
-        const int lag = m_m2 - 1 - c;
-        std::vector<int> copied;
-        m_copyIndex.assign(static_cast<std::size_t>(m_s1), -1);
-        for (int p = grain; p < m_s1; p += grain)
-            for (int r = std::max(0, p - c); r < std::min(m_s1, p + lag); ++r)
-                if (m_copyIndex[static_cast<std::size_t>(r)] < 0) {
-                    m_copyIndex[static_cast<std::size_t>(r)] = static_cast<int>(copied.size());
-                    copied.push_back(r);
-                }
-        if (copied.empty())
-            return;
-        m_copies = kept.reserve(copied.size() * static_cast<std::size_t>(m_s3) * m_s2);
-        const std::ptrdiff_t planeGrain = plexan::parallel::grainFor(m_s3, 4 * plexan::parallel::getThreadCount());
-        plexan::parallel::forEachChunk(0, m_s3, planeGrain, [&](std::ptrdiff_t k0, std::ptrdiff_t k1) {
-            for (int k = static_cast<int>(k0); k < k1; ++k)
-                for (int r : copied)
-                    std::copy(m_v[k][r].data(), m_v[k][r].data() + m_s2, copyOf(r, k));
-        });
+        for (int spins = 0; m_filtered[static_cast<std::size_t>(b)].load(std::memory_order_acquire) <= r; ++spins) {
+            if (m_failed.load(std::memory_order_relaxed))
+                throw Abandoned();
+            if (spins < 64)
+                pause();
+            else
+                std::this_thread::yield();
+        }
     }
 
-    // Sweeps the bands of rows [g0, g1) over the planes, one after the other.
-    void sweepGroup(int g0, int g1)
+    static void pause()
+    {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+
+    // Sweeps band b over the planes.
+    void sweepBand(int b, SweepScratch<T>& scratch, ProgressBatch& batch)
     {
         const std::size_t s2 = static_cast<std::size_t>(m_s2);
         const int c2 = m_m2 / 2;
         const int lag2 = m_m2 - 1 - c2;
         const int c3 = m_m3 / 2;
-        const int band = std::min(m_band, g1 - g0);
-        const bool carrying = g1 - g0 > band && m_m2 > 1;
-        KeptLease<SweepScratch<T>> scratch;
-        scratch->fit(static_cast<std::size_t>(m_slots) * band * s2, static_cast<std::size_t>(band + m_m2 - 1) * s2,
-                     carrying ? static_cast<std::size_t>(m_m2 - 1) * m_s3 * s2 : 0);
-        T* const ring = scratch->ring.data();
-        T* const rows = scratch->rows.data();
-        T* const carry = carrying ? scratch->carry.data() : nullptr;
+        const int i0 = edge(b);
+        const int i1 = edge(b + 1);
+        const int height = i1 - i0;
+        T* const ring = scratch.ring.data();
+        T* const rows = scratch.rows.data();
         std::vector<const T*> lines(static_cast<std::size_t>(std::max(m_m2, m_m3)));
-        auto slot = [&](int r) { return ring + static_cast<std::size_t>(r % m_slots) * band * s2; };
-        // Progress passed on in blocks of about a five-hundredth of the run.
-        ProgressBatch batch(&m_progress, 3LL * m_s1 * m_s3 / 512);
-        for (int i0 = g0; i0 < g1; i0 += band) {
-            const int i1 = std::min(i0 + band, g1);
-            // Rows [lo, hi) of each plane are row-filtered for the band:
-            // [lo, carried) come from the band above, the rest from the input.
-            const int lo = std::max(0, i0 - c2);
-            const int hi = std::min(m_s1, i1 + lag2);
-            const int carried = i0 == g0 ? lo : std::min(m_s1, i0 + lag2);
-            const int next = std::max(0, i1 - c2);
-            slideWindow(
-                m_s3, m_m3,
-                [&](int r) {
-                    T* carryPlane = carry ? carry + static_cast<std::size_t>(r) * (m_m2 - 1) * s2 : nullptr;
-                    if (carried > lo)
-                        std::copy(carryPlane, carryPlane + static_cast<std::size_t>(carried - lo) * s2, rows);
-                    auto source = [&](int row, int plane) -> const T* {
-                        return row < g0 || row >= g1 ? copyOf(row, plane) : m_v[plane][row].data();
-                    };
-                    for (int row = carried; row < hi; ++row) {
-                        // The input row two rows on (in the next plane past
-                        // the band's last) asked for from memory: the band's
-                        // rows of a plane are a few pages, each one a fresh
-                        // start for the processor's own prefetching.
-                        const int next = row + 2 < hi ? row + 2 : carried + row + 2 - hi;
-                        const int nextPlane = row + 2 < hi ? r : r + 1;
-                        if (nextPlane < m_s3 && next < hi)
-                            prefetchLine(source(next, nextPlane), s2);
-                        convolveLine(source(row, r), rows + static_cast<std::size_t>(row - lo) * s2, m_s2,
-                                     m_k1.data(), static_cast<int>(m_k1.size()));
-                    }
-                    for (int i = i0; i < i1; ++i) {
-                        const int t0 = std::max(0, c2 - i);
-                        const int t1 = std::min(m_m2, m_s1 - i + c2);
-                        for (int t = t0; t < t1; ++t)
-                            lines[t] = rows + static_cast<std::size_t>(i + t - c2 - lo) * s2;
-                        combine(lines.data(), slot(r) + static_cast<std::size_t>(i - i0) * s2, m_s2, m_k2.data(), t0,
-                                t1);
-                    }
-                    if (carryPlane && i1 < g1)
-                        std::copy(rows + static_cast<std::size_t>(next - lo) * s2,
-                                  rows + static_cast<std::size_t>(hi - lo) * s2, carryPlane);
-                    batch.advance(2LL * (i1 - i0));
-                },
-                [&](int k, int t0, int t1) {
-                    for (int i = i0; i < i1; ++i) {
-                        for (int t = t0; t < t1; ++t)
-                            lines[t] = slot(k + t - c3) + static_cast<std::size_t>(i - i0) * s2;
-                        combine(lines.data(), m_v[k][i].data(), m_s2, m_k3.data(), t0, t1);
-                    }
-                    m_after(k, i0, i1);
-                    batch.advance(i1 - i0);
-                });
-        }
-        batch.flush();
+        auto slot = [&](int r) { return ring + static_cast<std::size_t>(r % m_slots) * height * s2; };
+        // Rows [lo, hi) of each plane are row-filtered for the band:
+        // [lo, carried) come from the band above, the rest from the input.
+        const int lo = std::max(0, i0 - c2);
+        const int hi = std::min(m_s1, i1 + lag2);
+        const int carried = b == 0 ? lo : std::min(m_s1, i0 + lag2);
+        const int next = std::max(0, i1 - c2);
+        const bool handing = m_carry && b + 1 < m_count;
+        std::atomic<int>& filtered = m_filtered[static_cast<std::size_t>(b)];
+        slideWindow(
+            m_s3, m_m3,
+            [&](int r) {
+                if (b > 0)
+                    waitFor(b - 1, r);
+                T* carryPlane = m_carry ? m_carry + static_cast<std::size_t>(r) * (m_m2 - 1) * s2 : nullptr;
+                if (carried > lo)
+                    std::copy(carryPlane, carryPlane + static_cast<std::size_t>(carried - lo) * s2, rows);
+                for (int row = carried; row < hi; ++row) {
+                    // The input row two rows on (in the next plane past the
+                    // band's last) asked for from memory: the band's rows of
+                    // a plane are a few pages, each one a fresh start for the
+                    // processor's own prefetching.
+                    const int ahead = row + 2 < hi ? row + 2 : carried + row + 2 - hi;
+                    const int aheadPlane = row + 2 < hi ? r : r + 1;
+                    if (aheadPlane < m_s3 && ahead < hi)
+                        prefetchLine(m_v[aheadPlane][ahead].data(), s2);
+                    convolveLine(m_v[r][row].data(), rows + static_cast<std::size_t>(row - lo) * s2, m_s2,
+                                 m_k1.data(), static_cast<int>(m_k1.size()));
+                }
+                for (int i = i0; i < i1; ++i) {
+                    const int t0 = std::max(0, c2 - i);
+                    const int t1 = std::min(m_m2, m_s1 - i + c2);
+                    for (int t = t0; t < t1; ++t)
+                        lines[t] = rows + static_cast<std::size_t>(i + t - c2 - lo) * s2;
+                    combine(lines.data(), slot(r) + static_cast<std::size_t>(i - i0) * s2, m_s2, m_k2.data(), t0, t1);
+                }
+                if (handing)
+                    std::copy(rows + static_cast<std::size_t>(next - lo) * s2,
+                              rows + static_cast<std::size_t>(hi - lo) * s2, carryPlane);
+                filtered.store(r + 1, std::memory_order_release);
+                batch.advance(2LL * height);
+            },
+            [&](int k, int t0, int t1) {
+                for (int i = i0; i < i1; ++i) {
+                    for (int t = t0; t < t1; ++t)
+                        lines[t] = slot(k + t - c3) + static_cast<std::size_t>(i - i0) * s2;
+                    combine(lines.data(), m_v[k][i].data(), m_s2, m_k3.data(), t0, t1);
+                }
+                m_after(k, i0, i1);
+                batch.advance(height);
+            });
     }
 
     VoxelMatrix<T>& m_v;
@@ -463,8 +484,12 @@ private:
     After m_after;
     int m_s1, m_s2, m_s3, m_m2, m_m3, m_slots;
     int m_band = 1;
-    std::vector<int> m_copyIndex;
-    T* m_copies = nullptr;
+    int m_count = 1;
+    int m_height = 1;
+    T* m_carry = nullptr;
+    std::unique_ptr<std::atomic<int>[]> m_filtered;
+    std::atomic<int> m_next{0};
+    std::atomic<bool> m_failed{false};
 };
 
 template <typename T, typename After>

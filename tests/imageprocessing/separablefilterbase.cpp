@@ -1,6 +1,7 @@
 #include "imageprocessing/gaussianfilter.h"
 #include "imageprocessing/separablefilter.h"
 #include "numerics/parallel.h"
+#include "numerics/progressmonitor.h"
 
 #include "randomimages.h"
 #include "support/expect.h"
@@ -281,18 +282,18 @@ VoxelMatrix<long double> separableReference(const VoxelMatrix<double>& in, const
 
 // A volume is swept in bands of a few rows, each band over every plane,
 // handing the row-filtered rows its column window shares with the next band
-// on to it; with several threads the rows are cut into groups swept at once,
-// which copy the rows their windows take from a neighbour first, since the
-// neighbour overwrites them in place. Long rows make bands of four rows, so
-// groups hold one or several bands, the last one shorter, and a last group
-// may hold one row; one plane and fewer rows than a band too. Each thread
-// keeps its ring and carry from call to call, so every size here also runs
-// on what a larger one left in them. Integer kernels and values keep every
-// sum exact, so each thread count must give the convolution itself, and a
-// Gaussian the single-thread bits. Regressions: a band reading the rows of
-// the band above after they were overwritten, or a carry of the wrong rows,
-// shifts values next to the cuts.
-TEST(SeparableFilterSlabs, VolumesInBandsAndGroupsGiveTheDirectConvolution)
+// on to it; with several threads the bands run at once, each one plane or
+// more behind the band above, overwriting rows the band above has read.
+// Long rows make bands of four rows or fewer (the last one shorter, or the
+// count rounded to the threads), bands of one row narrower than the column
+// window, one plane, and fewer rows than threads. Each thread keeps its ring
+// from call to call, so every size here also runs on what a larger one left
+// in it. Integer kernels and values keep every sum exact, so each thread
+// count must give the convolution itself, and a Gaussian the single-thread
+// bits. Regressions: a band reading the rows of the band below after they
+// were overwritten, or a carry of the wrong rows or plane, shifts values
+// next to the cuts.
+TEST(SeparableFilterSlabs, VolumesInBandsGiveTheDirectConvolution)
 {
     std::mt19937 rng(30);
     const Vector<double> k1{1, 2, 1}, k3{1, 2, -3, 1, 1, 2, 1, -1, 1};
@@ -321,7 +322,7 @@ TEST(SeparableFilterSlabs, VolumesInBandsAndGroupsGiveTheDirectConvolution)
             }
         }
     }
-    // Bands of nine rows of 1200 columns, in up to eight groups.
+    // Bands of nine rows of 1200 columns, seventeen or more of them.
     const VoxelMatrix<float> volume = randomVoxels<float>(150, 1200, 12, rng, 0, 255);
     GaussianFilter<float> gauss(2.0f);
     VoxelMatrix<float> single(volume);
@@ -338,6 +339,57 @@ TEST(SeparableFilterSlabs, VolumesInBandsAndGroupsGiveTheDirectConvolution)
                 ASSERT_EQ(std::memcmp(out[k][i].data(), single[k][i].data(), 1200 * sizeof(float)), 0)
                     << threads << " threads, plane " << k << " row " << i;
     }
+}
+
+// A monitor that stops the run (as a cancelled progress dialog does) once
+// it has been told of a given percentage.
+namespace {
+class StopAt : public ProgressMonitor {
+public:
+    struct Stopped {};
+    explicit StopAt(unsigned int percent) : m_percent(percent) {}
+
+protected:
+    void subjectProgressed(unsigned int i, unsigned int n) override
+    {
+        if (i * 100 >= m_percent * n)
+            throw Stopped();
+    }
+
+private:
+    unsigned int m_percent;
+};
+} // namespace
+
+// A run stopped from the progress thread while the other threads' bands
+// wait on its band or run ahead: the stop reaches the caller, no thread is
+// left waiting on a band that will never go on, and the next run on the
+// same threads gives the single-thread bits again.
+TEST(SeparableFilterSlabs, AVolumeStoppedMidwayLeavesNoThreadWaiting)
+{
+    std::mt19937 rng(31);
+    const VoxelMatrix<float> volume = randomVoxels<float>(96, 700, 20, rng, 0, 255);
+    GaussianFilter<float> gauss(1.5f);
+    VoxelMatrix<float> single(volume);
+    {
+        plexan::parallel::ThreadCountScope one(1);
+        gauss.apply(single);
+    }
+    for (int threads : {1, 2, 3, 4})
+        for (unsigned int percent : {1u, 40u, 95u}) {
+            plexan::parallel::ThreadCountScope scope(threads);
+            StopAt stop(percent);
+            gauss.addMonitor(stop);
+            VoxelMatrix<float> out(volume);
+            EXPECT_THROW(gauss.apply(out), StopAt::Stopped) << threads << " threads, " << percent << " %";
+            gauss.removeMonitor(stop);
+            out = volume;
+            gauss.apply(out);
+            for (int k = 0; k < 20; ++k)
+                for (int i = 0; i < 96; ++i)
+                    ASSERT_EQ(std::memcmp(out[k][i].data(), single[k][i].data(), 700 * sizeof(float)), 0)
+                        << threads << " threads, after a stop at " << percent << " %, plane " << k << " row " << i;
+        }
 }
 
 // The 2D convolution computed directly in long double, each output from its
