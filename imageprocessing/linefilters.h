@@ -351,18 +351,19 @@ template <typename T>
 inline constexpr int kRowChunk = static_cast<int>(256 / sizeof(T));
 
 // out[q] = sum over t in [t0, t1) of line(t)[q] k[t] for q < R, accumulated
-// from 0 in increasing t. Float and double sums are vectors of 32 bytes kept
-// in registers and stored straight to out: summed in an array, GCC cleared
-// the array with a string store and copied it out through the stack for
-// every chunk, some 30 cycles a chunk, a quarter of a Gaussian volume's time.
-template <int R, typename T, typename Line>
+// from 0 in increasing t. Float and double sums are vectors of VB bytes (32
+// for AVX2, 64 for AVX-512) kept in registers and stored straight to out:
+// summed in an array, GCC cleared the array with a string store and copied
+// it out through the stack for every chunk, some 30 cycles a chunk, a
+// quarter of a Gaussian volume's time.
+template <int R, int VB, typename T, typename Line>
 inline void sumChunk(T* out, int t0, int t1, const T* k, Line&& line)
 {
     if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
         // V as it sits anywhere in a line: aligned as one element, read and
         // written over the line's elements.
-        typedef T V __attribute__((vector_size(32), aligned(alignof(T)), may_alias));
-        constexpr int L = static_cast<int>(32 / sizeof(T));
+        typedef T V __attribute__((vector_size(VB), aligned(alignof(T)), may_alias));
+        constexpr int L = static_cast<int>(VB / sizeof(T));
         static_assert(R % L == 0, "whole vectors");
         V acc[R / L];
 #pragma GCC unroll 16
@@ -391,7 +392,7 @@ inline void sumChunk(T* out, int t0, int t1, const T* k, Line&& line)
     }
 }
 
-template <typename T>
+template <int VB = 32, typename T>
 void correlateLine(const T* v, T* out, int n, const T* k, int m)
 {
     const int c = m / 2;
@@ -415,7 +416,7 @@ void correlateLine(const T* v, T* out, int n, const T* k, int m)
     int j = lo;
     constexpr int R = kRowChunk<T>;
     for (; j + R <= hi; j += R)
-        sumChunk<R>(out + j, 0, m, k, [&](int t) { return v + (j + t - c); });
+        sumChunk<R, VB>(out + j, 0, m, k, [&](int t) { return v + (j + t - c); });
     // The last fewer than R, tap by tap in place.
     if (j < hi) {
         const int b = hi - j;
@@ -432,7 +433,7 @@ void correlateLine(const T* v, T* out, int n, const T* k, int m)
         edge(j);
 }
 
-template <typename T>
+template <int VB = 32, typename T>
 void correlateAcross(const T* const* in, T* const* out, int n, int w, const T* k, int m)
 {
     const int c = m / 2;
@@ -442,7 +443,7 @@ void correlateAcross(const T* const* in, T* const* out, int n, int w, const T* k
         const int t1 = std::min(m, n - i + c);
         int j = 0;
         for (; j + kChunk <= w; j += kChunk)
-            sumChunk<kChunk>(y + j, t0, t1, k, [&](int t) { return in[i + t - c] + j; });
+            sumChunk<kChunk, VB>(y + j, t0, t1, k, [&](int t) { return in[i + t - c] + j; });
         for (; j < w; ++j) {
             T s = T(0);
             for (int t = t0; t < t1; ++t)
@@ -456,15 +457,15 @@ void correlateAcross(const T* const* in, T* const* out, int n, int w, const T* k
 // t in [t0, t1) of lines[t][j] k[t], accumulated from 0 in increasing t, so
 // that a line combined from a ring of filtered lines equals the one the
 // blocked pass computes.
-template <typename T>
+template <int VB = 32, typename T>
 void combineLines(const T* const* lines, T* out, int w, const T* k, int t0, int t1)
 {
     int j = 0;
     auto line = [&](int t) { return lines[t] + j; };
     for (; j + kRowChunk<T> <= w; j += kRowChunk<T>)
-        sumChunk<kRowChunk<T>>(out + j, t0, t1, k, line);
+        sumChunk<kRowChunk<T>, VB>(out + j, t0, t1, k, line);
     for (; j + kChunk <= w; j += kChunk)
-        sumChunk<kChunk>(out + j, t0, t1, k, line);
+        sumChunk<kChunk, VB>(out + j, t0, t1, k, line);
     for (; j < w; ++j) {
         T s = T(0);
         for (int t = t0; t < t1; ++t)

@@ -24,39 +24,68 @@ std::vector<T> reversed(const Vector<T>& k)
     return std::vector<T>(std::make_reverse_iterator(k.end()), std::make_reverse_iterator(k.begin()));
 }
 
+// Whether the processor has AVX-512: its version of the kernels sums in
+// vectors of 64 bytes, the others in vectors of 32.
+inline bool wideVectors()
+{
+#if defined(PLEXAN_HAS_VECTOR_CLONES)
+    return __builtin_cpu_supports("avx512f");
+#else
+    return false;
+#endif
+}
+
 // The float and double kernels in every vector width; other types take the
 // baseline kernels through the templates, which overload resolution ranks
 // after these.
 PLEXAN_VECTOR_CLONES void convolveLine(const float* v, float* out, int n, const float* k, int m)
 {
-    correlateLine(v, out, n, k, m);
+    if (wideVectors())
+        correlateLine<64>(v, out, n, k, m);
+    else
+        correlateLine(v, out, n, k, m);
 }
 
 PLEXAN_VECTOR_CLONES void convolveLine(const double* v, double* out, int n, const double* k, int m)
 {
-    correlateLine(v, out, n, k, m);
+    if (wideVectors())
+        correlateLine<64>(v, out, n, k, m);
+    else
+        correlateLine(v, out, n, k, m);
 }
 
 PLEXAN_VECTOR_CLONES void convolveLines(const float* const* in, float* const* out, int n, int w, const float* k,
                                         int m)
 {
-    correlateAcross(in, out, n, w, k, m);
+    if (wideVectors())
+        correlateAcross<64>(in, out, n, w, k, m);
+    else
+        correlateAcross(in, out, n, w, k, m);
 }
 
 PLEXAN_VECTOR_CLONES void convolveLines(const double* const* in, double* const* out, int n, int w, const double* k,
                                         int m)
 {
-    correlateAcross(in, out, n, w, k, m);
+    if (wideVectors())
+        correlateAcross<64>(in, out, n, w, k, m);
+    else
+        correlateAcross(in, out, n, w, k, m);
 }
 
 PLEXAN_VECTOR_CLONES void combine(const float* const* lines, float* out, int w, const float* k, int t0, int t1)
 {
-    combineLines(lines, out, w, k, t0, t1);
+    if (wideVectors())
+        combineLines<64>(lines, out, w, k, t0, t1);
+    else
+        combineLines(lines, out, w, k, t0, t1);
 }
 
 PLEXAN_VECTOR_CLONES void combine(const double* const* lines, double* out, int w, const double* k, int t0, int t1)
 {
-    combineLines(lines, out, w, k, t0, t1);
+    if (wideVectors())
+        combineLines<64>(lines, out, w, k, t0, t1);
+    else
+        combineLines(lines, out, w, k, t0, t1);
 }
 
 template <typename T>

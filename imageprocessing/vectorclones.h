@@ -13,6 +13,7 @@
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__) && defined(__has_attribute)
 #if __has_attribute(target_clones)
 #define PLEXAN_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
+#define PLEXAN_HAS_VECTOR_CLONES 1
 #endif
 #endif
 #ifndef PLEXAN_VECTOR_CLONES
