@@ -354,7 +354,7 @@ inline constexpr int kRowChunk = static_cast<int>(256 / sizeof(T));
 // from 0 in increasing t. Float and double sums are vectors of VB bytes (32
 // for AVX2, 64 for AVX-512) kept in registers and stored straight to out:
 // summed in an array, GCC cleared the array with a string store and copied
-// it out through the stack for every chunk, some 30 cycles a chunk, a
+// it out through the stack for every chunk, some 40 cycles a chunk, a
 // quarter of a Gaussian volume's time.
 template <int R, int VB, typename T, typename Line>
 inline void sumChunk(T* out, int t0, int t1, const T* k, Line&& line)
