@@ -351,11 +351,11 @@ template <typename T>
 inline constexpr int kRowChunk = static_cast<int>(256 / sizeof(T));
 
 // out[q] = sum over t in [t0, t1) of line(t)[q] k[t] for q < R, accumulated
-// from 0 in increasing t. Float and double sums are vectors of VB bytes (32
-// for AVX2, 64 for AVX-512) kept in registers and stored straight to out:
-// summed in an array, GCC cleared the array with a string store and copied
-// it out through the stack for every chunk, some 40 cycles a chunk, a
-// quarter of a Gaussian volume's time.
+// from 0 in increasing t. Float and double sums are vectors of VB bytes (16
+// for the baseline, 32 for AVX2, 64 for AVX-512) kept in registers and
+// stored straight to out: summed in an array, GCC cleared the array with a
+// string store and copied it out through the stack for every chunk, some 40
+// cycles a chunk, a quarter of a Gaussian volume's time.
 template <int R, int VB, typename T, typename Line>
 inline void sumChunk(T* out, int t0, int t1, const T* k, Line&& line)
 {
@@ -392,7 +392,7 @@ inline void sumChunk(T* out, int t0, int t1, const T* k, Line&& line)
     }
 }
 
-template <int VB = 32, typename T>
+template <int VB = 16, typename T>
 void correlateLine(const T* v, T* out, int n, const T* k, int m)
 {
     const int c = m / 2;
@@ -433,7 +433,7 @@ void correlateLine(const T* v, T* out, int n, const T* k, int m)
         edge(j);
 }
 
-template <int VB = 32, typename T>
+template <int VB = 16, typename T>
 void correlateAcross(const T* const* in, T* const* out, int n, int w, const T* k, int m)
 {
     const int c = m / 2;
@@ -457,7 +457,7 @@ void correlateAcross(const T* const* in, T* const* out, int n, int w, const T* k
 // t in [t0, t1) of lines[t][j] k[t], accumulated from 0 in increasing t, so
 // that a line combined from a ring of filtered lines equals the one the
 // blocked pass computes.
-template <int VB = 32, typename T>
+template <int VB = 16, typename T>
 void combineLines(const T* const* lines, T* out, int w, const T* k, int t0, int t1)
 {
     int j = 0;

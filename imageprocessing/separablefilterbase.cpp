@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <memory>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -24,15 +25,25 @@ std::vector<T> reversed(const Vector<T>& k)
     return std::vector<T>(std::make_reverse_iterator(k.end()), std::make_reverse_iterator(k.begin()));
 }
 
-// Whether the processor has AVX-512: its version of the kernels sums in
-// vectors of 64 bytes, the others in vectors of 32.
-inline bool wideVectors()
+// Calls kernel(width) with the bytes of the vectors the kernels sum in, as
+// an integral constant: 64 in the version for AVX-512, 32 in the one for
+// AVX2, 16 in the baseline version, each the width of its registers (a
+// vector wider than the registers went through the stack at every tap).
+// The processor that picked a version has its instructions.
+template <typename Kernel>
+inline void inVectorWidth(Kernel&& kernel)
 {
 #if defined(PLEXAN_HAS_VECTOR_CLONES)
-    return __builtin_cpu_supports("avx512f");
-#else
-    return false;
+    if (__builtin_cpu_supports("avx512f")) {
+        kernel(std::integral_constant<int, 64>());
+        return;
+    }
+    if (__builtin_cpu_supports("avx2")) {
+        kernel(std::integral_constant<int, 32>());
+        return;
+    }
 #endif
+    kernel(std::integral_constant<int, 16>());
 }
 
 // The float and double kernels in every vector width; other types take the
@@ -40,52 +51,34 @@ inline bool wideVectors()
 // after these.
 PLEXAN_VECTOR_CLONES void convolveLine(const float* v, float* out, int n, const float* k, int m)
 {
-    if (wideVectors())
-        correlateLine<64>(v, out, n, k, m);
-    else
-        correlateLine(v, out, n, k, m);
+    inVectorWidth([&](auto width) { correlateLine<decltype(width)::value>(v, out, n, k, m); });
 }
 
 PLEXAN_VECTOR_CLONES void convolveLine(const double* v, double* out, int n, const double* k, int m)
 {
-    if (wideVectors())
-        correlateLine<64>(v, out, n, k, m);
-    else
-        correlateLine(v, out, n, k, m);
+    inVectorWidth([&](auto width) { correlateLine<decltype(width)::value>(v, out, n, k, m); });
 }
 
 PLEXAN_VECTOR_CLONES void convolveLines(const float* const* in, float* const* out, int n, int w, const float* k,
                                         int m)
 {
-    if (wideVectors())
-        correlateAcross<64>(in, out, n, w, k, m);
-    else
-        correlateAcross(in, out, n, w, k, m);
+    inVectorWidth([&](auto width) { correlateAcross<decltype(width)::value>(in, out, n, w, k, m); });
 }
 
 PLEXAN_VECTOR_CLONES void convolveLines(const double* const* in, double* const* out, int n, int w, const double* k,
                                         int m)
 {
-    if (wideVectors())
-        correlateAcross<64>(in, out, n, w, k, m);
-    else
-        correlateAcross(in, out, n, w, k, m);
+    inVectorWidth([&](auto width) { correlateAcross<decltype(width)::value>(in, out, n, w, k, m); });
 }
 
 PLEXAN_VECTOR_CLONES void combine(const float* const* lines, float* out, int w, const float* k, int t0, int t1)
 {
-    if (wideVectors())
-        combineLines<64>(lines, out, w, k, t0, t1);
-    else
-        combineLines(lines, out, w, k, t0, t1);
+    inVectorWidth([&](auto width) { combineLines<decltype(width)::value>(lines, out, w, k, t0, t1); });
 }
 
 PLEXAN_VECTOR_CLONES void combine(const double* const* lines, double* out, int w, const double* k, int t0, int t1)
 {
-    if (wideVectors())
-        combineLines<64>(lines, out, w, k, t0, t1);
-    else
-        combineLines(lines, out, w, k, t0, t1);
+    inVectorWidth([&](auto width) { combineLines<decltype(width)::value>(lines, out, w, k, t0, t1); });
 }
 
 template <typename T>
