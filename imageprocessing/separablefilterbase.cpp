@@ -375,7 +375,7 @@ public:
         m_count = (m_s1 + m_height - 1) / m_height;
         KeptLease<LineCopies<T>, 1> kept;
         m_carry = m_m2 > 1 && m_count > 1 ? kept->reserve(static_cast<std::size_t>(m_m2 - 1) * m_s3 * m_s2) : nullptr;
-        m_filtered.reset(new std::atomic<int>[static_cast<std::size_t>(m_count)]());
+        m_filtered.reset(new Counter[static_cast<std::size_t>(m_count)]);
         m_next.store(0);
         m_failed.store(false);
         plexan::parallel::forEachChunk(0, std::min(threads, m_count), 1,
@@ -415,7 +415,8 @@ private:
     // Waits until band b has handed on the carry of plane r.
     void waitFor(int b, int r) const
     {
-        for (int spins = 0; m_filtered[static_cast<std::size_t>(b)].load(std::memory_order_acquire) <= r; ++spins) {
+        for (int spins = 0; m_filtered[static_cast<std::size_t>(b)].planes.load(std::memory_order_acquire) <= r;
+             ++spins) {
             if (m_failed.load(std::memory_order_relaxed))
                 throw Abandoned();
             if (spins < 64)
@@ -453,7 +454,7 @@ private:
         const int carried = b == 0 ? lo : std::min(m_s1, i0 + lag2);
         const int next = std::max(0, i1 - c2);
         const bool handing = m_carry && b + 1 < m_count;
-        std::atomic<int>& filtered = m_filtered[static_cast<std::size_t>(b)];
+        std::atomic<int>& filtered = m_filtered[static_cast<std::size_t>(b)].planes;
         slideWindow(
             m_s3, m_m3,
             [&](int r) {
@@ -509,7 +510,12 @@ private:
     int m_count = 1;
     int m_height = 1;
     T* m_carry = nullptr;
-    std::unique_ptr<std::atomic<int>[]> m_filtered;
+    // The planes each band has handed on, a cache line each: the band
+    // below reads the count while the band writes it at every plane.
+    struct alignas(64) Counter {
+        std::atomic<int> planes{0};
+    };
+    std::unique_ptr<Counter[]> m_filtered;
     std::atomic<int> m_next{0};
     std::atomic<bool> m_failed{false};
 };
