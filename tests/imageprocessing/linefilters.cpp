@@ -63,11 +63,12 @@ TYPED_TEST(LineKernelsTest, AlongALineTheSumsAreTheTapsInOrder)
             const int c = m / 2;
             std::vector<T> expected(static_cast<std::size_t>(n));
             for (int i = 0; i < n; ++i) {
-                std::vector<const T*> shifted(static_cast<std::size_t>(m), nullptr);
-                for (int t = 0; t < m; ++t)
-                    shifted[static_cast<std::size_t>(t)] = v.data() + (i + t - c);
                 const int t0 = std::max(0, c - i);
                 const int t1 = std::min(m, n - i + c);
+                // The taps on the line only: no pointer off its ends.
+                std::vector<const T*> shifted(static_cast<std::size_t>(m), nullptr);
+                for (int t = t0; t < t1; ++t)
+                    shifted[static_cast<std::size_t>(t)] = v.data() + (i + t - c);
                 expected[static_cast<std::size_t>(i)] = tapSum<T>(shifted, 0, k.data(), t0, t1);
             }
             std::vector<T> out16(static_cast<std::size_t>(n)), out32(out16), out64(out16);
