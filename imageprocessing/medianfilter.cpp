@@ -9,10 +9,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <thread>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 template <typename T>
 void MedianFilter<T>::apply(PixelMatrix<T>& m)
@@ -160,33 +163,40 @@ template <typename T>
 constexpr int medianBlock = static_cast<int>(1024 / sizeof(T));
 
 // The sorted column triples of a block, lo <= mid <= hi at every column.
+// Block column j is element lead + j, so that the columns a block sorts
+// (from 2 on, the first two carried from the block before) start on a
+// cache line: stored from an element two past a line, every other vector
+// store was split between two lines.
 template <typename T>
 struct SortedColumns {
-    alignas(64) T lo[medianBlock<T> + 2];
-    alignas(64) T mid[medianBlock<T> + 2];
-    alignas(64) T hi[medianBlock<T> + 2];
+    static_assert(sizeof(T) <= 32);
+    static constexpr int lead = static_cast<int>(64 / sizeof(T)) - 2;
+    alignas(64) T lo[lead + medianBlock<T> + 2];
+    alignas(64) T mid[lead + medianBlock<T> + 2];
+    alignas(64) T hi[lead + medianBlock<T> + 2];
 
     // Block columns 0 and 1 of the next block are the last two of this one.
     void carry()
     {
         for (T* a : {lo, mid, hi}) {
-            a[0] = a[medianBlock<T>];
-            a[1] = a[medianBlock<T> + 1];
+            a[lead] = a[lead + medianBlock<T>];
+            a[lead + 1] = a[lead + medianBlock<T> + 1];
         }
     }
     // Column j from the sorted pair p <= q and a third value x.
     void set(int j, T p, T q, T x)
     {
-        lo[j] = min2(x, p);
-        hi[j] = max2(x, q);
-        mid[j] = max2(p, min2(x, q));
+        lo[lead + j] = min2(x, p);
+        hi[lead + j] = max2(x, q);
+        mid[lead + j] = max2(p, min2(x, q));
     }
     // The median of the window whose columns are j, j + 1, j + 2.
     T median(int j) const
     {
-        const T l = max2(max2(lo[j], lo[j + 1]), lo[j + 2]);
-        const T md = median3(mid[j], mid[j + 1], mid[j + 2]);
-        const T h = min2(min2(hi[j], hi[j + 1]), hi[j + 2]);
+        const int k = lead + j;
+        const T l = max2(max2(lo[k], lo[k + 1]), lo[k + 2]);
+        const T md = median3(mid[k], mid[k + 1], mid[k + 2]);
+        const T h = min2(min2(hi[k], hi[k + 1]), hi[k + 2]);
         return median3(l, md, h);
     }
 };
@@ -217,7 +227,7 @@ inline void median3x3PairKernel(const T* a, T* b, T* c, const T* d, T* saved, in
             lower.carry();
             first = 2;
         }
-        for (int j = first; j < n + 2; ++j) {
+        auto sort = [&](int j) {
             const int column = j0 + j;
             const T y = b[column];
             const T z = c[column];
@@ -226,7 +236,11 @@ inline void median3x3PairKernel(const T* a, T* b, T* c, const T* d, T* saved, in
             const T q = max2(y, z);
             upper.set(j, p, q, a[column]);
             lower.set(j, p, q, d[column]);
-        }
+        };
+        for (int j = first; j < 2; ++j)
+            sort(j);
+        for (int j = 2; j < n + 2; ++j)
+            sort(j);
         for (const T* next : {nextC, nextD})
             if (next)
                 for (int j = j0 + first; j < j0 + n + 2; j += 64 / static_cast<int>(sizeof(T)))
@@ -252,12 +266,16 @@ inline void median3x3RowKernel(const T* a, T* b, const T* c, int columns)
             columnsSorted.carry();
             first = 2;
         }
-        for (int j = first; j < n + 2; ++j) {
+        auto sort = [&](int j) {
             const int column = j0 + j;
             const T y = b[column];
             const T z = c[column];
             columnsSorted.set(j, min2(y, z), max2(y, z), a[column]);
-        }
+        };
+        for (int j = first; j < 2; ++j)
+            sort(j);
+        for (int j = 2; j < n + 2; ++j)
+            sort(j);
         T* ob = b + j0 + 1;
         for (int j = 0; j < n; ++j)
             ob[j] = columnsSorted.median(j);
@@ -418,9 +436,18 @@ void MedianFilter<T>::median3x3Band(PixelMatrix<T>& m, int first, int last, cons
                                     ProgressSteps& progress)
 {
     const int columns = m.getSize2();
-    // c's input values of one pair, the row above the next pair.
-    std::vector<T> saved(static_cast<size_t>(columns));
-    std::vector<T> previous(static_cast<size_t>(columns));
+    // c's input values of one pair, the row above the next pair, column 2
+    // (where a block after the first starts storing) on a cache line.
+    const std::size_t slack = 64 / sizeof(T);
+    std::vector<T> savedStore(static_cast<size_t>(columns) + slack);
+    std::vector<T> previousStore(static_cast<size_t>(columns) + slack);
+    auto lineAt2 = [](T* p) {
+        while (reinterpret_cast<std::uintptr_t>(p + 2) % 64 != 0)
+            ++p;
+        return p;
+    };
+    T* saved = lineAt2(savedStore.data());
+    T* previous = lineAt2(previousStore.data());
     // Rows done are counted in batches: the shared counter, touched by
     // every thread after every pair of rows, cost a fifth of the work of a
     // byte image on two threads.
@@ -433,9 +460,9 @@ void MedianFilter<T>::median3x3Band(PixelMatrix<T>& m, int first, int last, cons
         // its neighbour, left to the hardware).
         const T* nextC = i + 3 < last ? m[i + 3].data() : nullptr;
         const T* nextD = i + 4 < last ? m[i + 4].data() : nullptr;
-        median3x3Pair(above, m[i].data(), m[i + 1].data(), d, saved.data(), columns, nextC, nextD);
-        saved.swap(previous);
-        above = previous.data();
+        median3x3Pair(above, m[i].data(), m[i + 1].data(), d, saved, columns, nextC, nextD);
+        std::swap(saved, previous);
+        above = previous;
         batch.advance(2);
     }
     if (i < last) {
