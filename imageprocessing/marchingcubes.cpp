@@ -1165,25 +1165,6 @@ namespace {
 // depend on the number of threads.
 constexpr int slabLayers = 16;
 
-// The number of positions n < count where the flags p[n] and q[n] (0 or 1)
-// differ, eight at a time: the bytes of the exclusive or are 0 or 1, and
-// multiplying by 0x0101... sums them into the top byte.
-long long differingFlags(const std::uint8_t* p, const std::uint8_t* q, std::size_t count)
-{
-    long long total = 0;
-    std::size_t n = 0;
-    for (; n + 8 <= count; n += 8) {
-        std::uint64_t a;
-        std::uint64_t b;
-        std::memcpy(&a, p + n, 8);
-        std::memcpy(&b, q + n, 8);
-        total += static_cast<long long>(((a ^ b) * 0x0101010101010101ULL) >> 56);
-    }
-    for (; n < count; ++n)
-        total += p[n] != q[n];
-    return total;
-}
-
 // About how many vertices each slab will make on the grid edges along each
 // axis, so that its output lists are allocated once instead of growing: the
 // crossed grid edges counted on evenly spaced pairs of planes (about one per
@@ -1199,14 +1180,31 @@ std::vector<std::array<std::size_t, 3>> estimateSlabs(const VoxelMatrix<T>& m, R
     const int s3 = m.getSize3();
     if (s1 < 1 || s2 < 1 || s3 < 2)
         return estimates;
-    const size_t count = static_cast<size_t>(s1) * s2;
-    const auto flags = [&](int k, std::uint8_t* out) {
+    const auto inside = [iso](T value) { return static_cast<Real>(value) - iso >= Real(0); };
+    // The grid edges of plane k crossed from row to row (x), along its rows
+    // (y, the last voxel of a row paired with the first of the next) and
+    // towards plane k + 1 (z), counted on the voxels themselves: lists of
+    // flags, new memory for each pair of planes, cost the second thread of
+    // a fresh process more than the counting.
+    const auto crossed = [&](int k) {
+        long long x = 0;
+        long long y = 0;
+        long long z = 0;
         for (int i = 0; i < s1; ++i) {
             const T* row = m[k][i].data();
-            std::uint8_t* f = out + static_cast<size_t>(i) * s2;
+            const T* across = m[k + 1][i].data();
+            const T* below = i + 1 < s1 ? m[k][i + 1].data() : nullptr;
+            for (int j = 0; j + 1 < s2; ++j)
+                y += inside(row[j]) != inside(row[j + 1]);
+            if (below) {
+                y += inside(row[s2 - 1]) != inside(below[0]);
+                for (int j = 0; j < s2; ++j)
+                    x += inside(row[j]) != inside(below[j]);
+            }
             for (int j = 0; j < s2; ++j)
-                f[j] = static_cast<Real>(row[j]) - iso >= Real(0);
+                z += inside(row[j]) != inside(across[j]);
         }
+        return std::array<long long, 3>{x, y, z};
     };
     // The crossings counted on matrix plane pairs, by the slab of the cube
     // layer they stand for.
@@ -1219,15 +1217,7 @@ std::vector<std::array<std::size_t, 3>> estimateSlabs(const VoxelMatrix<T>& m, R
     // their sums do not depend on the order.
     std::vector<std::array<long long, 3>> counted(static_cast<size_t>(sampleCount));
     plexan::parallel::forEachChunk(0, sampleCount, 1, [&](std::ptrdiff_t sample, std::ptrdiff_t) {
-        const int k = firstSample + static_cast<int>(sample) * step;
-        const std::unique_ptr<std::uint8_t[]> a(new std::uint8_t[count]);
-        const std::unique_ptr<std::uint8_t[]> b(new std::uint8_t[count]);
-        flags(k, a.get());
-        flags(k + 1, b.get());
-        const long long x = differingFlags(a.get(), a.get() + s2, count - s2);
-        const long long y = differingFlags(a.get(), a.get() + 1, count - 1);
-        const long long z = differingFlags(a.get(), b.get(), count);
-        counted[static_cast<size_t>(sample)] = {x, y, z};
+        counted[static_cast<size_t>(sample)] = crossed(firstSample + static_cast<int>(sample) * step);
     });
     for (int sample = 0; sample < sampleCount; ++sample) {
         const int k = firstSample + sample * step;
