@@ -322,22 +322,27 @@ TEST(SeparableFilterSlabs, VolumesInBandsGiveTheDirectConvolution)
             }
         }
     }
-    // Bands of nine rows of 1200 columns, seventeen or more of them.
-    const VoxelMatrix<float> volume = randomVoxels<float>(150, 1200, 12, rng, 0, 255);
+    // Bands of six rows of 1600 columns, lower than the Gaussian's column
+    // window of nine (a wavefront of 25 bands or more); bands of 22 to 29
+    // rows of 300 columns, higher than it (in groups of one or two bands,
+    // each group handing rows up to the one above).
     GaussianFilter<float> gauss(2.0f);
-    VoxelMatrix<float> single(volume);
-    {
-        plexan::parallel::ThreadCountScope one(1);
-        gauss.apply(single);
-    }
-    for (int threads : {2, 3, 4}) {
-        plexan::parallel::ThreadCountScope scope(threads);
-        VoxelMatrix<float> out(volume);
-        gauss.apply(out);
-        for (int k = 0; k < 12; ++k)
-            for (int i = 0; i < 150; ++i)
-                ASSERT_EQ(std::memcmp(out[k][i].data(), single[k][i].data(), 1200 * sizeof(float)), 0)
-                    << threads << " threads, plane " << k << " row " << i;
+    for (auto [s1, s2] : {std::pair{150, 1600}, std::pair{170, 300}}) {
+        const VoxelMatrix<float> volume = randomVoxels<float>(s1, s2, 12, rng, 0, 255);
+        VoxelMatrix<float> single(volume);
+        {
+            plexan::parallel::ThreadCountScope one(1);
+            gauss.apply(single);
+        }
+        for (int threads : {2, 3, 4}) {
+            plexan::parallel::ThreadCountScope scope(threads);
+            VoxelMatrix<float> out(volume);
+            gauss.apply(out);
+            for (int k = 0; k < 12; ++k)
+                for (int i = 0; i < s1; ++i)
+                    ASSERT_EQ(std::memcmp(out[k][i].data(), single[k][i].data(), s2 * sizeof(float)), 0)
+                        << threads << " threads, " << s1 << "x" << s2 << ", plane " << k << " row " << i;
+        }
     }
 }
 
