@@ -169,7 +169,7 @@ constexpr int medianBlock = static_cast<int>(1024 / sizeof(T));
 // store was split between two lines.
 template <typename T>
 struct SortedColumns {
-    static_assert(sizeof(T) <= 32);
+    static_assert(64 % sizeof(T) == 0 && sizeof(T) <= 32);
     static constexpr int lead = static_cast<int>(64 / sizeof(T)) - 2;
     alignas(64) T lo[lead + medianBlock<T> + 2];
     alignas(64) T mid[lead + medianBlock<T> + 2];
