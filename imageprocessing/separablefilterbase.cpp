@@ -404,12 +404,13 @@ public:
         const std::size_t set = static_cast<std::size_t>(std::max(m_m2 - 1, 0)) * m_s3 * m_s2;
         if (threads > 1 && m_m2 > 1 && m_height >= m_m2 - 1) {
             const int groups = std::min(m_count, 2 * threads);
-            if (ringFits<T>(2 * groups, set))
+            if (ringFits<T>(2 * groups - 1, set))
                 m_groups = groups;
         }
         KeptLease<LineCopies<T>, 1> kept;
-        // A carry per group, and the rows each group but the first hands up.
-        const int sets = m_m2 > 1 && m_count > 1 ? 2 * m_groups : 0;
+        // A carry per group, and the rows each group but the first hands up
+        // (set m_groups + g - 1 for group g).
+        const int sets = m_m2 > 1 && m_count > 1 ? 2 * m_groups - 1 : 0;
         m_sets = sets > 0 ? kept->reserve(static_cast<std::size_t>(sets) * set) : nullptr;
         m_filtered.reset(new Counter[static_cast<std::size_t>(m_count)]);
         m_next.store(0);
@@ -514,8 +515,8 @@ private:
         const int carried = first ? lo : std::min(m_s1, i0 + lag2);
         const int below = last ? next : hi;
         T* const carry = rowSet(g);
-        T* const fromBelow = last ? rowSet(m_groups + g + 1) : nullptr;
-        T* const up = m_groups > 1 && first && g > 0 ? rowSet(m_groups + g) : nullptr;
+        T* const fromBelow = last ? rowSet(m_groups + g) : nullptr;
+        T* const up = m_groups > 1 && first && g > 0 ? rowSet(m_groups + g - 1) : nullptr;
         const bool handing = carry && b + 1 < (m_groups > 1 ? groupBand(g + 1) : m_count);
         const int waitOn = m_groups == 1 ? (b > 0 ? b - 1 : -1) : (last ? b + 1 : -1);
         std::atomic<int>& filtered = m_filtered[static_cast<std::size_t>(b)].planes;
