@@ -510,14 +510,15 @@ private:
         const int lo = std::max(0, i0 - c2);
         const int hi = std::min(m_s1, i1 + lag2);
         const int next = std::max(0, i1 - c2);
-        const bool first = b == (m_groups > 1 ? groupBand(g) : 0);
-        const bool last = m_groups > 1 && b + 1 == groupBand(g + 1) && g + 1 < m_groups;
+        // With one group (the wavefront) its bands are all the bands.
+        const bool first = b == groupBand(g);
+        const bool last = b + 1 == groupBand(g + 1) && g + 1 < m_groups;
         const int carried = first ? lo : std::min(m_s1, i0 + lag2);
         const int below = last ? next : hi;
         T* const carry = rowSet(g);
         T* const fromBelow = last ? rowSet(m_groups + g) : nullptr;
-        T* const up = m_groups > 1 && first && g > 0 ? rowSet(m_groups + g - 1) : nullptr;
-        const bool handing = carry && b + 1 < (m_groups > 1 ? groupBand(g + 1) : m_count);
+        T* const up = first && g > 0 ? rowSet(m_groups + g - 1) : nullptr;
+        const bool handing = carry && b + 1 < groupBand(g + 1);
         const int waitOn = m_groups == 1 ? (b > 0 ? b - 1 : -1) : (last ? b + 1 : -1);
         std::atomic<int>& filtered = m_filtered[static_cast<std::size_t>(b)].planes;
         slideWindow(
