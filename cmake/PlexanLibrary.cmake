@@ -48,6 +48,8 @@ function(plexan_add_library folder)
     if(checks)
       add_library(${target}_headercheck OBJECT ${checks})
       target_link_libraries(${target}_headercheck PRIVATE ${target})
+      # Only the compiling matters: no debug information, no sanitizer.
+      target_compile_options(${target}_headercheck PRIVATE -g0 -fno-sanitize=all)
     endif()
   endif()
 endfunction()
