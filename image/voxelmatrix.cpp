@@ -119,7 +119,7 @@ VoxelMatrix<T>::VoxelMatrix(const VoxelMatrix& other)
     : m_size1(other.m_size1), m_size2(other.m_size2), m_size3(other.m_size3), m_calibration(other.m_calibration)
 {
     if (other.m_planes) {
-        m_planes.reset(new PixelMatrix<T>[static_cast<std::size_t>(m_size3)]);
+        allocatePlanes();
         for (int k = 0; k < m_size3; ++k)
             m_planes[k] = other.m_planes[k];
     }
@@ -164,20 +164,36 @@ void VoxelMatrix<T>::swap(VoxelMatrix& other) noexcept
     std::swap(m_size1, other.m_size1);
     std::swap(m_size2, other.m_size2);
     std::swap(m_size3, other.m_size3);
+    std::swap(m_block, other.m_block);
     std::swap(m_planes, other.m_planes);
     std::swap(m_calibration, other.m_calibration);
 }
+
+// From this size on the voxels share one block. Below it the rounding up to
+// whole huge pages would cost too much memory.
+constexpr std::size_t blockBytes = std::size_t(4) << 20;
 
 template <typename T>
 void VoxelMatrix<T>::allocatePlanes()
 {
     std::unique_ptr<PixelMatrix<T>[]> planes;
+    std::unique_ptr<T, FreeBlock> block;
     if (m_size3 > 0) {
         planes.reset(new PixelMatrix<T>[static_cast<std::size_t>(m_size3)]);
-        for (int k = 0; k < m_size3; ++k)
-            planes[k].setSize(m_size1, m_size2);
+        const std::size_t plane = static_cast<std::size_t>(m_size1) * static_cast<std::size_t>(m_size2);
+        const std::size_t bytes = plane * static_cast<std::size_t>(m_size3) * sizeof(T);
+        if (bytes >= blockBytes) {
+            block = std::unique_ptr<T, FreeBlock>(static_cast<T*>(plexan::allocateLarge(bytes)), FreeBlock{bytes});
+            for (int k = 0; k < m_size3; ++k)
+                planes[k].lend(block.get() + static_cast<std::size_t>(k) * plane, m_size1, m_size2);
+        } else {
+            for (int k = 0; k < m_size3; ++k)
+                planes[k].setSize(m_size1, m_size2);
+        }
     }
+    // The old planes go before the block they may borrow from.
     m_planes = std::move(planes);
+    m_block = std::move(block);
 }
 
 template <typename T>
@@ -189,6 +205,7 @@ void VoxelMatrix<T>::setSize(int s1, int s2, int s3)
     if (s1 == m_size1 && s2 == m_size2 && s3 == m_size3 && (m_planes || s3 < 1))
         return;
     m_planes.reset();
+    m_block.reset();
     m_size1 = s1;
     m_size2 = s2;
     m_size3 = s3;
@@ -264,8 +281,18 @@ void VoxelMatrix<T>::apply(T (*f)(T))
 template <typename T>
 void VoxelMatrix<T>::reverse()
 {
-    for (int k = 0, l = planeCount() - 1; k < l; ++k, --l)
-        std::swap(m_planes[k], m_planes[l]);
+    // Planes lent by the block exchange their elements, row by row (moving
+    // one would copy it), others their storage.
+    for (int k = 0, l = planeCount() - 1; k < l; ++k, --l) {
+        PixelMatrix<T>& a = m_planes[k];
+        PixelMatrix<T>& b = m_planes[l];
+        if ((a.isLent() || b.isLent()) && a.getSize1() == b.getSize1() && a.getSize2() == b.getSize2()) {
+            for (int i = 0; i < a.getSize1(); ++i)
+                a[i].swap(b[i]);
+        } else {
+            std::swap(a, b);
+        }
+    }
 }
 
 template <typename T>
@@ -670,6 +697,7 @@ void VoxelMatrix<T>::loadHeader(const std::string& fileName)
             calibration.setVoxelSize(Vector<float>{header.voxelSize[0], header.voxelSize[1], header.voxelSize[2]});
         }
         m_planes.reset();
+        m_block.reset();
         m_size1 = header.size[0];
         m_size2 = header.size[1];
         m_size3 = header.size[2];

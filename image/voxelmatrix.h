@@ -2,9 +2,11 @@
 // VoxelMatrix<T>: a 3D image, a stack of size3 planes that are each a
 // PixelMatrix<T> of size1 rows x size2 columns, with the physical size of its
 // voxels. Element (i, j, k) is row i (image y), column j (image x) of plane k
-// (slice index, z). Planes are separate objects: there is no single buffer,
-// and cat() gives the flattening order. Whole-volume operations run plane by
-// plane in increasing k, row by row. Copies are deep.
+// (slice index, z). Planes are separate objects and cat() gives the
+// flattening order; a large volume keeps its voxels in one block of huge
+// pages, plane after plane and row after row, and lends each plane its part
+// (the planes' rows are still the only way in). Whole-volume operations run
+// plane by plane in increasing k, row by row. Copies are deep.
 //
 // Voxel-matrix files (".vm") hold a 48-byte header (three zero int32, then
 // format version, data type identifier, the three sizes, the length unit
@@ -18,6 +20,7 @@
 
 #include "image/pixelmatrix.h"
 #include "image/voxelcalibration.h"
+#include "numerics/hugepages.h"
 
 #include <iosfwd>
 #include <iostream>
@@ -186,9 +189,15 @@ private:
     void readVoxels(std::ifstream& stream, const Header& header, const char* where);
     void writeVoxels(std::ofstream& stream, const char* where) const;
 
+    struct FreeBlock {
+        std::size_t bytes = 0;
+        void operator()(T* data) const noexcept { plexan::freeLarge(data, bytes); }
+    };
+
     int m_size1 = 0;
     int m_size2 = 0;
     int m_size3 = 0;
+    std::unique_ptr<T, FreeBlock> m_block; // lent to the planes, when large
     std::unique_ptr<PixelMatrix<T>[]> m_planes;
     VoxelCalibration m_calibration;
 };

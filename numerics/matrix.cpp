@@ -1,4 +1,5 @@
 #include "numerics/matrix.h"
+#include "numerics/hugepages.h"
 
 #include "numerics/parallel.h"
 #include "numerics/smallbuffer.h"
@@ -286,14 +287,62 @@ void copyRows(Vector<T>* to, const Vector<T>* from, int n, int p)
 
 } // namespace
 
+// From this size on the rows share one block. Below it a matrix is small
+// enough for its rows to stay close together in the ordinary heap, and the
+// block's rounding up to whole huge pages would cost too much memory.
+constexpr std::size_t blockBytes = std::size_t(4) << 20;
+
 template <typename T>
 void Matrix<T>::allocate(int n, int p)
 {
     m_n = n > 0 ? n : 0;
     m_p = p;
     m_rows = m_n > 0 ? new Vector<T>[m_n] : nullptr;
+    const std::size_t bytes = static_cast<std::size_t>(m_n) * static_cast<std::size_t>(p > 0 ? p : 0) * sizeof(T);
+    if constexpr (std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>) {
+        if (bytes >= blockBytes) {
+            try {
+                m_block = static_cast<T*>(plexan::allocateLarge(bytes));
+            } catch (...) {
+                delete[] m_rows;
+                m_rows = nullptr;
+                m_n = 0;
+                m_p = 0;
+                throw;
+            }
+            m_blockBytes = bytes;
+            for (int i = 0; i < m_n; ++i)
+                m_rows[i].borrow(m_block + static_cast<std::ptrdiff_t>(i) * p, p);
+            return;
+        }
+    }
     for (int i = 0; i < m_n; ++i)
         m_rows[i].setSize(p);
+}
+
+template <typename T>
+void Matrix<T>::release() noexcept
+{
+    delete[] m_rows;
+    m_rows = nullptr;
+    plexan::freeLarge(m_block, m_blockBytes);
+    m_block = nullptr;
+    m_blockBytes = 0;
+    m_lent = false;
+}
+
+template <typename T>
+void Matrix<T>::lend(T* data, int n, int p)
+{
+    release();
+    n = n > 0 ? n : 0;
+    p = p > 0 ? p : 0;
+    m_rows = n > 0 ? new Vector<T>[n] : nullptr;
+    m_n = n;
+    m_p = p;
+    m_lent = true;
+    for (int i = 0; i < n; ++i)
+        m_rows[i].borrow(data + static_cast<std::ptrdiff_t>(i) * p, p);
 }
 
 template <typename T>
@@ -318,13 +367,18 @@ Matrix<T>::Matrix(const Matrix& other)
 
 template <typename T>
 Matrix<T>::Matrix(Matrix&& other) noexcept
-    : m_n(other.m_n), m_p(other.m_p), m_rows(other.m_rows)
 {
-    other.m_n = 0;
-    other.m_p = 0;
-    other.m_rows = nullptr;
+    if (other.m_lent) {
+        allocate(other.m_n, other.m_p);
+        copyRows(m_rows, other.m_rows, m_n, m_p);
+        return;
+    }
+    std::swap(m_n, other.m_n);
+    std::swap(m_p, other.m_p);
+    std::swap(m_rows, other.m_rows);
+    std::swap(m_block, other.m_block);
+    std::swap(m_blockBytes, other.m_blockBytes);
 }
-
 template <typename T>
 Matrix<T>& Matrix<T>::operator=(const Matrix& other)
 {
@@ -344,7 +398,14 @@ Matrix<T>& Matrix<T>::operator=(Matrix&& other)
     // refuses a rectangular one), so moves go through it too.
     if (other.m_n != m_n || other.m_p != m_p)
         setSize(other.m_n, other.m_p);
+    // Lent storage stays with its owner: the elements move instead.
+    if (m_lent || other.m_lent) {
+        copyRows(m_rows, other.m_rows, m_n, m_p);
+        return *this;
+    }
     std::swap(m_rows, other.m_rows);
+    std::swap(m_block, other.m_block);
+    std::swap(m_blockBytes, other.m_blockBytes);
     return *this;
 }
 
@@ -353,8 +414,7 @@ void Matrix<T>::setSize(int n, int p)
 {
     if (n == m_n && p == m_p)
         return;
-    delete[] m_rows;
-    m_rows = nullptr;
+    release();
     allocate(n, p);
 }
 

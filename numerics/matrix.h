@@ -1,10 +1,14 @@
 #pragma once
-// Matrix<T>: a dense n x p matrix stored as n row vectors, each its own
-// allocation; element (i, j) is element j of row i. Copies are deep; sizes are
-// checked on every operation that combines two operands, indices never.
+// Matrix<T>: a dense n x p matrix stored as n row vectors; element (i, j) is
+// element j of row i. A small matrix gives each row its own allocation; a
+// large one (an image, say) keeps its rows one after the other in one block
+// of huge pages and lends each row its part, so that walking down a column
+// does not cost a page-table walk per row. Copies are deep; sizes are checked
+// on every operation that combines two operands, indices never.
 
 #include "numerics/vector.h"
 
+#include <cstddef>
 #include <iostream>
 #include <string>
 
@@ -19,13 +23,20 @@ public:
     Matrix(const Vector<T>& v, bool row);
     Matrix(const Matrix& other);
     Matrix(Matrix&& other) noexcept;
-    virtual ~Matrix() { delete[] m_rows; }
+    virtual ~Matrix() { release(); }
 
     Matrix& operator=(const Matrix& other);
     Matrix& operator=(Matrix&& other);
 
     // Reallocates (contents undefined) unless both sizes are unchanged.
     virtual void setSize(int n, int p);
+    // Makes this an n x p matrix whose rows are the consecutive runs of p
+    // elements from data: storage it does not own, which must outlive it (a
+    // volume lends its planes their part of its block this way). Moving such
+    // a matrix, into or out of, copies its elements; resizing it gives it
+    // storage of its own.
+    void lend(T* data, int n, int p);
+    bool isLent() const { return m_lent; }
     void setSize(const Vector<int>& size) { setSize(size[0], size[1]); }
     Vector<int> getSize() const { return Vector<int>{m_n, m_p}; }
     void getSize(int& n, int& p) const
@@ -54,7 +65,15 @@ public:
     // All rows, one after the other.
     Vector<T> cat() const;
     Matrix transpose() const;
-    void swapRows(int i, int j) { m_rows[i].swap(m_rows[j]); }
+    // Rows of the same matrix exchange their storage, whether their own or
+    // lent by the block; a shallow row exchanges elements.
+    void swapRows(int i, int j)
+    {
+        if (m_rows[i].m_shallow || m_rows[j].m_shallow)
+            m_rows[i].swap(m_rows[j]);
+        else
+            m_rows[i].exchangeStorage(m_rows[j]);
+    }
 
     void fill(const T& x);
     void setZeros() { fill(T(0)); }
@@ -153,10 +172,14 @@ public:
 
 protected:
     void allocate(int n, int p);
+    void release() noexcept;
 
     int m_n = 0;
     int m_p = 0;
     Vector<T>* m_rows = nullptr;
+    T* m_block = nullptr; // the rows' elements, for a large matrix
+    std::size_t m_blockBytes = 0;
+    bool m_lent = false; // the rows' elements belong to another object
 };
 
 template <typename T>

@@ -43,7 +43,7 @@ public:
     }
     Vector(Vector&& other) noexcept
     {
-        if (other.m_shallow) {
+        if (!other.ownsStorage()) {
             allocate(other.m_size);
             copyFrom(other.m_data, other.m_size);
         } else {
@@ -65,7 +65,7 @@ public:
     {
         if (this == &other)
             return *this;
-        if (m_shallow || other.m_shallow) {
+        if (!ownsStorage() || !other.ownsStorage()) {
             setSize(other.m_size);
             copyFrom(other.m_data, other.m_size);
         } else {
@@ -182,22 +182,28 @@ public:
         one.m_data[0] = x;
         append(one);
     }
-    // Exchanges storage when neither is shallow, elements otherwise.
+    // Exchanges storage when both own theirs, elements otherwise.
     void swap(Vector& v)
     {
-        if (!m_shallow && !v.m_shallow) {
-            std::swap(m_size, v.m_size);
-            std::swap(m_data, v.m_data);
+        if (ownsStorage() && v.ownsStorage()) {
+            exchangeStorage(v);
             return;
         }
-        if (m_size != v.m_size) {
+        if (m_size == v.m_size) {
+            for (int i = 0; i < m_size; ++i)
+                std::swap(m_data[i], v.m_data[i]);
+            return;
+        }
+        if (m_shallow || v.m_shallow) {
             UsageError e;
             e.setWhere("void Vector<T>::swap(Vector&)");
             e.setWhat("Vector size differ and at least one of them is shallow");
             throw e;
         }
-        for (int i = 0; i < m_size; ++i)
-            std::swap(m_data[i], v.m_data[i]);
+        // A row of a matrix's block leaves it with its elements.
+        detach();
+        v.detach();
+        exchangeStorage(v);
     }
     void reverse()
     {
@@ -299,19 +305,51 @@ public:
     void print(const std::string& label = "", std::ostream& stream = std::cout) const;
 
 private:
+    friend class Matrix<T>;
+
+    // A large matrix keeps its rows in one block of its own and lends each
+    // row its part: such a row frees nothing and moves its elements rather
+    // than its storage, but unlike a shallow vector it can be resized (it
+    // then takes storage of its own).
+    bool ownsStorage() const { return !m_shallow && !m_borrowed; }
+    void borrow(T* data, int n)
+    {
+        release();
+        m_data = data;
+        m_size = n;
+        m_borrowed = data != nullptr;
+    }
+    void detach()
+    {
+        if (!m_borrowed)
+            return;
+        T* own = new T[static_cast<std::size_t>(m_size)];
+        for (int i = 0; i < m_size; ++i)
+            own[i] = m_data[i];
+        m_data = own;
+        m_borrowed = false;
+    }
+    void exchangeStorage(Vector& v) noexcept
+    {
+        std::swap(m_size, v.m_size);
+        std::swap(m_data, v.m_data);
+        std::swap(m_borrowed, v.m_borrowed);
+    }
     void allocate(int n)
     {
         m_size = n > 0 ? n : 0;
         m_data = m_size > 0 ? new T[m_size] : nullptr;
         m_shallow = false;
+        m_borrowed = false;
     }
     void release()
     {
-        if (!m_shallow)
+        if (ownsStorage())
             delete[] m_data;
         m_data = nullptr;
         m_size = 0;
         m_shallow = false;
+        m_borrowed = false;
     }
     void copyFrom(const T* src, int n)
     {
@@ -337,6 +375,7 @@ private:
     int m_size = 0;
     T* m_data = nullptr;
     bool m_shallow = false;
+    bool m_borrowed = false;
 };
 
 template <typename T>

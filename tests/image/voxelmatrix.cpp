@@ -175,3 +175,52 @@ TEST(VoxelMatrix, SizesEqualityAndScalarOperations)
     EXPECT_EQ(out.str().rfind("volume\n-- Plane 0\n", 0), 0u) << out.str();
     EXPECT_NE(out.str().find("-- Plane 1\n"), std::string::npos) << out.str();
 }
+
+// A volume of 4 MiB or more keeps its voxels in one block and lends each
+// plane its part. Copies are deep, moves keep the block, a plane moved out
+// outlives the volume, a plane given another size leaves the block, and
+// reversing exchanges whole planes.
+TEST(VoxelMatrix, LargeVolumeLendsItsPlanesOneBlock)
+{
+    std::mt19937 rng(5);
+    const int s1 = 64, s2 = 256, s3 = 70; // 4.6 MB of floats
+    const VoxelMatrix<float> source = randomVoxelMatrix<float>(s1, s2, s3, rng);
+    VoxelMatrix<float> v(source);
+    EXPECT_EQ(v, source);
+    for (int k = 0; k + 1 < s3; ++k) {
+        ASSERT_TRUE(v[k].isLent());
+        ASSERT_EQ(v[k + 1][0].data(), v[k][s1 - 1].data() + s2) << "plane " << k;
+    }
+    EXPECT_NE(v[0][0].data(), source[0][0].data());
+
+    v.reverse();
+    for (int k = 0; k < s3; ++k)
+        ASSERT_EQ(v[k], source[s3 - 1 - k]) << "plane " << k;
+    EXPECT_TRUE(v[0].isLent());
+    v.reverse();
+
+    const float* first = v[0][0].data();
+    VoxelMatrix<float> moved(std::move(v));
+    EXPECT_EQ(moved[0][0].data(), first);
+    EXPECT_EQ(moved, source);
+
+    PixelMatrix<float> plane;
+    {
+        VoxelMatrix<float> holder(std::move(moved));
+        plane = std::move(holder[3]);
+        EXPECT_EQ(holder[3], source[3]);
+        PixelMatrix<float> ones(s1, s2);
+        ones.setOnes();
+        holder[4] = std::move(ones);
+        EXPECT_TRUE(holder[4].isLent());
+        EXPECT_EQ(holder(0, 0, 4), 1.0f);
+        holder[5].setSize(2, 2);
+        EXPECT_FALSE(holder[5].isLent());
+        holder[5].setZeros();
+        EXPECT_EQ(holder[6], source[6]);
+        holder.setSize(s1, s2, 2); // drops the block
+        EXPECT_EQ(holder.getSize3(), 2);
+        EXPECT_FALSE(holder[0].isLent());
+    }
+    EXPECT_EQ(plane, source[3]);
+}

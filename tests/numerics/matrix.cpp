@@ -287,6 +287,93 @@ TEST(Matrix, SortRowsOrdersByAColumn)
     }
 }
 
+// A matrix of 4 MiB or more keeps its rows one after the other in one block.
+// Its rows still behave as vectors of their own: sorting exchanges rows
+// whole, a row moved out or exchanged with a vector of another size takes
+// its elements along and outlives the matrix, a resized row gets storage of
+// its own, and the matrix moves with its block.
+TEST(Matrix, LargeMatrixRowsShareOneBlockAndStillActAsVectors)
+{
+    std::mt19937 rng(17);
+    const int n = 1100;
+    const int p = 1000; // 4.4 MB of floats
+    Matrix<float> big = randomMatrix<float>(n, p, rng);
+    for (int i = 0; i + 1 < n; ++i)
+        ASSERT_EQ(big[i + 1].data(), big[i].data() + p) << "row " << i;
+    EXPECT_FALSE(big[0].isShallow());
+
+    // Sorting by column 0 against a sort of the rows as standard vectors.
+    for (int i = 0; i < n; ++i)
+        big(i, 1) = static_cast<float>(i); // tags each row
+    std::vector<std::vector<float>> rows(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        rows[static_cast<std::size_t>(i)].assign(big[i].begin(), big[i].end());
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a[0] < b[0]; });
+    big.sortRows(0);
+    for (int i = 0; i < n; ++i)
+        ASSERT_TRUE(std::equal(big[i].begin(), big[i].end(), rows[static_cast<std::size_t>(i)].begin()))
+            << "row " << i;
+
+    Vector<float> movedOut;
+    Vector<float> exchanged{1.0f, 2.0f};
+    Vector<float> grown;
+    {
+        Matrix<float> holder(std::move(big));
+        EXPECT_EQ(big.getSize1(), 0);
+        EXPECT_EQ(holder(7, 1), rows[7][1]);
+        movedOut = std::move(holder[3]);
+        EXPECT_EQ(holder.getRow(3), movedOut) << "a row moved out keeps its place";
+        holder[4].swap(exchanged);
+        EXPECT_EQ(holder[4], Vector<float>({1.0f, 2.0f}));
+        holder[5].append(-1.0f);
+        EXPECT_EQ(holder[5].getSize(), p + 1);
+        grown = holder[5];
+        holder.swapRows(5, 6); // a row of its own and a row of the block
+        EXPECT_EQ(holder[6], grown);
+        EXPECT_EQ(holder[5].getSize(), p);
+        EXPECT_EQ(holder(5, 1), rows[6][1]);
+    }
+    // The block is gone: what left it must not point into it.
+    EXPECT_TRUE(std::equal(movedOut.begin(), movedOut.end(), rows[3].begin()));
+    EXPECT_TRUE(std::equal(exchanged.begin(), exchanged.end(), rows[4].begin()));
+    EXPECT_EQ(grown[p], -1.0f);
+    EXPECT_TRUE(std::equal(grown.begin(), grown.end() - 1, rows[5].begin()));
+}
+
+// A matrix lent storage writes into it and never lets it go: moves copy the
+// elements, a resize gives the matrix storage of its own.
+TEST(Matrix, LentStorageStaysWithItsOwner)
+{
+    std::vector<double> storage(12, 0.0);
+    Matrix<double> lent;
+    lent.lend(storage.data(), 3, 4);
+    EXPECT_TRUE(lent.isLent());
+    lent(2, 3) = 5.0;
+    EXPECT_EQ(storage[11], 5.0);
+
+    Matrix<double> moved(std::move(lent));
+    EXPECT_FALSE(moved.isLent());
+    EXPECT_NE(moved[0].data(), storage.data());
+    EXPECT_EQ(moved(2, 3), 5.0);
+    EXPECT_TRUE(lent.isLent());
+    EXPECT_EQ(lent[0].data(), storage.data());
+
+    Matrix<double> source(3, 4);
+    source.setOnes();
+    lent = std::move(source);
+    EXPECT_EQ(storage[0], 1.0);
+    EXPECT_EQ(lent[0].data(), storage.data());
+    Matrix<double> target(3, 4);
+    target = std::move(lent);
+    EXPECT_NE(target[0].data(), storage.data());
+    EXPECT_EQ(target(1, 1), 1.0);
+
+    lent.setSize(2, 2);
+    EXPECT_FALSE(lent.isLent());
+    lent.setZeros();
+    EXPECT_EQ(storage[0], 1.0);
+}
+
 TEST(Matrix, PrintWritesOneLinePerRow)
 {
     Matrix<int> m(2, 2);
