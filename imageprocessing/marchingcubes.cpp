@@ -204,9 +204,10 @@ template <typename F>
             f(j);
 }
 
-// The matrix rows are read once, from memory rather than the caches, each
-// from its own allocation: asking for a row a few rows ahead keeps the
-// memory busy while the rows before it are converted.
+// The matrix rows are read once, from memory rather than the caches, and
+// need not follow each other (a small volume's rows are allocated one by
+// one): asking for a row a few rows ahead keeps the memory busy while the
+// rows before it are converted.
 constexpr int prefetchAhead = 4;
 template <typename T>
 [[gnu::always_inline]] inline void prefetchRow(const PixelMatrix<T>& source, int i, int rows, int columns)
