@@ -379,6 +379,7 @@ Matrix<T>::Matrix(Matrix&& other) noexcept
     std::swap(m_block, other.m_block);
     std::swap(m_blockBytes, other.m_blockBytes);
 }
+
 template <typename T>
 Matrix<T>& Matrix<T>::operator=(const Matrix& other)
 {
