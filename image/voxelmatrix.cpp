@@ -169,10 +169,6 @@ void VoxelMatrix<T>::swap(VoxelMatrix& other) noexcept
     std::swap(m_calibration, other.m_calibration);
 }
 
-// From this size on the voxels share one block. Below it the rounding up to
-// whole huge pages would cost too much memory.
-constexpr std::size_t blockBytes = std::size_t(4) << 20;
-
 template <typename T>
 void VoxelMatrix<T>::allocatePlanes()
 {
@@ -182,7 +178,7 @@ void VoxelMatrix<T>::allocatePlanes()
         planes.reset(new PixelMatrix<T>[static_cast<std::size_t>(m_size3)]);
         const std::size_t plane = static_cast<std::size_t>(m_size1) * static_cast<std::size_t>(m_size2);
         const std::size_t bytes = plane * static_cast<std::size_t>(m_size3) * sizeof(T);
-        if (bytes >= blockBytes) {
+        if (bytes >= plexan::sharedBlockBytes) {
             block = std::unique_ptr<T, FreeBlock>(static_cast<T*>(plexan::allocateLarge(bytes)), FreeBlock{bytes});
             for (int k = 0; k < m_size3; ++k)
                 planes[k].lend(block.get() + static_cast<std::size_t>(k) * plane, m_size1, m_size2);
@@ -281,12 +277,12 @@ void VoxelMatrix<T>::apply(T (*f)(T))
 template <typename T>
 void VoxelMatrix<T>::reverse()
 {
-    // Planes lent by the block exchange their elements, row by row (moving
-    // one would copy it), others their storage.
+    // Row by row: rows of the block exchange their elements (moving a lent
+    // plane would copy it three times), others their storage.
     for (int k = 0, l = planeCount() - 1; k < l; ++k, --l) {
         PixelMatrix<T>& a = m_planes[k];
         PixelMatrix<T>& b = m_planes[l];
-        if ((a.isLent() || b.isLent()) && a.getSize1() == b.getSize1() && a.getSize2() == b.getSize2()) {
+        if (a.getSize1() == b.getSize1() && a.getSize2() == b.getSize2()) {
             for (int i = 0; i < a.getSize1(); ++i)
                 a[i].swap(b[i]);
         } else {

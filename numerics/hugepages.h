@@ -28,6 +28,11 @@
 
 namespace plexan {
 
+// From this size on a matrix's rows, or a volume's planes, share one block
+// from allocateLarge(); below it the rounding up to whole huge pages would
+// cost too much memory.
+constexpr std::size_t sharedBlockBytes = std::size_t(4) << 20;
+
 void adviseHugePages(const void* data, std::size_t bytes);
 void* allocateLarge(std::size_t bytes);
 void freeLarge(void* data, std::size_t bytes) noexcept;

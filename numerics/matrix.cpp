@@ -287,11 +287,6 @@ void copyRows(Vector<T>* to, const Vector<T>* from, int n, int p)
 
 } // namespace
 
-// From this size on the rows share one block. Below it a matrix is small
-// enough for its rows to stay close together in the ordinary heap, and the
-// block's rounding up to whole huge pages would cost too much memory.
-constexpr std::size_t blockBytes = std::size_t(4) << 20;
-
 template <typename T>
 void Matrix<T>::allocate(int n, int p)
 {
@@ -300,7 +295,7 @@ void Matrix<T>::allocate(int n, int p)
     m_rows = m_n > 0 ? new Vector<T>[m_n] : nullptr;
     const std::size_t bytes = static_cast<std::size_t>(m_n) * static_cast<std::size_t>(p > 0 ? p : 0) * sizeof(T);
     if constexpr (std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>) {
-        if (bytes >= blockBytes) {
+        if (bytes >= plexan::sharedBlockBytes) {
             try {
                 m_block = static_cast<T*>(plexan::allocateLarge(bytes));
             } catch (...) {
@@ -311,8 +306,7 @@ void Matrix<T>::allocate(int n, int p)
                 throw;
             }
             m_blockBytes = bytes;
-            for (int i = 0; i < m_n; ++i)
-                m_rows[i].borrow(m_block + static_cast<std::ptrdiff_t>(i) * p, p);
+            borrowRows(m_block);
             return;
         }
     }
@@ -341,8 +335,14 @@ void Matrix<T>::lend(T* data, int n, int p)
     m_n = n;
     m_p = p;
     m_lent = true;
-    for (int i = 0; i < n; ++i)
-        m_rows[i].borrow(data + static_cast<std::ptrdiff_t>(i) * p, p);
+    borrowRows(data);
+}
+
+template <typename T>
+void Matrix<T>::borrowRows(T* data)
+{
+    for (int i = 0; i < m_n; ++i)
+        m_rows[i].borrow(data + static_cast<std::ptrdiff_t>(i) * m_p, m_p);
 }
 
 template <typename T>

@@ -173,6 +173,8 @@ public:
 protected:
     void allocate(int n, int p);
     void release() noexcept;
+    // Row i borrows the p elements from data + i p.
+    void borrowRows(T* data);
 
     int m_n = 0;
     int m_p = 0;

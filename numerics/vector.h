@@ -323,11 +323,9 @@ private:
     {
         if (!m_borrowed)
             return;
-        T* own = new T[static_cast<std::size_t>(m_size)];
-        for (int i = 0; i < m_size; ++i)
-            own[i] = m_data[i];
-        m_data = own;
-        m_borrowed = false;
+        const T* lent = m_data;
+        allocate(m_size);
+        copyFrom(lent, m_size);
     }
     void exchangeStorage(Vector& v) noexcept
     {
@@ -369,7 +367,8 @@ private:
             both.m_data[i] = first.m_data[i];
         for (int i = 0; i < second.m_size; ++i)
             both.m_data[first.m_size + i] = second.m_data[i];
-        swap(both);
+        release();
+        exchangeStorage(both);
     }
 
     int m_size = 0;
