@@ -2,9 +2,12 @@
 // ImageReader: reads slice images into an Image. It recognises TIFF files by
 // their byte-order mark (whatever their name) and IMG files (a 12-byte header
 // starting with "0000", then 512 x 512 grey bytes) by the mark and the .img
-// suffix. TIFF pixels are read scanline by scanline through libtiff, with
-// progress after each line and cancellation polled before each line; only the
-// first image of a file is read.
+// suffix. TIFF pixels are read through libtiff (uncompressed strips straight
+// from the file into the rows, a chunk of lines at a time), with progress
+// after each line and cancellation polled before each line: a cancelled read
+// holds the lines it reported, the rows below as they were or, within the
+// chunk it was reading, with their lines. Only the first image of a file is
+// read.
 //
 // Files come from users' disks: a truncated, malformed or hostile file gives a
 // file exception naming the file, never a crash or an oversized allocation.

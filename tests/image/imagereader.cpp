@@ -374,39 +374,106 @@ TEST(ImageReaderProgress, OneStepPerScanlineAndCancelKeepsTheLinesRead)
     }
 }
 
+// The rows of a cancelled read: the lines reported hold the file's lines,
+// the rows below hold the file's lines for a while (the rest of the chunk
+// being read), then the mark; how many rows hold file lines.
+int checkCancelledRows(const std::vector<unsigned char>& got, const std::vector<unsigned char>& pixels,
+                       std::size_t lineBytes, int reported)
+{
+    const int height = static_cast<int>(pixels.size() / lineBytes);
+    const auto line = [&](const std::vector<unsigned char>& v, int y) {
+        return std::vector<unsigned char>(v.begin() + y * lineBytes, v.begin() + (y + 1) * lineBytes);
+    };
+    int read = 0;
+    while (read < height && line(got, read) == line(pixels, read))
+        ++read;
+    EXPECT_GE(read, reported) << "a line reported does not hold the file's line";
+    for (int y = read; y < height; ++y)
+        EXPECT_EQ(line(got, y), std::vector<unsigned char>(lineBytes, 0xEE)) << "row " << y;
+    return read;
+}
+
 // Regression: cancellation was polled once per strip and the read ended
 // "finished" whatever was asked, so a one-strip file was read whole.
 TEST(ImageReaderProgress, CancelInsideAStripStopsAtTheNextLineAndEndsCanceled)
 {
     ScratchDirectory dir;
     const std::string file = dir.file("strip.tif");
-    const int width = 6, height = 5;
-    const auto pixels = randomBytes(width * height, 17);
-    ASSERT_TRUE(writeWithLibtiff(file, width, height, 8, 1, PHOTOMETRIC_MINISBLACK, pixels,
-                                 {false, COMPRESSION_NONE, 5, 0}));
-    // Cancelled in the first progress notification, and in the last one: a
-    // cancel asked for after the last line still ends the read as cancelled.
-    for (int cancelAt : {1, height}) {
-        SCOPED_TRACE(cancelAt);
-        RecordingMonitor canceller;
-        canceller.cancelAt = cancelAt;
-        ImageReader reader;
-        reader.addMonitor(canceller);
-        Image image(width, height, 8);
-        std::memset(image.getData(), 0xEE, image.dataLength());
-        TIFF* tif = TIFFOpen(file.c_str(), "r");
-        ASSERT_NE(tif, nullptr);
-        reader.readTiffPixels(image, tif);
-        TIFFClose(tif);
-        std::vector<unsigned> steps(cancelAt);
-        std::iota(steps.begin(), steps.end(), 1u);
-        EXPECT_EQ(canceller.steps, steps);
-        EXPECT_EQ(canceller.total, unsigned(height));
-        EXPECT_EQ(canceller.events, (std::vector<std::string>{"started ", "canceled canceled"}));
-        auto expected = pixels;
-        std::fill(expected.begin() + cancelAt * width, expected.end(), 0xEE);
-        EXPECT_EQ(bytesOf(image), expected);
+    // Uncompressed, 8-bit and 16-bit in the other byte order: one strip of
+    // five short lines (read as one chunk), and one strip of 2.5 MB (read a
+    // chunk at a time, so that the read stops long before its end).
+    struct Case {
+        int width, height, bits;
+    };
+    for (const Case c : {Case{6, 5, 8}, Case{4096, 640, 8}, Case{2048, 640, 16}}) {
+        const std::size_t lineBytes = std::size_t(c.width) * c.bits / 8;
+        const auto pixels = randomBytes(lineBytes * c.height, 17);
+        ASSERT_TRUE(writeWithLibtiff(file, c.width, c.height, c.bits, 1, PHOTOMETRIC_MINISBLACK, pixels,
+                                     {c.bits == 16, COMPRESSION_NONE, std::uint32_t(c.height), 0}));
+        // Cancelled in the first progress notification, and in the last one: a
+        // cancel asked for after the last line still ends the read as cancelled.
+        for (int cancelAt : {1, c.height}) {
+            SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.bits << " bits, cancel at "
+                                            << cancelAt);
+            RecordingMonitor canceller;
+            canceller.cancelAt = cancelAt;
+            ImageReader reader;
+            reader.addMonitor(canceller);
+            Image image(c.width, c.height, c.bits);
+            std::memset(image.getData(), 0xEE, image.dataLength());
+            TIFF* tif = TIFFOpen(file.c_str(), "r");
+            ASSERT_NE(tif, nullptr);
+            reader.readTiffPixels(image, tif);
+            TIFFClose(tif);
+            std::vector<unsigned> steps(cancelAt);
+            std::iota(steps.begin(), steps.end(), 1u);
+            EXPECT_EQ(canceller.steps, steps);
+            EXPECT_EQ(canceller.total, unsigned(c.height));
+            EXPECT_EQ(canceller.events, (std::vector<std::string>{"started ", "canceled canceled"}));
+            const int read = checkCancelledRows(bytesOf(image), pixels, lineBytes, cancelAt);
+            if (c.height > 100 && cancelAt == 1)
+                EXPECT_LT(read, c.height / 2) << "the read went on long after the cancel";
+        }
     }
+}
+
+// Uncompressed strips are read a chunk of lines at a time straight into the
+// image: strips of every size against the chunk's, in both byte orders, a
+// strip cut short, and an image read again over the one before.
+TEST(ImageReaderTiff, UncompressedStripsOfAnySizeReadToTheWrittenPixels)
+{
+    ScratchDirectory dir;
+    const std::string file = dir.file("strips.tif");
+    const int width = 1500, height = 900; // 2.7 MB at 16 bits
+    unsigned seed = 40;
+    Image image;
+    for (int bits : {8, 16})
+        for (bool big : {false, true})
+            for (std::uint32_t rowsPerStrip : {2u, 7u, 350u, 899u, 900u}) {
+                SCOPED_TRACE(testing::Message() << bits << " bits" << (big ? ", MM" : ", II") << ", "
+                                                << rowsPerStrip << " rows per strip");
+                const auto pixels = randomBytes(std::size_t(width) * height * bits / 8, seed++);
+                ASSERT_TRUE(writeWithLibtiff(file, width, height, bits, 1, PHOTOMETRIC_MINISBLACK, pixels,
+                                             {big, COMPRESSION_NONE, rowsPerStrip, 0}));
+                RecordingMonitor monitor;
+                ImageReader reader;
+                reader.addMonitor(monitor);
+                reader.read(image, file);
+                EXPECT_TRUE(bytesOf(image) == pixels);
+                EXPECT_EQ(monitor.steps.size(), std::size_t(height));
+                EXPECT_EQ(monitor.events, (std::vector<std::string>{"started ", "finished finished"}));
+            }
+    // A strip whose end lies beyond the end of the file, read well into its
+    // second chunk before the file ends: a read error, not an image.
+    const auto pixels = randomBytes(std::size_t(width) * height, 3);
+    TiffTags tags = plainTiffTags(width, height, 8, 1, width * height);
+    tags[273] = {4, {8 + 1000}};
+    writeBytes(file, tiffBytes(false, tags, std::string(pixels.begin(), pixels.end())));
+    testing::internal::CaptureStderr();
+    const Exception e = plainException([&] { ImageReader().read(image, file); });
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(e.getWhere(), tiffPixelsWhere);
+    EXPECT_EQ(e.getWhat().rfind("Cannot read TIFF image data", 0), 0u) << e.getWhat();
 }
 
 // Damaged input ----------------------------------------------------------------------
