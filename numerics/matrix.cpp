@@ -984,12 +984,180 @@ struct LeftTransforms {
     }
 };
 
-// Householder bidiagonalisation in place of the n x p matrix (n >= p) whose
-// rows are a[0 .. n - 1]. The left reflections go to left; the right ones
-// accumulate, when rt is not null, into the transpose of the right factor,
-// where they act on contiguous rows.
+// The rotations (first + r, first + r + 1) by (c[r], s[r]), r = 0 .. count - 1
+// in that order, of the rows of m.
 template <typename T>
-void bidiagonalise(T* const* a, int n, int p, const LeftTransforms<T>& left, Matrix<T>* rt)
+void rotateRowSequence(Matrix<T>& m, int first, const T* c, const T* s, int count)
+{
+    if (count < 1)
+        return;
+    SmallBuffer<T*, 16> rows(static_cast<std::size_t>(count) + 1);
+    for (int r = 0; r <= count; ++r)
+        rows[r] = m[first + r].data();
+    if (m.getSize2() <= narrowWidth)
+        rotateNarrowNeighbourRows(rows.data(), count, c, s, m.getSize2());
+    else
+        rotateNeighbourRows(rows.data(), count, c, s, m.getSize2());
+}
+
+// Where the right transforms of a decomposition go: into the transpose of
+// the right factor, or, for a least-squares solve, onto a tape from which
+// they act, last first, on the one vector the solution needs (a value pair
+// per rotation instead of a pair of rows of p). A tape grown far beyond what
+// a decomposition records (a few p^2 values) is played into a factor of its
+// own, which takes what follows.
+template <typename T>
+class RightTransforms {
+public:
+    // Into rt (the transpose of the right factor, from the identity); none
+    // when rt is null.
+    explicit RightTransforms(Matrix<T>* rt) : m_rt(rt) {}
+    // Onto a tape, for p columns, with room for what a decomposition
+    // usually records (a 300 x 300 matrix: 787 steps, 205,201 values).
+    explicit RightTransforms(int p) : m_p(p), m_limit(16 * static_cast<std::size_t>(p) * p + 4096)
+    {
+        m_steps.reserve(4 * static_cast<std::size_t>(p));
+        m_values.reserve(3 * static_cast<std::size_t>(p) * p);
+    }
+
+    // The reflection I - beta v v^T on rows first .. first + |v| - 1.
+    void reflect(const Vector<T>& v, T beta, int first)
+    {
+        if (m_rt) {
+            m_rt->leftHouseholderTransform(v, beta, first, first + v.getSize() - 1, 0, m_rt->getSize2() - 1);
+        } else if (m_p > 0 && beta != T(0)) {
+            m_steps.push_back({Kind::Reflection, first, v.getSize(), m_values.size(), beta});
+            m_values.insert(m_values.end(), v.data(), v.data() + v.getSize());
+            spill();
+        }
+    }
+
+    // Rows i and k rotated as by Matrix::leftGivensRotate.
+    void rotate(T c, T s, int i, int k)
+    {
+        if (m_rt) {
+            m_rt->leftGivensRotate(c, s, i, k);
+        } else if (m_p > 0) {
+            m_steps.push_back({Kind::Rotation, i, k, m_values.size(), T(0)});
+            m_values.push_back(c);
+            m_values.push_back(s);
+            spill();
+        }
+    }
+
+    // The rotations (first + r, first + r + 1) by (c[r], s[r]), r = 0 ..
+    // count - 1 in that order.
+    void rotateSequence(int first, const T* c, const T* s, int count)
+    {
+        if (m_rt) {
+            rotateRowSequence(*m_rt, first, c, s, count);
+        } else if (m_p > 0 && count > 0) {
+            m_steps.push_back({Kind::Sequence, first, count, m_values.size(), T(0)});
+            m_values.insert(m_values.end(), c, c + count);
+            m_values.insert(m_values.end(), s, s + count);
+            spill();
+        }
+    }
+
+    // x = R^T y, R the product of the transforms (the transpose of the
+    // right factor).
+    void multiplyTransposed(const Vector<T>& y, Vector<T>& x) const
+    {
+        if (m_rt) {
+            const int p = m_rt->getSize1();
+            x.setZeros();
+            T* xx = x.data();
+            for (int i = 0; i < p; ++i) {
+                if (y[i] == T(0))
+                    continue;
+                const T yi = y[i];
+                const T* r = (*m_rt)[i].data();
+                for (int j = 0; j < p; ++j)
+                    xx[j] += r[j] * yi;
+            }
+            return;
+        }
+        x = y;
+        T* z = x.data();
+        for (auto step = m_steps.rbegin(); step != m_steps.rend(); ++step) {
+            const T* values = m_values.data() + step->at;
+            if (step->kind == Kind::Reflection) {
+                T w = T(0);
+                for (int i = 0; i < step->count; ++i)
+                    w += values[i] * z[step->first + i];
+                w = step->beta * w;
+                for (int i = 0; i < step->count; ++i)
+                    z[step->first + i] -= values[i] * w;
+            } else if (step->kind == Kind::Rotation) {
+                transposedRotation(values[0], values[1], z[step->first], z[step->count]);
+            } else {
+                for (int r = step->count - 1; r >= 0; --r)
+                    transposedRotation(values[r], values[step->count + r], z[step->first + r], z[step->first + r + 1]);
+            }
+        }
+    }
+
+private:
+    enum class Kind { Reflection, Rotation, Sequence };
+    // A reflection (rows first .. first + count - 1, its vector at `at`), a
+    // rotation (rows first and count, c and s at `at`) or a sequence
+    // (count rotations from row first, their c then their s at `at`).
+    struct Step {
+        Kind kind;
+        int first;
+        int count;
+        std::size_t at;
+        T beta;
+    };
+
+    // (a, b) by the transpose of the rotation (c, s).
+    static void transposedRotation(T c, T s, T& a, T& b)
+    {
+        const T x = a;
+        const T y = b;
+        a = c * x + s * y;
+        b = c * y - s * x;
+    }
+
+    // Past the limit, the tape goes into a factor that takes the rest.
+    void spill()
+    {
+        if (m_values.size() <= m_limit)
+            return;
+        m_local.setIdentity(m_p);
+        m_rt = &m_local;
+        for (const Step& step : m_steps) {
+            const T* values = m_values.data() + step.at;
+            if (step.kind == Kind::Reflection) {
+                Vector<T> v(static_cast<unsigned int>(step.count));
+                std::copy(values, values + step.count, v.data());
+                reflect(v, step.beta, step.first);
+            } else if (step.kind == Kind::Rotation) {
+                rotate(values[0], values[1], step.first, step.count);
+            } else {
+                rotateSequence(step.first, values, values + step.count, step.count);
+            }
+        }
+        m_steps.clear();
+        m_steps.shrink_to_fit();
+        m_values.clear();
+        m_values.shrink_to_fit();
+    }
+
+    Matrix<T>* m_rt = nullptr;
+    int m_p = 0;
+    std::size_t m_limit = 0;
+    std::vector<Step> m_steps;
+    std::vector<T> m_values;
+    SquareMatrix<T> m_local;
+};
+
+// Householder bidiagonalisation in place of the n x p matrix (n >= p) whose
+// rows are a[0 .. n - 1]. The left reflections go to left, the right ones
+// to right (into the transpose of the right factor, where they act on
+// contiguous rows).
+template <typename T>
+void bidiagonalise(T* const* a, int n, int p, const LeftTransforms<T>& left, RightTransforms<T>& right)
 {
     const auto row = [a](int i) { return a[i]; };
     // The Householder vectors: views on one buffer of n values.
@@ -1013,8 +1181,7 @@ void bidiagonalise(T* const* a, int n, int p, const LeftTransforms<T>& left, Mat
                 v[j - k - 1] = a[k][j];
             v.householderVector(beta);
             reflectBlockRight(row, k, n - 1, v.data(), beta, k + 1, p - k - 1);
-            if (rt)
-                rt->leftHouseholderTransform(v, beta, k + 1, p - 1, 0, p - 1);
+            right.reflect(v, beta, k + 1);
             for (int j = k + 2; j < p; ++j)
                 a[k][j] = T(0);
         }
@@ -1022,30 +1189,13 @@ void bidiagonalise(T* const* a, int n, int p, const LeftTransforms<T>& left, Mat
 }
 
 
-// The rotations (first + r, first + r + 1) by (c[r], s[r]), r = 0 .. count - 1
-// in that order, of the rows of m.
-template <typename T>
-void rotateRowSequence(Matrix<T>& m, int first, const T* c, const T* s, int count)
-{
-    if (count < 1)
-        return;
-    SmallBuffer<T*, 16> rows(static_cast<std::size_t>(count) + 1);
-    for (int r = 0; r <= count; ++r)
-        rows[r] = m[first + r].data();
-    if (m.getSize2() <= narrowWidth)
-        rotateNarrowNeighbourRows(rows.data(), count, c, s, m.getSize2());
-    else
-        rotateNeighbourRows(rows.data(), count, c, s, m.getSize2());
-}
-
 constexpr const char* svdWhere = "Vector<T> Matrix<T>::svd(...) const";
 
 // The singular values of the bidiagonal matrix in the upper band of the
 // p columns of the rows work[0 .. p - 1], by implicit-shift QR steps; the
-// rotations go to left and to the rows of rt (the transpose of the right
-// factor) when not null.
+// rotations go to left and to right.
 template <typename T>
-Vector<T> golubKahan(const T* const* work, int p, const LeftTransforms<T>& left, Matrix<T>* rt)
+Vector<T> golubKahan(const T* const* work, int p, const LeftTransforms<T>& left, RightTransforms<T>& right)
 {
     // The bidiagonal block lives in d (diagonal) and f (super-diagonal);
     // every rotation below touches only the entries it can change, plus
@@ -1122,8 +1272,7 @@ Vector<T> golubKahan(const T* const* work, int p, const LeftTransforms<T>& left,
                         x = s * f[k - 1];
                         f[k - 1] = c * f[k - 1];
                     }
-                    if (rt)
-                        rt->leftGivensRotate(c, s, k, end);
+                    right.rotate(c, s, k, end);
                 }
             }
             continue;
@@ -1187,8 +1336,7 @@ Vector<T> golubKahan(const T* const* work, int p, const LeftTransforms<T>& left,
             if (left.product)
                 left.rotate(c, s, k, k + 1);
         }
-        if (rt)
-            rotateRowSequence(*rt, start, rightC.data(), rightS.data(), end - start);
+        right.rotateSequence(start, rightC.data(), rightS.data(), end - start);
         if (left.factor)
             rotateRowSequence<T>(*left.factor, start, leftC.data(), leftS.data(), end - start);
     }
@@ -1282,7 +1430,8 @@ void Matrix<T>::householderBidiag(SquareMatrix<T>* left, SquareMatrix<T>* right)
         SmallBuffer<T*, 16> rows(static_cast<std::size_t>(m_n));
         for (int i = 0; i < m_n; ++i)
             rows[i] = m_rows[i].data();
-        bidiagonalise(rows.data(), m_n, m_p, LeftTransforms<T>{left, nullptr}, rt);
+        RightTransforms<T> transforms(rt);
+        bidiagonalise(rows.data(), m_n, m_p, LeftTransforms<T>{left, nullptr}, transforms);
         finishRight(right, rt);
     }
 }
@@ -1304,15 +1453,16 @@ Vector<T> Matrix<T>::svd(SquareMatrix<T>* left, SquareMatrix<T>* right) const
         if (rt)
             rt->setIdentity(m_p);
         const LeftTransforms<T> transforms{left, nullptr};
-        bidiagonalise(work.rows(), m_n, m_p, transforms, rt);
-        Vector<T> d = golubKahan(work.rows(), m_p, transforms, rt);
+        RightTransforms<T> rightTransforms(rt);
+        bidiagonalise(work.rows(), m_n, m_p, transforms, rightTransforms);
+        Vector<T> d = golubKahan(work.rows(), m_p, transforms, rightTransforms);
         finishRight(right, rt);
         return d;
     }
 }
 
 // The decomposition carries only the product of the left factor with b, and
-// the solution is combined from the rows of the transposed right factor.
+// the right transforms, kept on a tape, act on the scaled product alone.
 template <typename T>
 Vector<T> Matrix<T>::solve(const Vector<T>& b) const
 {
@@ -1330,24 +1480,17 @@ Vector<T> Matrix<T>::solve(const Vector<T>& b) const
                 return x;
             WorkCopy<T> work(*this);
             Vector<T> u(b);
-            SquareMatrix<T> rt;
-            rt.setIdentity(m_p);
             const LeftTransforms<T> transforms{nullptr, &u};
-            bidiagonalise(work.rows(), m_n, m_p, transforms, &rt);
-            const Vector<T> s = golubKahan(work.rows(), m_p, transforms, &rt);
+            RightTransforms<T> right(m_p);
+            bidiagonalise(work.rows(), m_n, m_p, transforms, right);
+            const Vector<T> s = golubKahan(work.rows(), m_p, transforms, right);
             // Components along singular values below the threshold are
             // dropped: the minimum-norm least-squares solution.
             const T threshold = static_cast<T>(m_n) * s.max() * Vector<T>::epsilon();
-            x.setZeros();
-            T* xx = x.data();
-            for (int i = 0; i < m_p; ++i) {
-                if (!(s[i] > T(0) && s[i] >= threshold))
-                    continue;
-                const T yi = u[i] / s[i];
-                const T* r = rt[i].data();
-                for (int j = 0; j < m_p; ++j)
-                    xx[j] += r[j] * yi;
-            }
+            Vector<T> y(static_cast<unsigned int>(m_p));
+            for (int i = 0; i < m_p; ++i)
+                y[i] = s[i] > T(0) && s[i] >= threshold ? u[i] / s[i] : T(0);
+            right.multiplyTransposed(y, x);
             return x;
         } catch (Exception& e) {
             e.addCall(where);
