@@ -96,8 +96,8 @@ std::size_t readAt(int fd, std::vector<iovec>& pieces, std::uint64_t offset)
 {
     std::size_t got = 0;
     for (std::size_t first = 0; first < pieces.size() && offset + got <= std::uint64_t(INT64_MAX);) {
-        const ssize_t n = preadv(fd, pieces.data() + first, static_cast<int>(std::min<std::size_t>(pieces.size() - first, IOV_MAX)),
-                                 static_cast<off_t>(offset + got));
+        const int count = static_cast<int>(std::min<std::size_t>(pieces.size() - first, IOV_MAX));
+        const ssize_t n = preadv(fd, pieces.data() + first, count, static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -117,8 +117,8 @@ std::size_t readAt(int fd, std::vector<iovec>& pieces, std::uint64_t offset)
 
 // Lines first .. first + lines - 1 of uncompressed strip `strip` (whose
 // first line is stripFirst) from the file into `rows`, 16-bit samples in
-// the machine's byte order. Rows that follow each other in memory take one piece of the
-// read: a piece per row cost a third more for rows of 1 KiB.
+// the machine's byte order. Rows that follow each other in memory take one
+// piece of the read: a piece per row cost a third more for rows of 1 KiB.
 void readChunk(TIFF* tif, std::uint32_t strip, int stripFirst, int first, int lines, std::int64_t lineBytes,
                int bitsPerSample, unsigned char* const* rows)
 {
@@ -277,11 +277,13 @@ void ImageReader::readTiffPixels(Image& image, TIFF* tif)
         throw SizeError(tiffPixelsWhere, "Image and TIFF file differ in size or depth");
     unsigned char** rows = image.getPixels();
 
-    // Lines are decoded a strip (a row of tiles; for uncompressed strips a
-    // chunk of lines) at a time, but handed to the image one by one: cancellation is polled before each line and
+    // Lines are decoded a strip (or a row of tiles) at a time, but handed to
+    // the image one by one: cancellation is polled before each line and
     // progress reported after it, so a cancelled read leaves exactly the lines
     // reported and the rows below as they were. A band holds the decoded lines
     // still to be handed over; one-line strips go straight into their row.
+    // Uncompressed strips are read a chunk of lines at a time straight into
+    // the rows: a cancel leaves the rest of that chunk's rows with their lines.
     // The band and the tile are written whole before they are read: left
     // uninitialised, not cleared (clearing an 8 MB strip took a tenth of a
     // 16-bit image's read).
