@@ -33,6 +33,7 @@ void marchingCubes(benchmark::State& state)
     MarchingCubes<float> mc;
     TriMesh<float> mesh;
     for (auto _ : state) {
+        const peers::Call call;
         mesh = mc.buildMesh(volume, 0.5f, false);
         benchmark::DoNotOptimize(mesh.getNumTriangles());
     }
@@ -81,14 +82,14 @@ void gaussianVolume(benchmark::State& state)
 {
     const VoxelMatrix<float> input = peers::readVolume<float>("w2_volume_512x512x128.f32", 512, 512, 128);
     GaussianFilter<float> filter(2.0f);
-    peers::writeVolume("w2_volume.f32", timeInPlace(state, input, filter));
+    peers::writeVolume("w2_volume.f32", timeInPlace<peers::Call>(state, input, filter));
 }
 
 void gaussianImage(benchmark::State& state)
 {
     const PixelMatrix<float> input = peers::readImage<float>("w2_image_4096.f32", 4096, 4096);
     GaussianFilter<float> filter(2.0f);
-    peers::writeImage("w2_image.f32", timeInPlace(state, input, filter));
+    peers::writeImage("w2_image.f32", timeInPlace<peers::Call>(state, input, filter));
 }
 
 template <typename T>
@@ -96,7 +97,7 @@ void median(benchmark::State& state, const std::string& input, const std::string
 {
     const PixelMatrix<T> image = peers::readImage<T>(input, 2048, 2048);
     MedianFilter<T> filter(halfSize);
-    peers::writeImage(output, timeInPlace(state, image, filter));
+    peers::writeImage(output, timeInPlace<peers::Call>(state, image, filter));
 }
 
 template <typename Filter>
@@ -104,14 +105,14 @@ void extreme(benchmark::State& state, const std::string& output)
 {
     const VoxelMatrix<float> input = peers::readVolume<float>("w4_volume_512x512x64.f32", 512, 512, 64);
     Filter filter(3);
-    peers::writeVolume(output, timeInPlace(state, input, filter));
+    peers::writeVolume(output, timeInPlace<peers::Call>(state, input, filter));
 }
 
 void labelling(benchmark::State& state)
 {
     const VoxelMatrix<int> input = peers::readVolume<int, std::uint8_t>("w5_binary_256.u8", 256, 256, 256);
     ComponentLabelling<int> labelling;
-    peers::writeVolume("w5_labels.i32", timeInPlace(state, input, labelling));
+    peers::writeVolume("w5_labels.i32", timeInPlace<peers::Call>(state, input, labelling));
     state.counters["components"] = labelling.getNumLabels();
 }
 

@@ -18,9 +18,11 @@
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -171,6 +173,74 @@ inline void writeText(const std::string& name, const std::string& text)
     writeBytes(name, text.data(), text.size());
 }
 
+// Paired calls (bench/peers/run.sh --paired N): with PLEXAN_PAIRED=N in the
+// environment, each workload makes 2N + 2 calls in one process, on one
+// thread and on every core in turn, one thread first, and keeps the
+// wall-clock time of every call. Consecutive calls see the same minute of
+// the machine, so the ratio of a pair measures the two-core speed-up with
+// little of the host's drift in it. The times go, once the workload
+// returns, into paired-<workload>.txt among our results: a line
+// "<threads> <milliseconds> <processor milliseconds>" per call, the
+// processor time being that of the whole process (every thread's).
+inline int pairedCount()
+{
+    static const int count = [] {
+        const char* text = std::getenv("PLEXAN_PAIRED");
+        const int n = text ? std::atoi(text) : 0;
+        return n > 0 && n <= 100000 ? n : 0;
+    }();
+    return count;
+}
+
+struct PairedTime {
+    int threads;
+    double milliseconds;
+    double processorMilliseconds;
+};
+
+inline double processorMilliseconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return 1e3 * static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_nsec);
+}
+
+inline std::vector<PairedTime>& pairedTimes()
+{
+    static std::vector<PairedTime> times;
+    return times;
+}
+
+// Put around the timed call of a workload's loop (after ResumeTiming): in
+// paired mode it picks the call's thread count and times the call.
+class Call {
+public:
+    Call()
+    {
+        if (pairedCount() == 0)
+            return;
+        m_threads = pairedTimes().size() % 2 == 0 ? 1 : plexan::parallel::getDefaultThreadCount();
+        plexan::parallel::setThreadCount(m_threads);
+        m_processor = processorMilliseconds();
+        m_start = std::chrono::steady_clock::now();
+    }
+    ~Call()
+    {
+        if (m_threads == 0)
+            return;
+        const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - m_start;
+        pairedTimes().push_back({m_threads, elapsed.count(), processorMilliseconds() - m_processor});
+        plexan::parallel::setThreadCount(0);
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+private:
+    int m_threads = 0;
+    double m_processor = 0;
+    std::chrono::steady_clock::time_point m_start;
+};
+
 // Registers a workload benchmark, timed in wall-clock time, when the data
 // directory is given. Each starts the pool's worker threads before it reads
 // its input, as plexan-cli and the workbench do first thing: otherwise the
@@ -186,6 +256,14 @@ void addWorkload(const std::string& name, Function function, int iterations = 1)
         // with an exception nobody catches.
         try {
             function(state);
+            if (pairedCount() > 0) {
+                std::string lines;
+                for (const PairedTime& t : pairedTimes())
+                    lines += std::to_string(t.threads) + " " + std::to_string(t.milliseconds) + " "
+                             + std::to_string(t.processorMilliseconds) + "\n";
+                pairedTimes().clear();
+                writeText("paired-" + name + ".txt", lines);
+            }
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s: %s (PLEXAN_PEERS_DATA=%s)\n", name.c_str(), e.what(),
                          dataDirectory().c_str());
@@ -194,7 +272,9 @@ void addWorkload(const std::string& name, Function function, int iterations = 1)
     });
     // Processor time of the whole process: the worker threads' too.
     b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-    if (iterations > 0)
+    if (pairedCount() > 0)
+        b->Iterations(2 * pairedCount() + 2);
+    else if (iterations > 0)
         b->Iterations(iterations);
 }
 

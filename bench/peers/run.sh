@@ -5,6 +5,7 @@
 #
 #   bench/peers/run.sh [--build DIR] [--data DIR] [--repetitions N] [--rounds N]
 #                      [--only W1,W5,...] [--doc]
+#   bench/peers/run.sh --paired N [--build DIR] [--data DIR] [--only W1,W5,...]
 #
 # Installs the peers with apt-get when missing, builds our benchmark programs
 # in Release (default build/peers), writes the inputs with fixed seeds
@@ -13,6 +14,11 @@
 # and the peers with one thread and then with every core, and prints the
 # tables. With --doc the tables, date and machine also go into
 # docs/performance.md.
+#
+# With --paired N it measures our two-core speed-ups of W1-W6 alone, in
+# pairs of calls: each workload's program makes N + 1 pairs of calls, one
+# thread then every core, and the table gives the median speed-up of a pair
+# beside that of the medians (the cold W1 call: N pairs of processes).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -22,6 +28,7 @@ repetitions=5
 rounds=5
 only=
 doc=false
+paired=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build=$2; shift 2 ;;
@@ -30,7 +37,8 @@ while [ $# -gt 0 ]; do
     --rounds) rounds=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
     --doc) doc=true; shift ;;
-    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+    --paired) paired=$2; shift 2 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -51,6 +59,44 @@ if [ ! -f "$data/inputs.json" ] || [ bench/peers/generate.py -nt "$data/inputs.j
 fi
 data=$(cd "$data" && pwd)
 load_at_start=$(cut -d' ' -f1 /proc/loadavg)
+cores=$(nproc)
+thread_order() { if [ $(($1 % 2)) = 1 ]; then echo 1 "$cores"; else echo "$cores" 1; fi; }
+
+if [ "$paired" -gt 0 ]; then
+  # Pairs of calls in one program per workload; the cold call in pairs of
+  # programs, one thread first.
+  heavy=()
+  for w in ${only//,/ }; do case "$w" in W[1-6]) heavy+=("$w") ;; esac; done
+  [ -n "$only" ] || heavy=(W1 W2 W3 W4 W5 W6)
+  rm -f "$data"/ours/paired-*.txt "$data"/ours-paired-cold-*.json
+  cold_single=()
+  cold_all=()
+  for w in "${heavy[@]}"; do
+    folder=imageprocessing
+    [ "$w" = W6 ] && folder=statistics
+    program="$build/bench/$folder/bench_$folder"
+    mapfile -t names < <(PLEXAN_PEERS_DATA="$data" "$program" --benchmark_filter="^${w}_" --benchmark_list_tests=true)
+    for name in "${names[@]%%/*}"; do
+      [ "$name" = W1_MarchingCubesCold ] && continue
+      echo "$name: $((paired + 1)) pairs of calls" >&2
+      PLEXAN_PAIRED=$paired PLEXAN_PEERS_DATA="$data" "$program" --benchmark_filter="^${name}/" >/dev/null
+    done
+    if [ "$w" = W1 ]; then
+      echo "W1_MarchingCubesCold: $paired pairs of programs" >&2
+      for pair in $(seq "$paired"); do
+        for threads in 1 "$cores"; do
+          out="$data/ours-paired-cold-$threads-$pair.json"
+          PLEXAN_THREADS=$threads PLEXAN_PEERS_DATA="$data" "$build/bench/imageprocessing/bench_imageprocessing" \
+            --benchmark_filter='^W1_MarchingCubesCold/' --benchmark_out="$out" --benchmark_out_format=json >/dev/null
+          if [ "$threads" = 1 ]; then cold_single+=("$out"); else cold_all+=("$out"); fi
+        done
+      done
+    fi
+  done
+  echo "Load average $load_at_start when the pairs began, $(cut -d' ' -f1 /proc/loadavg) at the end." >&2
+  "$python" bench/peers/paired.py --data "$data" --cores "$cores" --cold-single "${cold_single[@]}" --cold-all "${cold_all[@]}"
+  exit 0
+fi
 
 # Our workloads on one thread (PLEXAN_THREADS=1) and on every core. Each
 # workload runs in rounds, one program per round and thread count, the two
@@ -70,9 +116,7 @@ done
 filter="^($(IFS='|'; echo "${patterns[*]}"))"
 ours=()
 ours_all=()
-cores=$(nproc)
 rm -f "$data"/ours-*.json
-thread_order() { if [ $(($1 % 2)) = 1 ]; then echo 1 "$cores"; else echo "$cores" 1; fi; }
 for folder in imageprocessing geometry image statistics numerics; do
   program="$build/bench/$folder/bench_$folder"
   mapfile -t names < <(PLEXAN_PEERS_DATA="$data" "$program" --benchmark_filter="$filter" --benchmark_list_tests=true)

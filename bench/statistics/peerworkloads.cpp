@@ -37,6 +37,7 @@ void poissonDensity(benchmark::State& state, const char* output)
     std::ostringstream console;
     auto* old = std::cout.rdbuf(console.rdbuf());
     for (auto _ : state) {
+        const peers::Call call;
         PoissonDensityEstimator<T> estimator;
         estimator.setShapes({&shapes[0], &shapes[1], &shapes[2]});
         estimator.setNeighbourRank(5);
