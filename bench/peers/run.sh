@@ -65,6 +65,10 @@ thread_order() { if [ $(($1 % 2)) = 1 ]; then echo 1 "$cores"; else echo "$cores
 if [ "$paired" -gt 0 ]; then
   # Pairs of calls in one program per workload; the cold call in pairs of
   # programs, one thread first.
+  if [ "$cores" -lt 2 ]; then
+    echo "One processor here: no two-core speed-up to measure" >&2
+    exit 1
+  fi
   heavy=()
   for w in ${only//,/ }; do case "$w" in W[1-6]) heavy+=("$w") ;; esac; done
   [ -n "$only" ] || heavy=(W1 W2 W3 W4 W5 W6)
