@@ -26,7 +26,7 @@ import os
 import statistics
 import sys
 
-from report import WORKLOADS
+from report import WORKLOADS, fmt
 
 
 class Call:
@@ -64,10 +64,6 @@ def quartiles(values):
         return values[0], values[0]
     q = statistics.quantiles(values, n=4, method="inclusive")
     return q[0], q[2]
-
-
-def fmt(ms):
-    return f"{ms:,.0f}" if ms >= 100 else f"{ms:.1f}" if ms >= 1 else f"{ms:.3f}"
 
 
 def main():
